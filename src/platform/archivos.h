@@ -1,0 +1,73 @@
+#pragma once
+// Exchange-file operations. Paths use '\' or '/' as separators; exchange files are raw bytes,
+// never converted. Every failure throws plataforma::ErrorSistema with the platform's number and
+// description. On Linux a path component that is missing under its exact name is looked up again
+// without regard to letter case, as the Windows file system does.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace archivos {
+
+// Local wall-clock time, to the second.
+struct FechaHora {
+    int anio = 0, mes = 0, dia = 0, hora = 0, minuto = 0, segundo = 0;
+    friend bool operator==(const FechaHora&, const FechaHora&) = default;
+};
+
+struct Entrada {
+    std::string nombre;  // as the listing returns it
+    bool esCarpeta = false;
+    bool oculto = false;
+    bool sistema = false;
+    bool soloLectura = false;
+};
+
+// True when an ordinary file of that exact name exists: not a folder, not hidden, not system.
+// A path with wild cards, an empty path or a missing folder gives false; never throws.
+bool Existe(const std::string& ruta);
+
+// True when anything of that name exists, file or folder, whatever its attributes. Never throws.
+bool ExisteEntrada(const std::string& ruta);
+
+// Attributes of an existing entry (its name is the last component of `ruta`).
+Entrada Atributos(const std::string& ruta);
+
+// The whole file, from the first byte.
+std::string LeerCompleto(const std::string& ruta);
+
+// Writes `datos` from the first byte, creating the file when it is missing. The file is not
+// shortened: bytes beyond `datos` keep their old values. Empty `datos` only creates the file.
+void EscribirAlInicio(const std::string& ruta, std::string_view datos);
+
+// Replaces the whole content of the file with `datos` (created when missing).
+void EscribirCompleto(const std::string& ruta, std::string_view datos);
+
+// Appends `datos` at the end of the file (created when missing).
+void Anexar(const std::string& ruta, std::string_view datos);
+
+// Copies a whole file, replacing the target when it exists. The copy keeps the source's
+// last-modification time, as the Windows file copy does.
+void Copiar(const std::string& origen, const std::string& destino);
+
+void Borrar(const std::string& ruta);
+
+std::int64_t Tamanio(const std::string& ruta);
+
+FechaHora FechaModificacion(const std::string& ruta);
+
+// Entries of a folder that match a wild card ("C:\K\TER*.*"), in the file system's order, with
+// their attributes; "." and ".." are left out. Matching ignores letter case, '*' and '?' work as on
+// Windows, and a pattern ending in ".*" also takes names without an extension. A folder that does
+// not exist throws; a folder with no match gives an empty list.
+std::vector<Entrada> Listar(const std::string& patron);
+
+// Creates one folder level; the parent must exist.
+void CrearCarpeta(const std::string& ruta);
+
+// Joins a folder and a name with one backslash, none added when the folder already ends in one.
+std::string Unir(const std::string& carpeta, const std::string& nombre);
+
+}  // namespace archivos

@@ -1,0 +1,35 @@
+#pragma once
+// A failure of an operating-system call or of a conversion, carried as an exception with the
+// failure's number and description, the way the user sees it in a message box ("53: ...").
+
+#include <stdexcept>
+#include <string>
+
+namespace plataforma {
+
+class ErrorSistema : public std::runtime_error {
+public:
+    ErrorSistema(long numero, std::string descripcion);
+
+    long Numero() const noexcept { return numero_; }
+    const std::string& Descripcion() const noexcept { return descripcion_; }
+    // "number: description", the text of the polling cycle's failure message.
+    std::string TextoNumeroDescripcion() const;
+
+private:
+    long numero_;
+    std::string descripcion_;
+};
+
+// The platform's number of the last failed call (GetLastError on Windows, errno elsewhere).
+long UltimoError();
+// The platform's description of a failure number (FormatMessageA / strerror), without line ends.
+std::string DescripcionError(long numero);
+
+// Throws ErrorSistema for `numero` with the platform's description; when `ruta` is not empty
+// it is added to the description, so the user sees which file failed.
+[[noreturn]] void LanzarError(long numero, const std::string& ruta = {});
+// Same, with the number of the last failed call.
+[[noreturn]] void LanzarUltimoError(const std::string& ruta = {});
+
+}  // namespace plataforma

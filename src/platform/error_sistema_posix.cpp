@@ -1,0 +1,17 @@
+#include <cerrno>
+#include <cstring>
+
+#include "platform/error_sistema.h"
+
+namespace plataforma {
+
+long UltimoError() { return errno; }
+
+std::string DescripcionError(long numero) {
+    char buffer[256];
+    // GNU strerror_r may return a static string instead of filling the buffer.
+    const char* texto = strerror_r(static_cast<int>(numero), buffer, sizeof buffer);
+    return texto ? std::string(texto) : std::string("Error ") + std::to_string(numero);
+}
+
+}  // namespace plataforma

@@ -1,0 +1,18 @@
+#pragma once
+// The one way the bridge and the process control reach the user. The main window implements it;
+// tests implement it with a recorder so that every message can be asserted.
+
+#include <string>
+
+enum class Icono { Critico, Informacion };
+
+class InterfazUsuario {
+public:
+    virtual ~InterfazUsuario() = default;
+    // The status line of the main window.
+    virtual void EstablecerEstado(const std::string& texto) = 0;
+    // Lets pending window messages through once.
+    virtual void ProcesarMensajes() = 0;
+    // A modal message box with an OK button; returns when the user has closed it.
+    virtual void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) = 0;
+};

@@ -1,0 +1,75 @@
+#include "support/soporte.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace prueba {
+
+namespace {
+
+// Build paths are Unix paths; a Windows test under Wine reaches them through drive Z:.
+std::string RutaNativa(std::string ruta) {
+#ifdef _WIN32
+    if (!ruta.empty() && ruta[0] == '/') ruta = "Z:" + ruta;
+    for (char& c : ruta)
+        if (c == '/') c = '\\';
+#endif
+    return ruta;
+}
+
+}  // namespace
+
+CarpetaTemporal::CarpetaTemporal() {
+    static std::atomic<unsigned> contador{0};
+    const auto semilla = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        fs::path p = fs::temp_directory_path() /
+                     ("tramiza-" + std::to_string(semilla % 1000000007) + "-" + std::to_string(contador++));
+        if (fs::create_directory(p)) {
+            ruta_ = RutaNativa(p.string());
+            return;
+        }
+    }
+}
+
+CarpetaTemporal::~CarpetaTemporal() {
+    std::error_code ec;
+    // Read-only files made by a test must not keep the folder alive.
+    for (auto it = fs::recursive_directory_iterator(ruta_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(ruta_, ec);
+}
+
+std::string CarpetaTemporal::operator/(const std::string& nombre) const {
+#ifdef _WIN32
+    return ruta_ + "\\" + nombre;
+#else
+    return ruta_ + "/" + nombre;
+#endif
+}
+
+std::string RutaZelno32() { return RutaNativa(RUTA_ZELNO32); }
+std::string RutaTerminalKorvane() { return RutaNativa(RUTA_TERMINAL_KORVANE); }
+
+void EscribirArchivo(const std::string& ruta, const std::string& datos) {
+    std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
+    if (!f) throw std::runtime_error("no se puede escribir " + ruta);
+    f << datos;
+}
+
+std::string LeerArchivo(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    if (!f) throw std::runtime_error("no se puede leer " + ruta);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+}  // namespace prueba
