@@ -1,1 +1,110 @@
-// to be written
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/almacen_ajustes.h"
+#include "platform/error_sistema.h"
+
+namespace ajustes {
+
+namespace {
+
+// The area every earlier installation wrote to; settings found there are read as they are.
+const char kRaiz[] = "Software\\VB and VBA Program Settings\\";
+
+class ClaveRegistro {
+public:
+    ClaveRegistro() = default;
+    ~ClaveRegistro() {
+        if (h_) RegCloseKey(h_);
+    }
+    ClaveRegistro(const ClaveRegistro&) = delete;
+    ClaveRegistro& operator=(const ClaveRegistro&) = delete;
+
+    HKEY* Direccion() noexcept { return &h_; }
+    HKEY Get() const noexcept { return h_; }
+
+private:
+    HKEY h_ = nullptr;
+};
+
+std::string RutaSeccion(const std::string& aplicacion, const std::string& seccion) {
+    return kRaiz + aplicacion + "\\" + seccion;
+}
+
+bool EsAusente(LONG r) { return r == ERROR_FILE_NOT_FOUND || r == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace
+
+std::string LeerAjuste(const std::string& aplicacion, const std::string& seccion, const std::string& clave,
+                       const std::string& porDefecto) {
+    ClaveRegistro h;
+    LONG r = RegOpenKeyExA(HKEY_CURRENT_USER, RutaSeccion(aplicacion, seccion).c_str(), 0, KEY_READ, h.Direccion());
+    if (EsAusente(r)) return porDefecto;
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+
+    DWORD tipo = 0;
+    DWORD tamanio = 0;
+    r = RegQueryValueExA(h.Get(), clave.c_str(), nullptr, &tipo, nullptr, &tamanio);
+    std::vector<char> datos;
+    // The value may grow between asking its size and reading it; ask again until it fits.
+    while (r == ERROR_SUCCESS || r == ERROR_MORE_DATA) {
+        datos.resize(static_cast<std::size_t>(tamanio) + 1);
+        tamanio = static_cast<DWORD>(datos.size());
+        r = RegQueryValueExA(h.Get(), clave.c_str(), nullptr, &tipo, reinterpret_cast<BYTE*>(datos.data()),
+                             &tamanio);
+        if (r == ERROR_SUCCESS) break;
+    }
+    if (EsAusente(r)) return porDefecto;
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+    if (tipo != REG_SZ && tipo != REG_EXPAND_SZ) return porDefecto;
+
+    // Another writer may have left out the terminating NUL; the text ends at the first NUL either way.
+    std::size_t n = 0;
+    while (n < tamanio && datos[n] != '\0') ++n;
+    return std::string(datos.data(), n);
+}
+
+void GrabarAjuste(const std::string& aplicacion, const std::string& seccion, const std::string& clave,
+                  const std::string& valor) {
+    if (valor.size() >= MAXDWORD) plataforma::LanzarError(ERROR_INVALID_PARAMETER);
+    ClaveRegistro h;
+    LONG r = RegCreateKeyExA(HKEY_CURRENT_USER, RutaSeccion(aplicacion, seccion).c_str(), 0, nullptr,
+                             REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, h.Direccion(), nullptr);
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+    r = RegSetValueExA(h.Get(), clave.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(valor.c_str()),
+                       static_cast<DWORD>(valor.size() + 1));
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+}
+
+void BorrarAjuste(const std::string& aplicacion, const std::string& seccion, const std::string& clave) {
+    ClaveRegistro h;
+    LONG r = RegOpenKeyExA(HKEY_CURRENT_USER, RutaSeccion(aplicacion, seccion).c_str(), 0, KEY_SET_VALUE,
+                           h.Direccion());
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+    r = RegDeleteValueA(h.Get(), clave.c_str());
+    if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
+}
+
+std::string NombreAplicacion() {
+    std::vector<char> ruta(MAX_PATH);
+    DWORD n = 0;
+    // A path that does not fit comes back cut (and unterminated on old systems): retry larger.
+    for (;;) {
+        n = GetModuleFileNameA(nullptr, ruta.data(), static_cast<DWORD>(ruta.size()));
+        if (n == 0) plataforma::LanzarUltimoError();
+        if (n < ruta.size()) break;
+        if (ruta.size() >= 65536) plataforma::LanzarError(ERROR_INSUFFICIENT_BUFFER);
+        ruta.resize(ruta.size() * 2);
+    }
+    std::string nombre(ruta.data(), n);
+    const std::size_t barra = nombre.find_last_of("\\/");
+    if (barra != std::string::npos) nombre.erase(0, barra + 1);
+    const std::size_t punto = nombre.rfind('.');
+    if (punto != std::string::npos && punto > 0) nombre.erase(punto);
+    return nombre;
+}
+
+}  // namespace ajustes

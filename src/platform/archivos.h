@@ -42,6 +42,23 @@ std::string LeerCompleto(const std::string& ruta);
 // shortened: bytes beyond `datos` keep their old values. Empty `datos` only creates the file.
 void EscribirAlInicio(const std::string& ruta, std::string_view datos);
 
+// A file opened for reading and writing of raw bytes (created when missing), for the steps that
+// tell the opening and the writing apart. Closed when the object goes.
+class ArchivoBinario {
+public:
+    explicit ArchivoBinario(const std::string& ruta);
+    ~ArchivoBinario();
+    ArchivoBinario(const ArchivoBinario&) = delete;
+    ArchivoBinario& operator=(const ArchivoBinario&) = delete;
+
+    // Writes `datos` from the first byte without shortening the file.
+    void EscribirAlInicio(std::string_view datos);
+
+private:
+    std::string ruta_;
+    std::intptr_t manejador_;  // HANDLE on Windows, file descriptor elsewhere
+};
+
 // Replaces the whole content of the file with `datos` (created when missing).
 void EscribirCompleto(const std::string& ruta, std::string_view datos);
 

@@ -1,1 +1,220 @@
-// to be written
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
+
+namespace archivos {
+
+namespace {
+
+using plataforma::LanzarUltimoError;
+
+class Manejador {
+public:
+    explicit Manejador(HANDLE h) noexcept : h_(h) {}
+    ~Manejador() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    Manejador(Manejador&& otro) noexcept : h_(std::exchange(otro.h_, INVALID_HANDLE_VALUE)) {}
+    Manejador& operator=(Manejador&& otro) noexcept {
+        std::swap(h_, otro.h_);
+        return *this;
+    }
+
+    HANDLE Get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE Soltar() noexcept { return std::exchange(h_, INVALID_HANDLE_VALUE); }
+
+    // Closes now and tells whether the close worked.
+    bool Cerrar() noexcept { return CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != 0; }
+
+private:
+    HANDLE h_;
+};
+
+class Busqueda {
+public:
+    explicit Busqueda(HANDLE h) noexcept : h_(h) {}
+    ~Busqueda() {
+        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
+    }
+    Busqueda(const Busqueda&) = delete;
+    Busqueda& operator=(const Busqueda&) = delete;
+
+    HANDLE Get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+bool TieneComodin(const std::string& ruta) { return ruta.find_first_of("*?") != std::string::npos; }
+
+std::string UltimoComponente(const std::string& ruta) {
+    std::string_view resto = ruta;
+    while (resto.size() > 1 && (resto.back() == '\\' || resto.back() == '/')) resto.remove_suffix(1);
+    const auto barra = resto.find_last_of("\\/");
+    return std::string(barra == std::string_view::npos ? resto : resto.substr(barra + 1));
+}
+
+Entrada DesdeAtributos(std::string nombre, DWORD atributos) {
+    return {std::move(nombre), (atributos & FILE_ATTRIBUTE_DIRECTORY) != 0, (atributos & FILE_ATTRIBUTE_HIDDEN) != 0,
+            (atributos & FILE_ATTRIBUTE_SYSTEM) != 0, (atributos & FILE_ATTRIBUTE_READONLY) != 0};
+}
+
+WIN32_FILE_ATTRIBUTE_DATA DatosOLanzar(const std::string& ruta) {
+    WIN32_FILE_ATTRIBUTE_DATA datos;
+    if (!GetFileAttributesExA(ruta.c_str(), GetFileExInfoStandard, &datos)) LanzarUltimoError(ruta);
+    return datos;
+}
+
+// Other programs (the point-of-sale system, the client) may hold the exchange files open; sharing
+// everything lets us in wherever they allow it.
+constexpr DWORD compartirTodo = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Manejador AbrirOLanzar(const std::string& ruta, DWORD acceso, DWORD disposicion) {
+    Manejador h(CreateFileA(ruta.c_str(), acceso, compartirTodo, nullptr, disposicion, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) LanzarUltimoError(ruta);
+    return h;
+}
+
+void EscribirTodo(HANDLE h, std::string_view datos, const std::string& ruta) {
+    while (!datos.empty()) {
+        const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(datos.size(), 1u << 30));
+        DWORD escritos = 0;
+        if (!WriteFile(h, datos.data(), pedidos, &escritos, nullptr)) LanzarUltimoError(ruta);
+        if (escritos == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            LanzarUltimoError(ruta);
+        }
+        datos.remove_prefix(escritos);
+    }
+}
+
+void CerrarOLanzar(Manejador& h, const std::string& ruta) {
+    // A write that the cache could not flush is reported only here.
+    if (!h.Cerrar()) LanzarUltimoError(ruta);
+}
+
+}  // namespace
+
+bool Existe(const std::string& ruta) {
+    if (ruta.empty() || TieneComodin(ruta)) return false;
+    const DWORD atributos = GetFileAttributesA(ruta.c_str());
+    if (atributos == INVALID_FILE_ATTRIBUTES) return false;
+    return (atributos & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
+
+bool ExisteEntrada(const std::string& ruta) {
+    if (ruta.empty() || TieneComodin(ruta)) return false;
+    return GetFileAttributesA(ruta.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Entrada Atributos(const std::string& ruta) {
+    return DesdeAtributos(UltimoComponente(ruta), DatosOLanzar(ruta).dwFileAttributes);
+}
+
+std::string LeerCompleto(const std::string& ruta) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_READ, OPEN_EXISTING);
+    LARGE_INTEGER tamanio;
+    if (!GetFileSizeEx(h.Get(), &tamanio)) LanzarUltimoError(ruta);
+    // One byte more than the size: a short read past it is the end, without a last read returning 0.
+    const std::size_t esperados = tamanio.QuadPart > 0 ? static_cast<std::size_t>(tamanio.QuadPart) : 0;
+    std::string datos(esperados > 0 ? esperados + 1 : 4096, '\0');
+    std::size_t leidos = 0;
+    for (;;) {
+        if (leidos == datos.size()) datos.resize(datos.size() * 2);
+        const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(datos.size() - leidos, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(h.Get(), datos.data() + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
+        if (n == 0) break;
+        leidos += n;
+        if (esperados > 0 && n < pedidos && leidos >= esperados) break;
+    }
+    datos.resize(leidos);
+    return datos;
+}
+
+void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
+    // OPEN_ALWAYS never truncates: the bytes past the new text keep their values.
+    Manejador h = AbrirOLanzar(ruta, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    EscribirTodo(h.Get(), datos, ruta);
+    CerrarOLanzar(h, ruta);
+}
+
+ArchivoBinario::ArchivoBinario(const std::string& ruta)
+    : ruta_(ruta),
+      manejador_(reinterpret_cast<std::intptr_t>(
+          AbrirOLanzar(ruta, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS).Soltar())) {}
+
+ArchivoBinario::~ArchivoBinario() { CloseHandle(reinterpret_cast<HANDLE>(manejador_)); }
+
+void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
+    const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
+    LARGE_INTEGER cero{};
+    if (!SetFilePointerEx(h, cero, nullptr, FILE_BEGIN)) LanzarUltimoError(ruta_);
+    EscribirTodo(h, datos, ruta_);
+}
+
+void EscribirCompleto(const std::string& ruta, std::string_view datos) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, CREATE_ALWAYS);
+    EscribirTodo(h.Get(), datos, ruta);
+    CerrarOLanzar(h, ruta);
+}
+
+void Anexar(const std::string& ruta, std::string_view datos) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, OPEN_ALWAYS);
+    LARGE_INTEGER cero{};
+    if (!SetFilePointerEx(h.Get(), cero, nullptr, FILE_END)) LanzarUltimoError(ruta);
+    EscribirTodo(h.Get(), datos, ruta);
+    CerrarOLanzar(h, ruta);
+}
+
+void Copiar(const std::string& origen, const std::string& destino) {
+    if (!CopyFileA(origen.c_str(), destino.c_str(), FALSE)) LanzarUltimoError(origen + " -> " + destino);
+}
+
+void Borrar(const std::string& ruta) {
+    if (!DeleteFileA(ruta.c_str())) LanzarUltimoError(ruta);
+}
+
+std::int64_t Tamanio(const std::string& ruta) {
+    const WIN32_FILE_ATTRIBUTE_DATA datos = DatosOLanzar(ruta);
+    return (static_cast<std::int64_t>(datos.nFileSizeHigh) << 32) | datos.nFileSizeLow;
+}
+
+FechaHora FechaModificacion(const std::string& ruta) {
+    const WIN32_FILE_ATTRIBUTE_DATA datos = DatosOLanzar(ruta);
+    SYSTEMTIME utc, local;
+    // The zone's rules for that date, not today's offset: a summer file read in winter keeps its hour.
+    if (!FileTimeToSystemTime(&datos.ftLastWriteTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        LanzarUltimoError(ruta);
+    return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
+std::vector<Entrada> Listar(const std::string& patron) {
+    std::vector<Entrada> entradas;
+    WIN32_FIND_DATAA datos;
+    Busqueda busqueda(FindFirstFileA(patron.c_str(), &datos));
+    if (!busqueda) {
+        // No match in an existing folder is an empty list; a missing folder is a failure.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return entradas;
+        LanzarUltimoError(patron);
+    }
+    do {
+        const std::string_view nombre = datos.cFileName;
+        if (nombre == "." || nombre == "..") continue;
+        entradas.push_back(DesdeAtributos(std::string(nombre), datos.dwFileAttributes));
+    } while (FindNextFileA(busqueda.Get(), &datos));
+    if (GetLastError() != ERROR_NO_MORE_FILES) LanzarUltimoError(patron);
+    return entradas;
+}
+
+void CrearCarpeta(const std::string& ruta) {
+    if (!CreateDirectoryA(ruta.c_str(), nullptr)) LanzarUltimoError(ruta);
+}
+
+}  // namespace archivos

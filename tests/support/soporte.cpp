@@ -1,6 +1,7 @@
 #include "support/soporte.h"
 
 #include <atomic>
+#include <ctime>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -71,5 +72,22 @@ std::string LeerArchivo(const std::string& ruta) {
     s << f.rdbuf();
     return s.str();
 }
+
+void FijarFechaModificacion(const std::string& ruta, int anio, int mes, int dia, int hora, int minuto, int segundo) {
+    std::tm t{};
+    t.tm_year = anio - 1900;
+    t.tm_mon = mes - 1;
+    t.tm_mday = dia;
+    t.tm_hour = hora;
+    t.tm_min = minuto;
+    t.tm_sec = segundo;
+    t.tm_isdst = -1;
+    const std::time_t segundos = std::mktime(&t);
+    if (segundos == static_cast<std::time_t>(-1)) throw std::runtime_error("fecha no representable");
+    const auto sistema = std::chrono::system_clock::from_time_t(segundos);
+    fs::last_write_time(ruta, std::chrono::clock_cast<std::chrono::file_clock>(sistema));
+}
+
+void CrearCarpetas(const std::string& ruta) { fs::create_directories(ruta); }
 
 }  // namespace prueba

@@ -54,4 +54,10 @@ std::string RutaTerminalKorvane();
 void EscribirArchivo(const std::string& ruta, const std::string& datos);
 std::string LeerArchivo(const std::string& ruta);
 
+// Sets a file's last-modification time to a local wall-clock time.
+void FijarFechaModificacion(const std::string& ruta, int anio, int mes, int dia, int hora, int minuto, int segundo);
+
+// Creates a folder and any missing parents.
+void CrearCarpetas(const std::string& ruta);
+
 }  // namespace prueba

@@ -1,0 +1,90 @@
+#include "bridge/ciclo_sondeo.h"
+
+#include <new>
+#include <utility>
+
+#include "bridge/duplicados.h"
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
+
+namespace {
+
+// Clears the re-entry flag however the cycle ends.
+class Bandera {
+public:
+    explicit Bandera(bool& b) : b_(b) { b_ = true; }
+    ~Bandera() { b_ = false; }
+    Bandera(const Bandera&) = delete;
+    Bandera& operator=(const Bandera&) = delete;
+
+private:
+    bool& b_;
+};
+
+}  // namespace
+
+char EstadoSolicitud(const std::string& textoStatus) {
+    const auto primero = textoStatus.find_first_not_of(' ');
+    if (primero == std::string::npos) return '\0';
+    const char c = textoStatus[primero];
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
+                         ControlCliente& cliente, RelojLocal reloj)
+    : configuracion_(configuracion), ui_(ui), esperador_(esperador), cliente_(cliente), reloj_(std::move(reloj)) {}
+
+bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
+    if (enCurso_) return false;
+    Bandera enCurso(enCurso_);
+    codigoEmpresa_.clear();
+    try {
+        CicloCompleto(terminales);
+    } catch (const plataforma::ErrorSistema& e) {
+        ui_.MostrarMensaje(e.TextoNumeroDescripcion(), "Transacción punto control: " + puntoControl_, Icono::Critico);
+    } catch (const std::bad_alloc&) {
+        ui_.MostrarMensaje("7: Memoria insuficiente", "Transacción punto control: " + puntoControl_, Icono::Critico);
+    } catch (const std::exception& e) {
+        ui_.MostrarMensaje(std::string("5: ") + e.what(), "Transacción punto control: " + puntoControl_,
+                           Icono::Critico);
+    }
+    return true;
+}
+
+void CicloSondeo::CicloCompleto(const ListaTerminales& terminales) {
+    puntoControl_ = "0";
+    ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
+    ui_.ProcesarMensajes();
+    if (!terminales) return;
+    for (const clsItemTerXX& item : *terminales) AtenderTerminal(item);
+}
+
+void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
+    SolicitudDuplicada = 0;
+    const Terminal t{item, archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX),
+                     archivos::Unir(configuracion_.DirectorioZELNO, "term" + item.CodigoTerminal)};
+    const std::string status = t.rutaKorvane + "\\STATUS.ZLN";
+    if (!archivos::Existe(status)) return;
+
+    puntoControl_ = "1";
+    const char estado = EstadoSolicitud(archivos::LeerCompleto(status));
+    if (estado == 'C') EntregarSolicitud(t);
+
+    // The state read above decides, so a request handed off now is answered in a later tick.
+    if (SolicitudDuplicada != 0)
+        ResponderDuplicado(t);
+    else if (estado == 'P')
+        RetornarRespuesta(t);
+}
+
+void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
+    if (puntoAbrir) puntoControl_ = puntoAbrir;
+    archivos::ArchivoBinario status(t.rutaKorvane + "\\STATUS.ZLN");
+    if (puntoEscribir) puntoControl_ = puntoEscribir;
+    status.EscribirAlInicio(letra);
+}
+
+void CicloSondeo::ResponderDuplicado(const Terminal& t) {
+    RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_);
+    MarcarStatus(t, "S", nullptr, nullptr);
+}

@@ -1,0 +1,62 @@
+#pragma once
+// One polling cycle over the terminal list: read each terminal's STATUS.ZLN and either hand a new
+// request ("C") to the exchange client or bring the client's answer back ("P").
+
+#include <cstdint>
+#include <string>
+
+#include "bridge/control_cliente.h"
+#include "bridge/esperar.h"
+#include "bridge/registro_eventos.h"
+#include "bridge/terminales.h"
+#include "config/configuracion.h"
+#include "platform/interfaz_usuario.h"
+
+class CicloSondeo {
+public:
+    CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
+                ControlCliente& cliente, RelojLocal reloj);
+
+    // Runs one cycle over `terminales`, taken by value: the walk keeps the list it began with even
+    // when the settings dialog reloads the terminals while the cycle lets messages through. A tick that arrives while a cycle is still running (its
+    // message box is open and the box's modal loop delivers timer messages) is skipped and returns
+    // false: nesting cycles would stack one box per second until the stack ran out.
+    bool TmrBuscando_Timer(ListaTerminales terminales);
+
+    // Set by the hand-off when the request repeats the previous one; cleared at each terminal.
+    std::int16_t SolicitudDuplicada = 0;
+
+    // The checkpoint of the step running or last run; the title of the failure message names it.
+    const std::string& PuntoControl() const noexcept { return puntoControl_; }
+
+private:
+    struct Terminal {
+        const clsItemTerXX& item;
+        std::string rutaKorvane;
+        std::string rutaZelno;
+    };
+
+    void CicloCompleto(const ListaTerminales& terminales);
+    void AtenderTerminal(const clsItemTerXX& item);
+    void EntregarSolicitud(const Terminal& t);
+    bool ClienteDisponible();
+    std::string CodigoProveedor();
+    void RetornarRespuesta(const Terminal& t);
+    void RetornarRespuestaCliente(const Terminal& t);
+    void ResponderDuplicado(const Terminal& t);
+    void MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
+
+    const clsConfiguracion& configuracion_;
+    InterfazUsuario& ui_;
+    Esperador& esperador_;
+    ControlCliente& cliente_;
+    RelojLocal reloj_;
+
+    std::string puntoControl_ = "0";
+    std::string codigoEmpresa_;
+    bool enCurso_ = false;
+};
+
+// The request state of a STATUS.ZLN text: its first character after blanks, in upper case; empty
+// when there is none.
+char EstadoSolicitud(const std::string& textoStatus);

@@ -1,0 +1,79 @@
+#include "bridge/codigo_proveedor.h"
+
+#include <array>
+#include <utility>
+
+namespace {
+
+// A piece of `texto` from the 1-based position `inicio`, at most `largo` characters; empty or
+// shorter when the text ends first.
+std::string_view Medio(std::string_view texto, std::size_t inicio, std::size_t largo) {
+    if (inicio > texto.size()) return {};
+    return texto.substr(inicio - 1, largo);
+}
+
+char MayusculaAnsi(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') return static_cast<char>(u - 0x20);
+    // CP1252: à..þ map to À..Þ (÷ has no capital); š œ ž ÿ have their capitals elsewhere.
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);
+    switch (u) {
+        case 0x9A: return static_cast<char>(0x8A);
+        case 0x9C: return static_cast<char>(0x8C);
+        case 0x9E: return static_cast<char>(0x8E);
+        case 0xFF: return static_cast<char>(0x9F);
+        default: return c;
+    }
+}
+
+}  // namespace
+
+std::string MayusculasAnsi(std::string_view texto) {
+    std::string resultado(texto);
+    for (char& c : resultado) c = MayusculaAnsi(c);
+    return resultado;
+}
+
+std::string CodigoEmpresaDeClicab(std::string_view clicab) {
+    if (clicab.size() <= 225) return "OSDE";
+    if (clicab.size() <= 335) return std::string(clicab.substr(182, 6));
+    return std::string(clicab.substr(192, 6));
+}
+
+std::string NormalizarCodigoEmpresa(std::string_view codigo) {
+    const auto inicio = codigo.find_first_not_of(' ');
+    if (inicio == std::string_view::npos) return {};
+    const auto fin = codigo.find_last_not_of(' ');
+    return MayusculasAnsi(codigo.substr(inicio, fin - inicio + 1));
+}
+
+std::optional<std::string> BuscarEnTablaEmpresas(std::string_view tabla, std::string_view codigo) {
+    std::size_t posicion = 0;
+    while (posicion < tabla.size()) {
+        // A line ends at CR LF, a lone CR or a lone LF.
+        std::size_t fin = tabla.find_first_of("\r\n", posicion);
+        if (fin == std::string_view::npos) fin = tabla.size();
+        const std::string_view linea = tabla.substr(posicion, fin - posicion);
+        if (MayusculasAnsi(Medio(linea, 11, codigo.size())) == codigo)
+            return "V901" + std::string(Medio(linea, 9, 2)) + std::string(Medio(linea, 41, 2));
+        posicion = fin;
+        if (posicion < tabla.size() && tabla[posicion] == '\r') ++posicion;
+        if (posicion < tabla.size() && tabla[posicion] == '\n') ++posicion;
+    }
+    return std::nullopt;
+}
+
+std::string CodigoProveedorFijo(std::string_view codigo) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kTabla{{
+        {"PASTEU", "V9012901"},
+        {"SIMECO", "V9012801"},
+        {"OSAPM", "V9012701"},
+        {"ACA", "V9013101"},
+        {"KOS", "V9013301"},
+        {"ALTA", "V9013401"},
+        {"HOPE", "V9013501"},
+    }};
+    for (const auto& [empresa, proveedor] : kTabla)
+        if (codigo == empresa) return std::string(proveedor);
+    return "V9011101";
+}

@@ -1,0 +1,77 @@
+#include "bridge/duplicados.h"
+
+#include <cstdint>
+
+#include "platform/archivos.h"
+
+namespace {
+
+// Days since 1970-01-01 of a civil date (proleptic Gregorian).
+std::int64_t DiasCiviles(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::int64_t MinutoDelReloj(const archivos::FechaHora& t) {
+    return (DiasCiviles(t.anio, static_cast<unsigned>(t.mes), static_cast<unsigned>(t.dia)) * 24 + t.hora) * 60 +
+           t.minuto;
+}
+
+}  // namespace
+
+bool CompararArchivos(const std::string& archivo1, const std::string& archivo2) {
+    return archivos::LeerCompleto(archivo1) == archivos::LeerCompleto(archivo2);
+}
+
+bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
+                 InterfazUsuario& ui) {
+    const std::string anterior = rutaKorvane + "\\CLICABAnterior.ZLN";
+    const std::string nuevo = rutaKorvane + "\\CLICAB.ZLN";
+    const std::string praxis = rutaKorvane + "\\PRAXIS.ZLN";
+    const std::string praxisAnterior = rutaKorvane + "\\PRAXISAnterior.ZLN";
+    bool resultado = false;
+    try {
+        if (!archivos::Existe(anterior)) return false;
+        // Minute boundaries crossed from the copy's time to the new file's; a new file older than
+        // the copy (a clock set back) still counts as the same minute.
+        const std::int64_t minutos =
+            MinutoDelReloj(archivos::FechaModificacion(nuevo)) - MinutoDelReloj(archivos::FechaModificacion(anterior));
+        if (minutos >= 1) return false;
+        if (!CompararArchivos(anterior, nuevo)) return false;
+        resultado = true;
+        resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) && CompararArchivos(praxisAnterior, praxis);
+    } catch (const std::exception&) {
+        ui.MostrarMensaje("Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
+        return resultado;
+    }
+    if (resultado) GrabarLog(directorioKorvane, rutaKorvane, reloj);
+    return resultado;
+}
+
+void GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui) {
+    const std::string descarga = rutaZelno + "\\download";
+    try {
+        if (archivos::Existe(descarga + "\\SERESP.ZLN"))
+            archivos::Copiar(descarga + "\\SERESP.ZLN", descarga + "\\SERESPAnterior.ZLN");
+        if (archivos::Existe(descarga + "\\PRAXIS.ZLN"))
+            archivos::Copiar(descarga + "\\PRAXIS.ZLN", descarga + "\\PRAXISAnterior.ZLN");
+    } catch (const std::exception&) {
+        ui.MostrarMensaje("Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
+    }
+}
+
+void RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui) {
+    const std::string descarga = rutaZelno + "\\download";
+    try {
+        if (archivos::Existe(descarga + "\\SERESPAnterior.ZLN"))
+            archivos::Copiar(descarga + "\\SERESPAnterior.ZLN", rutaKorvane + "\\SERESP.ZLN");
+        if (archivos::Existe(descarga + "\\PRAXISAnterior.ZLN"))
+            archivos::Copiar(descarga + "\\PRAXISAnterior.ZLN", rutaKorvane + "\\PRAXIS.ZLN");
+    } catch (const std::exception&) {
+        ui.MostrarMensaje("Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
+    }
+}

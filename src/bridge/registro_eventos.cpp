@@ -1,0 +1,53 @@
+#include "bridge/registro_eventos.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string DosDigitos(int n) {
+    char texto[16];
+    std::snprintf(texto, sizeof texto, "%02d", n);
+    return texto;
+}
+
+std::string Registro(const std::string& texto) { return "\"" + texto + "\"\r\n"; }
+
+}  // namespace
+
+std::string NombreArchivoLog(const archivos::FechaHora& f) {
+    char anio[16];
+    std::snprintf(anio, sizeof anio, "%04d", f.anio);
+    return "LogTramiza" + std::string(anio) + DosDigitos(f.mes) + DosDigitos(f.dia) + ".txt";
+}
+
+void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj) {
+    std::string nombre;
+    std::string registro1;
+    try {
+        nombre = NombreArchivoLog(reloj());
+        // The stamp is year, day, month: the form the people reading these logs are used to.
+        const archivos::FechaHora t = reloj();
+        char anio[16];
+        std::snprintf(anio, sizeof anio, "%04d", t.anio);
+        registro1 = "Determino que el archivo de la hora " + std::string(anio) + "/" + DosDigitos(t.dia) + "/" +
+                    DosDigitos(t.mes) + " " + DosDigitos(t.hora) + ":" + DosDigitos(t.minuto) + ":" +
+                    DosDigitos(t.segundo) + " era duplicado";
+    } catch (...) {
+    }
+    const std::string rutaLog = archivos::Unir(directorioKorvane, nombre);
+
+    try {
+        archivos::Anexar(rutaLog, Registro(registro1));
+    } catch (...) {
+    }
+    std::string primeraLinea;
+    try {
+        const std::string clicab = archivos::LeerCompleto(laRutaKorvane + "\\CLICAB.ZLN");
+        primeraLinea = clicab.substr(0, clicab.find('\r'));
+    } catch (...) {
+    }
+    try {
+        archivos::Anexar(rutaLog, Registro(primeraLinea));
+    } catch (...) {
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The daily log of duplicate requests: LogTramiza<yyyymmdd>.txt in the Korvane root.
+
+#include <functional>
+#include <string>
+
+#include "platform/archivos.h"
+
+// Local wall-clock time; the program reads the system clock, tests set the hour.
+using RelojLocal = std::function<archivos::FechaHora()>;
+
+// "LogTramiza20261206.txt" for 6 December 2026.
+std::string NombreArchivoLog(const archivos::FechaHora& fecha);
+
+// Adds one entry for a duplicate found in laRutaKorvane: the quoted sentence with the time
+// ("yyyy/dd/mm hh:nn:ss") and the quoted first line of its CLICAB.ZLN, each ended by CR LF.
+// Every failure is ignored, step by step: logging never disturbs the polling.
+void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj);

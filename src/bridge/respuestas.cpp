@@ -1,0 +1,72 @@
+#include "bridge/respuestas.h"
+
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
+
+namespace {
+
+constexpr std::string_view kErrorComunicacion = "ERROR EN LA COMUNICACION. REINTENTE. ";
+
+// Cut or padded with blanks to exactly `ancho` characters.
+std::string Ajustar(std::string_view texto, std::size_t ancho) {
+    std::string campo(texto.substr(0, ancho));
+    campo.resize(ancho, ' ');
+    return campo;
+}
+
+std::string_view SinEspaciosExtremos(std::string_view texto) {
+    const auto inicio = texto.find_first_not_of(' ');
+    if (inicio == std::string_view::npos) return {};
+    const auto fin = texto.find_last_not_of(' ');
+    return texto.substr(inicio, fin - inicio + 1);
+}
+
+}  // namespace
+
+std::string RegistroErrorComunicacion(std::string_view textoEstado) {
+    // Line ends would break the fixed columns: line feeds go first, then carriage returns.
+    std::string e;
+    e.reserve(textoEstado.size());
+    for (char c : textoEstado)
+        if (c != '\n') e += c;
+    std::erase(e, '\r');
+
+    std::string registro;
+    registro.reserve(351);
+    registro += "9200000001";
+    registro += kErrorComunicacion;
+    registro += Ajustar(std::string_view(e).substr(0, 3), 3);
+    registro += Ajustar(std::string(kErrorComunicacion) + std::string(SinEspaciosExtremos(e)), 80);
+    registro += std::string(17, ' ');
+    registro += "0100000000";
+    registro += std::string(50 + 2 + 20 + 30 + 20 + 71, ' ');
+    registro += '\r';
+    return registro;
+}
+
+std::string RegistroErrorFormato() {
+    std::string registro;
+    registro.reserve(339);
+    registro += "92";
+    registro += "000000";
+    registro += "01";
+    registro += "ERROR, FORMATO DE TRANSACCION ERRONEO. ";
+    registro += Ajustar("ERROR, FORMATO DE TRANSACCION ERRONEO. REVISE TICKET.PRN Y REINTENTE.", 80);
+    registro += std::string(6, ' ');
+    registro += "01";
+    registro += "00";
+    registro += "000000";
+    registro += std::string(50 + 2 + 20 + 30 + 1 + 8 + 11 + 71, ' ');
+    registro += '\r';
+    return registro;
+}
+
+void GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui) {
+    const std::string ruta = rutaKorvane + "\\SERESP.ZLN";
+    try {
+        archivos::EscribirAlInicio(ruta, RegistroErrorFormato());
+    } catch (const plataforma::ErrorSistema& e) {
+        ui.MostrarMensaje("Archivo: " + ruta + " Error: " + e.TextoNumeroDescripcion(), "Respuesta de Zelno con Error",
+                          Icono::Critico);
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The answer records the system writes into a terminal's SERESP.ZLN when the client gives none:
+// fixed columns of single-byte text ending in a lone carriage return.
+
+#include <string>
+#include <string_view>
+
+#include "platform/interfaz_usuario.h"
+
+// The 351-byte communication-error answer built from the client's estado.rsp text.
+std::string RegistroErrorComunicacion(std::string_view textoEstado);
+
+// The 339-byte format-error answer, for a client that reported success without a usable answer.
+std::string RegistroErrorFormato();
+
+// Writes the format-error answer over rutaKorvane\SERESP.ZLN from its first byte (a longer file
+// keeps its tail). A failure is shown as "Respuesta de Zelno con Error" and not passed on.
+void GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui);

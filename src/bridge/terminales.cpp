@@ -1,0 +1,52 @@
+#include "bridge/terminales.h"
+
+#include <cctype>
+
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
+
+namespace {
+
+bool EmpiezaPorTERM(const std::string& nombre) {
+    if (nombre.size() < 4) return false;
+    static const char kTerm[] = "TERM";
+    for (std::size_t i = 0; i < 4; ++i)
+        if (std::toupper(static_cast<unsigned char>(nombre[i])) != kTerm[i]) return false;
+    return true;
+}
+
+void CrearSiFalta(const std::string& ruta) {
+    if (!archivos::ExisteEntrada(ruta)) archivos::CrearCarpeta(ruta);
+}
+
+// The 16-bit counter of the discovery order cannot pass 32767.
+constexpr int kMaximoTerminales = 32767;
+
+}  // namespace
+
+ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui) {
+    auto lista = std::make_shared<std::vector<clsItemTerXX>>();
+    try {
+        for (const archivos::Entrada& entrada : archivos::Listar(archivos::Unir(configuracion.DirectorioKorvane, "TER*.*"))) {
+            if (entrada.oculto || entrada.sistema) continue;
+            if (EmpiezaPorTERM(entrada.nombre) || entrada.nombre == "." || entrada.nombre == "..") continue;
+            if (!entrada.esCarpeta) continue;
+            if (static_cast<int>(lista->size()) >= kMaximoTerminales)
+                throw plataforma::ErrorSistema(6, "Desbordamiento: demasiadas carpetas de terminal");
+            lista->push_back({entrada.nombre, entrada.nombre.substr(3),
+                              static_cast<std::int16_t>(lista->size() + 1)});
+        }
+        for (const clsItemTerXX& item : *lista) {
+            const std::string carpeta = archivos::Unir(configuracion.DirectorioZELNO, "term" + item.CodigoTerminal);
+            CrearSiFalta(carpeta);
+            CrearSiFalta(carpeta + "\\upload");
+            CrearSiFalta(carpeta + "\\download");
+        }
+        if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, "tx"));
+    } catch (const plataforma::ErrorSistema& e) {
+        ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
+    } catch (const std::exception& e) {
+        ui.MostrarMensaje(e.what(), "Carga de terminales", Icono::Critico);
+    }
+    return lista;
+}

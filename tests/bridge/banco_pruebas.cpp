@@ -1,0 +1,64 @@
+#include "banco_pruebas.h"
+
+#include <cstdio>
+
+namespace fs = std::filesystem;
+
+namespace prueba {
+
+namespace {
+
+std::string Dos(int n) {
+    char t[16];
+    std::snprintf(t, sizeof t, "%02d", n);
+    return t;
+}
+
+std::string Bajo(const std::string& carpeta, const std::string& archivo) {
+    return archivo.empty() ? carpeta : (fs::path(carpeta) / archivo).make_preferred().string();
+}
+
+}  // namespace
+
+Banco::Banco(int terminales, unsigned semilla)
+    : configuracion("TramizaPrueba"),
+      simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla),
+      ciclo(configuracion, ui, esperador, cliente, [this] { return hora; }) {
+    CrearCarpetas(raiz / "K");
+    configuracion.DirectorioKorvane = raiz / "K";
+    configuracion.DirectorioZELNO = raiz / "Z";
+    configuracion.ActivarTX = 1;
+    configuracion.Intervalo = 1;
+    configuracion.IniciarActivo = 1;
+    configuracion.IniciarZelnoExe = 1;
+    configuracion.ZelnoExe = "Zelno32.exe --dir Z";
+    for (int n = 1; n <= terminales; ++n) terminales_.emplace_back(Ter(n));
+    lista = CargarTerminales(configuracion, ui);
+    esperador.alEsperar = [this](std::int64_t ahora) { simulador.Paso(ahora); };
+}
+
+std::string Banco::Ter(int n, const std::string& archivo) const {
+    return Bajo(Bajo(configuracion.DirectorioKorvane, "TER" + Dos(n)), archivo);
+}
+std::string Banco::Term(int n, const std::string& archivo) const {
+    return Bajo(Bajo(configuracion.DirectorioZELNO, "term" + Dos(n)), archivo);
+}
+std::string Banco::Z(const std::string& archivo) const { return Bajo(configuracion.DirectorioZELNO, archivo); }
+
+void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zelno_sim.cfg"), reglas); }
+
+bool Banco::Tick() {
+    esperador.ahora += 1000;
+    simulador.Paso(esperador.ahora);
+    return ciclo.TmrBuscando_Timer(lista);
+}
+
+bool Banco::TickHastaRespuesta(int n, int maximo) {
+    for (int i = 0; i < maximo; ++i) {
+        Tick();
+        if (Terminal(n).RespuestaLista()) return true;
+    }
+    return false;
+}
+
+}  // namespace prueba

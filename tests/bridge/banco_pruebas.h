@@ -1,0 +1,79 @@
+#pragma once
+// A whole exchange on one machine, without real seconds: a Korvane root with terminals, the client
+// simulator answering in the Zelno folder, and the polling cycle with a waiter that moves a virtual
+// clock and lets the simulator work while the cycle waits.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bridge/ciclo_sondeo.h"
+#include "korvane_sim/terminal_korvane.h"
+#include "support/soporte.h"
+#include "zelno_sim/simulador_zelno.h"
+
+namespace prueba {
+
+class EsperadorSimulado : public Esperador {
+public:
+    void Esperar(std::int32_t msEspera) override {
+        esperas.push_back(msEspera);
+        if (msEspera > 0) ahora += msEspera;
+        if (alEsperar) alEsperar(ahora);
+    }
+    std::int64_t ahora = 0;
+    std::vector<std::int32_t> esperas;
+    std::function<void(std::int64_t)> alEsperar;
+};
+
+class ClienteSimulado : public ControlCliente {
+public:
+    bool ProcesoEnEjecucion(const std::string& nombreExe) override {
+        buscados.push_back(nombreExe);
+        return enEjecucion;
+    }
+    std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
+        iniciados.push_back(rutaExe);
+        if (resultadoInicio == 0) ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
+        return resultadoInicio;
+    }
+    bool enEjecucion = true;
+    std::int32_t resultadoInicio = 258;
+    std::vector<std::string> buscados, iniciados;
+};
+
+class Banco {
+public:
+    explicit Banco(int terminales = 1, unsigned semilla = 1);
+
+    // K\TERnn and Z\termnn for terminal number n (1-based, two digits).
+    std::string Ter(int n, const std::string& archivo = {}) const;
+    std::string Term(int n, const std::string& archivo = {}) const;
+    std::string Z(const std::string& archivo) const;
+    sim::TerminalKorvane& Terminal(int n) { return terminales_.at(static_cast<std::size_t>(n - 1)); }
+
+    // Behaviour rules for the client simulator (the lines of its control file).
+    void Comportamiento(const std::string& reglas);
+
+    // One timer tick; the simulator also works one second of virtual time before it.
+    bool Tick();
+    // Ticks until terminal n shows "S" or `maximo` ticks have passed; returns whether it did.
+    bool TickHastaRespuesta(int n, int maximo = 10);
+
+    CarpetaTemporal raiz;
+    clsConfiguracion configuracion;
+    GrabadorInterfaz ui;
+    EsperadorSimulado esperador;
+    ClienteSimulado cliente;
+    archivos::FechaHora hora{2026, 12, 6, 14, 5, 33};
+    sim::SimuladorZelno simulador;
+    CicloSondeo ciclo;
+    ListaTerminales lista;
+
+private:
+    std::vector<sim::TerminalKorvane> terminales_;
+};
+
+}  // namespace prueba

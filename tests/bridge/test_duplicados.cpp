@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "bridge/duplicados.h"
+#include "bridge/registro_eventos.h"
+#include "support/soporte.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+archivos::FechaHora Hora(int anio, int mes, int dia, int h, int m, int s) { return {anio, mes, dia, h, m, s}; }
+
+class DuplicadosTest : public ::testing::Test {
+protected:
+    DuplicadosTest() {
+        prueba::CrearCarpetas(raiz / "TER01");
+        prueba::CrearCarpetas(raiz / "term01/download");
+        rutaKorvane = raiz / "TER01";
+        rutaZelno = raiz / "term01";
+    }
+
+    std::string Ter(const std::string& n) const { return (fs::path(rutaKorvane) / n).string(); }
+    std::string Descarga(const std::string& n) const { return (fs::path(rutaZelno) / "download" / n).string(); }
+    std::string Log(const archivos::FechaHora& f) const { return (fs::path(raiz.Ruta()) / NombreArchivoLog(f)).string(); }
+
+    // The previous request at `antes`, the new one at `ahora` (minutes and seconds of 10 March 2026, 10h).
+    void Solicitudes(const std::string& clicabAnterior, const std::string& clicab, int minAntes, int segAntes,
+                     int minAhora, int segAhora) {
+        prueba::EscribirArchivo(Ter("CLICABAnterior.ZLN"), clicabAnterior);
+        prueba::EscribirArchivo(Ter("CLICAB.ZLN"), clicab);
+        prueba::FijarFechaModificacion(Ter("CLICABAnterior.ZLN"), 2026, 3, 10, 10, minAntes, segAntes);
+        prueba::FijarFechaModificacion(Ter("CLICAB.ZLN"), 2026, 3, 10, 10, minAhora, segAhora);
+    }
+
+    bool Duplicado() { return EsDuplicado(rutaKorvane, raiz.Ruta(), reloj, ui); }
+
+    prueba::CarpetaTemporal raiz;
+    std::string rutaKorvane, rutaZelno;
+    prueba::GrabadorInterfaz ui;
+    archivos::FechaHora ahora = Hora(2026, 12, 6, 14, 5, 33);
+    RelojLocal reloj = [this] { return ahora; };
+};
+
+TEST_F(DuplicadosTest, SameFilesInTheSameMinuteAreADuplicateAndLogged) {
+    Solicitudes("ID 1\r\nresto", "ID 1\r\nresto", 0, 10, 0, 50);
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P");
+    EXPECT_TRUE(Duplicado());
+    EXPECT_EQ(prueba::LeerArchivo(Log(ahora)),
+              "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"ID 1\"\r\n");
+    EXPECT_TRUE(ui.mensajes.empty());
+}
+
+TEST_F(DuplicadosTest, WhatIsNotADuplicate) {
+    // Twenty seconds apart but across a minute boundary.
+    Solicitudes("X", "X", 0, 50, 1, 10);
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P");
+    EXPECT_FALSE(Duplicado());
+
+    // Same minute, equal length, last byte differs.
+    Solicitudes("ABCD", "ABCE", 0, 10, 0, 20);
+    EXPECT_FALSE(Duplicado());
+
+    // Same request but PRAXISAnterior.ZLN missing, then neither PRAXIS file.
+    Solicitudes("X", "X", 0, 10, 0, 20);
+    fs::remove(Ter("PRAXISAnterior.ZLN"));
+    EXPECT_FALSE(Duplicado());
+    fs::remove(Ter("PRAXIS.ZLN"));
+    EXPECT_FALSE(Duplicado());
+
+    // PRAXIS files that differ.
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P1");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P2");
+    EXPECT_FALSE(Duplicado());
+
+    // The first request of a terminal.
+    fs::remove(Ter("CLICABAnterior.ZLN"));
+    EXPECT_FALSE(Duplicado());
+
+    EXPECT_FALSE(fs::exists(Log(ahora)));
+    EXPECT_TRUE(ui.mensajes.empty());
+}
+
+TEST_F(DuplicadosTest, NewFileOlderThanTheCopyCountsAsTheSameMinute) {
+    Solicitudes("", "", 5, 0, 3, 0);
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "");
+    // Two empty files compare equal.
+    EXPECT_TRUE(Duplicado());
+}
+
+TEST_F(DuplicadosTest, ReadOnlyRequestFilesStillCompare) {
+    Solicitudes("SAME", "SAME", 0, 1, 0, 2);
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P");
+    for (const char* n : {"CLICAB.ZLN", "CLICABAnterior.ZLN", "PRAXIS.ZLN", "PRAXISAnterior.ZLN"})
+        fs::permissions(Ter(n), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        fs::perm_options::remove);
+    EXPECT_TRUE(Duplicado());
+    EXPECT_TRUE(ui.mensajes.empty());
+}
+
+TEST_F(DuplicadosTest, AFailureShowsItsMessageAndGivesTheResultSoFar) {
+    // CLICAB.ZLN missing: the time of the new file cannot be read (steps before the comparison).
+    prueba::EscribirArchivo(Ter("CLICABAnterior.ZLN"), "X");
+    EXPECT_FALSE(Duplicado());
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al comparar archivos Korvane");
+    EXPECT_EQ(ui.mensajes[0].titulo, "Error");
+    EXPECT_EQ(ui.mensajes[0].icono, Icono::Informacion);
+    EXPECT_FALSE(fs::exists(Log(ahora)));
+}
+
+TEST_F(DuplicadosTest, KeepingAndRestoringTheClientAnswer) {
+    prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R1");
+    GuardarRespuestasAnteriores(rutaZelno, ui);
+    EXPECT_EQ(prueba::LeerArchivo(Descarga("SERESPAnterior.ZLN")), "R1");
+    EXPECT_FALSE(fs::exists(Descarga("PRAXISAnterior.ZLN")));
+
+    prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R2");
+    prueba::EscribirArchivo(Descarga("PRAXIS.ZLN"), "PX2");
+    GuardarRespuestasAnteriores(rutaZelno, ui);
+    EXPECT_EQ(prueba::LeerArchivo(Descarga("SERESPAnterior.ZLN")), "R2");
+    EXPECT_EQ(prueba::LeerArchivo(Descarga("PRAXISAnterior.ZLN")), "PX2");
+
+    RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui);
+    EXPECT_EQ(prueba::LeerArchivo(Ter("SERESP.ZLN")), "R2");
+    EXPECT_EQ(prueba::LeerArchivo(Ter("PRAXIS.ZLN")), "PX2");
+    // The kept answer stays for further repeats.
+    EXPECT_TRUE(fs::exists(Descarga("SERESPAnterior.ZLN")));
+    EXPECT_TRUE(ui.mensajes.empty());
+}
+
+TEST_F(DuplicadosTest, RestoringOnlyWhatWasKept) {
+    prueba::EscribirArchivo(Descarga("SERESPAnterior.ZLN"), "SOLO");
+    RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui);
+    EXPECT_EQ(prueba::LeerArchivo(Ter("SERESP.ZLN")), "SOLO");
+    EXPECT_FALSE(fs::exists(Ter("PRAXIS.ZLN")));
+}
+
+TEST_F(DuplicadosTest, KeepFailureShowsItsMessage) {
+    prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R");
+    prueba::EscribirArchivo(Descarga("PRAXIS.ZLN"), "P");
+    // A folder where the copy should go: the copy fails and the PRAXIS copy is not made.
+    prueba::CrearCarpetas(Descarga("SERESPAnterior.ZLN"));
+    GuardarRespuestasAnteriores(rutaZelno, ui);
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
+    EXPECT_EQ(ui.mensajes[0].titulo, "Error");
+    EXPECT_EQ(ui.mensajes[0].icono, Icono::Informacion);
+    EXPECT_FALSE(fs::exists(Descarga("PRAXISAnterior.ZLN")));
+}
+
+TEST_F(DuplicadosTest, RestoreIntoAMissingFolderShowsItsMessage) {
+    prueba::EscribirArchivo(Descarga("SERESPAnterior.ZLN"), "R");
+    fs::remove_all(rutaKorvane);
+    RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui);
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al buscar archivos Zelno");
+    EXPECT_EQ(ui.mensajes[0].titulo, "Error");
+    EXPECT_EQ(ui.mensajes[0].icono, Icono::Informacion);
+}
+
+TEST(GrabarLog, DailyFileTwoRecordsPerEntry) {
+    prueba::CarpetaTemporal k;
+    prueba::CrearCarpetas(k / "TER01");
+    prueba::EscribirArchivo(k / "TER01/CLICAB.ZLN", "1234\r\nmas\r\nlineas");
+    archivos::FechaHora ahora{2026, 12, 6, 23, 59, 59};
+    const RelojLocal reloj = [&] { return ahora; };
+    const std::string ter = (std::filesystem::path(k.Ruta()) / "TER01").string();
+
+    GrabarLog(k.Ruta(), ter, reloj);
+    GrabarLog(k.Ruta() + (k.Ruta().find('\\') != std::string::npos ? "\\" : "/"), ter, reloj);
+    EXPECT_EQ(prueba::LeerArchivo(k / "LogTramiza20261206.txt"),
+              "\"Determino que el archivo de la hora 2026/06/12 23:59:59 era duplicado\"\r\n\"1234\"\r\n"
+              "\"Determino que el archivo de la hora 2026/06/12 23:59:59 era duplicado\"\r\n\"1234\"\r\n");
+
+    // Just after midnight the entry goes to the new day's file; a request file without a carriage
+    // return is its own first line, and a missing one gives an empty record.
+    ahora = {2026, 12, 7, 0, 0, 1};
+    prueba::EscribirArchivo(k / "TER01/CLICAB.ZLN", "sin \"fin\"");
+    GrabarLog(k.Ruta(), ter, reloj);
+    std::filesystem::remove(k / "TER01/CLICAB.ZLN");
+    GrabarLog(k.Ruta(), ter, reloj);
+    EXPECT_EQ(prueba::LeerArchivo(k / "LogTramiza20261207.txt"),
+              "\"Determino que el archivo de la hora 2026/07/12 00:00:01 era duplicado\"\r\n\"sin \"fin\"\"\r\n"
+              "\"Determino que el archivo de la hora 2026/07/12 00:00:01 era duplicado\"\r\n\"\"\r\n");
+}
+
+TEST(GrabarLog, MissingLogFolderIsIgnored) {
+    prueba::CarpetaTemporal k;
+    const RelojLocal reloj = [] { return archivos::FechaHora{2026, 1, 2, 3, 4, 5}; };
+    GrabarLog(k / "NOEXISTE", k / "TER01", reloj);
+    EXPECT_FALSE(std::filesystem::exists(k / "NOEXISTE"));
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+#include "comun/archivos_sim.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace sim {
+
+std::string Minusculas(std::string texto) {
+    std::transform(texto.begin(), texto.end(), texto.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+    return texto;
+}
+
+fs::path BuscarSinCaso(const fs::path& dir, const std::string& nombre) {
+    std::error_code ec;
+    const fs::path exacta = dir / nombre;
+    if (fs::exists(exacta, ec)) return exacta;
+    const std::string buscado = Minusculas(nombre);
+    for (fs::directory_iterator it(dir, ec), fin; !ec && it != fin; it.increment(ec))
+        if (Minusculas(it->path().filename().string()) == buscado) return it->path();
+    return exacta;
+}
+
+bool LeerArchivo(const fs::path& ruta, std::string& contenido) {
+    // A folder opens for reading on Linux; it is not a file to read.
+    if (!ExisteArchivo(ruta)) return false;
+    std::ifstream f(ruta, std::ios::binary);
+    if (!f) return false;
+    std::ostringstream s;
+    s << f.rdbuf();
+    if (f.bad()) return false;
+    contenido = s.str();
+    return true;
+}
+
+bool EscribirArchivo(const fs::path& ruta, const std::string& contenido) {
+    std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f.write(contenido.data(), static_cast<std::streamsize>(contenido.size()));
+    f.close();
+    return !f.fail();
+}
+
+bool AgregarArchivo(const fs::path& ruta, const std::string& contenido) {
+    std::ofstream f(ruta, std::ios::binary | std::ios::app);
+    if (!f) return false;
+    f.write(contenido.data(), static_cast<std::streamsize>(contenido.size()));
+    f.close();
+    return !f.fail();
+}
+
+bool ExisteArchivo(const fs::path& ruta) {
+    std::error_code ec;
+    return fs::is_regular_file(ruta, ec);
+}
+
+}  // namespace sim

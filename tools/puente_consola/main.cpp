@@ -1,0 +1,85 @@
+// The transaction bridge without its window: runs the polling cycle on a timer in a console, for
+// the demo and for trying the bridge on Linux. Messages the window would show are printed instead.
+//
+//   puente_consola --korvane K --zelno Z [--cliente "Zelno32.exe --dir Z"] [--intervalo s]
+//                  [--tx 0|1] [--ciclos n]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "bridge/ciclo_sondeo.h"
+#include "platform/reloj.h"
+
+namespace {
+
+class InterfazConsola : public InterfazUsuario {
+public:
+    void EstablecerEstado(const std::string& texto) override {
+        if (texto != estado_) std::printf("[estado] %s\n", (estado_ = texto).c_str());
+    }
+    void ProcesarMensajes() override {}
+    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
+        std::printf("[%s] %s: %s\n", icono == Icono::Critico ? "error" : "aviso", titulo.c_str(), texto.c_str());
+    }
+
+private:
+    std::string estado_;
+};
+
+int Uso() {
+    std::fprintf(stderr,
+                 "uso: puente_consola --korvane K --zelno Z [--cliente LINEA] [--intervalo s] [--tx 0|1] [--ciclos n]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    clsConfiguracion configuracion("puente_consola");
+    configuracion.Intervalo = 1;
+    configuracion.ActivarTX = 1;
+    configuracion.IniciarActivo = 1;
+    long ciclos = -1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string opcion = argv[i];
+        if (i + 1 >= argc) return Uso();
+        const std::string valor = argv[++i];
+        if (opcion == "--korvane")
+            configuracion.DirectorioKorvane = valor;
+        else if (opcion == "--zelno")
+            configuracion.DirectorioZELNO = valor;
+        else if (opcion == "--cliente") {
+            configuracion.ZelnoExe = valor;
+            configuracion.IniciarZelnoExe = 1;
+        } else if (opcion == "--intervalo")
+            configuracion.Intervalo = static_cast<std::int16_t>(std::atoi(valor.c_str()));
+        else if (opcion == "--tx")
+            configuracion.ActivarTX = static_cast<std::int16_t>(std::atoi(valor.c_str()));
+        else if (opcion == "--ciclos")
+            ciclos = std::atol(valor.c_str());
+        else
+            return Uso();
+    }
+    if (configuracion.DirectorioKorvane.empty() || configuracion.DirectorioZELNO.empty() || configuracion.Intervalo <= 0)
+        return Uso();
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+
+    InterfazConsola ui;
+    EsperadorReal esperador;
+    ControlClienteReal cliente;
+    CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora);
+    const ListaTerminales terminales = CargarTerminales(configuracion, ui);
+    std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
+
+    const auto periodo = std::chrono::seconds(configuracion.Intervalo);
+    auto siguiente = std::chrono::steady_clock::now() + periodo;
+    for (long n = 0; ciclos < 0 || n < ciclos; ++n) {
+        std::this_thread::sleep_until(siguiente);
+        ciclo.TmrBuscando_Timer(terminales);
+        siguiente = std::max(siguiente + periodo, std::chrono::steady_clock::now());
+    }
+    return 0;
+}
