@@ -34,7 +34,11 @@ Banco::Banco(int terminales, unsigned semilla)
     configuracion.ZelnoExe = "Zelno32.exe --dir Z";
     for (int n = 1; n <= terminales; ++n) terminales_.emplace_back(Ter(n));
     lista = CargarTerminales(configuracion, ui);
-    esperador.alEsperar = [this](std::int64_t ahora) { simulador.Paso(ahora); };
+    // While the cycle waits the client finishes what it has started (a late answer file); new
+    // requests it takes at the next tick.
+    esperador.alEsperar = [this](std::int64_t ahora) {
+        if (simulador.Pendiente()) simulador.Paso(ahora);
+    };
 }
 
 std::string Banco::Ter(int n, const std::string& archivo) const {

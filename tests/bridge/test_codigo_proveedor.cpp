@@ -25,8 +25,10 @@ TEST(CodigoEmpresaDeClicab, PlaceDependsOnLength) {
     EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(335, 183, "SIMECO")), "SIMECO");
     EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(336, 193, "KOS   ")), "KOS   ");
     EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(5'000'000, 193, "HOPE  ")), "HOPE  ");
-    // Bytes around the field do not leak in.
-    EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(336, 183, "PASTEU")), "U.....");
+    // From 336 bytes on, a code at the shorter header's place is not read.
+    EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(336, 183, "PASTEU")), "......");
+    EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(336, 188, "PASTEU")), "U.....");
+    EXPECT_EQ(CodigoEmpresaDeClicab(Clicab(336, 196, "PASTEU")), "...PAS");
 }
 
 TEST(NormalizarCodigoEmpresa, TrimsBlanksOnlyAndUpperCases) {

@@ -211,7 +211,7 @@ TEST(Intercambio, ProviderCodeReplacesTheWholeFile) {
     EscribirArchivo(b.Z("_zelno.emp"), "00000000KOS\r\n");
     b.Terminal(1).EnviarSolicitud({"X", 336, "", true});
     b.Tick();
-    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V901");
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V901KO");
 }
 
 TEST(Intercambio, TxMarkerOnlyWithTheOptionOn) {

@@ -72,7 +72,9 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
             // The request reached the client byte for byte, with the right provider code.
             ASSERT_EQ(pedido.clicab, sim::ContenidoClicab(s)) << s.id;
             ASSERT_EQ(pedido.conPraxis, s.conPraxis) << s.id;
-            if (s.conPraxis) ASSERT_EQ(pedido.praxis, "PRAXIS " + s.id + "\r\n") << s.id;
+            if (s.conPraxis) {
+                ASSERT_EQ(pedido.praxis, "PRAXIS " + s.id + "\r\n") << s.id;
+            }
             ASSERT_EQ(pedido.proveedor, ProveedorEsperado(s)) << s.id;
 
             // The answer is the one the client's behaviour calls for.

@@ -85,7 +85,7 @@ void FijarFechaModificacion(const std::string& ruta, int anio, int mes, int dia,
     const std::time_t segundos = std::mktime(&t);
     if (segundos == static_cast<std::time_t>(-1)) throw std::runtime_error("fecha no representable");
     const auto sistema = std::chrono::system_clock::from_time_t(segundos);
-    fs::last_write_time(ruta, std::chrono::clock_cast<std::chrono::file_clock>(sistema));
+    fs::last_write_time(ruta, std::chrono::file_clock::from_sys(sistema));
 }
 
 void CrearCarpetas(const std::string& ruta) { fs::create_directories(ruta); }
