@@ -105,8 +105,8 @@ TEST(ProcesoEnEjecucion, EncuentraElFinalDelNombreSinMirarMayusculas) {
         prueba::GrabadorInterfaz ui;
         ASSERT_EQ(copia.Iniciar(ui), 258);
         EXPECT_TRUE(API::ProcesoEnEjecucion("Zelno32.exe"));
-        // A sought name longer than the process's is no match.
-        EXPECT_FALSE(API::ProcesoEnEjecucion("MiZelno32.exe"));
+        // A sought name longer than the process's is no match (no other test runs one of this name).
+        EXPECT_FALSE(API::ProcesoEnEjecucion("OtroZelno32.exe"));
     }
     {
         CopiaCliente copia(tmp / "c", "MiZelno32.exe");

@@ -15,6 +15,8 @@ namespace sim {
 
 namespace {
 
+constexpr std::int64_t kMsMaximo = 366LL * 24 * 3600 * 1000;
+
 bool EsBlanco(char c) { return c == ' ' || c == '\t'; }
 
 int ValorHex(char c) {
@@ -67,7 +69,8 @@ std::string Palabra(const std::string& linea, std::size_t& pos) {
 bool LeerMs(const std::string& texto, std::int64_t& ms) {
     std::int64_t valor = 0;
     const auto [fin, ec] = std::from_chars(texto.data(), texto.data() + texto.size(), valor);
-    if (ec != std::errc() || fin != texto.data() + texto.size() || valor < 0) return false;
+    // Beyond a year is a typing error, and it would overflow when added to the clock.
+    if (ec != std::errc() || fin != texto.data() + texto.size() || valor < 0 || valor > kMsMaximo) return false;
     ms = valor;
     return true;
 }
