@@ -41,7 +41,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 pgrep -f wineserver >/dev/null 2>&1 || own_wineserver=1
-wineserver -p 2>/dev/null
+# The server and Wine's own services start here, detached from the test runner's pipes: a service
+# started by a test would inherit that test's output pipe, and ctest would wait for it forever.
+wineserver -p >/dev/null 2>&1 </dev/null
+wine cmd /c exit >/dev/null 2>&1 </dev/null
 
 passed=0; failed=0; status=0
 run_ctest() {

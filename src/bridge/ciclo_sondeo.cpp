@@ -41,11 +41,11 @@ bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     try {
         CicloCompleto(terminales);
     } catch (const plataforma::ErrorSistema& e) {
-        ui_.MostrarMensaje(e.TextoNumeroDescripcion(), "Transacción punto control: " + puntoControl_, Icono::Critico);
+        ui_.MostrarMensaje(e.TextoNumeroDescripcion(), std::string("Transacción punto control: ") + puntoControl_, Icono::Critico);
     } catch (const std::bad_alloc&) {
-        ui_.MostrarMensaje("7: Memoria insuficiente", "Transacción punto control: " + puntoControl_, Icono::Critico);
+        ui_.MostrarMensaje("7: Memoria insuficiente", std::string("Transacción punto control: ") + puntoControl_, Icono::Critico);
     } catch (const std::exception& e) {
-        ui_.MostrarMensaje(std::string("5: ") + e.what(), "Transacción punto control: " + puntoControl_,
+        ui_.MostrarMensaje(std::string("5: ") + e.what(), std::string("Transacción punto control: ") + puntoControl_,
                            Icono::Critico);
     }
     return true;

@@ -27,7 +27,7 @@ public:
     std::int16_t SolicitudDuplicada = 0;
 
     // The checkpoint of the step running or last run; the title of the failure message names it.
-    const std::string& PuntoControl() const noexcept { return puntoControl_; }
+    const char* PuntoControl() const noexcept { return puntoControl_; }
 
 private:
     struct Terminal {
@@ -52,7 +52,7 @@ private:
     ControlCliente& cliente_;
     RelojLocal reloj_;
 
-    std::string puntoControl_ = "0";
+    const char* puntoControl_ = "0";  // always one of the fixed checkpoint names
     std::string codigoEmpresa_;
     bool enCurso_ = false;
 };

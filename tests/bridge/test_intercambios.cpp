@@ -372,7 +372,7 @@ TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick
     b.Comportamiento("* sin-respuesta");
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
-    for (int n = 1; n <= 3; ++n) b.Terminal(n).EnviarSolicitud({"R" + std::to_string(n), 336, "ACA", true});
+    for (int n = 1; n <= 3; ++n) b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
     // Terminal 2's upload folder is gone: copying its request there fails.
     fs::remove_all(b.Term(2, "upload"));
     b.Tick();

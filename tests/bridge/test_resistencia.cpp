@@ -38,7 +38,7 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
     std::map<std::string, Enviada> enviadas;
     int siguiente = 0;
     auto enviar = [&](int n) {
-        Enviada e{n, {"T" + std::to_string(n) + "-" + std::to_string(siguiente++), longitudes[azar() % 7],
+        Enviada e{n, {std::string("T") + std::to_string(n) + "-" + std::to_string(siguiente++), longitudes[azar() % 7],
                       empresas[azar() % 5], azar() % 8 != 0}};
         b.Terminal(n).EnviarSolicitud(e.solicitud);
         enviadas[e.solicitud.id] = e;
