@@ -8,6 +8,10 @@
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -410,5 +414,90 @@ TEST(Intercambio, ListReloadedDuringTheMessagePumpDoesNotDisturbTheWalk) {
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
     EXPECT_TRUE(b.lista->empty());
 }
+
+}  // namespace
+
+namespace {
+
+// Requests and answers no terminal or client should send, each given the answer the bridge defines.
+TEST(EntradaDefectuosa, EmptyBinaryAndHugeRequestFiles) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    // An empty CLICAB.ZLN: no company code, the default provider; handed off as it is.
+    EscribirArchivo(b.Ter(1, "CLICAB.ZLN"), "");
+    EscribirArchivo(b.Ter(1, "STATUS.ZLN"), "C");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9011101");
+    EXPECT_EQ(fs::file_size(b.Term(1, "upload/CLICAB.ZLN")), 0u);
+
+    // Three megabytes of every byte value, with a known company code at bytes 193-198.
+    std::string grande(3 << 20, '\0');
+    for (std::size_t i = 0; i < grande.size(); ++i) grande[i] = static_cast<char>(i * 7 + 3);
+    grande.replace(192, 6, "ACA\r\n\0", 6);
+    fs::remove(b.Term(1, "upload/CLICAB.ZLN"));
+    EscribirArchivo(b.Ter(1, "CLICAB.ZLN"), grande);
+    EscribirArchivo(b.Ter(1, "STATUS.ZLN"), "C");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/CLICAB.ZLN")), grande);
+    // "ACA\r\n\0" trimmed of blanks only is not "ACA": the default provider.
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9011101");
+    EXPECT_TRUE(b.ui.mensajes.empty());
+}
+
+TEST(EntradaDefectuosa, GarbageEstadoGivesAFixedLengthErrorAnswer) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"X", 336, "ACA", true});
+    b.Tick();
+    std::string basura(2 << 20, 'Z');
+    for (std::size_t i = 0; i < basura.size(); i += 3) basura[i] = static_cast<char>(i % 251);
+    basura[0] = '\x01';
+    EscribirArchivo(b.Term(1, "estado.rsp"), basura);
+    b.Tick();
+    const std::string seresp = LeerArchivo(b.Ter(1, "SERESP.ZLN"));
+    EXPECT_EQ(seresp, RegistroErrorComunicacion(basura));
+    EXPECT_EQ(seresp.size(), 351u);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_FALSE(fs::exists(b.Term(1, "estado.rsp")));
+}
+
+TEST(EntradaDefectuosa, TerminalFolderWithBlanksAndAccents) {
+    Banco b(0);
+    b.Comportamiento("* sin-respuesta");
+    // Names in the single-byte code page, through the same calls the bridge uses.
+    const std::string carpeta = archivos::Unir(b.configuracion.DirectorioKorvane, "TER 1\xE9");
+    archivos::CrearCarpeta(carpeta);
+    b.lista = CargarTerminales(b.configuracion, b.ui);
+    ASSERT_EQ(b.lista->size(), 1u);
+    archivos::EscribirCompleto(carpeta + "\\CLICAB.ZLN", sim::ContenidoClicab({"ACENTO", 336, "KOS", true}));
+    archivos::EscribirCompleto(carpeta + "\\STATUS.ZLN", "C");
+    b.Tick();
+    const std::string subida = archivos::Unir(b.configuracion.DirectorioZELNO, "term 1\xE9\\upload");
+    EXPECT_EQ(archivos::LeerCompleto(subida + "\\CLICAB.ZLN"), sim::ContenidoClicab({"ACENTO", 336, "KOS", true}));
+    EXPECT_EQ(archivos::LeerCompleto(subida + "\\_svl.0"), "V9013301");
+    EXPECT_EQ(archivos::LeerCompleto(carpeta + "\\STATUS.ZLN"), "P");
+    EXPECT_TRUE(b.ui.mensajes.empty());
+}
+
+#ifdef _WIN32
+TEST(EntradaDefectuosa, LockedStatusFileStopsTheTickWithItsCheckpoint) {
+    Banco b(2);
+    b.lista = std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Terminal(2).EnviarSolicitud({"B", 336, "ACA", true});
+    // Another program holds TER01's STATUS.ZLN open without sharing it.
+    HANDLE h = CreateFileA(b.Ter(1, "STATUS.ZLN").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    b.Tick();
+    CloseHandle(h);
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 1");
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "C");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
+}
+#endif
 
 }  // namespace
