@@ -1,6 +1,5 @@
 #include "bridge/ciclo_sondeo.h"
 
-#include <new>
 #include <utility>
 
 #include "bridge/duplicados.h"
@@ -40,12 +39,9 @@ bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     codigoEmpresa_.clear();
     try {
         CicloCompleto(terminales);
-    } catch (const plataforma::ErrorSistema& e) {
-        ui_.MostrarMensaje(e.TextoNumeroDescripcion(), std::string("Transacción punto control: ") + puntoControl_, Icono::Critico);
-    } catch (const std::bad_alloc&) {
-        ui_.MostrarMensaje("7: Memoria insuficiente", std::string("Transacción punto control: ") + puntoControl_, Icono::Critico);
-    } catch (const std::exception& e) {
-        ui_.MostrarMensaje(std::string("5: ") + e.what(), std::string("Transacción punto control: ") + puntoControl_,
+    } catch (...) {
+        // The cycle's one handler: report the failure with the step it happened in and end the tick.
+        ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + puntoControl_,
                            Icono::Critico);
     }
     return true;

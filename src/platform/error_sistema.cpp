@@ -1,5 +1,7 @@
 #include "platform/error_sistema.h"
 
+#include <new>
+#include <system_error>
 #include <utility>
 
 namespace plataforma {
@@ -11,6 +13,22 @@ ErrorSistema::ErrorSistema(long numero, std::string descripcion)
 
 std::string ErrorSistema::TextoNumeroDescripcion() const {
     return std::to_string(numero_) + ": " + descripcion_;
+}
+
+std::string TextoFalloEnCurso() {
+    try {
+        throw;
+    } catch (const ErrorSistema& e) {
+        return e.TextoNumeroDescripcion();
+    } catch (const std::bad_alloc&) {
+        return "7: Memoria insuficiente";
+    } catch (const std::system_error& e) {
+        return std::to_string(e.code().value()) + ": " + e.what();
+    } catch (const std::exception& e) {
+        return std::string("0: ") + e.what();
+    } catch (...) {
+        return "0: Error desconocido";
+    }
 }
 
 void LanzarError(long numero, const std::string& ruta) {

@@ -26,6 +26,10 @@ long UltimoError();
 // The platform's description of a failure number (FormatMessageA / strerror), without line ends.
 std::string DescripcionError(long numero);
 
+// The failure being handled, as the user sees it: "number: description". Call it only inside a
+// catch block. Failures that carry no number of their own get 7 (out of memory) or 0.
+std::string TextoFalloEnCurso();
+
 // Throws ErrorSistema for `numero` with the platform's description; when `ruta` is not empty
 // it is added to the description, so the user sees which file failed.
 [[noreturn]] void LanzarError(long numero, const std::string& ruta = {});

@@ -155,20 +155,7 @@ pid_t Lanzar(const std::vector<std::string>& argumentos) {
 // Called from inside a handler: the failure in hand becomes the message "number: description".
 void MostrarFallo(InterfazUsuario& ui) noexcept {
     try {
-        std::string texto;
-        try {
-            throw;
-        } catch (const plataforma::ErrorSistema& e) {
-            texto = e.TextoNumeroDescripcion();
-        } catch (const std::bad_alloc&) {
-            texto = std::to_string(ENOMEM) + ": " + plataforma::DescripcionError(ENOMEM);
-        } catch (const std::system_error& e) {
-            texto = std::to_string(e.code().value()) + ": " + e.what();
-        } catch (const std::exception& e) {
-            texto = std::string("0: ") + e.what();
-        } catch (...) {
-            texto = "0: Error desconocido";
-        }
+        const std::string texto = plataforma::TextoFalloEnCurso();
         ui.MostrarMensaje(texto, kTituloZelno, Icono::Critico);
     } catch (...) {
         // The routine promises not to fail; a user interface that cannot show the message loses it.
