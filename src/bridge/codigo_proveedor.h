@@ -19,6 +19,3 @@ std::optional<std::string> BuscarEnTablaEmpresas(std::string_view tabla, std::st
 
 // The fixed provider code for a normalised company code without a table line.
 std::string CodigoProveedorFijo(std::string_view codigo);
-
-// Upper case in the single-byte Windows code page: ASCII and the accented letters of CP1252.
-std::string MayusculasAnsi(std::string_view texto);

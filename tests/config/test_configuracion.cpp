@@ -7,6 +7,7 @@
 #include "config/configuracion.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
+#include "support/almacen_aislado.h"
 #include "support/soporte.h"
 
 #ifdef _WIN32
@@ -25,30 +26,8 @@ using ajustes::LeerAjuste;
 const std::vector<std::string> kSecciones = {"Intervalo",         "ActivarTX",       "IniciarActivo", "IniciarZelnoExe",
                                              "DirectorioKorvane", "DirectorioZELNO", "ZelnoExe"};
 
-// Each test has a set of settings of its own: a fresh registry tree under Windows, removed at the
-// end; elsewhere a scratch XDG_CONFIG_HOME.
-class Configuracion : public ::testing::Test {
+class Configuracion : public prueba::AlmacenAislado {
 protected:
-    void SetUp() override {
-        static std::mt19937 azar{std::random_device{}()};
-        app_ = "TramizaPrueba" + std::to_string(azar() % 1000000000u);
-#ifndef _WIN32
-        if (const char* previo = std::getenv("XDG_CONFIG_HOME")) xdgPrevio_ = previo;
-        ASSERT_EQ(setenv("XDG_CONFIG_HOME", carpeta_.Ruta().c_str(), 1), 0);
-#endif
-    }
-
-    void TearDown() override {
-#ifdef _WIN32
-        RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\VB and VBA Program Settings\\" + app_).c_str());
-#else
-        if (xdgPrevio_)
-            setenv("XDG_CONFIG_HOME", xdgPrevio_->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-#endif
-    }
-
     void Grabar(const std::string& seccion, const std::string& valor) {
         GrabarAjuste(app_, seccion, "Tramiza", valor);
     }
@@ -64,11 +43,6 @@ protected:
         c.ZelnoExe = "centinela E";
     }
 
-    std::string app_;
-#ifndef _WIN32
-    prueba::CarpetaTemporal carpeta_;
-    std::optional<std::string> xdgPrevio_;
-#endif
 };
 
 TEST_F(Configuracion, NewObjectIsEmptyAndEmptyStoreLoadsTheDefaults) {

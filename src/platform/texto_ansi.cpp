@@ -1,0 +1,25 @@
+#include "platform/texto_ansi.h"
+
+namespace {
+
+char MayusculaAnsi(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 'a' && u <= 'z') return static_cast<char>(u - 0x20);
+    // à..þ map to À..Þ (÷ has no capital); š œ ž ÿ have their capitals elsewhere in the page.
+    if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);
+    switch (u) {
+        case 0x9A: return static_cast<char>(0x8A);
+        case 0x9C: return static_cast<char>(0x8C);
+        case 0x9E: return static_cast<char>(0x8E);
+        case 0xFF: return static_cast<char>(0x9F);
+        default: return c;
+    }
+}
+
+}  // namespace
+
+std::string MayusculasAnsi(std::string_view texto) {
+    std::string resultado(texto);
+    for (char& c : resultado) c = MayusculaAnsi(c);
+    return resultado;
+}
