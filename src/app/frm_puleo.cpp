@@ -1,0 +1,425 @@
+#include "app/frm_puleo.h"
+
+#include <windowsx.h>
+
+#include <exception>
+#include <string>
+
+#include "app/frm_about.h"
+#include "app/ids_recursos.h"
+#include "app/mod_principal.h"
+#include "app/mod_tray.h"
+#include "config/frm_configuracion.h"
+#include "platform/error_sistema.h"
+#include "platform/reloj.h"
+
+namespace {
+
+const char kTextoBandeja[] = "Plug IN Zelno Korvane";
+const char kTituloAplicacion[] = "Tramiza";
+constexpr DWORD kEstilo = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed single border, no min/max box
+constexpr DWORD kEstiloExtendido = 0;
+
+// Design sizes in twips.
+constexpr int kAnchoCliente = 3810, kAltoCliente = 1140;
+constexpr RECT kLblProceso{120, 120, 120 + 3495, 120 + 615};
+constexpr RECT kChkConected{120, 720, 120 + 2475, 720 + 255};
+constexpr int kMargenSuperior = 100;
+
+// Functions that newer versions of Windows have and older ones (and some Wine versions) lack.
+template <typename F>
+F FuncionUser32(const char* nombre) {
+    const HMODULE user32 = GetModuleHandleA("user32.dll");
+    if (user32 == nullptr) return nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user32, nombre)));
+}
+
+UINT DpiPantalla() {
+    const HDC dc = GetDC(nullptr);
+    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc != nullptr) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// Clears the busy flag however the handler ends.
+class Ocupado {
+public:
+    explicit Ocupado(std::int16_t& bandera) noexcept : bandera_(bandera) { bandera_ = 1; }
+    ~Ocupado() { bandera_ = 0; }
+    Ocupado(const Ocupado&) = delete;
+    Ocupado& operator=(const Ocupado&) = delete;
+
+private:
+    std::int16_t& bandera_;
+};
+
+}  // namespace
+
+frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
+    : instancia_(instancia),
+      Configuracion(configuracion),
+      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora) {
+    // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
+    imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
+    imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
+    mnuTray_ = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_BANDEJA));
+    msgTaskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    msgEstadoPrueba_ = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
+}
+
+frmPuleo::~frmPuleo() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    if (mnuTray_ != nullptr) DestroyMenu(mnuTray_);
+    if (fuente_ != nullptr) DeleteObject(fuente_);
+    for (HICON icono : imgPuleo_)
+        if (icono != nullptr) DestroyIcon(icono);
+}
+
+bool frmPuleo::Mostrar() {
+    if (!CrearVentana()) return false;
+    CrearControles();
+    Disponer();
+    Form_Load();
+    return true;
+}
+
+bool frmPuleo::CrearVentana() {
+    WNDCLASSEXA clase{};
+    clase.cbSize = sizeof clase;
+    clase.lpfnWndProc = ProcedimientoVentana;
+    clase.hInstance = instancia_;
+    clase.hIcon = LoadIconA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO));
+    clase.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    clase.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    clase.lpszClassName = ids::kClasePuleo;
+    if (RegisterClassExA(&clase) == 0) return false;
+
+    // The window menu belongs to the window and goes with it.
+    const HMENU menu = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_PRINCIPAL));
+    CreateWindowExA(kEstiloExtendido, ids::kClasePuleo, ids::kTituloPuleo, kEstilo, CW_USEDEFAULT, CW_USEDEFAULT,
+                    CW_USEDEFAULT, CW_USEDEFAULT, nullptr, menu, instancia_, this);
+    if (hwnd_ == nullptr && menu != nullptr) DestroyMenu(menu);
+    return hwnd_ != nullptr;
+}
+
+void frmPuleo::CrearControles() {
+    lblProceso_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, hwnd_,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LBL_PROCESO)), instancia_, nullptr);
+    chkConected_ = CreateWindowExA(0, "BUTTON", "Buscar transacción", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
+                                   0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CHK_CONECTED)),
+                                   instancia_, nullptr);
+    ui_.Asignar(hwnd_, lblProceso_);
+}
+
+UINT frmPuleo::Dpi() const {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    if (const auto getDpiForWindow = FuncionUser32<GetDpiForWindowFn>("GetDpiForWindow")) {
+        const UINT dpi = getDpiForWindow(hwnd_);
+        if (dpi != 0) return dpi;
+    }
+    return DpiPantalla();
+}
+
+int frmPuleo::Pixeles(int twips) const { return MulDiv(twips, static_cast<int>(Dpi()), 1440); }
+
+// The message-box font of the system, at this window's DPI.
+void frmPuleo::CrearFuente() {
+    NONCLIENTMETRICSA metricas{};
+    metricas.cbSize = sizeof metricas;
+    HFONT nueva = nullptr;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metricas, &metricas, 0)) {
+        // The metrics come at the system DPI; the window may sit on a monitor with another.
+        LOGFONTA fuente = metricas.lfMessageFont;
+        fuente.lfHeight = MulDiv(fuente.lfHeight, static_cast<int>(Dpi()), static_cast<int>(DpiPantalla()));
+        nueva = CreateFontIndirectA(&fuente);
+    }
+    const HFONT fuenteControles = nueva != nullptr ? nueva : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageA(lblProceso_, WM_SETFONT, reinterpret_cast<WPARAM>(fuenteControles), TRUE);
+    SendMessageA(chkConected_, WM_SETFONT, reinterpret_cast<WPARAM>(fuenteControles), TRUE);
+    if (fuente_ != nullptr) DeleteObject(fuente_);
+    fuente_ = nueva;
+}
+
+void frmPuleo::Disponer() {
+    const UINT dpi = Dpi();
+    RECT marco{0, 0, Pixeles(kAnchoCliente), Pixeles(kAltoCliente)};
+    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    const auto ajustarParaDpi = FuncionUser32<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+    if (ajustarParaDpi == nullptr || !ajustarParaDpi(&marco, kEstilo, TRUE, kEstiloExtendido, dpi))
+        AdjustWindowRectEx(&marco, kEstilo, TRUE, kEstiloExtendido);
+    // A minimised window keeps its restored size; it changes the next time the DPI does.
+    if (!IsIconic(hwnd_))
+        SetWindowPos(hwnd_, nullptr, 0, 0, marco.right - marco.left, marco.bottom - marco.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const auto colocar = [this](HWND control, const RECT& r) {
+        SetWindowPos(control, nullptr, Pixeles(r.left), Pixeles(r.top), Pixeles(r.right - r.left),
+                     Pixeles(r.bottom - r.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    colocar(lblProceso_, kLblProceso);
+    colocar(chkConected_, kChkConected);
+    CrearFuente();
+}
+
+LRESULT CALLBACK frmPuleo::ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM wParam, LPARAM lParam) {
+    frmPuleo* ventana = nullptr;
+    if (mensaje == WM_NCCREATE) {
+        ventana = static_cast<frmPuleo*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ventana));
+        ventana->hwnd_ = hwnd;
+    } else {
+        ventana = reinterpret_cast<frmPuleo*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (ventana == nullptr) return DefWindowProcA(hwnd, mensaje, wParam, lParam);
+
+    // No failure may cross into the system's code; the window carries on after saying what failed.
+    try {
+        return ventana->Procesar(mensaje, wParam, lParam);
+    } catch (const plataforma::ErrorSistema& e) {
+        MessageBoxA(hwnd, e.TextoNumeroDescripcion().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+    } catch (const std::exception& e) {
+        MessageBoxA(hwnd, e.what(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+    } catch (...) {
+        MessageBoxA(hwnd, "Error desconocido", kTituloAplicacion, MB_OK | MB_ICONERROR);
+    }
+    return 0;
+}
+
+LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
+    switch (mensaje) {
+        case WM_COMMAND:
+            Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+            return 0;
+        case WM_TIMER:
+            if (wParam == ID_TMR_BUSCANDO) TmrBuscando_Timer();
+            return 0;
+        case WM_MOUSEMOVE:
+            Notificacion(lParam);
+            return 0;
+        case WM_SYSCOMMAND:
+            // The title bar's close button, the system menu's Close and Alt+F4 all come this way;
+            // they only hide the window. Every other close request reaches WM_CLOSE and goes through.
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                ShowWindow(hwnd_, SW_HIDE);
+                return 0;
+            }
+            break;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) Form_Unload();
+            return 0;
+        case WM_DESTROY:
+            Form_Unload();
+            return 0;
+        case WM_DPICHANGED: {
+            const RECT* sugerido = reinterpret_cast<const RECT*>(lParam);
+            if (!IsIconic(hwnd_))
+                SetWindowPos(hwnd_, nullptr, sugerido->left, sugerido->top, sugerido->right - sugerido->left,
+                             sugerido->bottom - sugerido->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            Disponer();
+            return 0;
+        }
+        default:
+            if (mensaje == msgEstadoPrueba_ && msgEstadoPrueba_ != 0) return EstadoPrueba(wParam);
+            if (mensaje == msgTaskbarCreated_ && msgTaskbarCreated_ != 0) {
+                // Explorer restarted and forgot the icon.
+                if (cargado_) {
+                    AgregarIconoBandeja(hwnd_);
+                    CambiarTextoBandeja(kTextoBandeja);
+                }
+                return 0;
+            }
+            break;
+    }
+    return DefWindowProcA(hwnd_, mensaje, wParam, lParam);
+}
+
+void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
+    if (id == IDC_CHK_CONECTED) {
+        if (control == chkConected_ && codigo == BN_CLICKED) chkConected_Click();
+        return;
+    }
+    switch (id) {
+        case IDM_CONFIGURACION: mnuConfiguracion_Click(); break;
+        case IDM_FILE_CLOSE: mnuFileClose_Click(); break;
+        case IDM_FILE_ABOUT: mnuFileAbout_Click(); break;
+        case IDM_FILE_EXIT: mnuFileExit_Click(); break;
+        case IDM_TRAY_SHOW: mnuTrayShow_Click(); break;
+        case IDM_TRAY_HIDE: mnuTrayHide_Click(); break;
+        case IDM_TRAY_CLOSE: mnuTrayClose_Click(); break;
+        default: break;
+    }
+}
+
+void frmPuleo::Form_Load() {
+    Terminales = CargarTerminales(Configuracion, ui_);
+    ciclo_.SolicitudDuplicada = 0;
+    IndiceIcono = 1;
+    AplicarIcono();
+    AgregarIconoBandeja(hwnd_);
+    CambiarTextoBandeja(kTextoBandeja);
+    cargado_ = true;
+    EstablecerIntervalo();
+    EstablecerToggle(Configuracion.IniciarActivo != 0);
+
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    SetWindowPos(hwnd_, nullptr, r.left, Pixeles(kMargenSuperior), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Shown minimised without taking the focus from whatever the user is doing.
+    ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);
+
+    chkConected_Click();
+}
+
+void frmPuleo::EstablecerToggle(bool activo) {
+    const bool actual = SendMessageA(chkConected_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (actual == activo) return;
+    // Setting the state does not notify, so the handler runs here, as a click would run it.
+    SendMessageA(chkConected_, BM_SETCHECK, activo ? BST_CHECKED : BST_UNCHECKED, 0);
+    chkConected_Click();
+}
+
+void frmPuleo::chkConected_Click() {
+    if (SendMessageA(chkConected_, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        IndiceIcono = 2;
+        tmrHabilitado_ = true;
+        AplicarTemporizador();
+        ui_.EstablecerEstado("Buscando...");
+    } else {
+        IndiceIcono = 1;
+        tmrHabilitado_ = false;
+        AplicarTemporizador();
+        ui_.EstablecerEstado("Detenido.");
+    }
+    ui_.ProcesarMensajes();
+    AplicarIcono();
+    CambiarIconoBandeja(IconoVentana());
+}
+
+void frmPuleo::AplicarIcono() {
+    const HICON icono = imgPuleo_[IndiceIcono == 2 ? 1 : 0];
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icono));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icono));
+}
+
+HICON frmPuleo::IconoVentana() const {
+    return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0));
+}
+
+// Intervalo x 1000 in 32 bits: every stored value gives its true number of milliseconds.
+void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = static_cast<std::int32_t>(Configuracion.Intervalo) * 1000; }
+
+// The Win32 timer runs only while the toggle is on and there is an interval; zero or a negative
+// setting leaves polling "on" without ticks.
+void frmPuleo::AplicarTemporizador() {
+    const std::int32_t deseado = (tmrHabilitado_ && tmrIntervalo_ > 0) ? tmrIntervalo_ : 0;
+    if (deseado == tmrAplicado_) return;  // a running timer keeps its rhythm
+    if (deseado > 0) {
+        if (SetTimer(hwnd_, ID_TMR_BUSCANDO, static_cast<UINT>(deseado), nullptr) == 0) {
+            KillTimer(hwnd_, ID_TMR_BUSCANDO);
+            tmrAplicado_ = 0;
+            return;
+        }
+    } else {
+        KillTimer(hwnd_, ID_TMR_BUSCANDO);
+    }
+    tmrAplicado_ = deseado;
+}
+
+void frmPuleo::TmrBuscando_Timer() {
+    // Counted when it starts, so a cycle waiting on its own message box is already counted.
+    ++ciclos_;
+    if (!ciclo_.TmrBuscando_Timer(Terminales)) --ciclos_;
+}
+
+// Real mouse movement arrives as WM_MOUSEMOVE too. At high DPI the client area is wider than 515
+// pixels, so a pointer at (515, 0) or (517, 0) would pass for the icon's codes: a message whose
+// coordinates are where the pointer stood over this very window is movement, not a notification.
+bool frmPuleo::EsMovimientoDelRaton(LPARAM lParam) const {
+    const DWORD posicion = GetMessagePos();
+    POINT punto{GET_X_LPARAM(posicion), GET_Y_LPARAM(posicion)};
+    if (WindowFromPoint(punto) != hwnd_) return false;
+    ScreenToClient(hwnd_, &punto);
+    return punto.x == GET_X_LPARAM(lParam) && punto.y == GET_Y_LPARAM(lParam);
+}
+
+void frmPuleo::Notificacion(LPARAM lParam) {
+    if (ocupado_ != 0) return;
+    const WORD codigo = LOWORD(lParam);
+    if (codigo != ids::kBandejaDobleClic && codigo != ids::kBandejaBotonDerecho) return;
+    if (EsMovimientoDelRaton(lParam)) return;
+    Ocupado ocupado(ocupado_);
+    try {
+        if (codigo == ids::kBandejaDobleClic) {
+            MostrarSinCambiarEstado();
+            ui_.ProcesarMensajes();
+        } else {
+            MostrarMenuBandeja();
+        }
+    } catch (...) {
+        // A notification that fails is simply lost.
+    }
+}
+
+void frmPuleo::MostrarSinCambiarEstado() {
+    if (IsWindowVisible(hwnd_)) return;
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_SHOWMINNOACTIVE : SW_SHOW);
+}
+
+void frmPuleo::MostrarMenuBandeja() {
+    const HMENU popup = mnuTray_ != nullptr ? GetSubMenu(mnuTray_, 0) : nullptr;
+    if (popup == nullptr) return;
+    SetMenuDefaultItem(popup, IDM_TRAY_SHOW, FALSE);
+    POINT punto;
+    GetCursorPos(&punto);
+    // Without the foreground the menu would not close when the user clicks elsewhere, and without
+    // the extra message it would not close at once on a second click of the icon.
+    SetForegroundWindow(hwnd_);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, punto.x, punto.y, 0, hwnd_, nullptr);
+    PostMessageA(hwnd_, WM_NULL, 0, 0);
+}
+
+void frmPuleo::mnuConfiguracion_Click() {
+    // A disabled window has a modal box of its own open; the menu cannot be reached then.
+    if (!IsWindowEnabled(hwnd_)) return;
+    MostrarConfiguracion(hwnd_, Configuracion);
+    Terminales = CargarTerminales(Configuracion, ui_);
+    EstablecerIntervalo();
+    AplicarTemporizador();
+}
+
+void frmPuleo::mnuFileClose_Click() { ShowWindow(hwnd_, SW_HIDE); }
+
+void frmPuleo::mnuFileAbout_Click() {
+    if (!IsWindowEnabled(hwnd_)) return;
+    frmAbout::Mostrar(instancia_, hwnd_);
+}
+
+void frmPuleo::mnuFileExit_Click() { DestroyWindow(hwnd_); }
+
+void frmPuleo::mnuTrayShow_Click() {
+    ShowWindow(hwnd_, SW_SHOW);
+    ShowWindow(hwnd_, SW_RESTORE);
+}
+
+void frmPuleo::mnuTrayHide_Click() {
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void frmPuleo::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
+
+void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
+
+LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
+    switch (que) {
+        case ids::kPruebaIndiceIcono: return IndiceIcono;
+        case ids::kPruebaIntervaloMs: return tmrAplicado_;
+        case ids::kPruebaCiclos: return ciclos_;
+        case ids::kPruebaIconoBandeja: return IconoBandejaPresente() ? 1 : 0;
+        case ids::kPruebaIconoBandejaHicon: return reinterpret_cast<LRESULT>(IconoBandejaActual());
+        case ids::kPruebaIconoVentana: return reinterpret_cast<LRESULT>(IconoVentana());
+        default: return 0;
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The main window frmPuleo: status line, polling toggle and timer, menus and the notification-area
+// icon. It keeps the terminal list and runs one polling cycle per timer tick.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/interfaz_ventana.h"
+#include "bridge/ciclo_sondeo.h"
+#include "bridge/control_cliente.h"
+#include "bridge/esperar.h"
+#include "bridge/terminales.h"
+#include "config/configuracion.h"
+
+class frmPuleo {
+public:
+    frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion);
+    ~frmPuleo();
+    frmPuleo(const frmPuleo&) = delete;
+    frmPuleo& operator=(const frmPuleo&) = delete;
+
+    // Creates the window, runs its load step and leaves it minimised. False when the window could
+    // not be created.
+    bool Mostrar();
+
+private:
+    static LRESULT CALLBACK ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM wParam, LPARAM lParam);
+    LRESULT Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam);
+
+    // Handlers
+    void Form_Load();
+    void chkConected_Click();
+    void TmrBuscando_Timer();
+    void Notificacion(LPARAM lParam);
+    void Comando(WORD id, WORD codigo, HWND control);
+    void mnuConfiguracion_Click();
+    void mnuFileClose_Click();
+    void mnuFileAbout_Click();
+    void mnuFileExit_Click();
+    void mnuTrayShow_Click();
+    void mnuTrayHide_Click();
+    void mnuTrayClose_Click();
+    void Form_Unload();
+
+    // Helpers
+    bool CrearVentana();
+    void CrearControles();
+    void Disponer();
+    void CrearFuente();
+    int Pixeles(int twips) const;
+    UINT Dpi() const;
+    void EstablecerToggle(bool activo);
+    void AplicarIcono();
+    HICON IconoVentana() const;
+    void EstablecerIntervalo();
+    void AplicarTemporizador();
+    void MostrarSinCambiarEstado();
+    void MostrarMenuBandeja();
+    bool EsMovimientoDelRaton(LPARAM lParam) const;
+    LRESULT EstadoPrueba(WPARAM que) const;
+
+    HINSTANCE instancia_;
+    clsConfiguracion& Configuracion;
+
+    HWND hwnd_ = nullptr;
+    HWND lblProceso_ = nullptr;
+    HWND chkConected_ = nullptr;
+    HMENU mnuTray_ = nullptr;
+    HFONT fuente_ = nullptr;
+    HICON imgPuleo_[2] = {nullptr, nullptr};  // image 1 idle, image 2 searching
+
+    InterfazVentana ui_;
+    EsperadorReal esperador_;
+    ControlClienteReal cliente_;
+    CicloSondeo ciclo_;
+    ListaTerminales Terminales;
+
+    std::int16_t IndiceIcono = 0;
+    std::int16_t ocupado_ = 0;          // the notification handler's busy flag
+    bool cargado_ = false;               // the load step has placed the tray icon
+    bool tmrHabilitado_ = false;         // TmrBuscando.Enabled
+    std::int32_t tmrIntervalo_ = 0;      // TmrBuscando.Interval, ms
+    std::int32_t tmrAplicado_ = 0;       // interval of the running Win32 timer, 0 when none runs
+    long ciclos_ = 0;
+    UINT msgTaskbarCreated_ = 0;
+    UINT msgEstadoPrueba_ = 0;
+};

@@ -1,0 +1,68 @@
+#pragma once
+// Identifiers shared by the program, its resource script and the GUI test driver. Plain macros for
+// the numbers, so windres reads the same file; the names the driver looks for follow below.
+
+// Icons, in the order of the image list imgPuleo. The lowest number is the executable's own icon.
+#define IDI_ZELNO 101     // image 1, key "ZELNO": idle, 16 x 16, 16 colours
+#define IDI_BUSCANDO 102  // image 2, key "BUSCANDO": searching, 32 x 32, 16 colours
+
+#define IDM_PRINCIPAL 201  // menu bar of frmPuleo
+#define IDM_BANDEJA 202    // pop-up menu of the notification-area icon ("Popup")
+#define IDD_ABOUT 301      // frmAbout
+
+// frmPuleo
+#define IDC_LBL_PROCESO 1001
+#define IDC_CHK_CONECTED 1002
+#define ID_TMR_BUSCANDO 1
+
+// Menu bar "&Archivo"
+#define IDM_CONFIGURACION 2001
+#define IDM_FILE_CLOSE 2002
+#define IDM_FILE_ABOUT 2003
+#define IDM_FILE_EXIT 2004
+
+// Pop-up menu of the notification-area icon
+#define IDM_TRAY_SHOW 2101
+#define IDM_TRAY_HIDE 2102
+#define IDM_TRAY_CLOSE 2103
+
+// frmAbout (cmdOK is IDOK; Esc arrives as IDCANCEL)
+#define IDC_LBL_TITLE 3001
+#define IDC_LBL_VERSION 3002
+#define IDC_LBL_DESCRIPTION 3003
+#define IDC_LBL_DISCLAIMER 3004
+#define IDC_CMD_SYSINFO 3005
+#define IDC_PIC_ICON 3006
+
+#ifndef RC_INVOKED
+
+namespace ids {
+
+// Window class of frmPuleo; a second copy finds the running one's main window by it.
+inline constexpr const char* kClasePuleo = "TramizaPuleo";
+inline constexpr const char* kTituloPuleo = "Plug IN Zelno Korvane...";
+inline constexpr const char* kTituloAbout = "About Tramiza";
+// Named mutex of the running-instance test.
+inline constexpr const char* kMutexInstancia = "Local\\TramizaInstanciaUnica";
+
+// The notification-area icon reports to the main window as WM_MOUSEMOVE with the mouse message in
+// the low word of lParam; a second copy posts the same message to hand over.
+inline constexpr unsigned kMensajeBandeja = 0x200;       // WM_MOUSEMOVE
+inline constexpr unsigned kBandejaDobleClic = 0x203;     // WM_LBUTTONDBLCLK
+inline constexpr unsigned kBandejaBotonDerecho = 0x205;  // WM_RBUTTONUP
+
+// Test introspection: the main window answers this registered message (RegisterWindowMessageA)
+// with one value chosen by wParam, and changes nothing.
+inline constexpr const char* kMensajeEstadoPrueba = "TramizaEstadoPrueba";
+enum EstadoPrueba : unsigned {
+    kPruebaIndiceIcono = 0,        // IndiceIcono, 1 or 2
+    kPruebaIntervaloMs = 1,        // interval of the running timer in ms; 0 while no timer ticks
+    kPruebaCiclos = 2,             // polling cycles started so far
+    kPruebaIconoBandeja = 3,       // 1 while the shell holds the icon: added and not removed
+    kPruebaIconoBandejaHicon = 4,  // the HICON last given to the notification area
+    kPruebaIconoVentana = 5,       // the window's own icon (Wine answers WM_GETICON only in-process)
+};
+
+}  // namespace ids
+
+#endif  // RC_INVOKED

@@ -1,0 +1,22 @@
+#pragma once
+// Start-up, single instance and the end of the program.
+
+#include <windows.h>
+
+namespace modPrincipal {
+
+// The program: hands over to a running copy, or loads the settings, starts the exchange client when
+// asked to, shows the main window and runs the message loop for as long as the window exists.
+int Main(HINSTANCE instancia);
+
+// Removes the notification-area icon and ends the process at once; nothing else runs.
+[[noreturn]] void TerminarPrograma();
+
+}  // namespace modPrincipal
+
+namespace API {
+
+// Asks the running copy to show its main window: the same message as a double click on its icon.
+void ActivarInstanciaPrevia();
+
+}  // namespace API

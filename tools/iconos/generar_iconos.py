@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Draws the two state icons of the main window and writes them as 16-colour .ico files.
+
+    python3 tools/iconos/generar_iconos.py [output folder]     (default: src/app)
+
+zelno.ico     16 x 16, idle: a grey terminal with a dark blue screen.
+buscando.ico  32 x 32, searching: a terminal with a green screen under a yellow magnifier.
+
+The .ico files are committed, so the build never runs this script.
+"""
+import math
+import os
+import struct
+import sys
+
+# The standard 16-colour Windows palette, in its usual order.
+PALETA = [
+    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
+    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
+    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
+    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
+]
+NEGRO, GRANATE, VERDE, OLIVA, MARINO, PURPURA, VERDEAZUL, PLATA = range(8)
+GRIS, ROJO, LIMA, AMARILLO, AZUL, FUCSIA, CIAN, BLANCO = range(8, 16)
+TRANSPARENTE = None
+
+
+class Lienzo:
+    def __init__(self, lado):
+        self.lado = lado
+        self.px = [[TRANSPARENTE] * lado for _ in range(lado)]
+
+    def punto(self, x, y, color):
+        if 0 <= x < self.lado and 0 <= y < self.lado:
+            self.px[y][x] = color
+
+    def rectangulo(self, x0, y0, x1, y1, color):
+        for y in range(y0, y1 + 1):
+            for x in range(x0, x1 + 1):
+                self.punto(x, y, color)
+
+    def marco(self, x0, y0, x1, y1, color):
+        for x in range(x0, x1 + 1):
+            self.punto(x, y0, color)
+            self.punto(x, y1, color)
+        for y in range(y0, y1 + 1):
+            self.punto(x0, y, color)
+            self.punto(x1, y, color)
+
+    def disco(self, cx, cy, radio, color):
+        for y in range(self.lado):
+            for x in range(self.lado):
+                if (x - cx) ** 2 + (y - cy) ** 2 <= radio * radio:
+                    self.punto(x, y, color)
+
+    def trazo(self, x0, y0, x1, y1, grosor, color):
+        pasos = int(max(abs(x1 - x0), abs(y1 - y0)) * 4) + 1
+        for i in range(pasos + 1):
+            t = i / pasos
+            self.disco(x0 + (x1 - x0) * t, y0 + (y1 - y0) * t, grosor / 2, color)
+
+
+def icono_reposo():
+    c = Lienzo(16)
+    # Monitor: black outline, silver bezel, navy screen with a blue face and two white text lines.
+    c.rectangulo(1, 1, 14, 11, PLATA)
+    c.marco(1, 1, 14, 11, NEGRO)
+    c.rectangulo(3, 3, 12, 9, MARINO)
+    c.rectangulo(4, 4, 11, 8, AZUL)
+    c.rectangulo(5, 5, 7, 5, BLANCO)
+    c.rectangulo(5, 7, 9, 7, BLANCO)
+    c.punto(12, 10, GRIS)
+    # Stand and base.
+    c.rectangulo(6, 12, 9, 12, GRIS)
+    c.marco(3, 13, 12, 14, NEGRO)
+    c.rectangulo(4, 13, 11, 13, PLATA)
+    c.rectangulo(4, 14, 11, 14, GRIS)
+    return c
+
+
+def icono_buscando():
+    c = Lienzo(32)
+    # Monitor with a dark green screen and lime text lines.
+    c.rectangulo(1, 2, 24, 20, PLATA)
+    c.marco(1, 2, 24, 20, NEGRO)
+    c.rectangulo(3, 4, 22, 17, NEGRO)
+    c.rectangulo(4, 5, 21, 16, VERDE)
+    for y, largo in ((7, 10), (10, 14), (13, 7)):
+        c.rectangulo(6, y, 6 + largo - 1, y, LIMA)
+    c.rectangulo(21, 18, 22, 18, LIMA)
+    c.rectangulo(10, 21, 15, 23, GRIS)
+    c.marco(5, 24, 20, 26, NEGRO)
+    c.rectangulo(6, 25, 19, 25, PLATA)
+    # Magnifier over the lower right corner: handle first, then the ring, then the glass.
+    c.trazo(25.5, 24.5, 29.5, 28.5, 4.2, NEGRO)
+    c.trazo(25.5, 24.5, 29.2, 28.2, 2.2, OLIVA)
+    cx, cy = 21.0, 19.0
+    c.disco(cx, cy, 7.6, NEGRO)
+    c.disco(cx, cy, 6.6, AMARILLO)
+    c.disco(cx, cy, 4.6, NEGRO)
+    c.disco(cx, cy, 3.8, CIAN)
+    c.rectangulo(19, 17, 20, 17, BLANCO)
+    c.punto(19, 18, BLANCO)
+    return c
+
+
+def bytes_ico(lienzo):
+    """One 4-bit BMP image in an .ico container; transparency in the AND mask."""
+    lado = lienzo.lado
+    fila_color = ((lado * 4 + 31) // 32) * 4
+    fila_mascara = ((lado + 31) // 32) * 4
+    color = bytearray()
+    mascara = bytearray()
+    for y in reversed(range(lado)):  # bottom-up rows
+        fila = bytearray(fila_color)
+        bits = bytearray(fila_mascara)
+        for x in range(lado):
+            p = lienzo.px[y][x]
+            indice = 0 if p is TRANSPARENTE else p
+            if x % 2 == 0:
+                fila[x // 2] |= indice << 4
+            else:
+                fila[x // 2] |= indice
+            if p is TRANSPARENTE:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        color += fila
+        mascara += bits
+    paleta = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETA)
+    imagen = len(color) + len(mascara)
+    cabecera = struct.pack("<IiiHHIIiiII", 40, lado, lado * 2, 1, 4, 0, imagen, 0, 0, 16, 0)
+    datos = cabecera + paleta + bytes(color) + bytes(mascara)
+    directorio = struct.pack("<HHH", 0, 1, 1)
+    entrada = struct.pack("<BBBBHHII", lado % 256, lado % 256, 16, 0, 1, 4, len(datos), 6 + 16)
+    return directorio + entrada + datos
+
+
+def main():
+    destino = sys.argv[1] if len(sys.argv) > 1 else os.path.normpath(
+        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "app"))
+    for nombre, lienzo in (("zelno.ico", icono_reposo()), ("buscando.ico", icono_buscando())):
+        ruta = os.path.join(destino, nombre)
+        with open(ruta, "wb") as f:
+            f.write(bytes_ico(lienzo))
+        print(ruta)
+
+
+if __name__ == "__main__":
+    main()
