@@ -1,64 +1,161 @@
 #!/usr/bin/env bash
-# The main job, shown end to end on this machine: three point-of-sale terminals send requests,
-# the transaction bridge hands them to the exchange client and brings the answers back.
+# The main job with the Windows program: Tramiza.exe runs under Wine in the notification area,
+# three simulated point-of-sale terminals send requests, Tramiza starts the simulated exchange
+# client Zelno32.exe, hands the requests over and brings the answers back; then it is ended with
+# its "&Salir" menu item.
 #
-# Until the Windows program exists this runs the bridge in a console (tools/puente_consola, the
-# same polling cycle the program's timer will run) with the simulated exchange client Zelno32.exe
-# and simulated terminals, natively on Linux.
+# The program's window opens on your display when DISPLAY is set (in a Wine virtual desktop with
+# a taskbar), otherwise on a virtual X server of its own; either way screenshots are saved in the
+# folder printed at the end. The demo writes Tramiza's settings into the Wine prefix's registry.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
 bash scripts/install-deps.sh
-cmake --preset linux-release >/dev/null
-cmake --build --preset linux-release -j "$(nproc)" --target puente_consola Zelno32 TerminalKorvane >/dev/null
-bin=$PWD/build/linux-release/tools
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target Tramiza Zelno32 TerminalKorvane conductor >/dev/null
+bin=$root/build/win32
+tramiza=$bin/src/Tramiza.exe
+conductor=$bin/tests/gui/conductor.exe
 
-work=$(mktemp -d /tmp/tramiza-demo.XXXXXX)
-pids=()
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export CONDUCTOR_ESCRITORIO=tramiza-demo
+
+work=$(mktemp -d /tmp/tramiza-demo-win.XXXXXX)
+capturas=$bin/capturas-demo
+rm -rf "$capturas"
+mkdir -p "$capturas"
+
+started=()
+own_wineserver=
+tramiza_started=
 cleanup() {
+  set +e
   [ -d "$work/Z" ] && touch "$work/Z/_zelno_sim.stop"
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  sleep 0.3
+  if [ -n "$tramiza_started" ]; then
+    # Only the copy this demo started: no other Tramiza.exe ran when it began.
+    for pid in $(wine "$conductor" procesos Tramiza.exe 2>/dev/null); do wine "$conductor" terminar "$pid"; done
+  fi
+  sleep 1
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+  [ -n "$own_wineserver" ] && wineserver -k 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 
+# A display: the user's, or a virtual one.
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    started+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    break
+  done
+  echo "Display: virtual X server $DISPLAY"
+else
+  echo "Display: $DISPLAY"
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the Wine prefix $WINEPREFIX"
+  WINEARCH=win64 wineboot --init >/dev/null 2>&1
+  wineserver -w
+fi
+pgrep -f wineserver >/dev/null 2>&1 || own_wineserver=1
+wineserver -p >/dev/null 2>&1 </dev/null || true  # already up is fine
+
+# Wine now and then fails to start a process at all; the driver then did nothing, so try again.
+c() {
+  local rc
+  for _ in 1 2 3; do
+    wine "$conductor" "$@" 2>"$work/conductor.err"
+    rc=$?
+    grep -q "ShellExecuteEx failed" "$work/conductor.err" || break
+  done
+  cat "$work/conductor.err" >&2
+  return $rc
+}
+win() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+shot=0
+captura() {
+  shot=$((shot + 1))
+  sleep 1  # the taskbar catches up with the windows
+  import -window root "$(printf '%s/%02d-%s.png' "$capturas" "$shot" "$1")" 2>/dev/null || true
+}
+
+if [ "$(c contar-procesos Tramiza.exe)" != 0 ]; then
+  echo "Tramiza.exe is already running in $WINEPREFIX; end it first." >&2
+  exit 1
+fi
+
 K=$work/K Z=$work/Z
 mkdir -p "$K/TER01" "$K/TER02" "$K/TER03" "$Z"
 # The client's company table: provider number parts at characters 9-10 and 41-42, name from 11.
-printf '%-8s%-2s%-30s%-2s\r\n' 00000001 45 "PASTEU" 02 > "$Z/_zelno.emp"
+printf '%-8s%-2s%-30s%-2s\r\n' 00000001 45 "PASTEU" 02 >"$Z/_zelno.emp"
 # How the simulated client answers each terminal.
-cat > "$Z/_zelno_sim.cfg" <<CFG
+cat >"$Z/_zelno_sim.cfg" <<CFG
 term01 normal 300
 term02 falla E12 SIN LINEA\r\n
 term03 seresp-tarde 3500
 CFG
+Kw=$(win "$K") Zw=$(win "$Z")
+
+# Tramiza's settings, as its settings dialog would save them.
+c ajuste DirectorioKorvane "$Kw"
+c ajuste DirectorioZELNO "$Zw"
+c ajuste Intervalo 1
+c ajuste ActivarTX 1
+c ajuste IniciarActivo 1
+c ajuste IniciarZelnoExe 1
+c ajuste ZelnoExe "$(win "$bin/tools/Zelno32.exe") --dir $Zw --vida 300000"
 
 echo "Korvane root: $K"
 echo "Zelno folder: $Z"
 echo
-"$bin/puente_consola" --korvane "$K" --zelno "$Z" --intervalo 1 \
-  --cliente "$bin/Zelno32.exe --dir $Z --vida 120000" > "$work/puente.log" 2>&1 &
-pids+=($!)
+echo "Starting Tramiza.exe"
+tramiza_started=1
+wine explorer /desktop=tramiza-demo,1024x768 "$(win "$tramiza")" >/dev/null 2>&1 </dev/null &
+started+=($!)
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
+c esperar-visible frmPuleo 1 30000 || { echo "Tramiza.exe did not show its window" >&2; exit 1; }
+echo "  window \"$(c titulo frmPuleo)\", status \"$(c texto frmPuleo lblProceso)\""
+echo "  exchange client running: $(c contar-procesos Zelno32.exe) Zelno32.exe"
+captura inicio
 
-"$bin/TerminalKorvane.exe" --dir "$K/TER01" --id "VENTA-0001" --longitud 336 --empresa PASTEU --espera 40000 > "$work/t1.txt" &
-t1=$!
-"$bin/TerminalKorvane.exe" --dir "$K/TER02" --id "VENTA-0002" --longitud 226 --empresa ACA --espera 40000 > "$work/t2.txt" &
-t2=$!
-"$bin/TerminalKorvane.exe" --dir "$K/TER03" --id "VENTA-0003" --longitud 200 --espera 40000 > "$work/t3.txt" &
-t3=$!
 status=0
+pids=()
+wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER01")" --id "VENTA-0001" --longitud 336 --empresa PASTEU \
+  --espera 60000 >"$work/t1.txt" 2>&1 &
+pids+=($!)
+wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER02")" --id "VENTA-0002" --longitud 226 --empresa ACA \
+  --espera 60000 >"$work/t2.txt" 2>&1 &
+pids+=($!)
+wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER03")" --id "VENTA-0003" --longitud 200 \
+  --espera 60000 >"$work/t3.txt" 2>&1 &
+pids+=($!)
+c comando frmPuleo mnuTrayShow
+captura sondeando
 for t in 1 2 3; do
-  pid_var="t$t"
-  wait "${!pid_var}" || status=1
-  echo "--- Terminal TER0$t"
-  cat "$work/t$t.txt"
+  wait "${pids[$((t - 1))]}" || status=1
   echo
+  echo "--- Terminal TER0$t"
+  tr -d '\r' <"$work/t$t.txt"
 done
+captura respuestas
 
-echo "--- Client log (terminal, behaviour, provider code, request)"
-cat "$Z/_zelno_sim.log" 2>/dev/null || true
 echo
-echo "--- Bridge"
-cat "$work/puente.log"
+echo "--- Client log (terminal, behaviour, provider code, request)"
+tr -d '\r' <"$Z/_zelno_sim.log" 2>/dev/null || true
+echo
+echo "--- Tramiza: status \"$(c texto frmPuleo lblProceso)\""
+echo "Ending Tramiza with \"&Salir\""
+c comando frmPuleo mnuFileExit
+c esperar-procesos Tramiza.exe 0 30000 && tramiza_started=
+echo
+echo "Screenshots: $capturas"
+ls "$capturas"
 exit $status

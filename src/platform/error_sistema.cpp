@@ -6,10 +6,11 @@
 
 namespace plataforma {
 
-ErrorSistema::ErrorSistema(long numero, std::string descripcion)
-    : std::runtime_error(std::to_string(numero) + ": " + descripcion),
+ErrorSistema::ErrorSistema(long numero, std::string descripcion, std::string ruta)
+    : std::runtime_error(std::to_string(numero) + ": " + descripcion + (ruta.empty() ? "" : " (" + ruta + ")")),
       numero_(numero),
-      descripcion_(std::move(descripcion)) {}
+      descripcion_(std::move(descripcion)),
+      ruta_(std::move(ruta)) {}
 
 std::string ErrorSistema::TextoNumeroDescripcion() const {
     return std::to_string(numero_) + ": " + descripcion_;
@@ -32,9 +33,7 @@ std::string TextoFalloEnCurso() {
 }
 
 void LanzarError(long numero, const std::string& ruta) {
-    std::string descripcion = DescripcionError(numero);
-    if (!ruta.empty()) descripcion += " (" + ruta + ")";
-    throw ErrorSistema(numero, std::move(descripcion));
+    throw ErrorSistema(numero, DescripcionError(numero), ruta);
 }
 
 void LanzarUltimoError(const std::string& ruta) { LanzarError(UltimoError(), ruta); }

@@ -9,16 +9,20 @@ namespace plataforma {
 
 class ErrorSistema : public std::runtime_error {
 public:
-    ErrorSistema(long numero, std::string descripcion);
+    ErrorSistema(long numero, std::string descripcion, std::string ruta = {});
 
     long Numero() const noexcept { return numero_; }
+    // The platform's own wording, as the user sees it in a message box.
     const std::string& Descripcion() const noexcept { return descripcion_; }
+    // The file or folder that failed, when there is one; what() names it too.
+    const std::string& Ruta() const noexcept { return ruta_; }
     // "number: description", the text of the polling cycle's failure message.
     std::string TextoNumeroDescripcion() const;
 
 private:
     long numero_;
     std::string descripcion_;
+    std::string ruta_;
 };
 
 // The platform's number of the last failed call (GetLastError on Windows, errno elsewhere).
@@ -30,8 +34,7 @@ std::string DescripcionError(long numero);
 // catch block. Failures that carry no number of their own get 7 (out of memory) or 0.
 std::string TextoFalloEnCurso();
 
-// Throws ErrorSistema for `numero` with the platform's description; when `ruta` is not empty
-// it is added to the description, so the user sees which file failed.
+// Throws ErrorSistema for `numero` with the platform's description and the path that failed.
 [[noreturn]] void LanzarError(long numero, const std::string& ruta = {});
 // Same, with the number of the last failed call.
 [[noreturn]] void LanzarUltimoError(const std::string& ruta = {});

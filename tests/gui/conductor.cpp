@@ -1,0 +1,588 @@
+// conductor.exe: drives Tramiza.exe from outside for the GUI tests, one action per call.
+//
+//   conductor ACTION ARGUMENTS...
+//
+// Exit code 0 when the action succeeded, 1 when it failed (the reason on stderr), 2 for a wrong
+// call. Results go to stdout as UTF-8, one per line. A window is named by a SPEC: frmPuleo,
+// frmAbout, a window class, "titulo:TEXT", "dialogo:TEXT" (a dialog box with that caption) or a
+// handle "0x...". Controls, menu items and the introspection values may be given by the names of
+// the program (lblProceso, mnuFileExit, IndiceIcono...) or by number. When the environment
+// variable CONDUCTOR_ESCRITORIO names a desktop, windows are looked for on that desktop.
+//
+// Windows:
+//   esperar-ventana CLASS|- TITLE|- MS   waits for a top-level window, prints its handle
+//   esperar-sin-ventana SPEC MS          waits until the window is gone
+//   esperar-visible SPEC 0|1 MS          waits until the window is hidden (0) or visible (1)
+//   contar-ventanas SPEC                 top-level windows that SPEC names
+//   titulo SPEC | texto SPEC ID          caption of a window | text of one of its controls
+//   esperar-texto SPEC ID TEXT MS        waits until the control shows TEXT
+//   estado-check SPEC ID                 0, 1 or 2
+//   habilitado SPEC ID                   1 when the control is enabled, else 0
+//   foco SPEC                            id of the window's control that has the keyboard focus
+//   escribir SPEC ID TEXT                sets the control's text (WM_SETTEXT)
+//   visible SPEC | minimizada SPEC       1 or 0
+//   presentacion SPEC                    "visible|oculta normal|minimizada|maximizada"
+//   icono SPEC [grande|pequeno]          the handle WM_GETICON gives, as a number (Wine 8 cannot
+//                                        pass WM_GETICON between processes: Windows only)
+//   click SPEC ID                        BM_CLICK on the control, sent (returns after the handler)
+//   pulsar SPEC ID                       posts the button's WM_COMMAND to the dialog
+//   comando SPEC ID                      posts WM_COMMAND (a menu item)
+//   mensaje SPEC MSG WPARAM LPARAM       posts a message
+//   tecla SPEC VK                        posts WM_KEYDOWN and WM_KEYUP
+//   consulta SPEC NAME WPARAM            sends the registered message NAME, prints the result
+//   esperar-consulta SPEC NAME WPARAM eq|ne|gt VALUE MS
+//   cerrar SPEC                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
+//   controles SPEC                       every child: id, class, text
+// Message boxes (a visible top-level #32770 with the text control of MessageBox):
+//   caja-mensaje MS [TITLE]              waits for one, prints its title and its text
+//   pulsar-ok MS [TITLE]                 presses its OK button and waits until it is gone
+//   contar-cajas                         message boxes open now
+// Processes:
+//   procesos NAME                        process ids whose executable ends with NAME
+//   contar-procesos NAME
+//   esperar-procesos NAME N MS           waits until exactly N of them run
+//   terminar PID
+// Settings of Tramiza (HKCU\Software\VB and VBA Program Settings\Tramiza\SECTION, value Tramiza):
+//   ajuste SECTION VALUE | leer-ajuste SECTION | borrar-ajustes
+// Other:
+//   descripcion-error N                  the system's description of error N, without line ends
+//   hklm-poner KEY VALUE TEXT            sets a REG_SZ value under HKEY_LOCAL_MACHINE
+//   hklm-sin-valor KEY VALUE             removes a value under HKEY_LOCAL_MACHINE if present
+// (HKEY_LOCAL_MACHINE is seen the way a program of this one's bitness sees it.)
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/ids_recursos.h"
+
+namespace {
+
+const char* const kClaveAjustes = "Software\\VB and VBA Program Settings\\Tramiza";
+constexpr UINT kEsperaEnvioMs = 10000;
+
+struct Fallo : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+struct MalUso : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// ANSI text of the windows (CP_ACP) to the UTF-8 the shell compares with.
+std::string Utf8(const std::string& ansi) {
+    if (ansi.empty()) return ansi;
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring ancho(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), ancho.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, ancho.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string r(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, ancho.data(), n, r.data(), m, nullptr, nullptr);
+    return r;
+}
+
+void Imprimir(const std::string& texto) {
+    std::fwrite(texto.data(), 1, texto.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+long long Numero(const std::string& texto) {
+    char* fin = nullptr;
+    const long long v = std::strtoll(texto.c_str(), &fin, 0);
+    if (texto.empty() || *fin != '\0') throw MalUso("no es un numero: " + texto);
+    return v;
+}
+
+// Names of the program's controls, menu items and introspection values, so the scripts read like
+// the program they test.
+long long Identificador(const std::string& texto) {
+    static const std::map<std::string, long long> kNombres = {
+        {"lblProceso", IDC_LBL_PROCESO},   {"chkConected", IDC_CHK_CONECTED},
+        {"mnuConfiguracion", IDM_CONFIGURACION}, {"mnuFileClose", IDM_FILE_CLOSE},
+        {"mnuFileAbout", IDM_FILE_ABOUT},  {"mnuFileExit", IDM_FILE_EXIT},
+        {"mnuTrayShow", IDM_TRAY_SHOW},    {"mnuTrayHide", IDM_TRAY_HIDE},
+        {"mnuTrayClose", IDM_TRAY_CLOSE},  {"lblTitle", IDC_LBL_TITLE},
+        {"lblVersion", IDC_LBL_VERSION},   {"lblDescription", IDC_LBL_DESCRIPTION},
+        {"lblDisclaimer", IDC_LBL_DISCLAIMER}, {"cmdSysInfo", IDC_CMD_SYSINFO},
+        {"picIcon", IDC_PIC_ICON},         {"cmdOK", IDOK},
+        {"IndiceIcono", ids::kPruebaIndiceIcono}, {"IntervaloMs", ids::kPruebaIntervaloMs},
+        {"Ciclos", ids::kPruebaCiclos},    {"IconoBandeja", ids::kPruebaIconoBandeja},
+        {"IconoBandejaHicon", ids::kPruebaIconoBandejaHicon},
+    };
+    const auto it = kNombres.find(texto);
+    return it != kNombres.end() ? it->second : Numero(texto);
+}
+
+std::string Manejador(HWND h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(h)));
+    return buf;
+}
+
+bool Esperar(long long ms, const std::function<bool()>& listo) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (listo()) return true;
+        if (std::chrono::steady_clock::now() >= limite) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// The tests run Tramiza on a desktop of its own; a thread sees the windows of its desktop only.
+// The desktop may not exist yet while the program starts, or any more once it has ended.
+bool EntrarEnEscritorio() {
+    static bool dentro = false;
+    const char* nombre = std::getenv("CONDUCTOR_ESCRITORIO");
+    if (dentro || nombre == nullptr || *nombre == '\0') return true;
+    HDESK escritorio = OpenDesktopA(nombre, 0, FALSE, GENERIC_ALL);
+    if (escritorio == nullptr) return false;
+    if (!SetThreadDesktop(escritorio)) throw Fallo("no se puede usar el escritorio " + std::string(nombre));
+    dentro = true;
+    return true;
+}
+
+std::string Clase(HWND h) {
+    char buf[256] = "";
+    GetClassNameA(h, buf, sizeof buf);
+    return buf;
+}
+
+std::string Texto(HWND h) {
+    const int n = GetWindowTextLengthA(h);
+    if (n <= 0) return "";
+    std::string r(static_cast<std::size_t>(n) + 1, '\0');
+    const int leidos = GetWindowTextA(h, r.data(), n + 1);
+    r.resize(static_cast<std::size_t>(leidos > 0 ? leidos : 0));
+    return r;
+}
+
+BOOL CALLBACK Recoger(HWND h, LPARAM lista) {
+    reinterpret_cast<std::vector<HWND>*>(lista)->push_back(h);
+    return TRUE;
+}
+
+std::vector<HWND> VentanasSuperiores() {
+    std::vector<HWND> r;
+    if (!EntrarEnEscritorio()) return r;
+    EnumWindows(Recoger, reinterpret_cast<LPARAM>(&r));
+    return r;
+}
+
+// A MessageBox box: a dialog whose text control has the id MessageBox gives it.
+bool EsCajaMensaje(HWND h) {
+    return Clase(h) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, 0xFFFF) != nullptr;
+}
+
+HWND BuscarCaja(const std::string& titulo) {
+    for (HWND h : VentanasSuperiores())
+        if (EsCajaMensaje(h) && (titulo.empty() || Utf8(Texto(h)) == titulo)) return h;
+    return nullptr;
+}
+
+// Every top-level window that SPEC names, in z-order.
+std::vector<HWND> Todas(const std::string& spec) {
+    if (spec.rfind("0x", 0) == 0) {
+        const HWND h = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Numero(spec)));
+        return IsWindow(h) ? std::vector<HWND>{h} : std::vector<HWND>{};
+    }
+    std::string clase = spec, titulo;
+    bool soloTitulo = false;
+    if (spec == "frmPuleo") {
+        clase = ids::kClasePuleo;
+    } else if (spec == "frmAbout") {
+        clase = "#32770";
+        titulo = ids::kTituloAbout;
+    } else if (spec.rfind("titulo:", 0) == 0) {
+        titulo = spec.substr(7);
+        soloTitulo = true;
+    } else if (spec.rfind("dialogo:", 0) == 0) {
+        clase = "#32770";
+        titulo = spec.substr(8);
+    }
+    std::vector<HWND> r;
+    for (HWND h : VentanasSuperiores()) {
+        if (!soloTitulo && Clase(h) != clase) continue;
+        if ((soloTitulo || !titulo.empty()) && Utf8(Texto(h)) != titulo) continue;
+        r.push_back(h);
+    }
+    return r;
+}
+
+HWND Buscar(const std::string& spec) {
+    const std::vector<HWND> r = Todas(spec);
+    return r.empty() ? nullptr : r.front();
+}
+
+LRESULT Enviar(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR resultado = 0;
+    if (!SendMessageTimeoutA(h, msg, wp, lp, SMTO_ABORTIFHUNG, kEsperaEnvioMs, &resultado))
+        throw Fallo("la ventana " + Manejador(h) + " no responde al mensaje " + std::to_string(msg));
+    return static_cast<LRESULT>(resultado);
+}
+
+// A control's own text: another process's edit box keeps it where only WM_GETTEXT reaches.
+std::string TextoControl(HWND h) {
+    const LRESULT n = Enviar(h, WM_GETTEXTLENGTH, 0, 0);
+    if (n <= 0) return "";
+    std::string r(static_cast<std::size_t>(n) + 1, '\0');
+    const LRESULT leidos = Enviar(h, WM_GETTEXT, r.size(), reinterpret_cast<LPARAM>(r.data()));
+    r.resize(static_cast<std::size_t>(leidos > 0 ? leidos : 0));
+    return r;
+}
+
+HWND Ventana(const std::string& spec) {
+    const HWND h = Buscar(spec);
+    if (h == nullptr) throw Fallo("no hay ventana " + spec);
+    return h;
+}
+
+HWND Control(const std::string& spec, const std::string& id) {
+    const HWND padre = Ventana(spec);
+    const HWND h = GetDlgItem(padre, static_cast<int>(Identificador(id)));
+    if (h == nullptr) throw Fallo("la ventana " + spec + " no tiene el control " + id);
+    return h;
+}
+
+void Publicar(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (!PostMessageA(h, msg, wp, lp)) throw Fallo("no se puede enviar el mensaje a " + Manejador(h));
+}
+
+LRESULT Consulta(const std::string& spec, const std::string& nombre, const std::string& wp) {
+    const UINT msg = RegisterWindowMessageA(nombre.c_str());
+    if (msg == 0) throw Fallo("no se puede registrar el mensaje " + nombre);
+    return Enviar(Ventana(spec), msg, static_cast<WPARAM>(Identificador(wp)), 0);
+}
+
+std::string Presentacion(HWND h) {
+    std::string r = IsWindowVisible(h) ? "visible" : "oculta";
+    if (IsIconic(h))
+        r += " minimizada";
+    else if (IsZoomed(h))
+        r += " maximizada";
+    else
+        r += " normal";
+    return r;
+}
+
+bool TerminaCon(std::string nombre, std::string fin) {
+    if (fin.size() > nombre.size()) return false;
+    CharLowerBuffA(nombre.data(), static_cast<DWORD>(nombre.size()));
+    CharLowerBuffA(fin.data(), static_cast<DWORD>(fin.size()));
+    return nombre.compare(nombre.size() - fin.size(), fin.size(), fin) == 0;
+}
+
+std::vector<DWORD> Procesos(const std::string& nombre) {
+    std::vector<DWORD> r;
+    const HANDLE instantanea = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (instantanea == INVALID_HANDLE_VALUE) throw Fallo("no se pueden leer los procesos");
+    PROCESSENTRY32 entrada;
+    std::memset(&entrada, 0, sizeof entrada);
+    entrada.dwSize = sizeof entrada;
+    for (BOOL hay = Process32First(instantanea, &entrada); hay; hay = Process32Next(instantanea, &entrada))
+        if (TerminaCon(entrada.szExeFile, nombre)) r.push_back(entrada.th32ProcessID);
+    CloseHandle(instantanea);
+    return r;
+}
+
+void Ajuste(const std::string& seccion, const std::string& valor) {
+    HKEY clave = nullptr;
+    const std::string ruta = std::string(kClaveAjustes) + "\\" + seccion;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, ruta.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &clave, nullptr) !=
+        ERROR_SUCCESS)
+        throw Fallo("no se puede crear la clave " + ruta);
+    const LONG r = RegSetValueExA(clave, "Tramiza", 0, REG_SZ, reinterpret_cast<const BYTE*>(valor.c_str()),
+                                  static_cast<DWORD>(valor.size() + 1));
+    RegCloseKey(clave);
+    if (r != ERROR_SUCCESS) throw Fallo("no se puede escribir el ajuste " + seccion);
+}
+
+std::string LeerAjuste(const std::string& seccion) {
+    const std::string ruta = std::string(kClaveAjustes) + "\\" + seccion;
+    char buf[1024];
+    DWORD largo = sizeof buf;
+    if (RegGetValueA(HKEY_CURRENT_USER, ruta.c_str(), "Tramiza", RRF_RT_REG_SZ, nullptr, buf, &largo) !=
+        ERROR_SUCCESS)
+        throw Fallo("no hay ajuste " + seccion);
+    return buf;
+}
+
+void BorrarAjustes() {
+    const LONG r = RegDeleteTreeA(HKEY_CURRENT_USER, kClaveAjustes);
+    if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) throw Fallo("no se pueden borrar los ajustes");
+    RegDeleteKeyA(HKEY_CURRENT_USER, kClaveAjustes);
+}
+
+void PonerHklm(const std::string& ruta, const std::string& valor, const std::string& texto) {
+    HKEY clave = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ruta.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &clave, nullptr) !=
+        ERROR_SUCCESS)
+        throw Fallo("no se puede crear la clave " + ruta);
+    const LONG r = RegSetValueExA(clave, valor.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(texto.c_str()),
+                                  static_cast<DWORD>(texto.size() + 1));
+    RegCloseKey(clave);
+    if (r != ERROR_SUCCESS) throw Fallo("no se puede escribir el valor " + valor);
+}
+
+std::string SinValorHklm(const std::string& ruta, const std::string& valor) {
+    HKEY clave = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ruta.c_str(), 0, KEY_ALL_ACCESS, &clave) != ERROR_SUCCESS) return "ausente";
+    std::string r = "ausente";
+    if (RegQueryValueExA(clave, valor.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        if (RegDeleteValueA(clave, valor.c_str()) != ERROR_SUCCESS) {
+            RegCloseKey(clave);
+            throw Fallo("no se puede borrar el valor " + valor);
+        }
+        r = "borrado";
+    }
+    RegCloseKey(clave);
+    return r;
+}
+
+bool Compara(long long v, const std::string& op, long long ref) {
+    if (op == "eq") return v == ref;
+    if (op == "ne") return v != ref;
+    if (op == "gt") return v > ref;
+    throw MalUso("comparacion desconocida: " + op);
+}
+
+void Ejecutar(const std::vector<std::string>& a) {
+    const std::string& accion = a.at(0);
+    const auto pedir = [&](std::size_t n) {
+        if (a.size() != n + 1 && !(a.size() == n + 2 && (accion == "icono" || accion == "caja-mensaje" ||
+                                                       accion == "pulsar-ok")))
+            throw MalUso(accion + " lleva " + std::to_string(n) + " argumentos");
+    };
+    const auto opcional = [&](std::size_t i) { return a.size() > i ? a[i] : std::string(); };
+
+    if (accion == "esperar-ventana") {
+        pedir(3);
+        HWND hallada = nullptr;
+        const bool ok = Esperar(Numero(a[3]), [&] {
+            const std::string clase = a[1], titulo = a[2];
+            for (HWND h : VentanasSuperiores())
+                if ((clase == "-" || Clase(h) == clase) && (titulo == "-" || Utf8(Texto(h)) == titulo)) {
+                    hallada = h;
+                    return true;
+                }
+            return false;
+        });
+        if (!ok) throw Fallo("no aparecio la ventana " + a[1] + " " + a[2]);
+        Imprimir(Manejador(hallada));
+    } else if (accion == "esperar-sin-ventana") {
+        pedir(2);
+        if (!Esperar(Numero(a[2]), [&] { return Buscar(a[1]) == nullptr; }))
+            throw Fallo("la ventana " + a[1] + " sigue ahi");
+    } else if (accion == "esperar-visible") {
+        pedir(3);
+        const bool quiero = Numero(a[2]) != 0;
+        if (!Esperar(Numero(a[3]), [&] {
+                const HWND h = Buscar(a[1]);
+                return h != nullptr && (IsWindowVisible(h) != FALSE) == quiero;
+            }))
+            throw Fallo("la ventana " + a[1] + (quiero ? " no se hizo visible" : " no se oculto"));
+    } else if (accion == "contar-ventanas") {
+        pedir(1);
+        Imprimir(std::to_string(Todas(a[1]).size()));
+    } else if (accion == "titulo") {
+        pedir(1);
+        Imprimir(Utf8(Texto(Ventana(a[1]))));
+    } else if (accion == "texto") {
+        pedir(2);
+        Imprimir(Utf8(TextoControl(Control(a[1], a[2]))));
+    } else if (accion == "esperar-texto") {
+        pedir(4);
+        std::string ultimo;
+        if (!Esperar(Numero(a[4]), [&] {
+                const HWND h = Buscar(a[1]);
+                const HWND c = h != nullptr ? GetDlgItem(h, static_cast<int>(Identificador(a[2]))) : nullptr;
+                if (c == nullptr) return false;
+                try {
+                    ultimo = Utf8(TextoControl(c));
+                } catch (const Fallo&) {
+                    return false;  // busy for now
+                }
+                return ultimo == a[3];
+            }))
+            throw Fallo("el control " + a[2] + " muestra \"" + ultimo + "\", no \"" + a[3] + "\"");
+    } else if (accion == "estado-check") {
+        pedir(2);
+        Imprimir(std::to_string(Enviar(Control(a[1], a[2]), BM_GETCHECK, 0, 0)));
+    } else if (accion == "habilitado") {
+        pedir(2);
+        Imprimir(IsWindowEnabled(Control(a[1], a[2])) ? "1" : "0");
+    } else if (accion == "foco") {
+        pedir(1);
+        const HWND h = Ventana(a[1]);
+        GUITHREADINFO info;
+        std::memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &info)) throw Fallo("no se puede leer el foco");
+        // The edit box inside a combo box has the focus for it: report the combo box.
+        HWND f = info.hwndFocus;
+        while (f != nullptr && GetParent(f) != h) f = GetParent(f);
+        Imprimir(std::to_string(f != nullptr ? GetDlgCtrlID(f) : 0));
+    } else if (accion == "escribir") {
+        pedir(3);
+        if (!Enviar(Control(a[1], a[2]), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(a[3].c_str())))
+            throw Fallo("el control " + a[2] + " no acepto el texto");
+    } else if (accion == "visible") {
+        pedir(1);
+        Imprimir(IsWindowVisible(Ventana(a[1])) ? "1" : "0");
+    } else if (accion == "minimizada") {
+        pedir(1);
+        Imprimir(IsIconic(Ventana(a[1])) ? "1" : "0");
+    } else if (accion == "presentacion") {
+        pedir(1);
+        Imprimir(Presentacion(Ventana(a[1])));
+    } else if (accion == "icono") {
+        pedir(1);
+        const std::string tipo = opcional(2);
+        if (!tipo.empty() && tipo != "grande" && tipo != "pequeno") throw MalUso("icono grande o pequeno");
+        const LRESULT h = Enviar(Ventana(a[1]), WM_GETICON, tipo == "grande" ? ICON_BIG : ICON_SMALL, 0);
+        Imprimir(std::to_string(static_cast<long long>(h)));
+    } else if (accion == "click") {
+        pedir(2);
+        Enviar(Control(a[1], a[2]), BM_CLICK, 0, 0);
+    } else if (accion == "pulsar") {
+        pedir(2);
+        const HWND boton = Control(a[1], a[2]);
+        Publicar(GetParent(boton), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(boton), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(boton));
+    } else if (accion == "comando") {
+        pedir(2);
+        Publicar(Ventana(a[1]), WM_COMMAND, MAKEWPARAM(Identificador(a[2]), 0), 0);
+    } else if (accion == "mensaje") {
+        pedir(4);
+        Publicar(Ventana(a[1]), static_cast<UINT>(Numero(a[2])), static_cast<WPARAM>(Numero(a[3])),
+                 static_cast<LPARAM>(Numero(a[4])));
+    } else if (accion == "tecla") {
+        pedir(2);
+        const HWND h = Ventana(a[1]);
+        const auto vk = static_cast<WPARAM>(Numero(a[2]));
+        Publicar(h, WM_KEYDOWN, vk, 1);
+        Publicar(h, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    } else if (accion == "consulta") {
+        pedir(3);
+        Imprimir(std::to_string(static_cast<long long>(Consulta(a[1], a[2], a[3]))));
+    } else if (accion == "esperar-consulta") {
+        pedir(6);
+        long long v = 0;
+        if (!Esperar(Numero(a[6]), [&] {
+                v = static_cast<long long>(Consulta(a[1], a[2], a[3]));
+                return Compara(v, a[4], Numero(a[5]));
+            }))
+            throw Fallo(a[2] + " " + a[3] + " vale " + std::to_string(v) + ", no " + a[4] + " " + a[5]);
+        Imprimir(std::to_string(v));
+    } else if (accion == "cerrar") {
+        pedir(1);
+        Publicar(Ventana(a[1]), WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (accion == "controles") {
+        pedir(1);
+        std::vector<HWND> hijos;
+        EnumChildWindows(Ventana(a[1]), Recoger, reinterpret_cast<LPARAM>(&hijos));
+        for (HWND h : hijos) Imprimir(std::to_string(GetDlgCtrlID(h)) + "\t" + Clase(h) + "\t" + Utf8(TextoControl(h)));
+    } else if (accion == "caja-mensaje") {
+        pedir(1);
+        HWND caja = nullptr;
+        if (!Esperar(Numero(a[1]), [&] { return (caja = BuscarCaja(opcional(2))) != nullptr; }))
+            throw Fallo("no aparecio ninguna caja de mensaje");
+        Imprimir(Utf8(Texto(caja)));
+        Imprimir(Utf8(TextoControl(GetDlgItem(caja, 0xFFFF))));
+    } else if (accion == "pulsar-ok") {
+        pedir(1);
+        HWND caja = nullptr;
+        const long long ms = Numero(a[1]);
+        if (!Esperar(ms, [&] { return (caja = BuscarCaja(opcional(2))) != nullptr; }))
+            throw Fallo("no aparecio ninguna caja de mensaje");
+        HWND boton = GetDlgItem(caja, IDOK);
+        if (boton == nullptr) throw Fallo("la caja de mensaje no tiene boton OK");
+        // Posted as the button's own notification: BM_CLICK needs the box to be the active window.
+        Publicar(caja, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(boton));
+        if (!Esperar(ms, [&] { return !IsWindow(caja) || !IsWindowVisible(caja); }))
+            throw Fallo("la caja de mensaje no se cerro");
+    } else if (accion == "contar-cajas") {
+        pedir(0);
+        int n = 0;
+        for (HWND h : VentanasSuperiores()) n += EsCajaMensaje(h);
+        Imprimir(std::to_string(n));
+    } else if (accion == "procesos") {
+        pedir(1);
+        for (DWORD pid : Procesos(a[1])) Imprimir(std::to_string(pid));
+    } else if (accion == "contar-procesos") {
+        pedir(1);
+        Imprimir(std::to_string(Procesos(a[1]).size()));
+    } else if (accion == "esperar-procesos") {
+        pedir(3);
+        const auto n = static_cast<std::size_t>(Numero(a[2]));
+        std::size_t hay = 0;
+        if (!Esperar(Numero(a[3]), [&] { return (hay = Procesos(a[1]).size()) == n; }))
+            throw Fallo("corren " + std::to_string(hay) + " procesos " + a[1] + ", no " + a[2]);
+    } else if (accion == "terminar") {
+        pedir(1);
+        const HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(Numero(a[1])));
+        if (p == nullptr) throw Fallo("no hay proceso " + a[1]);
+        const BOOL ok = TerminateProcess(p, 1);
+        WaitForSingleObject(p, kEsperaEnvioMs);
+        CloseHandle(p);
+        if (!ok) throw Fallo("no se puede terminar el proceso " + a[1]);
+    } else if (accion == "ajuste") {
+        pedir(2);
+        Ajuste(a[1], a[2]);
+    } else if (accion == "leer-ajuste") {
+        pedir(1);
+        Imprimir(Utf8(LeerAjuste(a[1])));
+    } else if (accion == "borrar-ajustes") {
+        pedir(0);
+        BorrarAjustes();
+    } else if (accion == "descripcion-error") {
+        pedir(1);
+        char buf[512];
+        DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 static_cast<DWORD>(Numero(a[1])), 0, buf, sizeof buf, nullptr);
+        while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == ' ')) --n;
+        Imprimir(Utf8(std::string(buf, n)));
+    } else if (accion == "hklm-poner") {
+        pedir(3);
+        PonerHklm(a[1], a[2], a[3]);
+    } else if (accion == "hklm-sin-valor") {
+        pedir(2);
+        Imprimir(SinValorHklm(a[1], a[2]));
+    } else {
+        throw MalUso("accion desconocida: " + accion);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Plain "\n" line ends, as the shell expects them.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc < 2) {
+        std::fprintf(stderr, "uso: conductor ACCION ARGUMENTOS... (ver tests/gui/conductor.cpp)\n");
+        return 2;
+    }
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        Ejecutar(args);
+    } catch (const MalUso& e) {
+        std::fprintf(stderr, "conductor %s: %s\n", args[0].c_str(), e.what());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "conductor %s: %s\n", args[0].c_str(), e.what());
+        return 1;
+    }
+    std::fflush(stdout);
+    return 0;
+}
