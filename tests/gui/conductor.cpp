@@ -3,7 +3,7 @@
 //   conductor ACTION ARGUMENTS...
 //
 // Exit code 0 when the action succeeded, 1 when it failed (the reason on stderr), 2 for a wrong
-// call. Results go to stdout as UTF-8, one per line. A window is named by a SPEC: frmPuleo,
+// call. Results go to stdout as UTF-8, one per line. A window is named by a VENTANA: frmPuleo,
 // frmAbout, a window class, "titulo:TEXT", "dialogo:TEXT" (a dialog box with that caption) or a
 // handle "0x...". Controls, menu items and the introspection values may be given by the names of
 // the program (lblProceso, mnuFileExit, IndiceIcono...) or by number. When the environment
@@ -11,28 +11,28 @@
 //
 // Windows:
 //   esperar-ventana CLASS|- TITLE|- MS   waits for a top-level window, prints its handle
-//   esperar-sin-ventana SPEC MS          waits until the window is gone
-//   esperar-visible SPEC 0|1 MS          waits until the window is hidden (0) or visible (1)
-//   contar-ventanas SPEC                 top-level windows that SPEC names
-//   titulo SPEC | texto SPEC ID          caption of a window | text of one of its controls
-//   esperar-texto SPEC ID TEXT MS        waits until the control shows TEXT
-//   estado-check SPEC ID                 0, 1 or 2
-//   habilitado SPEC ID                   1 when the control is enabled, else 0
-//   foco SPEC                            id of the window's control that has the keyboard focus
-//   escribir SPEC ID TEXT                sets the control's text (WM_SETTEXT)
-//   visible SPEC | minimizada SPEC       1 or 0
-//   presentacion SPEC                    "visible|oculta normal|minimizada|maximizada"
-//   icono SPEC [grande|pequeno]          the handle WM_GETICON gives, as a number (Wine 8 cannot
+//   esperar-sin-ventana VENTANA MS          waits until the window is gone
+//   esperar-visible VENTANA 0|1 MS          waits until the window is hidden (0) or visible (1)
+//   contar-ventanas VENTANA                 top-level windows that VENTANA names
+//   titulo VENTANA | texto VENTANA ID          caption of a window | text of one of its controls
+//   esperar-texto VENTANA ID TEXT MS        waits until the control shows TEXT
+//   estado-check VENTANA ID                 0, 1 or 2
+//   habilitado VENTANA ID                   1 when the control is enabled, else 0
+//   foco VENTANA                            id of the window's control that has the keyboard focus
+//   escribir VENTANA ID TEXT                sets the control's text (WM_SETTEXT)
+//   visible VENTANA | minimizada VENTANA       1 or 0
+//   presentacion VENTANA                    "visible|oculta normal|minimizada|maximizada"
+//   icono VENTANA [grande|pequeno]          the handle WM_GETICON gives, as a number (Wine 8 cannot
 //                                        pass WM_GETICON between processes: Windows only)
-//   click SPEC ID                        BM_CLICK on the control, sent (returns after the handler)
-//   pulsar SPEC ID                       posts the button's WM_COMMAND to the dialog
-//   comando SPEC ID                      posts WM_COMMAND (a menu item)
-//   mensaje SPEC MSG WPARAM LPARAM       posts a message
-//   tecla SPEC VK                        posts WM_KEYDOWN and WM_KEYUP
-//   consulta SPEC NAME WPARAM            sends the registered message NAME, prints the result
-//   esperar-consulta SPEC NAME WPARAM eq|ne|gt VALUE MS
-//   cerrar SPEC                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
-//   controles SPEC                       every child: id, class, text
+//   click VENTANA ID                        BM_CLICK on the control, sent (returns after the handler)
+//   pulsar VENTANA ID                       posts the button's WM_COMMAND to the dialog
+//   comando VENTANA ID                      posts WM_COMMAND (a menu item)
+//   mensaje VENTANA MSG WPARAM LPARAM       posts a message
+//   tecla VENTANA VK                        posts WM_KEYDOWN and WM_KEYUP
+//   consulta VENTANA NAME WPARAM            sends the registered message NAME, prints the result
+//   esperar-consulta VENTANA NAME WPARAM eq|ne|gt VALUE MS
+//   cerrar VENTANA                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
+//   controles VENTANA                       every child: id, class, text
 // Message boxes (a visible top-level #32770 with the text control of MessageBox):
 //   caja-mensaje MS [TITLE]              waits for one, prints its title and its text
 //   pulsar-ok MS [TITLE]                 presses its OK button and waits until it is gone
@@ -191,25 +191,25 @@ HWND BuscarCaja(const std::string& titulo) {
     return nullptr;
 }
 
-// Every top-level window that SPEC names, in z-order.
-std::vector<HWND> Todas(const std::string& spec) {
-    if (spec.rfind("0x", 0) == 0) {
-        const HWND h = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Numero(spec)));
+// Every top-level window that VENTANA names, in z-order.
+std::vector<HWND> Todas(const std::string& ventana) {
+    if (ventana.rfind("0x", 0) == 0) {
+        const HWND h = reinterpret_cast<HWND>(static_cast<UINT_PTR>(Numero(ventana)));
         return IsWindow(h) ? std::vector<HWND>{h} : std::vector<HWND>{};
     }
-    std::string clase = spec, titulo;
+    std::string clase = ventana, titulo;
     bool soloTitulo = false;
-    if (spec == "frmPuleo") {
+    if (ventana == "frmPuleo") {
         clase = ids::kClasePuleo;
-    } else if (spec == "frmAbout") {
+    } else if (ventana == "frmAbout") {
         clase = "#32770";
         titulo = ids::kTituloAbout;
-    } else if (spec.rfind("titulo:", 0) == 0) {
-        titulo = spec.substr(7);
+    } else if (ventana.rfind("titulo:", 0) == 0) {
+        titulo = ventana.substr(7);
         soloTitulo = true;
-    } else if (spec.rfind("dialogo:", 0) == 0) {
+    } else if (ventana.rfind("dialogo:", 0) == 0) {
         clase = "#32770";
-        titulo = spec.substr(8);
+        titulo = ventana.substr(8);
     }
     std::vector<HWND> r;
     for (HWND h : VentanasSuperiores()) {
@@ -220,8 +220,8 @@ std::vector<HWND> Todas(const std::string& spec) {
     return r;
 }
 
-HWND Buscar(const std::string& spec) {
-    const std::vector<HWND> r = Todas(spec);
+HWND Buscar(const std::string& ventana) {
+    const std::vector<HWND> r = Todas(ventana);
     return r.empty() ? nullptr : r.front();
 }
 
@@ -242,16 +242,16 @@ std::string TextoControl(HWND h) {
     return r;
 }
 
-HWND Ventana(const std::string& spec) {
-    const HWND h = Buscar(spec);
-    if (h == nullptr) throw Fallo("no hay ventana " + spec);
+HWND Ventana(const std::string& ventana) {
+    const HWND h = Buscar(ventana);
+    if (h == nullptr) throw Fallo("no hay ventana " + ventana);
     return h;
 }
 
-HWND Control(const std::string& spec, const std::string& id) {
-    const HWND padre = Ventana(spec);
+HWND Control(const std::string& ventana, const std::string& id) {
+    const HWND padre = Ventana(ventana);
     const HWND h = GetDlgItem(padre, static_cast<int>(Identificador(id)));
-    if (h == nullptr) throw Fallo("la ventana " + spec + " no tiene el control " + id);
+    if (h == nullptr) throw Fallo("la ventana " + ventana + " no tiene el control " + id);
     return h;
 }
 
@@ -259,10 +259,10 @@ void Publicar(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (!PostMessageA(h, msg, wp, lp)) throw Fallo("no se puede enviar el mensaje a " + Manejador(h));
 }
 
-LRESULT Consulta(const std::string& spec, const std::string& nombre, const std::string& wp) {
+LRESULT Consulta(const std::string& ventana, const std::string& nombre, const std::string& wp) {
     const UINT msg = RegisterWindowMessageA(nombre.c_str());
     if (msg == 0) throw Fallo("no se puede registrar el mensaje " + nombre);
-    return Enviar(Ventana(spec), msg, static_cast<WPARAM>(Identificador(wp)), 0);
+    return Enviar(Ventana(ventana), msg, static_cast<WPARAM>(Identificador(wp)), 0);
 }
 
 std::string Presentacion(HWND h) {
