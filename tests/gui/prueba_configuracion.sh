@@ -36,14 +36,7 @@ rm -f "$capturas/$caso"-*.png
 
 # --- Helpers ---------------------------------------------------------------------------------------
 
-c() { wine "$conductor" "$@"; }
-
-# A Unix path as the program sees it (Wine maps / to Z:).
-win() {
-  local p
-  p=$(realpath -m "$1")
-  printf 'Z:%s' "${p//\//\\}"
-}
+source "$(dirname "$0")/comun.sh"
 
 # The dialog's control numbers, from the header the program is built with.
 ids=$raiz/src/config/ids_configuracion.h

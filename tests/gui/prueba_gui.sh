@@ -33,25 +33,7 @@ rm -f "$capturas/$caso"-*.png
 
 # --- Helpers ---------------------------------------------------------------------------------------
 
-# Wine now and then fails to start a process at all ("ShellExecuteEx failed"); the driver did
-# nothing then, so the call is simply made again.
-c() {
-  local rc intento
-  for intento in 1 2 3; do
-    wine "$conductor" "$@" 2>"$trabajo/.conductor.err"
-    rc=$?
-    grep -q "ShellExecuteEx failed" "$trabajo/.conductor.err" || break
-  done
-  cat "$trabajo/.conductor.err" >&2
-  return $rc
-}
-
-# A Unix path as the program sees it (Wine maps / to Z:).
-win() {
-  local p
-  p=$(realpath -m "$1")
-  printf 'Z:%s' "${p//\//\\}"
-}
+source "$(dirname "$0")/comun.sh"
 
 fallos=0
 falla() {
