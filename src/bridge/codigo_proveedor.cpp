@@ -22,12 +22,7 @@ std::string CodigoEmpresaDeClicab(std::string_view clicab) {
     return std::string(clicab.substr(192, 6));
 }
 
-std::string NormalizarCodigoEmpresa(std::string_view codigo) {
-    const auto inicio = codigo.find_first_not_of(' ');
-    if (inicio == std::string_view::npos) return {};
-    const auto fin = codigo.find_last_not_of(' ');
-    return MayusculasAnsi(codigo.substr(inicio, fin - inicio + 1));
-}
+std::string NormalizarCodigoEmpresa(std::string_view codigo) { return MayusculasAnsi(SinBlancosExtremos(codigo)); }
 
 std::optional<std::string> BuscarEnTablaEmpresas(std::string_view tabla, std::string_view codigo) {
     std::size_t posicion = 0;

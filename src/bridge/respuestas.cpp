@@ -2,6 +2,7 @@
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/texto_ansi.h"
 
 namespace {
 
@@ -12,13 +13,6 @@ std::string Ajustar(std::string_view texto, std::size_t ancho) {
     std::string campo(texto.substr(0, ancho));
     campo.resize(ancho, ' ');
     return campo;
-}
-
-std::string_view SinEspaciosExtremos(std::string_view texto) {
-    const auto inicio = texto.find_first_not_of(' ');
-    if (inicio == std::string_view::npos) return {};
-    const auto fin = texto.find_last_not_of(' ');
-    return texto.substr(inicio, fin - inicio + 1);
 }
 
 }  // namespace
@@ -36,7 +30,7 @@ std::string RegistroErrorComunicacion(std::string_view textoEstado) {
     registro += "9200000001";
     registro += kErrorComunicacion;
     registro += Ajustar(std::string_view(e).substr(0, 3), 3);
-    registro += Ajustar(std::string(kErrorComunicacion) + std::string(SinEspaciosExtremos(e)), 80);
+    registro += Ajustar(std::string(kErrorComunicacion) + std::string(SinBlancosExtremos(e)), 80);
     registro += std::string(17, ' ');
     registro += "0100000000";
     registro += std::string(50 + 2 + 20 + 30 + 20 + 71, ' ');

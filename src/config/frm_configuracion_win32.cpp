@@ -15,6 +15,7 @@
 #include "config/ids_configuracion.h"
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
+#include "platform/texto_ansi.h"
 #include "platform/interfaz_usuario.h"
 
 namespace {
@@ -64,25 +65,6 @@ F FuncionUser32(const char* nombre) {
     const HMODULE user32 = GetModuleHandleA("user32.dll");
     if (user32 == nullptr) return nullptr;
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user32, nombre)));
-}
-
-std::string SinBlancosExtremos(const std::string& texto) {
-    const auto inicio = texto.find_first_not_of(' ');
-    if (inicio == std::string::npos) return {};
-    return texto.substr(inicio, texto.find_last_not_of(' ') - inicio + 1);
-}
-
-// The description of the failure being handled. Call it only inside a catch block.
-std::string DescripcionEnCurso() {
-    try {
-        throw;
-    } catch (const plataforma::ErrorSistema& e) {
-        return e.Descripcion();
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "Error desconocido";
-    }
 }
 
 // A check box shows 0, 1 or 2 and nothing else.
@@ -201,7 +183,7 @@ INT_PTR CALLBACK frmConfiguracion::ProcedimientoDialogo(HWND dlg, UINT mensaje, 
     try {
         return formulario->Procesar(mensaje, wParam, lParam);
     } catch (...) {
-        MessageBoxA(dlg, DescripcionEnCurso().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        MessageBoxA(dlg, plataforma::DescripcionFalloEnCurso().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
     return mensaje == WM_INITDIALOG ? TRUE : FALSE;
 }
@@ -275,7 +257,7 @@ void frmConfiguracion::PasoDeApertura(Paso&& paso) {
     try {
         paso();
     } catch (...) {
-        const std::string texto = "Error al cargar la configuración.\rConfiguracion.Load\r" + DescripcionEnCurso();
+        const std::string texto = "Error al cargar la configuración.\rConfiguracion.Load\r" + plataforma::DescripcionFalloEnCurso();
         MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK);
     }
 }
@@ -333,7 +315,7 @@ void frmConfiguracion::cmdGrabar_Click() {
     try {
         nueva.Save();
     } catch (...) {
-        const std::string texto = "No se pudo grabar la configuración: " + DescripcionEnCurso();
+        const std::string texto = "No se pudo grabar la configuración: " + plataforma::DescripcionFalloEnCurso();
         MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
         return;
     }
@@ -375,12 +357,12 @@ void frmConfiguracion::cmdBuscarZelnoExe_Click() { Buscar(IDC_CBO_ZELNO_EXE, "Me
 // choice puts the previous text back, trimmed.
 void frmConfiguracion::Buscar(int idCombo, const char* mensajeFijo, UINT banderas) {
     try {
-        const std::string previo = SinBlancosExtremos(Texto(idCombo));
+        const std::string previo(SinBlancosExtremos(Texto(idCombo)));
         const std::string mensaje = mensajeFijo != nullptr ? std::string(mensajeFijo) : previo;
         EstablecerTexto(idCombo, BrowseFolders(dlg_, mensaje, banderas, CSIDL_DRIVES));
         if (SinBlancosExtremos(Texto(idCombo)).empty()) EstablecerTexto(idCombo, previo);
     } catch (...) {
-        const std::string texto = "Se produjo el siguiente error: " + DescripcionEnCurso();
+        const std::string texto = "Se produjo el siguiente error: " + plataforma::DescripcionFalloEnCurso();
         MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
 }

@@ -11,27 +11,6 @@ const ListaReciente kLastDirKorvane{"LastDirKorvane", "Leer Last Dir Korvane", "
 const ListaReciente kLastDirExeZelno{"LastDirExeZelno", "Leer Last Dir Exe Zelno", "Grabar Last Dir Exe Zelno"};
 const ListaReciente kLastDirZelno{"LastDirZelno", "Leer Last Dir Zelno", "Grabar Last Dir Zelno"};
 
-namespace {
-
-std::string SinBlancosExtremos(const std::string& texto) {
-    const auto inicio = texto.find_first_not_of(' ');
-    if (inicio == std::string::npos) return {};
-    return texto.substr(inicio, texto.find_last_not_of(' ') - inicio + 1);
-}
-
-// The failure's own description, as the list procedures report it.
-std::string Descripcion() {
-    try {
-        throw;
-    } catch (const plataforma::ErrorSistema& e) {
-        return e.Descripcion();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-}
-
-}  // namespace
-
 void LeerListaReciente(const std::string& aplicacion, const ListaReciente& cual, std::vector<std::string>& lista,
                        InterfazUsuario& ui) {
     try {
@@ -41,7 +20,7 @@ void LeerListaReciente(const std::string& aplicacion, const ListaReciente& cual,
             lista.push_back(std::move(valor));
         }
     } catch (...) {
-        ui.MostrarMensaje(Descripcion(), cual.tituloLeer, Icono::Critico);
+        ui.MostrarMensaje(plataforma::DescripcionFalloEnCurso(), cual.tituloLeer, Icono::Critico);
     }
 }
 
@@ -57,12 +36,12 @@ void GrabarListaReciente(const std::string& aplicacion, const ListaReciente& cua
         int clave = 1;
         // Only the first five earlier entries are considered, even when one of them is dropped.
         for (std::size_t k = 0; k < lista.size() && k < 5; ++k) {
-            const std::string anterior = SinBlancosExtremos(lista[k]);
+            const std::string anterior(SinBlancosExtremos(lista[k]));
             if (anterior.empty() || MayusculasAnsi(anterior) == nuevoMayusculas) continue;
             ajustes::GrabarAjuste(aplicacion, cual.seccion, std::to_string(++clave), anterior);
         }
     } catch (...) {
-        ui.MostrarMensaje(Descripcion(), cual.tituloGrabar, Icono::Critico);
+        ui.MostrarMensaje(plataforma::DescripcionFalloEnCurso(), cual.tituloGrabar, Icono::Critico);
     }
 }
 

@@ -32,6 +32,20 @@ std::string TextoFalloEnCurso() {
     }
 }
 
+std::string DescripcionFalloEnCurso() {
+    try {
+        throw;
+    } catch (const ErrorSistema& e) {
+        return e.Descripcion();
+    } catch (const std::bad_alloc&) {
+        return "Memoria insuficiente";
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "Error desconocido";
+    }
+}
+
 void LanzarError(long numero, const std::string& ruta) {
     throw ErrorSistema(numero, DescripcionError(numero), ruta);
 }

@@ -33,6 +33,8 @@ std::string DescripcionError(long numero);
 // The failure being handled, as the user sees it: "number: description". Call it only inside a
 // catch block. Failures that carry no number of their own get 7 (out of memory) or 0.
 std::string TextoFalloEnCurso();
+// The same failure's description alone, for the messages that show no number.
+std::string DescripcionFalloEnCurso();
 
 // Throws ErrorSistema for `numero` with the platform's description and the path that failed.
 [[noreturn]] void LanzarError(long numero, const std::string& ruta = {});

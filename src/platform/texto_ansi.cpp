@@ -23,3 +23,9 @@ std::string MayusculasAnsi(std::string_view texto) {
     for (char& c : resultado) c = MayusculaAnsi(c);
     return resultado;
 }
+
+std::string_view SinBlancosExtremos(std::string_view texto) {
+    const auto inicio = texto.find_first_not_of(' ');
+    if (inicio == std::string_view::npos) return {};
+    return texto.substr(inicio, texto.find_last_not_of(' ') - inicio + 1);
+}

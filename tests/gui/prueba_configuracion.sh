@@ -59,23 +59,6 @@ cmdBuscarDirZelno=$(id IDC_CMD_BUSCAR_DIR_ZELNO)
 cmdGrabar=$(id IDC_CMD_GRABAR)
 cmdSalir=$(id IDC_CMD_SALIR)
 
-fallos=0
-falla() {
-  echo "FALLO: $*" >&2
-  fallos=$((fallos + 1))
-}
-fatal() {
-  echo "FALLO: $*" >&2
-  captura fallo
-  exit 1
-}
-igual() {  # DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    falla "$1: se esperaba [$2], se obtuvo [$3]"
-  fi
-}
 
 ncaptura=0
 captura() {

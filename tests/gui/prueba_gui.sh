@@ -35,23 +35,6 @@ rm -f "$capturas/$caso"-*.png
 
 source "$(dirname "$0")/comun.sh"
 
-fallos=0
-falla() {
-  echo "FALLO: $*" >&2
-  fallos=$((fallos + 1))
-}
-fatal() {
-  echo "FALLO: $*" >&2
-  captura fallo
-  exit 1
-}
-igual() {  # DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    falla "$1: se esperaba [$2], se obtuvo [$3]"
-  fi
-}
 distinto() {  # DESCRIPTION UNEXPECTED ACTUAL
   if [ -n "$3" ] && [ "$2" != "$3" ]; then
     echo "ok: $1"
