@@ -21,13 +21,15 @@ igual() {  # DESCRIPTION EXPECTED ACTUAL
 }
 
 # One action of the driver. Wine now and then fails to start a process at all ("ShellExecuteEx
-# failed"); the driver then did nothing, so the same action is tried again.
+# failed"), several times in a row while the previous test's processes are going away; the
+# driver then did nothing, so the same action is tried again after a growing pause.
 c() {
   local rc intento
-  for intento in 1 2 3; do
+  for intento in 1 2 3 4 5 6; do
     wine "$conductor" "$@" 2>"$trabajo/.conductor.err"
     rc=$?
     grep -q "ShellExecuteEx failed" "$trabajo/.conductor.err" || break
+    sleep "$intento"
   done
   cat "$trabajo/.conductor.err" >&2
   return $rc
