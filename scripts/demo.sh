@@ -46,15 +46,8 @@ cleanup() {
 trap cleanup EXIT
 
 # A display: the user's, or a virtual one.
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    started+=($!)
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    break
-  done
+source scripts/pantalla.sh
+if [ -n "${pantalla_virtual:-}" ]; then
   echo "Display: virtual X server $DISPLAY"
 else
   echo "Display: $DISPLAY"

@@ -22,16 +22,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display for the tests that open windows, unless the user already has one.
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    started+=($!)
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    break
-  done
-fi
+source scripts/pantalla.sh
 
 # The Wine prefix (64-bit with 32-bit support) is made once, before any test runs; a wineserver
 # kept up for the whole run spares every test program its start.

@@ -18,6 +18,7 @@
 
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
+#include "platform/procesos_comun.h"
 
 extern char** environ;
 
@@ -25,8 +26,6 @@ namespace API {
 
 namespace {
 
-const char* const kTituloZelno = "Zelno Activo";
-const char* const kNoSePuedeCargar = "No se puede cargar cliente Zelno32.exe";
 constexpr std::int32_t kEsperaAgotada = 258;
 
 // Children started here that were still running when their start-up wait ended. Windows lets a
@@ -152,16 +151,6 @@ pid_t Lanzar(const std::vector<std::string>& argumentos) {
     return pid;
 }
 
-// Called from inside a handler: the failure in hand becomes the message "number: description".
-void MostrarFallo(InterfazUsuario& ui) noexcept {
-    try {
-        const std::string texto = plataforma::TextoFalloEnCurso();
-        ui.MostrarMensaje(texto, kTituloZelno, Icono::Critico);
-    } catch (...) {
-        // The routine promises not to fail; a user interface that cannot show the message loses it.
-    }
-}
-
 }  // namespace
 
 bool ProcesoEnEjecucion(const std::string& nombreExe) {
@@ -206,7 +195,7 @@ std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
             std::this_thread::sleep_for(std::min<reloj::duration>(fin - ahora, std::chrono::milliseconds(2)));
         }
     } catch (...) {
-        MostrarFallo(ui);
+        MostrarFalloCliente(ui);
     }
     return 0;
 }

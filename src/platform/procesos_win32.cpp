@@ -9,6 +9,7 @@
 
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
+#include "platform/procesos_comun.h"
 
 namespace API {
 
@@ -18,9 +19,6 @@ namespace {
 // The 32-bit build walks the processes with the record of the 8-bit-character form.
 static_assert(sizeof(PROCESSENTRY32) == 296, "PROCESSENTRY32 (ANSI) must be 296 bytes");
 #endif
-
-const char* const kTituloZelno = "Zelno Activo";
-const char* const kNoSePuedeCargar = "No se puede cargar cliente Zelno32.exe";
 
 class Manejador {
 public:
@@ -42,16 +40,6 @@ private:
 std::string Minusculas(std::string texto) {
     if (!texto.empty()) CharLowerBuffA(texto.data(), static_cast<DWORD>(texto.size()));
     return texto;
-}
-
-// Called from inside a handler: the failure in hand becomes the message "number: description".
-void MostrarFallo(InterfazUsuario& ui) noexcept {
-    try {
-        const std::string texto = plataforma::TextoFalloEnCurso();
-        ui.MostrarMensaje(texto, kTituloZelno, Icono::Critico);
-    } catch (...) {
-        // The routine promises not to fail; a user interface that cannot show the message loses it.
-    }
 }
 
 }  // namespace
@@ -102,7 +90,7 @@ std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
         // WAIT_FAILED (0xFFFFFFFF) becomes -1, as callers expect of a signed result.
         return static_cast<std::int32_t>(espera);
     } catch (...) {
-        MostrarFallo(ui);
+        MostrarFalloCliente(ui);
     }
     return 0;
 }
