@@ -53,18 +53,7 @@ else
   echo "Display: $DISPLAY"
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix $WINEPREFIX"
-  WINEARCH=win64 wineboot --init >/dev/null 2>&1
-  wineserver -w
-fi
-bash scripts/wine-fonts.sh
-# Is this prefix's server already up (the user's own Wine session)? Then it is not ours to stop.
-# (Its socket sits in a folder named after the prefix's device and inode.)
-servidor="server-$(printf '%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
-own_wineserver=1
-for s in /tmp/wine-*/"$servidor"/socket /tmp/.wine-"$(id -u)"/"$servidor"/socket; do [ -S "$s" ] && own_wineserver=; done
-wineserver -p >/dev/null 2>&1 </dev/null || true  # already up is fine
+source scripts/prefijo-wine.sh
 
 # Wine now and then fails to start a process at all; the driver then did nothing, so try again.
 c() {

@@ -24,23 +24,7 @@ trap cleanup EXIT
 # A display for the tests that open windows, unless the user already has one.
 source scripts/pantalla.sh
 
-# The Wine prefix (64-bit with 32-bit support) is made once, before any test runs; a wineserver
-# kept up for the whole run spares every test program its start.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix $WINEPREFIX"
-  WINEARCH=win64 wineboot --init >/dev/null 2>&1
-  wineserver -w
-fi
-bash scripts/wine-fonts.sh
-# Is this prefix's server already up (the user's own Wine session)? Then it is not ours to stop.
-# (Its socket sits in a folder named after the prefix's device and inode.)
-servidor="server-$(printf '%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))"
-own_wineserver=1
-for s in /tmp/wine-*/"$servidor"/socket /tmp/.wine-"$(id -u)"/"$servidor"/socket; do [ -S "$s" ] && own_wineserver=; done
-# The server and Wine's own services start here, detached from the test runner's pipes: a service
-# started by a test would inherit that test's output pipe, and ctest would wait for it forever.
-wineserver -p >/dev/null 2>&1 </dev/null
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+source scripts/prefijo-wine.sh
 
 passed=0; failed=0; status=0
 run_ctest() {
