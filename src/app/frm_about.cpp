@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "app/ids_recursos.h"
+#include "platform/archivos.h"
+#include "platform/procesos.h"
+#include "platform/registro_win32.h"
 
 namespace {
 
@@ -99,43 +102,8 @@ INT_PTR CALLBACK ProcedimientoDialogo(HWND dlg, UINT mensaje, WPARAM wParam, LPA
     return FALSE;
 }
 
-class ClaveRegistro {
-public:
-    ClaveRegistro() = default;
-    ~ClaveRegistro() {
-        if (h_ != nullptr) RegCloseKey(h_);
-    }
-    ClaveRegistro(const ClaveRegistro&) = delete;
-    ClaveRegistro& operator=(const ClaveRegistro&) = delete;
-
-    HKEY* Direccion() noexcept { return &h_; }
-    HKEY Get() const noexcept { return h_; }
-
-private:
-    HKEY h_ = nullptr;
-};
-
-bool EsArchivo(const std::string& ruta) {
-    const DWORD atributos = GetFileAttributesA(ruta.c_str());
-    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// Starts the tool in a normal, focused window without waiting for it.
-bool IniciarPrograma(const std::string& ruta) {
-    std::string linea = "\"" + ruta + "\"";
-    STARTUPINFOA si;
-    std::memset(&si, 0, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION pi;
-    std::memset(&pi, 0, sizeof pi);
-    if (!CreateProcessA(ruta.c_str(), linea.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
-}
+// Any file, hidden or not, but no folder.
+bool EsArchivo(const std::string& ruta) { return archivos::ExisteEntrada(ruta) && !archivos::Atributos(ruta).esCarpeta; }
 
 }  // namespace
 
@@ -151,46 +119,15 @@ void StartSysInfo(HWND propietario) {
     bool iniciado = false;
     try {
         std::string rutaSysInfo;
-        if (GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", rutaSysInfo)) {
-            iniciado = IniciarPrograma(rutaSysInfo);
-        } else if (GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
+        if (ajustes::GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", rutaSysInfo)) {
+            iniciado = procesos::IniciarPrograma(rutaSysInfo);
+        } else if (ajustes::GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
                                rutaSysInfo)) {
             rutaSysInfo += "\\MSINFO32.EXE";
-            if (EsArchivo(rutaSysInfo)) iniciado = IniciarPrograma(rutaSysInfo);
+            if (EsArchivo(rutaSysInfo)) iniciado = procesos::IniciarPrograma(rutaSysInfo);
         }
     } catch (...) {
         iniciado = false;
     }
     if (!iniciado) MessageBoxA(propietario, "System Information Is Unavailable At This Time", kTituloAplicacion, MB_OK);
-}
-
-bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal) {
-    ClaveRegistro clave;
-    if (RegOpenKeyExA(KeyRoot, KeyName.c_str(), 0, KEY_ALL_ACCESS, clave.Direccion()) != ERROR_SUCCESS) {
-        KeyVal.clear();
-        return false;
-    }
-    unsigned char dato[1024];
-    DWORD tipo = 0;
-    DWORD largo = sizeof dato;
-    if (RegQueryValueExA(clave.Get(), SubKeyRef.c_str(), nullptr, &tipo, dato, &largo) != ERROR_SUCCESS) {
-        KeyVal.clear();
-        return false;
-    }
-    if (largo > 0 && dato[largo - 1] == 0) --largo;
-    switch (tipo) {
-        case REG_SZ:
-            KeyVal.assign(reinterpret_cast<const char*>(dato), largo);
-            break;
-        case REG_DWORD: {
-            // The bytes left after the NUL was dropped, least significant first.
-            std::uint32_t numero = 0;
-            for (DWORD i = std::min<DWORD>(largo, 4); i > 0; --i) numero = (numero << 8) | dato[i - 1];
-            KeyVal = std::to_string(numero);
-            break;
-        }
-        default:
-            break;
-    }
-    return true;
 }

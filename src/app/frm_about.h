@@ -15,8 +15,3 @@ void Mostrar(HINSTANCE instancia, HWND propietario);
 
 // Starts the system-information tool named by the registry, or says it is unavailable.
 void StartSysInfo(HWND propietario);
-
-// Reads the value `SubKeyRef` of `KeyName` under `KeyRoot` into `KeyVal` as text: REG_SZ as it is,
-// REG_DWORD in decimal, other types leave `KeyVal` alone. False, with `KeyVal` emptied, when the
-// key cannot be opened with full access or the value cannot be read into 1024 bytes.
-bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal);

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 // Lets every message waiting in this thread's queue through, then returns.
 void BombearMensajes();

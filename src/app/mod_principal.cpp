@@ -10,7 +10,7 @@
 #include "app/mod_tray.h"
 #include "config/configuracion.h"
 #include "platform/almacen_ajustes.h"
-#include "platform/procesos.h"
+#include "bridge/control_cliente.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ namespace modPrincipal {
 int Main(HINSTANCE instancia) {
     MutexInstancia instanciaUnica;
     if (instanciaUnica.OtraEnEjecucion()) {
-        API::ActivarInstanciaPrevia();
+        ActivarInstanciaPrevia();
         return 0;
     }
 
@@ -67,7 +67,7 @@ int Main(HINSTANCE instancia) {
     }
 
     try {
-        if (Configuracion.IniciarZelnoExe != 0 && !API::ProcesoEnEjecucion("Zelno32.exe")) {
+        if (Configuracion.IniciarZelnoExe != 0 && !API::ProcesoEnEjecucion(API::kNombreCliente)) {
             // No main window yet: the client's error box has no owner.
             InterfazVentana sinVentana;
             API::EjecutarCliente(Configuracion.ZelnoExe, sinVentana);
@@ -90,10 +90,6 @@ void TerminarPrograma() {
     ExitProcess(0);
 }
 
-}  // namespace modPrincipal
-
-namespace API {
-
 // There is no hidden application window here to retitle "unwanted instance" before searching for the
 // running copy's: the main window is found directly by its own window class.
 void ActivarInstanciaPrevia() {
@@ -102,4 +98,4 @@ void ActivarInstanciaPrevia() {
     PostMessageA(ventana, ids::kMensajeBandeja, 0, ids::kBandejaDobleClic);
 }
 
-}  // namespace API
+}  // namespace modPrincipal

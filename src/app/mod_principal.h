@@ -12,11 +12,7 @@ int Main(HINSTANCE instancia);
 // Removes the notification-area icon and ends the process at once; nothing else runs.
 [[noreturn]] void TerminarPrograma();
 
-}  // namespace modPrincipal
-
-namespace API {
-
 // Asks the running copy to show its main window: the same message as a double click on its icon.
 void ActivarInstanciaPrevia();
 
-}  // namespace API
+}  // namespace modPrincipal

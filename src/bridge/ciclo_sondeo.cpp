@@ -3,8 +3,11 @@
 #include <utility>
 
 #include "bridge/duplicados.h"
+#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+
+using namespace intercambio;
 
 namespace {
 
@@ -58,8 +61,8 @@ void CicloSondeo::CicloCompleto(const ListaTerminales& terminales) {
 void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
     SolicitudDuplicada = 0;
     const Terminal t{item, archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX),
-                     archivos::Unir(configuracion_.DirectorioZELNO, "term" + item.CodigoTerminal)};
-    const std::string status = t.rutaKorvane + "\\STATUS.ZLN";
+                     archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal)};
+    const std::string status = En(t.rutaKorvane, kStatus);
     if (!archivos::Existe(status)) return;
 
     puntoControl_ = "1";
@@ -75,7 +78,7 @@ void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
 
 void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
     if (puntoAbrir) puntoControl_ = puntoAbrir;
-    archivos::ArchivoBinario status(t.rutaKorvane + "\\STATUS.ZLN");
+    archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus));
     if (puntoEscribir) puntoControl_ = puntoEscribir;
     status.EscribirAlInicio(letra);
 }

@@ -10,7 +10,7 @@
 #include "bridge/registro_eventos.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 class CicloSondeo {
 public:

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 
+#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
+
+using namespace intercambio;
 
 namespace {
 
@@ -29,10 +32,10 @@ bool CompararArchivos(const std::string& archivo1, const std::string& archivo2) 
 
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
                  InterfazUsuario& ui) {
-    const std::string anterior = rutaKorvane + "\\CLICABAnterior.ZLN";
-    const std::string nuevo = rutaKorvane + "\\CLICAB.ZLN";
-    const std::string praxis = rutaKorvane + "\\PRAXIS.ZLN";
-    const std::string praxisAnterior = rutaKorvane + "\\PRAXISAnterior.ZLN";
+    const std::string anterior = En(rutaKorvane, kClicabAnterior);
+    const std::string nuevo = En(rutaKorvane, kClicab);
+    const std::string praxis = En(rutaKorvane, kPraxis);
+    const std::string praxisAnterior = En(rutaKorvane, kPraxisAnterior);
     bool resultado = false;
     try {
         if (!archivos::Existe(anterior)) return false;
@@ -53,24 +56,24 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
 }
 
 void GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui) {
-    const std::string descarga = rutaZelno + "\\download";
+    const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        if (archivos::Existe(descarga + "\\SERESP.ZLN"))
-            archivos::Copiar(descarga + "\\SERESP.ZLN", descarga + "\\SERESPAnterior.ZLN");
-        if (archivos::Existe(descarga + "\\PRAXIS.ZLN"))
-            archivos::Copiar(descarga + "\\PRAXIS.ZLN", descarga + "\\PRAXISAnterior.ZLN");
+        if (archivos::Existe(En(descarga, kSeresp)))
+            archivos::Copiar(En(descarga, kSeresp), En(descarga, kSerespAnterior));
+        if (archivos::Existe(En(descarga, kPraxis)))
+            archivos::Copiar(En(descarga, kPraxis), En(descarga, kPraxisAnterior));
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
     }
 }
 
 void RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui) {
-    const std::string descarga = rutaZelno + "\\download";
+    const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        if (archivos::Existe(descarga + "\\SERESPAnterior.ZLN"))
-            archivos::Copiar(descarga + "\\SERESPAnterior.ZLN", rutaKorvane + "\\SERESP.ZLN");
-        if (archivos::Existe(descarga + "\\PRAXISAnterior.ZLN"))
-            archivos::Copiar(descarga + "\\PRAXISAnterior.ZLN", rutaKorvane + "\\PRAXIS.ZLN");
+        if (archivos::Existe(En(descarga, kSerespAnterior)))
+            archivos::Copiar(En(descarga, kSerespAnterior), En(rutaKorvane, kSeresp));
+        if (archivos::Existe(En(descarga, kPraxisAnterior)))
+            archivos::Copiar(En(descarga, kPraxisAnterior), En(rutaKorvane, kPraxis));
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
     }

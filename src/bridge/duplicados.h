@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bridge/registro_eventos.h"
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 // Is the request in rutaKorvane a repeat of the previous one (CLICAB.ZLN against CLICABAnterior.ZLN,
 // same clock minute, and PRAXIS.ZLN against PRAXISAnterior.ZLN, both present)? A repeat is logged.

@@ -1,6 +1,9 @@
 #include "bridge/registro_eventos.h"
+#include "bridge/archivos_intercambio.h"
 
 #include <cstdio>
+
+using namespace intercambio;
 
 namespace {
 
@@ -42,7 +45,7 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
     }
     std::string primeraLinea;
     try {
-        const std::string clicab = archivos::LeerCompleto(laRutaKorvane + "\\CLICAB.ZLN");
+        const std::string clicab = archivos::LeerCompleto(En(laRutaKorvane, kClicab));
         primeraLinea = clicab.substr(0, clicab.find('\r'));
     } catch (...) {
     }

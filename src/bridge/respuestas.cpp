@@ -1,8 +1,11 @@
 #include "bridge/respuestas.h"
 
+#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
+
+using namespace intercambio;
 
 namespace {
 
@@ -56,7 +59,7 @@ std::string RegistroErrorFormato() {
 }
 
 void GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui) {
-    const std::string ruta = rutaKorvane + "\\SERESP.ZLN";
+    const std::string ruta = En(rutaKorvane, kSeresp);
     try {
         archivos::EscribirAlInicio(ruta, RegistroErrorFormato());
     } catch (const plataforma::ErrorSistema& e) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 // The 351-byte communication-error answer built from the client's estado.rsp text.
 std::string RegistroErrorComunicacion(std::string_view textoEstado);

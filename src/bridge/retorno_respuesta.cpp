@@ -3,10 +3,13 @@
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/duplicados.h"
 #include "bridge/respuestas.h"
+#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
 
+using namespace intercambio;
+
 void CicloSondeo::RetornarRespuesta(const Terminal& t) {
-    const std::string estadoRsp = t.rutaZelno + "\\estado.rsp";
+    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     puntoControl_ = "16";
     if (!archivos::Existe(estadoRsp)) return;
 
@@ -19,7 +22,7 @@ void CicloSondeo::RetornarRespuesta(const Terminal& t) {
     } else {
         const std::string registro = RegistroErrorComunicacion(textoEstado);
         puntoControl_ = "28";
-        archivos::EscribirAlInicio(t.rutaKorvane + "\\SERESP.ZLN", registro);
+        archivos::EscribirAlInicio(En(t.rutaKorvane, kSeresp), registro);
     }
 
     // "S" only once every answer file is in place, and before estado.rsp goes.
@@ -29,11 +32,11 @@ void CicloSondeo::RetornarRespuesta(const Terminal& t) {
 }
 
 void CicloSondeo::RetornarRespuestaCliente(const Terminal& t) {
-    const std::string descarga = t.rutaZelno + "\\download";
+    const std::string descarga = En(t.rutaZelno, kDescarga);
     GuardarRespuestasAnteriores(t.rutaZelno, ui_);
 
-    const std::string seresp = descarga + "\\SERESP.ZLN";
-    const std::string serespDestino = t.rutaKorvane + "\\SERESP.ZLN";
+    const std::string seresp = En(descarga, kSeresp);
+    const std::string serespDestino = En(t.rutaKorvane, kSeresp);
     puntoControl_ = "18";
     esperador_.Esperar(2000);
     if (!archivos::Existe(seresp)) {
@@ -57,21 +60,21 @@ void CicloSondeo::RetornarRespuestaCliente(const Terminal& t) {
         }
     }
 
-    const std::string praxis = descarga + "\\PRAXIS.ZLN";
+    const std::string praxis = En(descarga, kPraxis);
     puntoControl_ = "22";
     esperador_.Esperar(1000);
     if (archivos::Existe(praxis)) {
         puntoControl_ = "23";
-        archivos::Copiar(praxis, t.rutaKorvane + "\\PRAXIS.ZLN");
+        archivos::Copiar(praxis, En(t.rutaKorvane, kPraxis));
         puntoControl_ = "24";
         archivos::Borrar(praxis);
     }
 
-    const std::string tiquet = descarga + "\\TIQUET.PRN";
+    const std::string tiquet = En(descarga, kTiquet);
     puntoControl_ = "25";
     if (archivos::Existe(tiquet)) {
         puntoControl_ = "26";
-        archivos::Copiar(tiquet, t.rutaKorvane + "\\TIQUET.PRN");
+        archivos::Copiar(tiquet, En(t.rutaKorvane, kTiquet));
         puntoControl_ = "27";
         archivos::Borrar(tiquet);
     }

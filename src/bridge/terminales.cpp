@@ -1,19 +1,17 @@
 #include "bridge/terminales.h"
+#include "bridge/archivos_intercambio.h"
 
-#include <cctype>
+#include <string_view>
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/texto_ansi.h"
+
+using namespace intercambio;
 
 namespace {
 
-bool EmpiezaPorTERM(const std::string& nombre) {
-    if (nombre.size() < 4) return false;
-    static const char kTerm[] = "TERM";
-    for (std::size_t i = 0; i < 4; ++i)
-        if (std::toupper(static_cast<unsigned char>(nombre[i])) != kTerm[i]) return false;
-    return true;
-}
+bool EmpiezaPorTERM(std::string_view nombre) { return IgualesSinMayusculas(nombre.substr(0, 4), "TERM"); }
 
 void CrearSiFalta(const std::string& ruta) {
     if (!archivos::ExisteEntrada(ruta)) archivos::CrearCarpeta(ruta);
@@ -37,12 +35,12 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
                               static_cast<std::int16_t>(lista->size() + 1)});
         }
         for (const clsItemTerXX& item : *lista) {
-            const std::string carpeta = archivos::Unir(configuracion.DirectorioZELNO, "term" + item.CodigoTerminal);
+            const std::string carpeta = archivos::Unir(configuracion.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
             CrearSiFalta(carpeta);
-            CrearSiFalta(carpeta + "\\upload");
-            CrearSiFalta(carpeta + "\\download");
+            CrearSiFalta(En(carpeta, kSubida));
+            CrearSiFalta(En(carpeta, kDescarga));
         }
-        if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, "tx"));
+        if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, kCarpetaTx));
     } catch (const plataforma::ErrorSistema& e) {
         ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
     } catch (const std::exception& e) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/configuracion.h"
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 struct clsItemTerXX {
     std::string TerXX;            // folder name as the listing gave it, e.g. TER01

@@ -16,7 +16,7 @@
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 struct ListaReciente {
     const char* seccion;

@@ -13,6 +13,7 @@
 
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
+#include "platform/texto_ansi.h"
 
 namespace ajustes {
 
@@ -37,17 +38,6 @@ struct ArchivoIni {
     std::vector<Seccion> secciones;
 };
 
-// The registry ignores letter case in key and value names; so does this store, for ASCII letters.
-bool IgualesSinMayusculas(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // Only what would break the line structure is escaped; every other byte is stored as it is.
 std::string Codificar(std::string_view texto, bool esNombre) {

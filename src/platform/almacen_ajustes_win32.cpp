@@ -1,11 +1,15 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
+#include "platform/manejadores_win32.h"
+#include "platform/registro_win32.h"
 
 namespace ajustes {
 
@@ -14,21 +18,7 @@ namespace {
 // The area every earlier installation wrote to; settings found there are read as they are.
 const char kRaiz[] = "Software\\VB and VBA Program Settings\\";
 
-class ClaveRegistro {
-public:
-    ClaveRegistro() = default;
-    ~ClaveRegistro() {
-        if (h_) RegCloseKey(h_);
-    }
-    ClaveRegistro(const ClaveRegistro&) = delete;
-    ClaveRegistro& operator=(const ClaveRegistro&) = delete;
-
-    HKEY* Direccion() noexcept { return &h_; }
-    HKEY Get() const noexcept { return h_; }
-
-private:
-    HKEY h_ = nullptr;
-};
+using plataforma::ClaveRegistro;
 
 std::string RutaSeccion(const std::string& aplicacion, const std::string& seccion) {
     return kRaiz + aplicacion + "\\" + seccion;
@@ -105,6 +95,38 @@ std::string NombreAplicacion() {
     const std::size_t punto = nombre.rfind('.');
     if (punto != std::string::npos && punto > 0) nombre.erase(punto);
     return nombre;
+}
+
+bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal) {
+    ClaveRegistro clave;
+    // Read access only: a standard user is refused every key under HKEY_LOCAL_MACHINE for more.
+    if (RegOpenKeyExA(KeyRoot, KeyName.c_str(), 0, KEY_QUERY_VALUE, clave.Direccion()) != ERROR_SUCCESS) {
+        KeyVal.clear();
+        return false;
+    }
+    unsigned char dato[1024];
+    DWORD tipo = 0;
+    DWORD largo = sizeof dato;
+    if (RegQueryValueExA(clave.Get(), SubKeyRef.c_str(), nullptr, &tipo, dato, &largo) != ERROR_SUCCESS) {
+        KeyVal.clear();
+        return false;
+    }
+    if (largo > 0 && dato[largo - 1] == 0) --largo;
+    switch (tipo) {
+        case REG_SZ:
+            KeyVal.assign(reinterpret_cast<const char*>(dato), largo);
+            break;
+        case REG_DWORD: {
+            // The bytes left after the NUL was dropped, least significant first.
+            std::uint32_t numero = 0;
+            for (DWORD i = std::min<DWORD>(largo, 4); i > 0; --i) numero = (numero << 8) | dato[i - 1];
+            KeyVal = std::to_string(numero);
+            break;
+        }
+        default:
+            break;
+    }
+    return true;
 }
 
 }  // namespace ajustes

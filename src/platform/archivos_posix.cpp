@@ -12,6 +12,7 @@
 #include "platform/archivos.h"
 #include "platform/comodin.h"
 #include "platform/error_sistema.h"
+#include "platform/texto_ansi.h"
 
 namespace archivos {
 
@@ -80,13 +81,6 @@ bool EsOculto(std::string_view nombre) {
     return !nombre.empty() && nombre[0] == '.' && nombre != "." && nombre != "..";
 }
 
-char Minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IgualSinMayusculas(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Minuscula(x) == Minuscula(y); });
-}
-
 // Splits off the last component of a '/' path: "a/b" gives "a" and "b", "/b" gives "/" and "b",
 // "b" gives "" (the current folder) and "b". Trailing separators are not a component.
 void Dividir(std::string_view ruta, std::string_view& carpeta, std::string_view& nombre) {
@@ -123,7 +117,7 @@ std::optional<std::string> BuscarVariante(DIR* dir, std::string_view nombre, boo
     while (const dirent* e = ::readdir(dir)) {
         const std::string_view candidato = e->d_name;
         if (candidato == "." || candidato == "..") continue;
-        if (IgualSinMayusculas(candidato, nombre) && (aceptarExacto || candidato != nombre))
+        if (IgualesSinMayusculas(candidato, nombre) && (aceptarExacto || candidato != nombre))
             return std::string(candidato);
     }
     return std::nullopt;

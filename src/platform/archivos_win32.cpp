@@ -5,6 +5,7 @@
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/manejadores_win32.h"
 
 namespace archivos {
 
@@ -12,44 +13,8 @@ namespace {
 
 using plataforma::LanzarUltimoError;
 
-class Manejador {
-public:
-    explicit Manejador(HANDLE h) noexcept : h_(h) {}
-    ~Manejador() {
-        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    }
-    Manejador(Manejador&& otro) noexcept : h_(std::exchange(otro.h_, INVALID_HANDLE_VALUE)) {}
-    Manejador& operator=(Manejador&& otro) noexcept {
-        std::swap(h_, otro.h_);
-        return *this;
-    }
-
-    HANDLE Get() const noexcept { return h_; }
-    explicit operator bool() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
-    HANDLE Soltar() noexcept { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-
-    // Closes now and tells whether the close worked.
-    bool Cerrar() noexcept { return CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != 0; }
-
-private:
-    HANDLE h_;
-};
-
-class Busqueda {
-public:
-    explicit Busqueda(HANDLE h) noexcept : h_(h) {}
-    ~Busqueda() {
-        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-    }
-    Busqueda(const Busqueda&) = delete;
-    Busqueda& operator=(const Busqueda&) = delete;
-
-    HANDLE Get() const noexcept { return h_; }
-    explicit operator bool() const noexcept { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
+using plataforma::Busqueda;
+using plataforma::Manejador;
 
 bool TieneComodin(const std::string& ruta) { return ruta.find_first_of("*?") != std::string::npos; }
 

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 
+#include "platform/texto_ansi.h"
+
 namespace archivos {
 
 namespace {
-
-char Minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Greedy match that, on a mismatch, lets the last '*' take one more character. Each star restarts
 // the search from where it stands, so the work stays proportional to pattern times name even for
@@ -19,7 +19,7 @@ bool Coincide(std::string_view patron, std::string_view nombre) {
         if (p < patron.size() && patron[p] == '*') {
             trasEstrella = ++p;
             desdeEstrella = n;
-        } else if (p < patron.size() && (patron[p] == '?' || Minuscula(patron[p]) == Minuscula(nombre[n]))) {
+        } else if (p < patron.size() && (patron[p] == '?' || MayusculaAnsi(patron[p]) == MayusculaAnsi(nombre[n]))) {
             ++p;
             ++n;
         } else if (trasEstrella != ninguna) {

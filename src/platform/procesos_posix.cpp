@@ -18,11 +18,11 @@
 
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
-#include "platform/procesos_comun.h"
+#include "platform/texto_ansi.h"
 
 extern char** environ;
 
-namespace API {
+namespace procesos {
 
 namespace {
 
@@ -48,13 +48,6 @@ void RecogerHijosTerminados() {
 void RecordarHijo(pid_t pid) {
     std::lock_guard<std::mutex> cerrojo(mutexHijos);
     hijosEnCurso.push_back(pid);
-}
-
-char Minuscula(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string Minusculas(std::string texto) {
-    std::transform(texto.begin(), texto.end(), texto.begin(), Minuscula);
-    return texto;
 }
 
 bool SoloDigitos(const char* texto) {
@@ -147,7 +140,7 @@ pid_t Lanzar(const std::vector<std::string>& argumentos) {
     pid_t pid = 0;
     // glibc reports a failed exec through the result, so a wrong path is known here.
     const int r = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (r != 0) throw plataforma::ErrorSistema(1, kNoSePuedeCargar);
+    if (r != 0) plataforma::LanzarError(r, argumentos[0]);
     return pid;
 }
 
@@ -156,7 +149,6 @@ pid_t Lanzar(const std::vector<std::string>& argumentos) {
 bool ProcesoEnEjecucion(const std::string& nombreExe) {
     if (nombreExe.empty()) return false;
     RecogerHijosTerminados();
-    const std::string buscado = Minusculas(nombreExe);
 
     const std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
     if (!proc) return false;
@@ -165,39 +157,42 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
         const dirent* entrada = readdir(proc.get());
         if (!entrada) break;
         if (!SoloDigitos(entrada->d_name)) continue;
-        const std::string nombre = Minusculas(NombreEjecutable(std::string("/proc/") + entrada->d_name));
-        if (!nombre.empty() && nombre.size() >= buscado.size() &&
-            nombre.compare(nombre.size() - buscado.size(), buscado.size(), buscado) == 0)
+        if (TerminaSinMayusculas(NombreEjecutable(std::string("/proc/") + entrada->d_name), nombreExe))
             encontrado = true;
     }
     return encontrado;
 }
 
-std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
-    try {
-        RecogerHijosTerminados();
-        const std::vector<std::string> argumentos = PartirLineaComando(rutaExe);
-        if (argumentos.empty() || argumentos[0].empty()) throw plataforma::ErrorSistema(1, kNoSePuedeCargar);
-        const pid_t pid = Lanzar(argumentos);
+std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera) {
+    RecogerHijosTerminados();
+    const std::vector<std::string> argumentos = PartirLineaComando(lineaComando);
+    if (argumentos.empty() || argumentos[0].empty()) plataforma::LanzarError(ENOENT, lineaComando);
+    const pid_t pid = Lanzar(argumentos);
 
-        using reloj = std::chrono::steady_clock;
-        const auto fin = reloj::now() + std::chrono::milliseconds(500);
-        for (;;) {
-            int estado = 0;
-            const pid_t r = waitpid(pid, &estado, WNOHANG);
-            if (r == pid) return 0;
-            if (r == -1 && errno != EINTR) return -1;
-            const auto ahora = reloj::now();
-            if (ahora >= fin) {
-                RecordarHijo(pid);
-                return kEsperaAgotada;
-            }
-            std::this_thread::sleep_for(std::min<reloj::duration>(fin - ahora, std::chrono::milliseconds(2)));
+    using reloj = std::chrono::steady_clock;
+    const auto fin = reloj::now() + std::chrono::milliseconds(msEspera);
+    for (;;) {
+        int estado = 0;
+        const pid_t r = waitpid(pid, &estado, WNOHANG);
+        if (r == pid) return 0;
+        if (r == -1 && errno != EINTR) return -1;
+        const auto ahora = reloj::now();
+        if (ahora >= fin) {
+            RecordarHijo(pid);
+            return kEsperaAgotada;
         }
-    } catch (...) {
-        MostrarFalloCliente(ui);
+        std::this_thread::sleep_for(std::min<reloj::duration>(fin - ahora, std::chrono::milliseconds(2)));
     }
-    return 0;
 }
 
-}  // namespace API
+bool IniciarPrograma(const std::string& ruta) {
+    try {
+        RecogerHijosTerminados();
+        RecordarHijo(Lanzar({ruta}));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace procesos

@@ -1,7 +1,5 @@
 #include "platform/texto_ansi.h"
 
-namespace {
-
 char MayusculaAnsi(char c) {
     const auto u = static_cast<unsigned char>(c);
     if (u >= 'a' && u <= 'z') return static_cast<char>(u - 0x20);
@@ -16,12 +14,21 @@ char MayusculaAnsi(char c) {
     }
 }
 
-}  // namespace
-
 std::string MayusculasAnsi(std::string_view texto) {
     std::string resultado(texto);
     for (char& c : resultado) c = MayusculaAnsi(c);
     return resultado;
+}
+
+bool IgualesSinMayusculas(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && MayusculaAnsi(a[i]) != MayusculaAnsi(b[i])) return false;
+    return true;
+}
+
+bool TerminaSinMayusculas(std::string_view texto, std::string_view final) {
+    return texto.size() >= final.size() && IgualesSinMayusculas(texto.substr(texto.size() - final.size()), final);
 }
 
 std::string_view SinBlancosExtremos(std::string_view texto) {

@@ -1,6 +1,7 @@
 #pragma once
 // Text in the single-byte Windows code page (1252), the one the exchange files and the ANSI
-// Windows calls use.
+// Windows calls use. The one case mapping of the program: file, folder, process, setting and
+// company names all compare through it.
 
 #include <string>
 #include <string_view>
@@ -9,4 +10,11 @@
 std::string_view SinBlancosExtremos(std::string_view texto);
 
 // Upper case as Windows-1252 has it: ASCII letters and the accented letters (ñ -> Ñ, é -> É).
+char MayusculaAnsi(char c);
 std::string MayusculasAnsi(std::string_view texto);
+
+// Equal apart from letter case, by the mapping above.
+bool IgualesSinMayusculas(std::string_view a, std::string_view b);
+
+// `texto` ends with `final`, letter case ignored ("C:\x\ZELNO32.EXE" ends with "Zelno32.exe").
+bool TerminaSinMayusculas(std::string_view texto, std::string_view final);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/interfaz_usuario.h"
+#include "config/interfaz_usuario.h"
 
 namespace prueba {
 

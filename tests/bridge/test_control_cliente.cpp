@@ -1,4 +1,4 @@
-#include "platform/procesos.h"
+#include "bridge/control_cliente.h"
 
 #include <gtest/gtest.h>
 

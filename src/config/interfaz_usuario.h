@@ -1,6 +1,8 @@
 #pragma once
-// The one way the bridge and the process control reach the user. The main window implements it;
-// tests implement it with a recorder so that every message can be asserted.
+// The one way the portable logic reaches the user: the bridge's status text and failure messages,
+// and the recent-entry lists' failure messages. The main window and the settings dialog implement
+// it; tests implement it with a recorder so that every message can be asserted. It sits with the
+// settings, the lowest layer that shows anything, so that nothing below the windows includes them.
 
 #include <string>
 

@@ -1,0 +1,36 @@
+#pragma once
+// The names of the files and folders that the bridge shares with the point-of-sale terminals and the
+// exchange client. Both outside programs rely on these exact names.
+
+#include <string>
+#include <string_view>
+
+namespace intercambio {
+
+// In each terminal folder of the point-of-sale system.
+inline constexpr char kStatus[] = "STATUS.ZLN";
+inline constexpr char kClicab[] = "CLICAB.ZLN";
+inline constexpr char kPraxis[] = "PRAXIS.ZLN";
+inline constexpr char kSeresp[] = "SERESP.ZLN";
+inline constexpr char kTiquet[] = "TIQUET.PRN";
+// The copies of the previous request, for the duplicate test.
+inline constexpr char kClicabAnterior[] = "CLICABAnterior.ZLN";
+inline constexpr char kPraxisAnterior[] = "PRAXISAnterior.ZLN";
+
+// The client's working folder: the company table, the TX markers, one folder per terminal.
+inline constexpr char kTablaEmpresas[] = "_zelno.emp";
+inline constexpr char kCarpetaTx[] = "tx";
+inline constexpr char kPrefijoTerminal[] = "term";
+// In a terminal's client folder, and its two subfolders.
+inline constexpr char kEstadoRsp[] = "estado.rsp";
+inline constexpr char kSubida[] = "upload";
+inline constexpr char kDescarga[] = "download";
+inline constexpr char kSvl[] = "_svl.0";  // the provider code, in upload
+// The kept answer of the previous exchange, in download.
+inline constexpr char kSerespAnterior[] = "SERESPAnterior.ZLN";
+// PRAXISAnterior.ZLN, the same name as the request's copy, is kept in download too.
+
+// A file or folder inside a folder of the bridge's own making (never ending in a backslash).
+inline std::string En(const std::string& carpeta, std::string_view nombre) { return carpeta + '\\' + std::string(nombre); }
+
+}  // namespace intercambio
