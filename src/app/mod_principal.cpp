@@ -10,6 +10,7 @@
 #include "app/mod_tray.h"
 #include "config/configuracion.h"
 #include "platform/almacen_ajustes.h"
+#include "platform/manejadores_win32.h"
 #include "bridge/control_cliente.h"
 
 namespace {
@@ -18,18 +19,13 @@ namespace {
 class MutexInstancia {
 public:
     MutexInstancia() noexcept : h_(CreateMutexA(nullptr, FALSE, ids::kMutexInstancia)) {
-        otraEnEjecucion_ = h_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+        otraEnEjecucion_ = h_.Valido() && GetLastError() == ERROR_ALREADY_EXISTS;
     }
-    ~MutexInstancia() {
-        if (h_ != nullptr) CloseHandle(h_);
-    }
-    MutexInstancia(const MutexInstancia&) = delete;
-    MutexInstancia& operator=(const MutexInstancia&) = delete;
 
     bool OtraEnEjecucion() const noexcept { return otraEnEjecucion_; }
 
 private:
-    HANDLE h_;
+    plataforma::Manejador h_;
     bool otraEnEjecucion_ = false;
 };
 

@@ -8,13 +8,13 @@
 
 namespace plataforma {
 
-template <typename H, auto Ninguno, auto Cerrar>
+template <typename H, auto Ninguno, auto Liberar>
 class ManejadorUnico {
 public:
     ManejadorUnico() noexcept = default;
     explicit ManejadorUnico(H h) noexcept : h_(h) {}
     ~ManejadorUnico() {
-        if (Valido()) Cerrar(h_);
+        if (Valido()) Liberar(h_);
     }
     ManejadorUnico(ManejadorUnico&& otro) noexcept : h_(std::exchange(otro.h_, Ninguno())) {}
     ManejadorUnico& operator=(ManejadorUnico&& otro) noexcept {
@@ -33,7 +33,7 @@ public:
     // Closes now and tells whether the close worked: a write the cache could not flush shows here.
     bool Cerrar() noexcept {
         const H h = std::exchange(h_, Ninguno());
-        return h != Ninguno() && h != nullptr && Cerrar(h);
+        return h != Ninguno() && h != nullptr && Liberar(h);
     }
 
 private:
