@@ -4,7 +4,9 @@
 // description. On Linux a path component that is missing under its exact name is looked up again
 // without regard to letter case, as the Windows file system does.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,10 @@ Entrada Atributos(const std::string& ruta);
 // The whole file, from the first byte.
 std::string LeerCompleto(const std::string& ruta);
 
+// The first `maximo` bytes of the file, or all of it when it is shorter: what a decision needs of
+// a file that may be of any size.
+std::string LeerInicio(const std::string& ruta, std::size_t maximo);
+
 // Writes `datos` from the first byte, creating the file when it is missing. The file is not
 // shortened: bytes beyond `datos` keep their old values. Empty `datos` only creates the file.
 void EscribirAlInicio(const std::string& ruta, std::string_view datos);
@@ -53,14 +59,24 @@ public:
 
     // Writes `datos` from the first byte without shortening the file.
     void EscribirAlInicio(std::string_view datos);
+    // Writes what was written through to the disk.
+    void Sincronizar();
 
 private:
     std::string ruta_;
-    std::intptr_t manejador_;  // HANDLE on Windows, file descriptor elsewhere
+    std::intptr_t manejador_ = -1;  // HANDLE on Windows, file descriptor elsewhere
 };
 
 // Replaces the whole content of the file with `datos` (created when missing).
 void EscribirCompleto(const std::string& ruta, std::string_view datos);
+
+// Replaces the file with `datos` in one step, through a temporary file beside it: a stop or a power
+// cut leaves either the old content or the new one whole, never a mixture. For the program's own
+// files, never the exchange files.
+void EscribirSeguro(const std::string& ruta, std::string_view datos);
+
+// Writes a file's data through to the disk, so that a power cut after this keeps it.
+void Sincronizar(const std::string& ruta);
 
 // Appends `datos` at the end of the file (created when missing).
 void Anexar(const std::string& ruta, std::string_view datos);
@@ -83,6 +99,13 @@ std::vector<Entrada> Listar(const std::string& patron);
 
 // Creates one folder level; the parent must exist.
 void CrearCarpeta(const std::string& ruta);
+
+// Every operation above first passes its name ("Copiar", "Borrar", ...) and path to the interceptor
+// when one is installed: tests fail an operation, or stop the program there, with it. A sharing or
+// lock violation is tried again for about a second before the operation fails.
+using Interceptor = std::function<void(const char* operacion, const std::string& ruta)>;
+// Installs `interceptor` for every thread; an empty one removes it.
+void InstalarInterceptor(Interceptor interceptor);
 
 // Joins a folder and a name with one backslash, none added when the folder already ends in one.
 std::string Unir(const std::string& carpeta, const std::string& nombre);

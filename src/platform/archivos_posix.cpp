@@ -10,11 +10,12 @@
 #include <utility>
 
 #include "platform/archivos.h"
+#include "platform/archivos_sistema.h"
 #include "platform/comodin.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
 
-namespace archivos {
+namespace archivos::sistema {
 
 namespace {
 
@@ -303,16 +304,70 @@ std::string LeerCompleto(const std::string& ruta) {
     return datos;
 }
 
+std::string LeerInicio(const std::string& ruta, std::size_t maximo) {
+    Descriptor fd = AbrirExistente(ruta, O_RDONLY);
+    std::string datos(maximo, '\0');
+    std::size_t leidos = 0;
+    while (leidos < maximo) {
+        const ssize_t n = ::read(fd.Get(), datos.data() + leidos, maximo - leidos);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            LanzarError(errno, ruta);
+        }
+        if (n == 0) break;
+        leidos += static_cast<std::size_t>(n);
+    }
+    datos.resize(leidos);
+    return datos;
+}
+
 void EscribirAlInicio(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_RDWR, 0); }
 
-ArchivoBinario::ArchivoBinario(const std::string& ruta)
-    : ruta_(ruta), manejador_(AbrirParaEscribir(ruta, O_RDWR).Soltar()) {}
+void Sincronizar(const std::string& ruta) {
+    Descriptor fd = AbrirExistente(ruta, O_RDONLY);
+    if (::fsync(fd.Get()) != 0) LanzarError(errno, ruta);
+}
+
+void Reemplazar(const std::string& origen, const std::string& destino) {
+    const std::string desde = Normalizar(origen);
+    const std::string hacia = RutaParaCrear(Normalizar(destino));
+    if (::rename(desde.c_str(), hacia.c_str()) != 0) LanzarError(errno, origen + " -> " + destino);
+    // The new name is durable only once its folder is.
+    std::string_view carpeta, nombre;
+    Dividir(hacia, carpeta, nombre);
+    const int fd = Abrir(carpeta.empty() ? "." : std::string(carpeta).c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace archivos::sistema
+
+namespace archivos {
+
+using sistema::Descriptor;
+
+ArchivoBinario::ArchivoBinario(const std::string& ruta) : ruta_(ruta) {
+    detalle::Operar("Abrir", ruta_, [&] { manejador_ = sistema::AbrirParaEscribir(ruta_, O_RDWR).Soltar(); });
+}
 
 ArchivoBinario::~ArchivoBinario() { ::close(static_cast<int>(manejador_)); }
 
 void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
-    EscribirTodo(static_cast<int>(manejador_), datos, 0, ruta_);
+    detalle::Operar("EscribirAlInicio", ruta_,
+                    [&] { sistema::EscribirTodo(static_cast<int>(manejador_), datos, 0, ruta_); });
 }
+
+void ArchivoBinario::Sincronizar() {
+    detalle::Operar("Sincronizar", ruta_, [&] {
+        if (::fsync(static_cast<int>(manejador_)) != 0) plataforma::LanzarError(errno, ruta_);
+    });
+}
+
+}  // namespace archivos::sistema
+
+namespace archivos::sistema {
 
 void EscribirCompleto(const std::string& ruta, std::string_view datos) {
     Escribir(ruta, datos, O_WRONLY | O_TRUNC, -1);
@@ -406,4 +461,4 @@ void CrearCarpeta(const std::string& ruta) {
     if (::mkdir(RutaParaCrear(Normalizar(ruta)).c_str(), 0777) != 0) LanzarError(errno, ruta);
 }
 
-}  // namespace archivos
+}  // namespace archivos::sistema

@@ -4,10 +4,11 @@
 #include <utility>
 
 #include "platform/archivos.h"
+#include "platform/archivos_sistema.h"
 #include "platform/error_sistema.h"
 #include "platform/manejadores_win32.h"
 
-namespace archivos {
+namespace archivos::sistema {
 
 namespace {
 
@@ -103,6 +104,32 @@ std::string LeerCompleto(const std::string& ruta) {
     return datos;
 }
 
+std::string LeerInicio(const std::string& ruta, std::size_t maximo) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_READ, OPEN_EXISTING);
+    std::string datos(maximo, '\0');
+    std::size_t leidos = 0;
+    while (leidos < maximo) {
+        const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(maximo - leidos, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(h.Get(), datos.data() + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
+        if (n == 0) break;
+        leidos += n;
+    }
+    datos.resize(leidos);
+    return datos;
+}
+
+void Sincronizar(const std::string& ruta) {
+    // Flushing needs write access; the data is not touched.
+    Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, OPEN_EXISTING);
+    if (!FlushFileBuffers(h.Get())) LanzarUltimoError(ruta);
+}
+
+void Reemplazar(const std::string& origen, const std::string& destino) {
+    if (!MoveFileExA(origen.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        LanzarUltimoError(origen + " -> " + destino);
+}
+
 void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
     // OPEN_ALWAYS never truncates: the bytes past the new text keep their values.
     Manejador h = AbrirOLanzar(ruta, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
@@ -110,19 +137,39 @@ void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
     CerrarOLanzar(h, ruta);
 }
 
-ArchivoBinario::ArchivoBinario(const std::string& ruta)
-    : ruta_(ruta),
-      manejador_(reinterpret_cast<std::intptr_t>(
-          AbrirOLanzar(ruta, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS).Soltar())) {}
+}  // namespace archivos::sistema
 
-ArchivoBinario::~ArchivoBinario() { CloseHandle(reinterpret_cast<HANDLE>(manejador_)); }
+namespace archivos {
+
+ArchivoBinario::ArchivoBinario(const std::string& ruta) : ruta_(ruta) {
+    detalle::Operar("Abrir", ruta_, [&] {
+        manejador_ = reinterpret_cast<std::intptr_t>(
+            sistema::AbrirOLanzar(ruta_, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS).Soltar());
+    });
+}
+
+ArchivoBinario::~ArchivoBinario() {
+    if (manejador_ != -1) CloseHandle(reinterpret_cast<HANDLE>(manejador_));
+}
 
 void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
-    const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
-    LARGE_INTEGER cero{};
-    if (!SetFilePointerEx(h, cero, nullptr, FILE_BEGIN)) LanzarUltimoError(ruta_);
-    EscribirTodo(h, datos, ruta_);
+    detalle::Operar("EscribirAlInicio", ruta_, [&] {
+        const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
+        LARGE_INTEGER cero{};
+        if (!SetFilePointerEx(h, cero, nullptr, FILE_BEGIN)) plataforma::LanzarUltimoError(ruta_);
+        sistema::EscribirTodo(h, datos, ruta_);
+    });
 }
+
+void ArchivoBinario::Sincronizar() {
+    detalle::Operar("Sincronizar", ruta_, [&] {
+        if (!FlushFileBuffers(reinterpret_cast<HANDLE>(manejador_))) plataforma::LanzarUltimoError(ruta_);
+    });
+}
+
+}  // namespace archivos::sistema
+
+namespace archivos::sistema {
 
 void EscribirCompleto(const std::string& ruta, std::string_view datos) {
     Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, CREATE_ALWAYS);
@@ -182,4 +229,4 @@ void CrearCarpeta(const std::string& ruta) {
     if (!CreateDirectoryA(ruta.c_str(), nullptr)) LanzarUltimoError(ruta);
 }
 
-}  // namespace archivos
+}  // namespace archivos::sistema

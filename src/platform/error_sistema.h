@@ -27,6 +27,9 @@ private:
 
 // The platform's number of the last failed call (GetLastError on Windows, errno elsewhere).
 long UltimoError();
+// A failure that another program's brief hold on a file causes, worth trying again for a moment:
+// a sharing or lock violation, and, when deleting, the refusal that a file still open meets.
+bool EsBloqueoPasajero(long numero, bool alBorrar);
 // The platform's description of a failure number (FormatMessageA / strerror), without line ends.
 std::string DescripcionError(long numero);
 

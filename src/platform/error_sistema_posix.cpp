@@ -7,6 +7,9 @@ namespace plataforma {
 
 long UltimoError() { return errno; }
 
+// Linux has no mandatory locks on ordinary files; these are its nearest "busy, try again" answers.
+bool EsBloqueoPasajero(long numero, bool) { return numero == EBUSY || numero == ETXTBSY || numero == EAGAIN; }
+
 std::string DescripcionError(long numero) {
     char buffer[256];
     // GNU strerror_r may return a static string instead of filling the buffer.

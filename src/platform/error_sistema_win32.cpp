@@ -6,6 +6,11 @@ namespace plataforma {
 
 long UltimoError() { return static_cast<long>(GetLastError()); }
 
+bool EsBloqueoPasajero(long numero, bool alBorrar) {
+    return numero == ERROR_SHARING_VIOLATION || numero == ERROR_LOCK_VIOLATION ||
+           (alBorrar && numero == ERROR_ACCESS_DENIED);
+}
+
 std::string DescripcionError(long numero) {
     char buffer[512];
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

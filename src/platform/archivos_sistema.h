@@ -1,0 +1,64 @@
+#pragma once
+// Inside the file layer: the operating system's file operations (archivos_win32.cpp and
+// archivos_posix.cpp) under the names of archivos.h, and the one path every public operation takes
+// to them (archivos.cpp): the interceptor that tests install, then retries of short locks.
+
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <type_traits>
+
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
+
+namespace archivos::sistema {
+
+bool Existe(const std::string& ruta);
+bool ExisteEntrada(const std::string& ruta);
+Entrada Atributos(const std::string& ruta);
+std::string LeerCompleto(const std::string& ruta);
+std::string LeerInicio(const std::string& ruta, std::size_t maximo);
+void EscribirAlInicio(const std::string& ruta, std::string_view datos);
+void EscribirCompleto(const std::string& ruta, std::string_view datos);
+void Anexar(const std::string& ruta, std::string_view datos);
+void Copiar(const std::string& origen, const std::string& destino);
+void Borrar(const std::string& ruta);
+std::int64_t Tamanio(const std::string& ruta);
+FechaHora FechaModificacion(const std::string& ruta);
+std::vector<Entrada> Listar(const std::string& patron);
+void CrearCarpeta(const std::string& ruta);
+// Writes the file's data through to the disk.
+void Sincronizar(const std::string& ruta);
+// Renames `origen` over `destino` in one step, replacing it, durably.
+void Reemplazar(const std::string& origen, const std::string& destino);
+
+}  // namespace archivos::sistema
+
+namespace archivos::detalle {
+
+// The interceptor in force, or nothing.
+const Interceptor& InterceptorActual() noexcept;
+
+// How long a sharing or lock violation is tried again before the operation counts as failed:
+// scanners and the two outside programs hold the exchange files for moments only.
+inline constexpr std::chrono::milliseconds kEsperaBloqueo{1000};
+inline constexpr std::chrono::milliseconds kPausaBloqueo{25};
+
+// Runs one operation: the interceptor first (it may fail it or stop there), then the operation,
+// both again while the failure is a short lock and the time allows.
+template <typename F>
+auto Operar(const char* operacion, const std::string& ruta, F&& f, bool alBorrar = false) -> decltype(f()) {
+    const auto limite = std::chrono::steady_clock::now() + kEsperaBloqueo;
+    for (;;) {
+        try {
+            if (const Interceptor& i = InterceptorActual()) i(operacion, ruta);
+            return f();
+        } catch (const plataforma::ErrorSistema& e) {
+            if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar) || std::chrono::steady_clock::now() >= limite)
+                throw;
+        }
+        std::this_thread::sleep_for(kPausaBloqueo);
+    }
+}
+
+}  // namespace archivos::detalle
