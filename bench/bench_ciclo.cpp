@@ -92,7 +92,8 @@ void BM_TickSinTrabajo(benchmark::State& state) {
     SinEspera esperador;
     ClienteEnMarcha cliente;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(configuracion, ui, esperador, cliente, [] { return archivos::FechaHora{}; });
+    CicloSondeo ciclo(configuracion, ui, esperador, cliente, [] { return archivos::FechaHora{}; },
+                      (raiz.ruta / "estado").string());
 
     using reloj = std::chrono::steady_clock;
     double segundosTick = 0, segundosPiso = 0;
@@ -127,7 +128,8 @@ void BM_IntercambioCompleto(benchmark::State& state) {
     EsperadorReal esperador;
     ClienteEnMarcha control;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(configuracion, ui, esperador, control, [] { return archivos::FechaHora{}; });
+    CicloSondeo ciclo(configuracion, ui, esperador, control, [] { return archivos::FechaHora{}; },
+                      (raiz.ruta / "estado").string());
     int n = 0;
     for (auto _ : state) {
         terminal.EnviarSolicitud({std::string("BENCH-") + std::to_string(n++), 336, "ACA", true});

@@ -58,7 +58,7 @@ private:
 frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
     : instancia_(instancia),
       Configuracion(configuracion),
-      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora) {
+      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios()) {
     // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "bridge/duplicados.h"
 #include "bridge/archivos_intercambio.h"
+#include "bridge/duplicados.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 
@@ -33,8 +33,13 @@ char EstadoSolicitud(const std::string& textoStatus) {
 }
 
 CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
-                         ControlCliente& cliente, RelojLocal reloj)
-    : configuracion_(configuracion), ui_(ui), esperador_(esperador), cliente_(cliente), reloj_(std::move(reloj)) {}
+                         ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado)
+    : configuracion_(configuracion),
+      ui_(ui),
+      esperador_(esperador),
+      cliente_(cliente),
+      reloj_(std::move(reloj)),
+      registro_(std::move(carpetaEstado)) {}
 
 bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
@@ -66,14 +71,29 @@ void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
     if (!archivos::Existe(status)) return;
 
     puntoControl_ = "1";
-    const char estado = EstadoSolicitud(archivos::LeerCompleto(status));
-    if (estado == 'C') EntregarSolicitud(t);
+    // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
+    const char estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
+    const EstadoIntercambio& e = registro_.De(t.rutaKorvane);
 
-    // The state read above decides, so a request handed off now is answered in a later tick.
-    if (SolicitudDuplicada != 0)
-        ResponderDuplicado(t);
-    else if (estado == 'P')
+    // What a tick or a stop left half done is finished first; a request state read above still
+    // decides, so a request handed off now is answered in a later tick.
+    if (e.etapa == EstadoIntercambio::Etapa::Respondida && estado != 'P') LimpiarRespuesta(t);
+    if (e.etapa == EstadoIntercambio::Etapa::Decidida && estado == 'S') {
+        // A duplicate answered just before a stop: nothing is left to do.
+        EstadoIntercambio hecho = e;
+        hecho.etapa = EstadoIntercambio::Etapa::Ninguna;
+        Registrar(t, hecho);
+    }
+
+    if (estado == 'C') {
+        EntregarSolicitud(t);
+    } else if (estado == 'P' && e.etapa == EstadoIntercambio::Etapa::Decidida) {
+        CompletarEntrega(t);
+    } else if (estado == 'P') {
         RetornarRespuesta(t);
+        return;
+    }
+    if (SolicitudDuplicada != 0) ResponderDuplicado(t);
 }
 
 void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
@@ -81,9 +101,15 @@ void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char*
     archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus));
     if (puntoEscribir) puntoControl_ = puntoEscribir;
     status.EscribirAlInicio(letra);
+    // On the disk before anything that depends on it: the upload after "P", the next request after "S".
+    status.Sincronizar();
 }
 
 void CicloSondeo::ResponderDuplicado(const Terminal& t) {
-    RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_);
+    // "S" only with the kept answer in place; otherwise the request stays "P" and is tried again.
+    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_)) return;
     MarcarStatus(t, "S", nullptr, nullptr);
+    EstadoIntercambio hecho = registro_.De(t.rutaKorvane);
+    hecho.etapa = EstadoIntercambio::Etapa::Ninguna;
+    Registrar(t, hecho);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/texto_ansi.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -16,10 +17,15 @@ std::string_view Medio(std::string_view texto, std::size_t inicio, std::size_t l
 
 }  // namespace
 
+std::string CodigoEmpresaDeClicab(std::string_view inicio, std::int64_t tamanio) {
+    if (tamanio <= 225) return "OSDE";
+    // `inicio` may be shorter than the file claimed when it shrank in between: what is there counts.
+    if (tamanio <= 335) return std::string(inicio.substr(std::min<std::size_t>(182, inicio.size()), 6));
+    return std::string(inicio.substr(std::min<std::size_t>(192, inicio.size()), 6));
+}
+
 std::string CodigoEmpresaDeClicab(std::string_view clicab) {
-    if (clicab.size() <= 225) return "OSDE";
-    if (clicab.size() <= 335) return std::string(clicab.substr(182, 6));
-    return std::string(clicab.substr(192, 6));
+    return CodigoEmpresaDeClicab(clicab, static_cast<std::int64_t>(clicab.size()));
 }
 
 std::string NormalizarCodigoEmpresa(std::string_view codigo) { return MayusculasAnsi(SinBlancosExtremos(codigo)); }

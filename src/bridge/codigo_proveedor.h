@@ -1,6 +1,7 @@
 #pragma once
 // From the request's company code to the 8-character provider code the client expects in _svl.0.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,8 @@
 // The 6-character company code of a CLICAB.ZLN, whose place depends on the file's length:
 // up to 225 bytes there is none ("OSDE"), up to 335 it is bytes 183-188, from 336 on bytes 193-198.
 std::string CodigoEmpresaDeClicab(std::string_view clicab);
+// The same from the file's first bytes (at least 198 of them when it has them) and its size.
+std::string CodigoEmpresaDeClicab(std::string_view inicio, std::int64_t tamanio);
 
 // The company code as the lookups compare it: blanks around it removed, in upper case.
 std::string NormalizarCodigoEmpresa(std::string_view codigo);

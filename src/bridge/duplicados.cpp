@@ -1,6 +1,7 @@
 #include "bridge/duplicados.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
@@ -45,17 +46,17 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
             MinutoDelReloj(archivos::FechaModificacion(nuevo)) - MinutoDelReloj(archivos::FechaModificacion(anterior));
         if (minutos >= 1) return false;
         if (!CompararArchivos(anterior, nuevo)) return false;
-        resultado = true;
         resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) && CompararArchivos(praxisAnterior, praxis);
     } catch (const std::exception&) {
+        // A comparison that could not be made is no proof of a repeat: the request goes to the client.
         ui.MostrarMensaje("Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
-        return resultado;
+        return false;
     }
     if (resultado) GrabarLog(directorioKorvane, rutaKorvane, reloj);
     return resultado;
 }
 
-void GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui) {
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
         if (archivos::Existe(En(descarga, kSeresp)))
@@ -64,17 +65,22 @@ void GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& 
             archivos::Copiar(En(descarga, kPraxis), En(descarga, kPraxisAnterior));
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
+        return false;
     }
+    return true;
 }
 
-void RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui) {
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        if (archivos::Existe(En(descarga, kSerespAnterior)))
-            archivos::Copiar(En(descarga, kSerespAnterior), En(rutaKorvane, kSeresp));
-        if (archivos::Existe(En(descarga, kPraxisAnterior)))
-            archivos::Copiar(En(descarga, kPraxisAnterior), En(rutaKorvane, kPraxis));
+        for (const auto& [kept, nombre] : {std::pair{kSerespAnterior, kSeresp}, std::pair{kPraxisAnterior, kPraxis}}) {
+            if (!archivos::Existe(En(descarga, kept))) continue;
+            archivos::Copiar(En(descarga, kept), En(rutaKorvane, nombre));
+            archivos::Sincronizar(En(rutaKorvane, nombre));
+        }
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
+        return false;
     }
+    return true;
 }

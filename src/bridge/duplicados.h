@@ -9,7 +9,7 @@
 
 // Is the request in rutaKorvane a repeat of the previous one (CLICAB.ZLN against CLICABAnterior.ZLN,
 // same clock minute, and PRAXIS.ZLN against PRAXISAnterior.ZLN, both present)? A repeat is logged.
-// A failure shows "Se produjo un error al comparar archivos Korvane" and gives the result so far.
+// A failure shows "Se produjo un error al comparar archivos Korvane" and counts as no repeat.
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
                  InterfazUsuario& ui);
 
@@ -17,8 +17,10 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
 bool CompararArchivos(const std::string& archivo1, const std::string& archivo2);
 
 // Keeps the client's answer (download\SERESP.ZLN and PRAXIS.ZLN, those present) as
-// SERESPAnterior.ZLN and PRAXISAnterior.ZLN for later repeats.
-void GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui);
+// SERESPAnterior.ZLN and PRAXISAnterior.ZLN for later repeats. False, after the message "Se produjo
+// un error al hacer copia de archivos Zelno", when a copy failed.
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui);
 
-// Puts the kept answer back into the terminal folder as SERESP.ZLN and PRAXIS.ZLN.
-void RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui);
+// Puts the kept answer back into the terminal folder as SERESP.ZLN and PRAXIS.ZLN, flushed to disk.
+// False, after the message "Se produjo un error al buscar archivos Zelno", when a copy failed.
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui);

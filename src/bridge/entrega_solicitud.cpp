@@ -1,12 +1,22 @@
-// The hand-off of a new request ("C"): the client is made available, the request is marked "P"
-// and its files move to the client's upload folder with the provider code in _svl.0.
+// The hand-off of a new request ("C"). Every step that can fail before the request reaches the
+// client (the client check, a stale estado.rsp, reading CLICAB.ZLN, the duplicate test and its
+// copies, the company table) runs while the request is still "C", so a failure there leaves it
+// for a later tick. The decision is recorded before anything is changed; "P" is on the disk before
+// the upload; a stop at any point is finished by the next tick from the record and the files.
+#include "bridge/archivos_intercambio.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/codigo_proveedor.h"
 #include "bridge/duplicados.h"
-#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
 
 using namespace intercambio;
+
+namespace {
+
+// Bytes of CLICAB.ZLN that the company code can come from: its place ends at byte 198.
+constexpr std::size_t kInicioClicab = 198;
+
+}  // namespace
 
 bool CicloSondeo::ClienteDisponible() {
     if (configuracion_.IniciarZelnoExe == 0) return true;
@@ -19,6 +29,15 @@ void CicloSondeo::EntregarSolicitud(const Terminal& t) {
         ui_.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
         return;
     }
+    // A stop after the decision: the same decision holds (the duplicate test would now find the copies
+    // of this very request).
+    if (registro_.De(t.rutaKorvane).etapa != EstadoIntercambio::Etapa::Decidida) DecidirEntrega(t);
+    CopiarAnteriores(t);
+    MarcarStatus(t, "P", "2", "2.5");
+    CompletarEntrega(t);
+}
+
+void CicloSondeo::DecidirEntrega(const Terminal& t) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     if (archivos::Existe(estadoRsp)) {
         // An answer flag left from an earlier exchange would be taken for this request's answer.
@@ -26,28 +45,59 @@ void CicloSondeo::EntregarSolicitud(const Terminal& t) {
         esperador_.Esperar(1000);
     }
 
-    MarcarStatus(t, "P", "2", "2.5");
+    EstadoIntercambio e = registro_.De(t.rutaKorvane);
+    const std::string clicab = En(t.rutaKorvane, kClicab);
+    puntoControl_ = "3";
+    bool duplicado = false;
+    e.conArchivos = false;
+    if (archivos::Existe(clicab)) {
+        e.conArchivos = true;
+        puntoControl_ = "4";
+        const std::int64_t tamanio = archivos::Tamanio(clicab);
+        codigoEmpresa_ = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab), tamanio);
+        puntoControl_ = "5";
+        // The kept answer serves only when it is the one the terminal got for the request repeated.
+        duplicado = e.respuestaGuardada && EsDuplicado(t.rutaKorvane, configuracion_.DirectorioKorvane, reloj_, ui_);
+    }
+    puntoControl_ = "6";
+    if (archivos::Existe(En(t.rutaKorvane, kPraxis))) e.conArchivos = true;
+    // The provider code is only written for a new request, but read now: a table that cannot be read
+    // must leave the request "C".
+    e.proveedor = duplicado ? std::string() : CodigoProveedor();
+    e.duplicado = duplicado;
+    // The copies about to be made describe a new request, whose answer is not kept yet.
+    if (!duplicado) e.respuestaGuardada = false;
+    e.etapa = EstadoIntercambio::Etapa::Decidida;
+    Registrar(t, e);
+}
 
+void CicloSondeo::CopiarAnteriores(const Terminal& t) {
+    const std::string clicab = En(t.rutaKorvane, kClicab);
+    puntoControl_ = "5";
+    if (archivos::Existe(clicab)) archivos::Copiar(clicab, En(t.rutaKorvane, kClicabAnterior));
+    const std::string praxis = En(t.rutaKorvane, kPraxis);
+    puntoControl_ = "7";
+    if (archivos::Existe(praxis)) archivos::Copiar(praxis, En(t.rutaKorvane, kPraxisAnterior));
+}
+
+void CicloSondeo::CompletarEntrega(const Terminal& t) {
+    const EstadoIntercambio e = registro_.De(t.rutaKorvane);
+    SolicitudDuplicada = e.duplicado ? 1 : 0;
     const std::string subida = En(t.rutaZelno, kSubida);
+
+    // Each request file reaches the upload folder before it leaves the terminal folder.
     const std::string clicab = En(t.rutaKorvane, kClicab);
     puntoControl_ = "3";
     if (archivos::Existe(clicab)) {
-        puntoControl_ = "4";
-        codigoEmpresa_ = CodigoEmpresaDeClicab(archivos::LeerCompleto(clicab));
         puntoControl_ = "5";
-        SolicitudDuplicada = EsDuplicado(t.rutaKorvane, configuracion_.DirectorioKorvane, reloj_, ui_) ? 1 : 0;
-        // Every copy exists before the request file goes.
-        archivos::Copiar(clicab, En(t.rutaKorvane, kClicabAnterior));
-        if (SolicitudDuplicada == 0) archivos::Copiar(clicab, En(subida, kClicab));
+        if (!e.duplicado) archivos::Copiar(clicab, En(subida, kClicab));
         archivos::Borrar(clicab);
     }
-
     const std::string praxis = En(t.rutaKorvane, kPraxis);
     puntoControl_ = "6";
     if (archivos::Existe(praxis)) {
         puntoControl_ = "7";
-        archivos::Copiar(praxis, En(t.rutaKorvane, kPraxisAnterior));
-        if (SolicitudDuplicada == 0) archivos::Copiar(praxis, En(subida, kPraxis));
+        if (!e.duplicado) archivos::Copiar(praxis, En(subida, kPraxis));
         puntoControl_ = "8";
         archivos::Borrar(praxis);
     }
@@ -59,16 +109,27 @@ void CicloSondeo::EntregarSolicitud(const Terminal& t) {
         archivos::Borrar(serespViejo);
     }
 
-    if (SolicitudDuplicada != 0) return;
+    if (e.duplicado) return;  // answered from the kept answer, in this tick
 
-    codigoEmpresa_ = CodigoProveedor();
-    puntoControl_ = "13";
-    // The whole file: a short code written over a longer earlier one must not leave a mixture.
-    archivos::EscribirCompleto(En(subida, kSvl), codigoEmpresa_);
-    if (configuracion_.ActivarTX > 0) {
-        puntoControl_ = "15";
-        archivos::EscribirAlInicio(En(archivos::Unir(configuracion_.DirectorioZELNO, kCarpetaTx), kPrefijoTerminal + t.item.CodigoTerminal), "");
+    // _svl.0 hands the request over: the client takes it, and removes the upload files, once it is
+    // there. After a stop it is written again only while the request is still waiting in upload.
+    const std::string svl = En(subida, kSvl);
+    const bool pendiente = !e.conArchivos || archivos::Existe(En(subida, kClicab)) ||
+                           archivos::Existe(En(subida, kPraxis)) || archivos::Existe(svl);
+    if (pendiente) {
+        puntoControl_ = "13";
+        // The whole file: a short code written over a longer earlier one must not leave a mixture.
+        archivos::EscribirCompleto(svl, e.proveedor);
+        if (configuracion_.ActivarTX > 0) {
+            puntoControl_ = "15";
+            archivos::EscribirAlInicio(
+                En(archivos::Unir(configuracion_.DirectorioZELNO, kCarpetaTx), kPrefijoTerminal + t.item.CodigoTerminal),
+                "");
+        }
     }
+    EstadoIntercambio enviado = e;
+    enviado.etapa = EstadoIntercambio::Etapa::Ninguna;
+    Registrar(t, enviado);
 }
 
 std::string CicloSondeo::CodigoProveedor() {

@@ -58,12 +58,16 @@ std::string RegistroErrorFormato() {
     return registro;
 }
 
-void GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui) {
+bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui) {
     const std::string ruta = En(rutaKorvane, kSeresp);
     try {
-        archivos::EscribirAlInicio(ruta, RegistroErrorFormato());
+        // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
+        archivos::EscribirCompleto(ruta, RegistroErrorFormato());
+        archivos::Sincronizar(ruta);
     } catch (const plataforma::ErrorSistema& e) {
         ui.MostrarMensaje("Archivo: " + ruta + " Error: " + e.TextoNumeroDescripcion(), "Respuesta de Zelno con Error",
                           Icono::Critico);
+        return false;
     }
+    return true;
 }

@@ -13,6 +13,6 @@ std::string RegistroErrorComunicacion(std::string_view textoEstado);
 // The 339-byte format-error answer, for a client that reported success without a usable answer.
 std::string RegistroErrorFormato();
 
-// Writes the format-error answer over rutaKorvane\SERESP.ZLN from its first byte (a longer file
-// keeps its tail). A failure is shown as "Respuesta de Zelno con Error" and not passed on.
-void GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui);
+// Replaces rutaKorvane\SERESP.ZLN with the format-error answer, flushed to disk. A failure is shown
+// as "Respuesta de Zelno con Error", not passed on, and gives false.
+bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui);

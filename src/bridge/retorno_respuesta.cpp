@@ -1,12 +1,28 @@
 // The response return for a request in "P": once the client's estado.rsp is there, its answer
-// files (or an error answer of our own) go to the terminal folder, then "S", then estado.rsp goes.
+// files (or an error answer of our own) are copied to the terminal folder and flushed, then "S",
+// and only then are the client's files removed. A failure or a stop before "S" leaves the client's
+// answer where the next tick finds it again; one after "S" leaves only the removal to finish.
+#include "bridge/archivos_intercambio.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/duplicados.h"
 #include "bridge/respuestas.h"
-#include "bridge/archivos_intercambio.h"
 #include "platform/archivos.h"
 
 using namespace intercambio;
+
+namespace {
+
+// estado.rsp beyond this is never part of an answer record (its first three characters and about
+// eighty more after any blanks).
+constexpr std::size_t kInicioEstado = 64 * 1024;
+
+// A copy of an answer file that is on the disk before "S" says it is there.
+void CopiarRespuesta(const std::string& origen, const std::string& destino) {
+    archivos::Copiar(origen, destino);
+    archivos::Sincronizar(destino);
+}
+
+}  // namespace
 
 void CicloSondeo::RetornarRespuesta(const Terminal& t) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
@@ -15,25 +31,36 @@ void CicloSondeo::RetornarRespuesta(const Terminal& t) {
 
     puntoControl_ = "17";
     esperador_.Esperar(1000);
-    const std::string textoEstado = archivos::LeerCompleto(estadoRsp);
+    const std::string textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado);
 
+    EstadoIntercambio e = registro_.De(t.rutaKorvane);
     if (!textoEstado.empty() && textoEstado[0] == '0') {
-        RetornarRespuestaCliente(t);
+        bool enLugar = true;
+        e.resultado = RetornarRespuestaCliente(t, enLugar);
+        if (!enLugar) return;  // the error answer could not be written: no "S", tried again next tick
+        // Only the client's own answer, delivered whole, may serve a later duplicate.
+        e.respuestaGuardada = e.resultado == EstadoIntercambio::Resultado::Cliente &&
+                              GuardarRespuestasAnteriores(t.rutaZelno, ui_);
     } else {
         const std::string registro = RegistroErrorComunicacion(textoEstado);
         puntoControl_ = "28";
-        archivos::EscribirAlInicio(En(t.rutaKorvane, kSeresp), registro);
+        // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
+        archivos::EscribirCompleto(En(t.rutaKorvane, kSeresp), registro);
+        archivos::Sincronizar(En(t.rutaKorvane, kSeresp));
+        e.resultado = EstadoIntercambio::Resultado::ErrorComunicacion;
+        e.respuestaGuardada = false;
     }
 
-    // "S" only once every answer file is in place, and before estado.rsp goes.
+    // "S" only once every answer file is in place, and before the client's files go.
+    e.etapa = EstadoIntercambio::Etapa::Respondida;
+    Registrar(t, e);
     MarcarStatus(t, "S", "29", "29.5");
-    puntoControl_ = "30";
-    archivos::Borrar(estadoRsp);
+    LimpiarRespuesta(t);
 }
 
-void CicloSondeo::RetornarRespuestaCliente(const Terminal& t) {
+EstadoIntercambio::Resultado CicloSondeo::RetornarRespuestaCliente(const Terminal& t, bool& enLugar) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    GuardarRespuestasAnteriores(t.rutaZelno, ui_);
+    auto resultado = EstadoIntercambio::Resultado::Cliente;
 
     const std::string seresp = En(descarga, kSeresp);
     const std::string serespDestino = En(t.rutaKorvane, kSeresp);
@@ -41,41 +68,67 @@ void CicloSondeo::RetornarRespuestaCliente(const Terminal& t) {
     esperador_.Esperar(2000);
     if (!archivos::Existe(seresp)) {
         puntoControl_ = "21";
-        GrabarErrorFormato(t.rutaKorvane, ui_);
+        enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
+        resultado = EstadoIntercambio::Resultado::ErrorFormato;
     } else if (archivos::Tamanio(seresp) != 0) {
         puntoControl_ = "19";
-        archivos::Copiar(seresp, serespDestino);
-        puntoControl_ = "20";
-        archivos::Borrar(seresp);
+        CopiarRespuesta(seresp, serespDestino);
     } else {
         // The client may still be filling it: one more look a second later.
         esperador_.Esperar(1000);
         if (archivos::Tamanio(seresp) != 0) {
             puntoControl_ = "18.7";
-            archivos::Copiar(seresp, serespDestino);
-            archivos::Borrar(seresp);
+            CopiarRespuesta(seresp, serespDestino);
         } else {
             puntoControl_ = "18.5";
-            GrabarErrorFormato(t.rutaKorvane, ui_);
+            enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
+            resultado = EstadoIntercambio::Resultado::ErrorFormato;
         }
     }
+    if (!enLugar) return resultado;
 
     const std::string praxis = En(descarga, kPraxis);
     puntoControl_ = "22";
     esperador_.Esperar(1000);
     if (archivos::Existe(praxis)) {
         puntoControl_ = "23";
-        archivos::Copiar(praxis, En(t.rutaKorvane, kPraxis));
-        puntoControl_ = "24";
-        archivos::Borrar(praxis);
+        CopiarRespuesta(praxis, En(t.rutaKorvane, kPraxis));
     }
 
     const std::string tiquet = En(descarga, kTiquet);
     puntoControl_ = "25";
     if (archivos::Existe(tiquet)) {
         puntoControl_ = "26";
-        archivos::Copiar(tiquet, En(t.rutaKorvane, kTiquet));
-        puntoControl_ = "27";
-        archivos::Borrar(tiquet);
+        CopiarRespuesta(tiquet, En(t.rutaKorvane, kTiquet));
     }
+    return resultado;
+}
+
+void CicloSondeo::LimpiarRespuesta(const Terminal& t) {
+    EstadoIntercambio e = registro_.De(t.rutaKorvane);
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    // A communication error leaves the download folder as the client left it; an empty SERESP.ZLN
+    // that gave the format-error answer stays too.
+    if (e.resultado != EstadoIntercambio::Resultado::ErrorComunicacion) {
+        const std::string seresp = En(descarga, kSeresp);
+        if (e.resultado == EstadoIntercambio::Resultado::Cliente && archivos::Existe(seresp)) {
+            puntoControl_ = "20";
+            archivos::Borrar(seresp);
+        }
+        const std::string praxis = En(descarga, kPraxis);
+        if (archivos::Existe(praxis)) {
+            puntoControl_ = "24";
+            archivos::Borrar(praxis);
+        }
+        const std::string tiquet = En(descarga, kTiquet);
+        if (archivos::Existe(tiquet)) {
+            puntoControl_ = "27";
+            archivos::Borrar(tiquet);
+        }
+    }
+    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+    puntoControl_ = "30";
+    if (archivos::Existe(estadoRsp)) archivos::Borrar(estadoRsp);
+    e.etapa = EstadoIntercambio::Etapa::Ninguna;
+    Registrar(t, e);
 }

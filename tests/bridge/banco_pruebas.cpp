@@ -22,8 +22,8 @@ std::string Bajo(const std::string& carpeta, const std::string& archivo) {
 
 Banco::Banco(int terminales, unsigned semilla)
     : configuracion("TramizaPrueba"),
-      simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla),
-      ciclo(configuracion, ui, esperador, cliente, [this] { return hora; }) {
+      simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
+    Reiniciar();
     CrearCarpetas(raiz / "K");
     configuracion.DirectorioKorvane = raiz / "K";
     configuracion.DirectorioZELNO = raiz / "Z";
@@ -54,7 +54,12 @@ void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zeln
 bool Banco::Tick() {
     esperador.ahora += 1000;
     simulador.Paso(esperador.ahora);
-    return ciclo.TmrBuscando_Timer(lista);
+    return ciclo->TmrBuscando_Timer(lista);
+}
+
+void Banco::Reiniciar() {
+    ciclo.reset();
+    ciclo.emplace(configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado());
 }
 
 bool Banco::TickHastaRespuesta(int n, int maximo) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ public:
     bool Tick();
     // Ticks until terminal n shows "S" or `maximo` ticks have passed; returns whether it did.
     bool TickHastaRespuesta(int n, int maximo = 10);
+    // The program stopped and started again: a new cycle over the files and records on disk.
+    void Reiniciar();
+    // Where the cycle keeps its exchange records.
+    std::string CarpetaEstado() const { return raiz / "estado"; }
 
     CarpetaTemporal raiz;
     clsConfiguracion configuracion;
@@ -69,7 +74,7 @@ public:
     ClienteSimulado cliente;
     archivos::FechaHora hora{2026, 12, 6, 14, 5, 33};
     sim::SimuladorZelno simulador;
-    CicloSondeo ciclo;
+    std::optional<CicloSondeo> ciclo;
     ListaTerminales lista;
 
 private:

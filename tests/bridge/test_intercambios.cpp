@@ -105,8 +105,8 @@ TEST(Intercambio, AnswerFilledLateIsTakenOnTheSecondLook) {
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(pedido));
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000, 2000, 1000, 1000}));
     EXPECT_FALSE(fs::exists(b.Term(1, "download/SERESP.ZLN")));
-    // The copy kept for repeats was taken when the client reported success: still empty then.
-    EXPECT_EQ(fs::file_size(b.Term(1, "download/SERESPAnterior.ZLN")), 0u);
+    // The copy kept for repeats is the answer the terminal got, not the empty file first seen.
+    EXPECT_EQ(LeerArchivo(b.Term(1, "download/SERESPAnterior.ZLN")), sim::RespuestaSeresp(pedido));
 }
 
 TEST(Intercambio, NoAnswerLeavesTheRequestWaiting) {
@@ -359,7 +359,7 @@ TEST_F(ClienteNoDisponible, TickDuringAMessageBoxIsSkipped) {
     prueba::ClienteSimulado cliente;
     cliente.enEjecucion = false;
     cliente.resultadoInicio = 0;
-    CicloSondeo ciclo(b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; });
+    CicloSondeo ciclo(b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
     ui.ciclo = &ciclo;
     ui.lista = &b.lista;
     EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
@@ -387,14 +387,18 @@ TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick
     EXPECT_NE(texto.find(": "), std::string::npos);
     EXPECT_GT(std::stol(texto.substr(0, texto.find(": "))), 0);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    // Nothing is rolled back: "P" stays, the request file is still there (its copy failed).
+    // "P" stays and the request file is still there (its copy failed): the next tick finishes the
+    // hand-off once the folder is back, and the client gets the request once.
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
     EXPECT_TRUE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
     EXPECT_EQ(LeerArchivo(b.Ter(3, "STATUS.ZLN")), "C");
 
     b.ui.mensajes.clear();
+    fs::create_directory(b.Term(2, "upload"));
     b.Tick();
     EXPECT_TRUE(b.ui.mensajes.empty());
+    EXPECT_FALSE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
+    EXPECT_EQ(LeerArchivo(b.Term(2, "upload/_svl.0")), "V9013101");
     EXPECT_EQ(LeerArchivo(b.Ter(3, "STATUS.ZLN")), "P");
 }
 
@@ -408,7 +412,8 @@ TEST(Intercambio, ListReloadedDuringTheMessagePumpDoesNotDisturbTheWalk) {
         ListaTerminales* lista = nullptr;
     } ui;
     ui.lista = &b.lista;
-    CicloSondeo ciclo(b.configuracion, ui, b.esperador, b.cliente, [] { return archivos::FechaHora{}; });
+    CicloSondeo ciclo(b.configuracion, ui, b.esperador, b.cliente, [] { return archivos::FechaHora{}; },
+                      b.CarpetaEstado());
     ciclo.TmrBuscando_Timer(b.lista);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");

@@ -1,13 +1,17 @@
 // Many terminals and thousands of requests through the cycle, with the client picking its
-// behaviour at random and every terminal sending its next request as soon as its answer is in.
+// behaviour at random and every terminal sending its next request as soon as its answer is in;
+// and whole exchanges with a failure or a stop at each of their file operations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
 
 namespace {
 
@@ -130,3 +134,165 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
 }
 
 }  // namespace
+
+// --- Faults and stops at every file operation ------------------------------------------------------
+//
+// Each scenario is run once without faults; then once per file operation it performs, with that one
+// operation failing (or the program stopping there, as a kill would: the cycle object is thrown away
+// and a new one starts from the files on disk), followed by clean ticks. The terminal must end with
+// exactly the answer of the fault-free run, every request must reach the client at most once, and
+// the client's folders must hold nothing but the kept copies.
+
+struct Parada {};  // a kill: not a failure the program can see or handle
+
+enum class Modo { Fallo, Bloqueo, Parar };
+
+// What the scenario leaves: each terminal file's content, the client folders' names, the takes.
+struct Final {
+    std::map<std::string, std::string> terminal;
+    std::vector<std::string> subida, descarga;
+    std::vector<std::string> tomadas;  // first line of each request the client took, in order
+    friend bool operator==(const Final&, const Final&) = default;
+};
+
+std::vector<std::string> Nombres(const std::string& carpeta) {
+    std::vector<std::string> n;
+    for (const auto& e : fs::directory_iterator(carpeta)) n.push_back(e.path().filename().string());
+    std::sort(n.begin(), n.end());
+    return n;
+}
+
+struct Escenario {
+    const char* nombre;
+    const char* comportamiento;
+    bool repetir;  // send the same request again after the answer: a duplicate within the minute
+};
+
+class Falla {
+public:
+    Falla(Modo modo, long objetivo) : modo_(modo), objetivo_(objetivo) {
+        archivos::InstalarInterceptor([this](const char* operacion, const std::string&) { Interceptar(operacion); });
+    }
+    ~Falla() { archivos::InstalarInterceptor({}); }
+    Falla(const Falla&) = delete;
+    Falla& operator=(const Falla&) = delete;
+
+    long Operaciones() const { return cuenta_; }
+    bool Parado() const { return parado_; }
+    void Reanudar() { parado_ = false; }
+
+private:
+    void Interceptar(std::string_view operacion) {
+        if (parado_) throw Parada{};
+        const long n = ++cuenta_;
+        if (n == objetivo_ && modo_ == Modo::Parar) {
+            parado_ = true;
+            throw Parada{};
+        }
+        // Looking whether a file exists cannot fail; only a stop can happen there.
+        if (operacion == "Existe" || operacion == "ExisteEntrada") return;
+        if (n == objetivo_ && modo_ == Modo::Fallo) throw plataforma::ErrorSistema(29, "fallo de prueba");
+        // A lock held for three tries: retried within the operation, nobody sees it.
+#ifdef _WIN32
+        constexpr long kBloqueo = 32;
+#else
+        constexpr long kBloqueo = 16;  // EBUSY
+#endif
+        if (modo_ == Modo::Bloqueo && n >= objetivo_ && n < objetivo_ + 3) throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    }
+
+    Modo modo_;
+    long objetivo_;
+    long cuenta_ = 0;
+    bool parado_ = false;
+};
+
+// Runs the scenario on terminal 1 with `falla` in force (objetivo 0: none) and returns what it left.
+Final Correr(const Escenario& e, Modo modo, long objetivo, long* operaciones = nullptr) {
+    prueba::Banco b(1, 5);
+    b.Comportamiento(std::string("* ") + e.comportamiento + "\n");
+    const sim::Solicitud s{"PEDIDO-FALLAS", 336, "ACA", true};
+    Falla falla(modo, objetivo);
+
+    auto tickHastaRespuesta = [&] {
+        for (int i = 0; i < 12 && !b.Terminal(1).RespuestaLista(); ++i) {
+            b.Tick();
+            if (falla.Parado()) {
+                falla.Reanudar();
+                b.Reiniciar();
+            }
+        }
+    };
+    b.Terminal(1).EnviarSolicitud(s);
+    tickHastaRespuesta();
+    if (e.repetir) {
+        for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
+        b.Terminal(1).EnviarSolicitud(s);
+        // Written in the same clock minute as the first one.
+        fs::last_write_time(b.Ter(1, "CLICAB.ZLN"), fs::last_write_time(b.Ter(1, "CLICABAnterior.ZLN")));
+        tickHastaRespuesta();
+    }
+    // A stop or failure after "S" may leave only the removal of the client's files: one more tick.
+    b.Tick();
+    if (falla.Parado()) {
+        falla.Reanudar();
+        b.Reiniciar();
+        b.Tick();
+    }
+    if (operaciones) *operaciones = falla.Operaciones();
+
+    Final f;
+    for (const auto& entrada : fs::directory_iterator(b.Ter(1)))
+        f.terminal[entrada.path().filename().string()] = prueba::LeerArchivo(entrada.path().string());
+    f.subida = Nombres(b.Term(1, "upload"));
+    f.descarga = Nombres(b.Term(1, "download"));
+    for (const auto& r : b.simulador.Registros()) f.tomadas.push_back(sim::PrimeraLinea(r.clicab));
+    return f;
+}
+
+TEST(Resistencia, EveryFileOperationFailedOrStoppedOnceEndsWithTheSameAnswer) {
+    const Escenario escenarios[] = {
+        {"normal", "normal", false},
+        {"falla del cliente", "falla E12", false},
+        {"sin respuesta", "sin-seresp", false},
+        {"respuesta vacia", "seresp-vacio", false},
+        {"respuesta tardia", "seresp-tarde 3500", false},
+        {"duplicado", "normal", true},
+    };
+    Final normal;
+    for (const Escenario& e : escenarios) {
+        long operaciones = 0;
+        const Final esperado = Correr(e, Modo::Fallo, 0, &operaciones);
+        ASSERT_EQ(esperado.terminal.at("STATUS.ZLN"), "S") << e.nombre;
+        ASSERT_EQ(esperado.tomadas.size(), 1u) << e.nombre;
+        ASSERT_GT(operaciones, 10) << e.nombre;
+        if (std::string_view(e.nombre) == "normal") normal = esperado;
+        for (Modo modo : {Modo::Fallo, Modo::Parar, Modo::Bloqueo}) {
+            for (long k = 1; k <= operaciones; ++k) {
+                if (modo == Modo::Bloqueo && k % 5 != 0) continue;  // a sample: each costs real pauses
+                const Final obtenido = Correr(e, modo, k);
+                const char* como = modo == Modo::Fallo ? "fallo" : modo == Modo::Parar ? "parada" : "bloqueo";
+                SCOPED_TRACE(std::string(e.nombre) + ", " + como + " en la operacion " + std::to_string(k));
+                // A repeat whose kept answer could not be made goes to the client again, as a new
+                // request, and gets the client's answer; nothing else is ever taken twice.
+                const bool reenviado = e.repetir && obtenido.tomadas.size() == 2;
+                EXPECT_EQ(obtenido.terminal, reenviado ? normal.terminal : esperado.terminal);
+                EXPECT_EQ(obtenido.subida, esperado.subida);
+                // The kept copies may be missing when making them was what failed: the answer was
+                // still delivered, and the copies are then never used.
+                EXPECT_TRUE(std::includes(esperado.descarga.begin(), esperado.descarga.end(),
+                                          obtenido.descarga.begin(), obtenido.descarga.end()));
+                for (const std::string& n : esperado.descarga) {
+                    if (n.find("Anterior") == std::string::npos) {
+                        EXPECT_TRUE(std::count(obtenido.descarga.begin(), obtenido.descarga.end(), n)) << n;
+                    }
+                }
+                if (reenviado)
+                    EXPECT_EQ(obtenido.tomadas[0], obtenido.tomadas[1]);
+                else
+                    EXPECT_EQ(obtenido.tomadas, esperado.tomadas);
+                if (HasFailure()) return;
+            }
+        }
+    }
+}

@@ -69,18 +69,17 @@ TEST(RegistroErrorFormato, FixedColumns) {
     EXPECT_EQ(r[338], '\r');
 }
 
-TEST(GrabarErrorFormato, WritesFromTheFirstByteWithoutShortening) {
+TEST(GrabarErrorFormato, ReplacesTheWholeFile) {
     prueba::CarpetaTemporal k;
     prueba::GrabadorInterfaz ui;
 
-    GrabarErrorFormato(k.Ruta(), ui);
+    EXPECT_TRUE(GrabarErrorFormato(k.Ruta(), ui));
     EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RegistroErrorFormato());
 
-    // Over a 351-byte answer, bytes 340 to 351 stay as they were.
-    const std::string anterior = RegistroErrorComunicacion("E55");
-    prueba::EscribirArchivo(k / "SERESP.ZLN", anterior);
-    GrabarErrorFormato(k.Ruta(), ui);
-    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RegistroErrorFormato() + anterior.substr(339));
+    // Over a longer 351-byte answer nothing of the old one is left behind the record.
+    prueba::EscribirArchivo(k / "SERESP.ZLN", RegistroErrorComunicacion("E55"));
+    EXPECT_TRUE(GrabarErrorFormato(k.Ruta(), ui));
+    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RegistroErrorFormato());
     EXPECT_TRUE(ui.mensajes.empty());
 }
 
@@ -88,7 +87,7 @@ TEST(GrabarErrorFormato, MissingFolderShowsTheFileAndWritesNothing) {
     prueba::CarpetaTemporal k;
     prueba::GrabadorInterfaz ui;
     const std::string carpeta = k.Ruta() + "\\NOEXISTE";
-    GrabarErrorFormato(carpeta, ui);
+    EXPECT_FALSE(GrabarErrorFormato(carpeta, ui));
     ASSERT_EQ(ui.mensajes.size(), 1u);
     const std::string prefijo = "Archivo: " + carpeta + "\\SERESP.ZLN Error: ";
     EXPECT_EQ(ui.mensajes[0].texto.substr(0, prefijo.size()), prefijo);

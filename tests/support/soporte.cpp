@@ -3,6 +3,7 @@
 #include <atomic>
 #include <ctime>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -24,13 +25,24 @@ std::string RutaNativa(std::string ruta) {
     return ruta;
 }
 
+// TRAMIZA_TMP names a folder in memory when the tests run: the bridge flushes every answer file to
+// the disk, and thousands of exchanges waiting on a real disk would only measure the disk.
+fs::path BaseTemporal() {
+    if (const char* base = std::getenv("TRAMIZA_TMP"); base && *base) {
+        std::error_code ec;
+        fs::create_directories(base, ec);
+        if (fs::is_directory(base, ec)) return base;
+    }
+    return fs::temp_directory_path();
+}
+
 }  // namespace
 
 CarpetaTemporal::CarpetaTemporal() {
     static std::atomic<unsigned> contador{0};
     const auto semilla = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        fs::path p = fs::temp_directory_path() /
+        fs::path p = BaseTemporal() /
                      ("tramiza-" + std::to_string(semilla % 1000000007) + "-" + std::to_string(contador++));
         if (fs::create_directory(p)) {
             ruta_ = RutaNativa(p.string());

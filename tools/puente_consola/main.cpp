@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     InterfazConsola ui;
     EsperadorReal esperador;
     ControlClienteReal cliente;
-    CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora);
+    CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaRegistroIntercambios());
     const ListaTerminales terminales = CargarTerminales(configuracion, ui);
     std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
 
