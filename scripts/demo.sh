@@ -18,9 +18,7 @@ bin=$root/build/win32
 tramiza=$bin/src/Tramiza.exe
 conductor=$bin/tests/gui/conductor.exe
 
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/entorno-wine.sh
 export CONDUCTOR_ESCRITORIO=tramiza-demo
 
 work=$(mktemp -d /tmp/tramiza-demo-win.XXXXXX)
@@ -29,44 +27,30 @@ rm -rf "$capturas"
 mkdir -p "$capturas"
 
 started=()
-own_wineserver=
 tramiza_started=
 cleanup() {
   set +e
   [ -d "$work/Z" ] && touch "$work/Z/_zelno_sim.stop"
   if [ -n "$tramiza_started" ]; then
     # Only the copy this demo started: no other Tramiza.exe ran when it began.
-    for pid in $(wine "$conductor" procesos Tramiza.exe 2>/dev/null); do wine "$conductor" terminar "$pid"; done
+    for pid in $(c procesos Tramiza.exe 2>/dev/null); do c terminar "$pid"; done
   fi
   sleep 1
   for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -n "$own_wineserver" ] && wineserver -k 2>/dev/null
+  entorno_wine_terminar
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# A display: the user's, or a virtual one.
-source scripts/pantalla.sh
-if [ -n "${pantalla_virtual:-}" ]; then
+# A display (the user's, or a virtual one), the Wine prefix and its server.
+entorno_wine_preparar
+if entorno_wine_pantalla_propia; then
   echo "Display: virtual X server $DISPLAY"
 else
   echo "Display: $DISPLAY"
 fi
 
-source scripts/prefijo-wine.sh
-
-# Wine now and then fails to start a process at all; the driver then did nothing, so try again.
-c() {
-  local rc
-  for _ in 1 2 3; do
-    wine "$conductor" "$@" 2>"$work/conductor.err"
-    rc=$?
-    grep -q "ShellExecuteEx failed" "$work/conductor.err" || break
-  done
-  cat "$work/conductor.err" >&2
-  return $rc
-}
-win() { local p; p=$(realpath -m "$1"); printf 'Z:%s' "${p//\//\\}"; }
+c() { wine_reintentando "$conductor" "$@"; }
 shot=0
 captura() {
   shot=$((shot + 1))

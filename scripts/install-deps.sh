@@ -7,6 +7,7 @@ packages=(
   cmake make g++ googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 fonts-wine
+  clang-format
   xvfb xauth x11-utils imagemagick
 )
 

@@ -1,32 +1,30 @@
 #!/usr/bin/env bash
-# Builds the three targets (native Linux under sanitizers, Windows 32-bit, Windows 64-bit) and runs
-# every test: natively with ctest, and the Windows builds with ctest under Wine. The benchmarks are
-# built (optimised, native) so that they cannot rot. The last line is the total over all runs.
+# Checks the format of the C++ sources, builds the three targets (native Linux under sanitizers,
+# Windows 32-bit, Windows 64-bit) and runs every test: natively with ctest, and the Windows builds
+# with ctest under Wine. The benchmarks are built (optimised, native) so that they cannot rot. The
+# last line is the total over all runs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 bash scripts/install-deps.sh || { echo "installing the build and test packages failed"; exit 1; }
 
 jobs=$(nproc)
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-started=()
-cleanup() {
-  # Stop only what this script started.
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  if [ -n "${own_wineserver:-}" ]; then wineserver -k 2>/dev/null; fi
-}
-trap cleanup EXIT
-
-# A display for the tests that open windows, unless the user already has one.
-source scripts/pantalla.sh
-
-source scripts/prefijo-wine.sh
-
 passed=0; failed=0; status=0
+
+# The format first: a file that differs from it counts as one failure, and the tests still run.
+echo "=== format"
+if bash scripts/formato.sh --comprobar; then
+  passed=$((passed + 1))
+else
+  echo "format check failed: scripts/formato.sh formats the files listed"
+  failed=$((failed + 1)); status=1
+fi
+
+# The display, the Wine prefix and its server for the Windows builds' tests; ctest's runs reuse them.
+source scripts/entorno-wine.sh
+trap entorno_wine_terminar EXIT
+entorno_wine_preparar || { echo "setting up Wine failed"; exit 1; }
+
 run_ctest() {
   local preset=$1 log
   log=$(mktemp)
@@ -62,6 +60,6 @@ done
 build linux-release || { failed=$((failed + 1)); status=1; }
 
 echo
-echo "Tests: linux (ASan+UBSan), win32 and win64 (Wine)"
+echo "Tests: format check, linux (ASan+UBSan), win32 and win64 (Wine)"
 echo "$passed passed, $failed failed"
 exit $status

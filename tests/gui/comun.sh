@@ -1,5 +1,16 @@
-# Helpers shared by the GUI test scripts; they expect $conductor and $trabajo to be set, and a
-# function `captura NAME` that saves a screenshot.
+# Helpers shared by the GUI test scripts; they expect $conductor to be set and a function
+# `captura NAME` that saves a screenshot.
+
+# scripts/test.sh has started the display, the prefix and its server; the tests only fill in what
+# of the environment is unset, and need the display.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/entorno-wine.sh"
+entorno_wine_variables
+export CONDUCTOR_ESCRITORIO=tramiza
+escritorio="$CONDUCTOR_ESCRITORIO,1024x768"
+if [ -z "${DISPLAY:-}" ]; then
+  echo "las pruebas de la interfaz necesitan un DISPLAY (scripts/test.sh pone uno)" >&2
+  exit 1
+fi
 
 # Checks: `igual` counts a failure and goes on, `fatal` takes a screenshot and stops the test.
 fallos=0
@@ -20,24 +31,5 @@ igual() {  # DESCRIPTION EXPECTED ACTUAL
   fi
 }
 
-# One action of the driver. Wine now and then fails to start a process at all ("ShellExecuteEx
-# failed"), several times in a row while the previous test's processes are going away; the
-# driver then did nothing, so the same action is tried again after a growing pause.
-c() {
-  local rc intento
-  for intento in 1 2 3 4 5 6; do
-    wine "$conductor" "$@" 2>"$trabajo/.conductor.err"
-    rc=$?
-    grep -q "ShellExecuteEx failed" "$trabajo/.conductor.err" || break
-    sleep "$intento"
-  done
-  cat "$trabajo/.conductor.err" >&2
-  return $rc
-}
-
-# A Unix path as the program sees it (Wine maps / to Z:).
-win() {
-  local p
-  p=$(realpath -m "$1")
-  printf 'Z:%s' "${p//\//\\}"
-}
+# One action of the driver, tried again when Wine could not start it.
+c() { wine_reintentando "$conductor" "$@"; }

@@ -17,15 +17,7 @@ fi
 tramiza=$1 conductor=$2 salida=$3
 raiz=$(cd "$(dirname "$0")/../.." && pwd)
 
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export CONDUCTOR_ESCRITORIO=tramiza
-escritorio="$CONDUCTOR_ESCRITORIO,1024x768"
-if [ -z "${DISPLAY:-}" ]; then
-  echo "las pruebas de la interfaz necesitan un DISPLAY (scripts/test.sh pone uno)" >&2
-  exit 1
-fi
+source "$(dirname "$0")/comun.sh"
 
 caso=configuracion
 trabajo=$salida/trabajo/$caso
@@ -35,8 +27,6 @@ mkdir -p "$trabajo" "$capturas"
 rm -f "$capturas/$caso"-*.png
 
 # --- Helpers ---------------------------------------------------------------------------------------
-
-source "$(dirname "$0")/comun.sh"
 
 # The dialog's control numbers, from the header the program is built with.
 ids=$raiz/src/config/ids_configuracion.h

@@ -15,15 +15,7 @@ if [ $# -ne 6 ]; then
 fi
 caso=$1 tramiza=$2 conductor=$3 zelno32=$4 terminal=$5 salida=$6
 
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export CONDUCTOR_ESCRITORIO=tramiza
-escritorio="$CONDUCTOR_ESCRITORIO,1024x768"
-if [ -z "${DISPLAY:-}" ]; then
-  echo "las pruebas de la interfaz necesitan un DISPLAY (scripts/test.sh pone uno)" >&2
-  exit 1
-fi
+source "$(dirname "$0")/comun.sh"
 
 trabajo=$salida/trabajo/$caso
 capturas=$salida/capturas
@@ -32,8 +24,6 @@ mkdir -p "$trabajo" "$capturas"
 rm -f "$capturas/$caso"-*.png
 
 # --- Helpers ---------------------------------------------------------------------------------------
-
-source "$(dirname "$0")/comun.sh"
 
 distinto() {  # DESCRIPTION UNEXPECTED ACTUAL
   if [ -n "$3" ] && [ "$2" != "$3" ]; then

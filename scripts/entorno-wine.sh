@@ -1,0 +1,141 @@
+# Sourced, never run: how our Windows programs run under Wine, for scripts/test.sh, scripts/wine-run,
+# scripts/demo.sh and the GUI tests.
+#
+#   entorno_wine_variables  WINEPREFIX (default ~/.wine-tramiza), WINEDEBUG and the DLL overrides,
+#                           each set only when unset, so the user's and an outer script's choice wins.
+#   entorno_wine_preparar   the variables, a display, the prefix with its fonts, and the prefix's
+#                           server kept up. What is already there is used and left alone: the user's
+#                           display, a server that the user or an outer script started.
+#   entorno_wine_terminar   stops the server and the display that entorno_wine_preparar started, and
+#                           nothing else.
+#   wine_reintentando PROGRAM [ARG...]  runs a Windows program, again when Wine could not start it.
+#   win PATH                a Unix path as Windows programs see it.
+#
+# A script run by one that has prepared everything (ctest under test.sh runs wine-run and the GUI
+# tests) only calls entorno_wine_variables: it finds the display in DISPLAY and the server up.
+
+# What this shell started, to stop at the end. Plain variables, never exported: a child process
+# must not stop what its parent started.
+_entorno_wine_xvfb=${_entorno_wine_xvfb:-}
+_entorno_wine_servidor=${_entorno_wine_servidor:-}
+
+entorno_wine_variables() {
+  export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza}"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  # No Mono and no Gecko: Wine would offer to install them when it makes the prefix.
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+}
+
+# A virtual X server on the first free display number, unless DISPLAY is set.
+entorno_wine_pantalla() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n
+  for n in $(seq 90 120); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    _entorno_wine_xvfb=$!
+    # Up when its socket appears; gone at once when another X server took the number first.
+    for _ in $(seq 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$_entorno_wine_xvfb" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$_entorno_wine_xvfb" 2>/dev/null || true
+    _entorno_wine_xvfb=
+  done
+  echo "no free display for a virtual X server" >&2
+  return 1
+}
+
+# True when this shell started the virtual X server that DISPLAY names.
+entorno_wine_pantalla_propia() { [ -n "$_entorno_wine_xvfb" ]; }
+
+# The prefix, 64-bit with 32-bit support, made once before anything runs in it.
+entorno_wine_prefijo() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    WINEARCH=win64 wineboot --init >/dev/null 2>&1 </dev/null
+    wineserver -w
+  fi
+  entorno_wine_fuentes
+}
+
+# Debian's Wine does not find its own fonts (Marlett for the title-bar buttons, Tahoma for the
+# dialogs) from a prefix; copied into the prefix's Fonts folder, windows and screenshots look as
+# they do on Windows. Only the looks change.
+entorno_wine_fuentes() {
+  local destino=$WINEPREFIX/drive_c/windows/Fonts f
+  [ -d /usr/share/wine/fonts ] && [ -d "$destino" ] || return 0
+  for f in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.ttc; do
+    if [ -e "$f" ] && [ ! -e "$destino/${f##*/}" ]; then cp "$f" "$destino/" || true; fi
+  done
+  return 0
+}
+
+# Is the prefix's server up? Its socket sits in a folder named after the prefix's device and inode.
+entorno_wine_servidor_activo() {
+  local dispositivo nodo carpeta s
+  read -r dispositivo nodo < <(stat -c '%d %i' "$WINEPREFIX")
+  carpeta=$(printf 'server-%x-%x' "$dispositivo" "$nodo")
+  for s in /tmp/wine-*/"$carpeta"/socket /tmp/.wine-"$(id -u)"/"$carpeta"/socket; do
+    [ -S "$s" ] && return 0
+  done
+  return 1
+}
+
+# The prefix's server, kept up until entorno_wine_terminar, with Wine's own services started here,
+# detached from the caller's pipes: a service started by a test would inherit that test's output
+# pipe, and ctest would wait for it forever.
+entorno_wine_servidor() {
+  entorno_wine_servidor_activo && return 0
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  _entorno_wine_servidor=$WINEPREFIX
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+entorno_wine_preparar() {
+  entorno_wine_variables
+  entorno_wine_pantalla || return 1
+  entorno_wine_prefijo
+  entorno_wine_servidor
+}
+
+entorno_wine_terminar() {
+  if [ -n "$_entorno_wine_servidor" ]; then
+    WINEPREFIX=$_entorno_wine_servidor wineserver -k >/dev/null 2>&1 </dev/null || true
+    _entorno_wine_servidor=
+  fi
+  if [ -n "$_entorno_wine_xvfb" ]; then
+    kill "$_entorno_wine_xvfb" 2>/dev/null || true
+    _entorno_wine_xvfb=
+  fi
+  return 0
+}
+
+# Wine now and then fails to start a process at all ("ShellExecuteEx failed"), several times in a
+# row while earlier processes are going away; the program then did nothing, so it is started again
+# after a growing pause. Its output goes through as it comes, its error output once, from the last
+# try; the exit status is the last try's.
+wine_reintentando() {
+  local errores rc intento
+  errores=$(mktemp "${TMPDIR:-/tmp}/wine-reintentando.XXXXXX") || return 1
+  for intento in 1 2 3 4 5 6; do
+    rc=0
+    wine "$@" 2>"$errores" || rc=$?
+    grep -q "ShellExecuteEx failed" "$errores" || break
+    sleep "$intento"
+  done
+  cat "$errores" >&2
+  rm -f "$errores"
+  return $rc
+}
+
+# A Unix path as Windows programs see it under Wine, which maps / to Z:.
+win() {
+  local p
+  p=$(realpath -m "$1")
+  printf 'Z:%s' "${p//\//\\}"
+}
