@@ -6,10 +6,10 @@
 #include <string>
 
 #include "app/frm_about.h"
+#include "app/frm_configuracion.h"
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
-#include "config/frm_configuracion.h"
 #include "platform/error_sistema.h"
 #include "platform/reloj.h"
 

@@ -1,4 +1,4 @@
-#include "config/frm_configuracion.h"
+#include "app/frm_configuracion.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "config/ids_configuracion.h"
+#include "app/ids_configuracion.h"
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
@@ -69,6 +69,52 @@ F FuncionUser32(const char* nombre) {
 
 // A check box shows 0, 1 or 2 and nothing else.
 [[noreturn]] void ValorNoValido() { throw plataforma::ErrorSistema(380, "El valor de la propiedad no es válido"); }
+
+// The shell's folder browser needs COM on this thread; it is left as it was found.
+class Com {
+public:
+    Com() noexcept : iniciado_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~Com() {
+        if (iniciado_) CoUninitialize();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+
+private:
+    bool iniciado_;
+};
+
+struct LiberarItem {
+    void operator()(ITEMIDLIST* item) const noexcept { CoTaskMemFree(item); }
+};
+using Item = std::unique_ptr<ITEMIDLIST, LiberarItem>;
+
+// The shell's folder browser over `hWndOwner`, its tree rooted at the special folder `RootFolder`
+// (a CSIDL number; the desktop when it cannot be resolved), `sMessage` as its heading and `Browse`
+// its BIF_ flags. The chosen item's file-system path, or empty text when the user cancelled or the
+// item has none.
+std::string BrowseFolders(HWND hWndOwner, const std::string& sMessage, UINT Browse, int RootFolder) {
+    Com com;
+    LPITEMIDLIST raizCruda = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(hWndOwner, RootFolder, &raizCruda))) raizCruda = nullptr;
+    const Item raiz(raizCruda);  // none: the browser starts at the desktop
+
+    BROWSEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.hwndOwner = hWndOwner;
+    info.pidlRoot = raiz.get();
+    info.pszDisplayName = nullptr;
+    info.lpszTitle = sMessage.c_str();
+    info.ulFlags = Browse;
+    info.lpfn = nullptr;
+    const Item elegido(SHBrowseForFolderA(&info));
+    if (!elegido) return {};
+
+    char ruta[MAX_PATH];
+    std::memset(ruta, 0, sizeof ruta);
+    SHGetPathFromIDListA(elegido.get(), ruta);
+    return std::string(ruta, strnlen(ruta, sizeof ruta));
+}
 
 // The recent-entry lists report their failures in boxes owned by the dialog.
 class InterfazDialogo final : public InterfazUsuario {
@@ -554,51 +600,9 @@ void frmConfiguracion::Centrar() {
     SetWindowPos(dlg_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The shell's folder browser needs COM on this thread; it is left as it was found.
-class Com {
-public:
-    Com() noexcept : iniciado_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~Com() {
-        if (iniciado_) CoUninitialize();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-
-private:
-    bool iniciado_;
-};
-
-struct LiberarItem {
-    void operator()(ITEMIDLIST* item) const noexcept { CoTaskMemFree(item); }
-};
-using Item = std::unique_ptr<ITEMIDLIST, LiberarItem>;
-
 }  // namespace
 
 bool MostrarConfiguracion(HWND propietario, clsConfiguracion& configuracion) {
     frmConfiguracion formulario(configuracion);
     return formulario.Mostrar(propietario);
-}
-
-std::string BrowseFolders(HWND hWndOwner, const std::string& sMessage, UINT Browse, int RootFolder) {
-    Com com;
-    LPITEMIDLIST raizCruda = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(hWndOwner, RootFolder, &raizCruda))) raizCruda = nullptr;
-    const Item raiz(raizCruda);  // none: the browser starts at the desktop
-
-    BROWSEINFOA info;
-    std::memset(&info, 0, sizeof info);
-    info.hwndOwner = hWndOwner;
-    info.pidlRoot = raiz.get();
-    info.pszDisplayName = nullptr;
-    info.lpszTitle = sMessage.c_str();
-    info.ulFlags = Browse;
-    info.lpfn = nullptr;
-    const Item elegido(SHBrowseForFolderA(&info));
-    if (!elegido) return {};
-
-    char ruta[MAX_PATH];
-    std::memset(ruta, 0, sizeof ruta);
-    SHGetPathFromIDListA(elegido.get(), ruta);
-    return std::string(ruta, strnlen(ruta, sizeof ruta));
 }
