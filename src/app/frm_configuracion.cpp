@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/ayudas_ventana.h"
 #include "app/ids_configuracion.h"
+#include "app/interfaz_ventana.h"
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
@@ -57,14 +59,6 @@ constexpr Posicion kPosiciones[] = {
 
 bool EsCombo(int id) {
     return id == IDC_CBO_ZELNO_EXE || id == IDC_CBO_DIR_KORVANE || id == IDC_CBO_DIR_ZELNO;
-}
-
-// Functions that newer versions of Windows have and older ones (and some Wine versions) lack.
-template <typename F>
-F FuncionUser32(const char* nombre) {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr) return nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user32, nombre)));
 }
 
 // A check box shows 0, 1 or 2 and nothing else.
@@ -115,36 +109,6 @@ std::string BrowseFolders(HWND hWndOwner, const std::string& sMessage, UINT Brow
     SHGetPathFromIDListA(elegido.get(), ruta);
     return std::string(ruta, strnlen(ruta, sizeof ruta));
 }
-
-// The recent-entry lists report their failures in boxes owned by the dialog.
-class InterfazDialogo final : public InterfazUsuario {
-public:
-    void Asignar(HWND dialogo) noexcept { dialogo_ = dialogo; }
-
-    void EstablecerEstado(const std::string&) override {}  // the dialog has no status line
-
-    void ProcesarMensajes() override {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // Not ours to swallow: the main loop must still see it.
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            if (dialogo_ != nullptr && IsDialogMessageA(dialogo_, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
-        const UINT tipo = MB_OK | (icono == Icono::Critico ? MB_ICONERROR : MB_ICONINFORMATION);
-        MessageBoxA(dialogo_, texto.c_str(), titulo.c_str(), tipo);
-    }
-
-private:
-    HWND dialogo_ = nullptr;
-};
 
 class frmConfiguracion {
 public:
@@ -200,7 +164,6 @@ private:
     void Buscar(int idCombo, const char* mensajeFijo, UINT banderas);
 
     // Layout
-    UINT Dpi() const;
     void Disponer();
     void CrearFuente(UINT dpi);
     void ColocarCombo(HWND combo, int izquierda, int arriba, int ancho, int alto);
@@ -208,7 +171,7 @@ private:
 
     clsConfiguracion& Configuracion;
     HWND dlg_ = nullptr;
-    InterfazDialogo ui_;
+    InterfazVentana ui_;  // the recent-entry lists report their failures in boxes owned by the dialog
     HFONT fuente_ = nullptr;
     bool grabado_ = false;
 };
@@ -219,7 +182,7 @@ INT_PTR CALLBACK frmConfiguracion::ProcedimientoDialogo(HWND dlg, UINT mensaje, 
         formulario = reinterpret_cast<frmConfiguracion*>(lParam);
         SetWindowLongPtrA(dlg, DWLP_USER, lParam);
         formulario->dlg_ = dlg;
-        formulario->ui_.Asignar(dlg);
+        formulario->ui_.AsignarDialogo(dlg);
     } else {
         formulario = reinterpret_cast<frmConfiguracion*>(GetWindowLongPtrA(dlg, DWLP_USER));
     }
@@ -240,7 +203,8 @@ INT_PTR frmConfiguracion::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             // The dialog lays itself out for each DPI; the dialog manager's own scaling would fight it.
             using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
             constexpr int kDdcDisableAll = 1;
-            if (const auto desactivar = FuncionUser32<SetDialogDpiChangeBehaviorFn>("SetDialogDpiChangeBehavior"))
+            if (const auto desactivar =
+                    ventana::FuncionUser32<SetDialogDpiChangeBehaviorFn>("SetDialogDpiChangeBehavior"))
                 desactivar(dlg_, kDdcDisableAll, kDdcDisableAll);
             // The interval field takes any length of text.
             SendDlgItemMessageA(dlg_, IDC_TXT_INTERVALO, EM_LIMITTEXT, 0, 0);
@@ -252,13 +216,10 @@ INT_PTR frmConfiguracion::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             Comando(LOWORD(wParam), HIWORD(wParam));
             return TRUE;
-        case WM_DPICHANGED: {
-            const RECT* sugerido = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(dlg_, nullptr, sugerido->left, sugerido->top, sugerido->right - sugerido->left,
-                         sugerido->bottom - sugerido->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            ventana::AplicarDpiNuevo(dlg_, lParam);
             Disponer();
             return TRUE;
-        }
         default:
             return FALSE;
     }
@@ -503,32 +464,16 @@ void frmConfiguracion::Alternar(int id) {
     CheckDlgButton(dlg_, id, IsDlgButtonChecked(dlg_, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
 }
 
-UINT frmConfiguracion::Dpi() const {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto getDpiForWindow = FuncionUser32<GetDpiForWindowFn>("GetDpiForWindow")) {
-        const UINT dpi = getDpiForWindow(dlg_);
-        if (dpi != 0) return dpi;
-    }
-    const HDC dc = GetDC(nullptr);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc != nullptr) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 void frmConfiguracion::Disponer() {
-    const UINT dpi = Dpi();
-    const auto pixeles = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
+    const UINT dpi = ventana::Dpi(dlg_);
+    const auto pixeles = [dpi](int twips) { return ventana::Pixeles(twips, dpi); };
     CrearFuente(dpi);
 
     const DWORD estilo = static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_STYLE));
     const DWORD extendido = static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_EXSTYLE));
-    RECT marco{0, 0, pixeles(kAnchoCliente), pixeles(kAltoCliente)};
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto ajustarParaDpi = FuncionUser32<AdjustForDpiFn>("AdjustWindowRectExForDpi");
-    if (ajustarParaDpi == nullptr || !ajustarParaDpi(&marco, estilo, FALSE, extendido, dpi))
-        AdjustWindowRectEx(&marco, estilo, FALSE, extendido);
-    SetWindowPos(dlg_, nullptr, 0, 0, marco.right - marco.left, marco.bottom - marco.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE tamanio =
+        ventana::TamanioParaCliente(pixeles(kAnchoCliente), pixeles(kAltoCliente), estilo, false, extendido, dpi);
+    SetWindowPos(dlg_, nullptr, 0, 0, tamanio.cx, tamanio.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     for (const Posicion& p : kPosiciones) {
         const int x = p.izquierda + (p.enMarco ? kMarcoIzquierda : 0);
