@@ -383,6 +383,10 @@ void frmPuleo::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
 
 void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
 
+// Kept in the release build on purpose, as the GUI tests drive that very build. It is safe there: it
+// answers only numbers about the window itself (which icon, the timer's interval, cycles started,
+// icon handles), never settings, paths or exchange data; it reads nothing but wParam and changes
+// nothing, so a stray sender learns little and can break nothing.
 LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
     switch (que) {
         case ids::kPruebaIndiceIcono: return IndiceIcono;
