@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ids_recursos.h"
+#include "app/version_programa.h"
 #include "platform/archivos.h"
 #include "platform/procesos.h"
 #include "platform/registro_win32.h"
@@ -15,9 +16,10 @@ namespace {
 
 const char kTituloAplicacion[] = "Tramiza";
 
-// The program's version and the texts of its version resource.
+void StartSysInfo(HWND propietario);
+
+// The texts of the program's version resource.
 struct VersionPrograma {
-    unsigned mayor = 0, menor = 0, revision = 0;
     std::string empresa, aviso, comentarios;
 };
 
@@ -41,20 +43,11 @@ VersionPrograma LeerVersion() {
     std::vector<char> bloque(tamanio);
     if (!GetFileVersionInfoA(ruta, 0, tamanio, bloque.data())) return v;
 
-    VS_FIXEDFILEINFO* fijo = nullptr;
-    UINT largo = 0;
-    if (VerQueryValueA(bloque.data(), "\\", reinterpret_cast<void**>(&fijo), &largo) && fijo != nullptr &&
-        largo >= sizeof(VS_FIXEDFILEINFO)) {
-        // 1.1.0.1 is major 1, minor 1, build 0, revision 1: the box shows major.minor.revision.
-        v.mayor = HIWORD(fijo->dwFileVersionMS);
-        v.menor = LOWORD(fijo->dwFileVersionMS);
-        v.revision = LOWORD(fijo->dwFileVersionLS);
-    }
-
     struct Traduccion {
         WORD idioma, paginaCodigos;
     };
     Traduccion* traducciones = nullptr;
+    UINT largo = 0;
     if (!VerQueryValueA(bloque.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&traducciones),
                         &largo) ||
         traducciones == nullptr || largo < sizeof(Traduccion))
@@ -70,9 +63,7 @@ VersionPrograma LeerVersion() {
 void Form_Load(HWND dlg) {
     SetWindowTextA(dlg, (std::string("About ") + kTituloAplicacion).c_str());
     const VersionPrograma v = LeerVersion();
-    const std::string version = "Version " + std::to_string(v.mayor) + "." + std::to_string(v.menor) + "." +
-                                std::to_string(v.revision);
-    SetDlgItemTextA(dlg, IDC_LBL_VERSION, version.c_str());
+    SetDlgItemTextA(dlg, IDC_LBL_VERSION, "Version " TRAMIZA_VERSION_VISIBLE);
     SetDlgItemTextA(dlg, IDC_LBL_TITLE, kTituloAplicacion);
     const std::string descripcion = v.empresa + "\r\n" + v.aviso + "\r\n" + v.comentarios;
     SetDlgItemTextA(dlg, IDC_LBL_DESCRIPTION, descripcion.c_str());
@@ -105,16 +96,7 @@ INT_PTR CALLBACK ProcedimientoDialogo(HWND dlg, UINT mensaje, WPARAM wParam, LPA
 // Any file, hidden or not, but no folder.
 bool EsArchivo(const std::string& ruta) { return archivos::ExisteEntrada(ruta) && !archivos::Atributos(ruta).esCarpeta; }
 
-}  // namespace
-
-namespace frmAbout {
-
-void Mostrar(HINSTANCE instancia, HWND propietario) {
-    DialogBoxParamA(instancia, MAKEINTRESOURCEA(IDD_ABOUT), propietario, ProcedimientoDialogo, 0);
-}
-
-}  // namespace frmAbout
-
+// Starts the system-information tool named by the registry, or says it is unavailable.
 void StartSysInfo(HWND propietario) {
     bool iniciado = false;
     try {
@@ -131,3 +113,13 @@ void StartSysInfo(HWND propietario) {
     }
     if (!iniciado) MessageBoxA(propietario, "System Information Is Unavailable At This Time", kTituloAplicacion, MB_OK);
 }
+
+}  // namespace
+
+namespace frmAbout {
+
+void Mostrar(HINSTANCE instancia, HWND propietario) {
+    DialogBoxParamA(instancia, MAKEINTRESOURCEA(IDD_ABOUT), propietario, ProcedimientoDialogo, 0);
+}
+
+}  // namespace frmAbout

@@ -4,14 +4,9 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace frmAbout {
 
 // Shows the box modally over `propietario` and returns when it closes.
 void Mostrar(HINSTANCE instancia, HWND propietario);
 
 }  // namespace frmAbout
-
-// Starts the system-information tool named by the registry, or says it is unavailable.
-void StartSysInfo(HWND propietario);

@@ -5,11 +5,12 @@
 #include <exception>
 #include <string>
 
+#include "app/ayudas_ventana.h"
 #include "app/frm_about.h"
+#include "app/frm_configuracion.h"
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
-#include "config/frm_configuracion.h"
 #include "platform/error_sistema.h"
 #include "platform/reloj.h"
 
@@ -25,21 +26,6 @@ constexpr int kAnchoCliente = 3810, kAltoCliente = 1140;
 constexpr RECT kLblProceso{120, 120, 120 + 3495, 120 + 615};
 constexpr RECT kChkConected{120, 720, 120 + 2475, 720 + 255};
 constexpr int kMargenSuperior = 100;
-
-// Functions that newer versions of Windows have and older ones (and some Wine versions) lack.
-template <typename F>
-F FuncionUser32(const char* nombre) {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr) return nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user32, nombre)));
-}
-
-UINT DpiPantalla() {
-    const HDC dc = GetDC(nullptr);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc != nullptr) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
 
 // Clears the busy flag however the handler ends.
 class Ocupado {
@@ -111,16 +97,7 @@ void frmPuleo::CrearControles() {
     ui_.Asignar(hwnd_, lblProceso_);
 }
 
-UINT frmPuleo::Dpi() const {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto getDpiForWindow = FuncionUser32<GetDpiForWindowFn>("GetDpiForWindow")) {
-        const UINT dpi = getDpiForWindow(hwnd_);
-        if (dpi != 0) return dpi;
-    }
-    return DpiPantalla();
-}
-
-int frmPuleo::Pixeles(int twips) const { return MulDiv(twips, static_cast<int>(Dpi()), 1440); }
+int frmPuleo::Pixeles(int twips) const { return ventana::Pixeles(twips, ventana::Dpi(hwnd_)); }
 
 // The message-box font of the system, at this window's DPI.
 void frmPuleo::CrearFuente() {
@@ -130,7 +107,8 @@ void frmPuleo::CrearFuente() {
     if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metricas, &metricas, 0)) {
         // The metrics come at the system DPI; the window may sit on a monitor with another.
         LOGFONTA fuente = metricas.lfMessageFont;
-        fuente.lfHeight = MulDiv(fuente.lfHeight, static_cast<int>(Dpi()), static_cast<int>(DpiPantalla()));
+        fuente.lfHeight =
+            MulDiv(fuente.lfHeight, static_cast<int>(ventana::Dpi(hwnd_)), static_cast<int>(ventana::DpiSistema()));
         nueva = CreateFontIndirectA(&fuente);
     }
     const HFONT fuenteControles = nueva != nullptr ? nueva : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -141,16 +119,13 @@ void frmPuleo::CrearFuente() {
 }
 
 void frmPuleo::Disponer() {
-    const UINT dpi = Dpi();
-    RECT marco{0, 0, Pixeles(kAnchoCliente), Pixeles(kAltoCliente)};
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto ajustarParaDpi = FuncionUser32<AdjustForDpiFn>("AdjustWindowRectExForDpi");
-    if (ajustarParaDpi == nullptr || !ajustarParaDpi(&marco, kEstilo, TRUE, kEstiloExtendido, dpi))
-        AdjustWindowRectEx(&marco, kEstilo, TRUE, kEstiloExtendido);
+    const UINT dpi = ventana::Dpi(hwnd_);
+    const SIZE tamanio = ventana::TamanioParaCliente(ventana::Pixeles(kAnchoCliente, dpi),
+                                                     ventana::Pixeles(kAltoCliente, dpi), kEstilo, true,
+                                                     kEstiloExtendido, dpi);
     // A minimised window keeps its restored size; it changes the next time the DPI does.
     if (!IsIconic(hwnd_))
-        SetWindowPos(hwnd_, nullptr, 0, 0, marco.right - marco.left, marco.bottom - marco.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_, nullptr, 0, 0, tamanio.cx, tamanio.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     const auto colocar = [this](HWND control, const RECT& r) {
         SetWindowPos(control, nullptr, Pixeles(r.left), Pixeles(r.top), Pixeles(r.right - r.left),
@@ -212,14 +187,10 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             Form_Unload();
             return 0;
-        case WM_DPICHANGED: {
-            const RECT* sugerido = reinterpret_cast<const RECT*>(lParam);
-            if (!IsIconic(hwnd_))
-                SetWindowPos(hwnd_, nullptr, sugerido->left, sugerido->top, sugerido->right - sugerido->left,
-                             sugerido->bottom - sugerido->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            ventana::AplicarDpiNuevo(hwnd_, lParam);
             Disponer();
             return 0;
-        }
         default:
             if (mensaje == msgEstadoPrueba_ && msgEstadoPrueba_ != 0) return EstadoPrueba(wParam);
             if (mensaje == msgTaskbarCreated_ && msgTaskbarCreated_ != 0) {
@@ -412,6 +383,10 @@ void frmPuleo::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
 
 void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
 
+// Kept in the release build on purpose, as the GUI tests drive that very build. It is safe there: it
+// answers only numbers about the window itself (which icon, the timer's interval, cycles started,
+// icon handles), never settings, paths or exchange data; it reads nothing but wParam and changes
+// nothing, so a stray sender learns little and can break nothing.
 LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
     switch (que) {
         case ids::kPruebaIndiceIcono: return IndiceIcono;

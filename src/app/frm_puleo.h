@@ -49,7 +49,6 @@ private:
     void Disponer();
     void CrearFuente();
     int Pixeles(int twips) const;
-    UINT Dpi() const;
     void EstablecerToggle(bool activo);
     void AplicarIcono();
     HICON IconoVentana() const;

@@ -5,11 +5,9 @@
 
 #include "config/interfaz_usuario.h"
 
-// Lets every message waiting in this thread's queue through, then returns.
-void BombearMensajes();
-
 // `ventana` owns the message boxes and `etiqueta` shows the status text; either may be null: at
-// start-up, before the main window exists, the boxes have no owner and the status goes nowhere.
+// start-up, before the main window exists, the boxes have no owner and the status goes nowhere. A
+// dialog has no status line, and its keyboard navigation keeps working while messages go through.
 class InterfazVentana final : public InterfazUsuario {
 public:
     InterfazVentana(HWND ventana = nullptr, HWND etiqueta = nullptr) noexcept : ventana_(ventana), etiqueta_(etiqueta) {}
@@ -17,6 +15,13 @@ public:
     void Asignar(HWND ventana, HWND etiqueta) noexcept {
         ventana_ = ventana;
         etiqueta_ = etiqueta;
+        dialogo_ = nullptr;
+    }
+
+    void AsignarDialogo(HWND dialogo) noexcept {
+        ventana_ = dialogo;
+        etiqueta_ = nullptr;
+        dialogo_ = dialogo;
     }
 
     void EstablecerEstado(const std::string& texto) override;
@@ -26,4 +31,5 @@ public:
 private:
     HWND ventana_;
     HWND etiqueta_;
+    HWND dialogo_ = nullptr;
 };

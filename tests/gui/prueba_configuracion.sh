@@ -29,7 +29,7 @@ rm -f "$capturas/$caso"-*.png
 # --- Helpers ---------------------------------------------------------------------------------------
 
 # The dialog's control numbers, from the header the program is built with.
-ids=$raiz/src/config/ids_configuracion.h
+ids=$raiz/src/app/ids_configuracion.h
 id() {
   local n
   n=$(awk -v nombre="$1" '$1 == "#define" && $2 == nombre { print $3 }' "$ids")

@@ -1,4 +1,4 @@
-#include "config/frm_configuracion.h"
+#include "app/frm_configuracion.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "config/ids_configuracion.h"
+#include "app/ayudas_ventana.h"
+#include "app/ids_configuracion.h"
+#include "app/interfaz_ventana.h"
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
@@ -59,46 +61,54 @@ bool EsCombo(int id) {
     return id == IDC_CBO_ZELNO_EXE || id == IDC_CBO_DIR_KORVANE || id == IDC_CBO_DIR_ZELNO;
 }
 
-// Functions that newer versions of Windows have and older ones (and some Wine versions) lack.
-template <typename F>
-F FuncionUser32(const char* nombre) {
-    const HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr) return nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(user32, nombre)));
-}
-
 // A check box shows 0, 1 or 2 and nothing else.
 [[noreturn]] void ValorNoValido() { throw plataforma::ErrorSistema(380, "El valor de la propiedad no es válido"); }
 
-// The recent-entry lists report their failures in boxes owned by the dialog.
-class InterfazDialogo final : public InterfazUsuario {
+// The shell's folder browser needs COM on this thread; it is left as it was found.
+class Com {
 public:
-    void Asignar(HWND dialogo) noexcept { dialogo_ = dialogo; }
-
-    void EstablecerEstado(const std::string&) override {}  // the dialog has no status line
-
-    void ProcesarMensajes() override {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                // Not ours to swallow: the main loop must still see it.
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            if (dialogo_ != nullptr && IsDialogMessageA(dialogo_, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+    Com() noexcept : iniciado_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~Com() {
+        if (iniciado_) CoUninitialize();
     }
-
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
-        const UINT tipo = MB_OK | (icono == Icono::Critico ? MB_ICONERROR : MB_ICONINFORMATION);
-        MessageBoxA(dialogo_, texto.c_str(), titulo.c_str(), tipo);
-    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
 
 private:
-    HWND dialogo_ = nullptr;
+    bool iniciado_;
 };
+
+struct LiberarItem {
+    void operator()(ITEMIDLIST* item) const noexcept { CoTaskMemFree(item); }
+};
+using Item = std::unique_ptr<ITEMIDLIST, LiberarItem>;
+
+// The shell's folder browser over `hWndOwner`, its tree rooted at the special folder `RootFolder`
+// (a CSIDL number; the desktop when it cannot be resolved), `sMessage` as its heading and `Browse`
+// its BIF_ flags. The chosen item's file-system path, or empty text when the user cancelled or the
+// item has none.
+std::string BrowseFolders(HWND hWndOwner, const std::string& sMessage, UINT Browse, int RootFolder) {
+    Com com;
+    LPITEMIDLIST raizCruda = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(hWndOwner, RootFolder, &raizCruda))) raizCruda = nullptr;
+    const Item raiz(raizCruda);  // none: the browser starts at the desktop
+
+    BROWSEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.hwndOwner = hWndOwner;
+    info.pidlRoot = raiz.get();
+    info.pszDisplayName = nullptr;
+    info.lpszTitle = sMessage.c_str();
+    info.ulFlags = Browse;
+    info.lpfn = nullptr;
+    const Item elegido(SHBrowseForFolderA(&info));
+    if (!elegido) return {};
+
+    char ruta[MAX_PATH];
+    std::memset(ruta, 0, sizeof ruta);
+    SHGetPathFromIDListA(elegido.get(), ruta);
+    return std::string(ruta, strnlen(ruta, sizeof ruta));
+}
 
 class frmConfiguracion {
 public:
@@ -154,7 +164,6 @@ private:
     void Buscar(int idCombo, const char* mensajeFijo, UINT banderas);
 
     // Layout
-    UINT Dpi() const;
     void Disponer();
     void CrearFuente(UINT dpi);
     void ColocarCombo(HWND combo, int izquierda, int arriba, int ancho, int alto);
@@ -162,7 +171,7 @@ private:
 
     clsConfiguracion& Configuracion;
     HWND dlg_ = nullptr;
-    InterfazDialogo ui_;
+    InterfazVentana ui_;  // the recent-entry lists report their failures in boxes owned by the dialog
     HFONT fuente_ = nullptr;
     bool grabado_ = false;
 };
@@ -173,7 +182,7 @@ INT_PTR CALLBACK frmConfiguracion::ProcedimientoDialogo(HWND dlg, UINT mensaje, 
         formulario = reinterpret_cast<frmConfiguracion*>(lParam);
         SetWindowLongPtrA(dlg, DWLP_USER, lParam);
         formulario->dlg_ = dlg;
-        formulario->ui_.Asignar(dlg);
+        formulario->ui_.AsignarDialogo(dlg);
     } else {
         formulario = reinterpret_cast<frmConfiguracion*>(GetWindowLongPtrA(dlg, DWLP_USER));
     }
@@ -194,7 +203,8 @@ INT_PTR frmConfiguracion::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             // The dialog lays itself out for each DPI; the dialog manager's own scaling would fight it.
             using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
             constexpr int kDdcDisableAll = 1;
-            if (const auto desactivar = FuncionUser32<SetDialogDpiChangeBehaviorFn>("SetDialogDpiChangeBehavior"))
+            if (const auto desactivar =
+                    ventana::FuncionUser32<SetDialogDpiChangeBehaviorFn>("SetDialogDpiChangeBehavior"))
                 desactivar(dlg_, kDdcDisableAll, kDdcDisableAll);
             // The interval field takes any length of text.
             SendDlgItemMessageA(dlg_, IDC_TXT_INTERVALO, EM_LIMITTEXT, 0, 0);
@@ -206,13 +216,10 @@ INT_PTR frmConfiguracion::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             Comando(LOWORD(wParam), HIWORD(wParam));
             return TRUE;
-        case WM_DPICHANGED: {
-            const RECT* sugerido = reinterpret_cast<const RECT*>(lParam);
-            SetWindowPos(dlg_, nullptr, sugerido->left, sugerido->top, sugerido->right - sugerido->left,
-                         sugerido->bottom - sugerido->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            ventana::AplicarDpiNuevo(dlg_, lParam);
             Disponer();
             return TRUE;
-        }
         default:
             return FALSE;
     }
@@ -457,32 +464,16 @@ void frmConfiguracion::Alternar(int id) {
     CheckDlgButton(dlg_, id, IsDlgButtonChecked(dlg_, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
 }
 
-UINT frmConfiguracion::Dpi() const {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    if (const auto getDpiForWindow = FuncionUser32<GetDpiForWindowFn>("GetDpiForWindow")) {
-        const UINT dpi = getDpiForWindow(dlg_);
-        if (dpi != 0) return dpi;
-    }
-    const HDC dc = GetDC(nullptr);
-    const int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
-    if (dc != nullptr) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 void frmConfiguracion::Disponer() {
-    const UINT dpi = Dpi();
-    const auto pixeles = [dpi](int twips) { return MulDiv(twips, static_cast<int>(dpi), 1440); };
+    const UINT dpi = ventana::Dpi(dlg_);
+    const auto pixeles = [dpi](int twips) { return ventana::Pixeles(twips, dpi); };
     CrearFuente(dpi);
 
     const DWORD estilo = static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_STYLE));
     const DWORD extendido = static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_EXSTYLE));
-    RECT marco{0, 0, pixeles(kAnchoCliente), pixeles(kAltoCliente)};
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    const auto ajustarParaDpi = FuncionUser32<AdjustForDpiFn>("AdjustWindowRectExForDpi");
-    if (ajustarParaDpi == nullptr || !ajustarParaDpi(&marco, estilo, FALSE, extendido, dpi))
-        AdjustWindowRectEx(&marco, estilo, FALSE, extendido);
-    SetWindowPos(dlg_, nullptr, 0, 0, marco.right - marco.left, marco.bottom - marco.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE tamanio =
+        ventana::TamanioParaCliente(pixeles(kAnchoCliente), pixeles(kAltoCliente), estilo, false, extendido, dpi);
+    SetWindowPos(dlg_, nullptr, 0, 0, tamanio.cx, tamanio.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     for (const Posicion& p : kPosiciones) {
         const int x = p.izquierda + (p.enMarco ? kMarcoIzquierda : 0);
@@ -554,51 +545,9 @@ void frmConfiguracion::Centrar() {
     SetWindowPos(dlg_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The shell's folder browser needs COM on this thread; it is left as it was found.
-class Com {
-public:
-    Com() noexcept : iniciado_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~Com() {
-        if (iniciado_) CoUninitialize();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-
-private:
-    bool iniciado_;
-};
-
-struct LiberarItem {
-    void operator()(ITEMIDLIST* item) const noexcept { CoTaskMemFree(item); }
-};
-using Item = std::unique_ptr<ITEMIDLIST, LiberarItem>;
-
 }  // namespace
 
 bool MostrarConfiguracion(HWND propietario, clsConfiguracion& configuracion) {
     frmConfiguracion formulario(configuracion);
     return formulario.Mostrar(propietario);
-}
-
-std::string BrowseFolders(HWND hWndOwner, const std::string& sMessage, UINT Browse, int RootFolder) {
-    Com com;
-    LPITEMIDLIST raizCruda = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(hWndOwner, RootFolder, &raizCruda))) raizCruda = nullptr;
-    const Item raiz(raizCruda);  // none: the browser starts at the desktop
-
-    BROWSEINFOA info;
-    std::memset(&info, 0, sizeof info);
-    info.hwndOwner = hWndOwner;
-    info.pidlRoot = raiz.get();
-    info.pszDisplayName = nullptr;
-    info.lpszTitle = sMessage.c_str();
-    info.ulFlags = Browse;
-    info.lpfn = nullptr;
-    const Item elegido(SHBrowseForFolderA(&info));
-    if (!elegido) return {};
-
-    char ruta[MAX_PATH];
-    std::memset(ruta, 0, sizeof ruta);
-    SHGetPathFromIDListA(elegido.get(), ruta);
-    return std::string(ruta, strnlen(ruta, sizeof ruta));
 }
