@@ -59,6 +59,9 @@ for preset in linux win32 win64; do
 done
 build linux-release || { failed=$((failed + 1)); status=1; }
 
+# --- Fuzzing: every libFuzzer target a few seconds over its seeds (clang build); one test. ---
+if bash scripts/fuzz.sh 5; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
+
 echo
 echo "Tests: format check, linux (ASan+UBSan), win32 and win64 (Wine)"
 echo "$passed passed, $failed failed"

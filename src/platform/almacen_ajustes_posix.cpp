@@ -113,16 +113,24 @@ ArchivoIni Analizar(const std::string& contenido) {
     return ini;
 }
 
+// A kept line that still ends in CR was read with one CR taken off before its LF; it gets that CR
+// back, or the next read would take off its last CR too and could find "[x]\r" turned into the
+// section header "[x]", with the keys below it moved into that section.
+void AnadirLineaCruda(std::string& salida, const std::string& linea) {
+    salida += linea;
+    salida += linea.ends_with('\r') ? "\r\n" : "\n";
+}
+
 std::string Componer(const ArchivoIni& ini) {
     std::string salida;
-    for (const std::string& l : ini.preambulo) salida += l + '\n';
+    for (const std::string& l : ini.preambulo) AnadirLineaCruda(salida, l);
     for (const Seccion& s : ini.secciones) {
         salida += '[' + Codificar(s.nombre, true) + "]\n";
         for (const Linea& l : s.lineas) {
             if (l.esValor)
                 salida += Codificar(l.clave, true) + '=' + Codificar(l.valor, false) + '\n';
             else
-                salida += l.cruda + '\n';
+                AnadirLineaCruda(salida, l.cruda);
         }
     }
     return salida;

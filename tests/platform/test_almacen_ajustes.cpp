@@ -267,11 +267,15 @@ TEST_F(AlmacenAjustes, HandEditedFileIsReadAndItsOtherLinesKept) {
                             "l\xEDnea sin igual\n"
                             "\n"
                             "[sin cierre\n"
+                            "[ZelnoExe]\r\r\n"
+                            "otra=1\n"
                             "[DirectorioKorvane]\n"
                             "Tramiza=C:\\100%\n"
                             "[intervalo]\n"
                             "tramiza=duplicada");
     EXPECT_EQ(LeerAjuste(app_, "Intervalo", "Tramiza", kAusente), "4");
+    // One CR is taken off before LF: "[ZelnoExe]\r" is no section header.
+    EXPECT_EQ(LeerAjuste(app_, "Intervalo", "otra", kAusente), "1");
     EXPECT_EQ(LeerAjuste(app_, "DirectorioKorvane", "Tramiza", kAusente), "C:\\100%");
     EXPECT_EQ(LeerAjuste(app_, "", "suelta", kAusente), kAusente);
 
@@ -284,10 +288,13 @@ TEST_F(AlmacenAjustes, HandEditedFileIsReadAndItsOtherLinesKept) {
               "l\xEDnea sin igual\n"
               "\n"
               "[sin cierre\n"
+              "[ZelnoExe]\r\r\n"
+              "otra=1\n"
               "[DirectorioKorvane]\n"
               "Tramiza=C:\\100%25\n"
               "[intervalo]\n");
     EXPECT_EQ(LeerAjuste(app_, "DirectorioKorvane", "Tramiza", kAusente), "C:\\100%");
+    EXPECT_EQ(LeerAjuste(app_, "ZelnoExe", "otra", kAusente), kAusente);
 }
 
 TEST_F(AlmacenAjustes, BinaryGarbageNeverCrashes) {
