@@ -217,7 +217,8 @@ igual "version en marcha antes" "Version $anterior" "$(version_en_marcha)"
 igual "DisplayVersion antes" "$anterior" "$(registro "$clave_app" DisplayVersion)"
 no_existe "sin acceso directo, como se pidio" "$acceso"
 pid_anterior=$(c procesos Tramiza.exe)
-ejecutar "$instalador" /S
+# Not "start now": the Tramiza that was running is started again all the same.
+ejecutar "$instalador" /S /EJECUTAR=0
 igual "actualizacion" 0 "$?"
 c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no volvio a iniciarse"
 igual "un Tramiza en marcha" 1 "$(en_marcha)"
