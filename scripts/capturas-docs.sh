@@ -144,3 +144,11 @@ c esperar-sin-ventana frmAbout 10000
 
 c comando frmPuleo mnuFileExit
 c esperar-procesos Tramiza.exe 0 30000 && tramiza_started=
+
+# The README's picture: the four together.
+fondo=$(convert "$destino/acerca-de.png" -format '%[pixel:p{1,1}]' info:)
+convert -background "$fondo" \
+  \( "$destino/ventana-principal.png" "$destino/menu-bandeja.png" -gravity south +append \) \
+  \( "$destino/configuracion.png" "$destino/acerca-de.png" -gravity north +append \) \
+  -gravity west -append "$destino/tramiza.png"
+echo "$destino/tramiza.png"
