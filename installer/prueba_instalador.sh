@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Test of TramizaSetup.exe under Wine, in a fresh prefix made for each run: silent install for the
 # current user, start at logon, upgrade over a running older version, silent uninstall with and
-# without the settings, and the bad input (two installers at once, Tramiza.exe in use, the folder
-# deleted by hand). Prints the installer's size and how long a silent install takes.
+# without the settings, and the bad input (two installers at once, a Tramiza that does not end,
+# Tramiza.exe in use, the folder deleted by hand). Prints the installer's size and how long a silent install takes.
 #
 #   prueba_instalador.sh INSTALLER TRAMIZA.EXE CONDUCTOR.EXE OUTPUT MAKENSIS [OPTIONS...] SCRIPT.NSI
 #
@@ -232,7 +232,27 @@ igual "valor Run" "\"$instdir_w\\Tramiza.exe\"" "$(registro "$clave_run" Tramiza
 ajustes_intactos "ajustes conservados"
 captura actualizado
 
-# --- 6. Tramiza.exe in use (a start-up message box holds it, before the window exists) ----------------
+# --- 6. A Tramiza that does not end: its polling cycle waits on a message box ------------------------
+echo "=== Tramiza no termina"
+terminar_tramiza
+# Handing the request over fails: the client's upload "folder" is a file.
+mkdir -p "$K/TER01" "$Z/term01/download"
+printf 'X' >"$Z/term01/upload"
+printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
+printf 'C' >"$K/TER01/STATUS.ZLN"
+wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+caja=$(c caja-mensaje 60000) || fatal "el ciclo no mostro su mensaje"
+igual "mensaje del ciclo" "Transacción punto control: 5" "$(head -1 <<<"$caja")"
+ejecutar "$instalador_anterior" /S
+igual "el instalador se rinde" 2 "$?"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
+igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
+c pulsar-ok 10000 || fatal "no se pudo cerrar el mensaje del ciclo"
+sleep 5
+igual "el pedido retirado deja a Tramiza en marcha" 1 "$(en_marcha)"
+rm -f "$Z/term01/upload"
+
+# --- 7. Tramiza.exe in use (a start-up message box holds it, before the window exists) ----------------
 echo "=== Tramiza.exe en uso"
 terminar_tramiza
 c ajuste IniciarZelnoExe 1
@@ -248,7 +268,7 @@ c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar el mensaje de Trami
 c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
 c ajuste IniciarZelnoExe 0
 
-# --- 7. Uninstall asking to remove the settings and logs ---------------------------------------------
+# --- 8. Uninstall asking to remove the settings and logs ---------------------------------------------
 echo "=== desinstalacion que borra los ajustes"
 ejecutar "$desinstalar_w" /CurrentUser /S /BORRARAJUSTES
 igual "codigo de salida" 0 "$?"
@@ -261,7 +281,7 @@ sin_registro "ajustes" 'HKCU\Software\VB and VBA Program Settings\Tramiza'
 no_existe "registro diario" "$log_dia"
 no_existe "carpeta de datos" "$datos"
 
-# --- 8. Uninstall after the folder was deleted by hand -------------------------------------------------
+# --- 9. Uninstall after the folder was deleted by hand -------------------------------------------------
 echo "=== carpeta borrada a mano"
 poner_ajustes
 ejecutar "$instalador" /S /EJECUTAR=0

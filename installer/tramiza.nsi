@@ -54,7 +54,7 @@ ShowUninstDetails show
 !define MULTIUSER_INSTALLMODEPAGE_TEXT_TOP "Tramiza puede instalarse solo para usted, en su carpeta de programas, o para todos los usuarios de este equipo, en Archivos de programa.$\r$\n$\r$\nLos ajustes de Tramiza son siempre de cada usuario."
 !define MULTIUSER_INSTALLMODEPAGE_TEXT_ALLUSERS "Para todos los usuarios de este equipo"
 !define MULTIUSER_INSTALLMODEPAGE_TEXT_CURRENTUSER "Solo para mí"
-!define MULTIUSER_INIT_TEXT_ALLUSERSNOTPOSSIBLE "Para instalar Tramiza para todos los usuarios hay que ejecutar el instalador como administrador."
+!define MULTIUSER_INIT_TEXT_ALLUSERSNOTPOSSIBLE "Tramiza está instalado, o se quiere instalar, para todos los usuarios: hay que ejecutar el programa como administrador."
 !include MultiUser.nsh
 ; Without administrator rights by default: an elevated start is the user's own choice.
 RequestExecutionLevel user
@@ -169,6 +169,9 @@ Function ${UN}TerminarTramiza
     ${If} $3 <> 0
     ${OrIf} $4 >= 3
       MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${TEXTO_NO_TERMINA}" /SD IDCANCEL IDRETRY otraVez
+      ; Given up: the request is withdrawn, so Tramiza goes on after its cycle.
+      System::Call 'user32::RegisterWindowMessageW(w "${MENSAJE_TERMINAR}") i .r3'
+      System::Call 'user32::PostMessageW(p r0, i r3, p 1, p 0)'
       SetErrors
       ${Break}
       otraVez:

@@ -2,7 +2,8 @@
 # Takes the screenshots of the shop staff's guide again, under Wine, and keeps them in
 # docs/capturas/: the main window, the notification-area menu, the settings dialog and the about
 # box. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by tests/gui/conductor.exe,
-# with example settings in the Wine prefix (by default a prefix of its own under build/).
+# with example settings and folders in a Wine prefix of its own under build/ (never the tests'
+# prefix: its C:\Estandar would change what the GUI tests see).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -14,7 +15,7 @@ tramiza=$root/build/win32/src/Tramiza.exe
 conductor=$root/build/win32/tests/gui/conductor.exe
 destino=$root/docs/capturas
 
-export WINEPREFIX="${WINEPREFIX:-$root/build/capturas-docs/prefijo}"
+export WINEPREFIX=$root/build/capturas-docs/prefijo
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 escritorio=tramiza-docs

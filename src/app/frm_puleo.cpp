@@ -236,7 +236,7 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         }
         default:
             if (mensaje == msgEstadoPrueba_ && msgEstadoPrueba_ != 0) return EstadoPrueba(wParam);
-            if (mensaje == msgTerminar_ && msgTerminar_ != 0) return PedidoTerminar();
+            if (mensaje == msgTerminar_ && msgTerminar_ != 0) return PedidoTerminar(wParam);
             if (mensaje == msgTaskbarCreated_ && msgTaskbarCreated_ != 0) {
                 // Explorer restarted and forgot the icon.
                 if (cargado_) {
@@ -435,7 +435,11 @@ void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
 
 // The end asked for by another program: "&Salir", once the polling cycle in progress (which lets
 // messages through and may wait on its message boxes) has finished.
-LRESULT frmPuleo::PedidoTerminar() {
+LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
+    if (que == ids::kTerminarRetirar) {
+        terminarPendiente_ = false;
+        return 1;
+    }
     if (enCiclo_) {
         terminarPendiente_ = true;
         return 1;

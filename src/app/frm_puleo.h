@@ -42,7 +42,7 @@ private:
     void mnuTrayHide_Click();
     void mnuTrayClose_Click();
     void Form_Unload();
-    LRESULT PedidoTerminar();
+    LRESULT PedidoTerminar(WPARAM que);
 
     // Helpers
     bool CrearVentana();

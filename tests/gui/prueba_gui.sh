@@ -541,12 +541,20 @@ caso_terminar() {
   c esperar-procesos Tramiza.exe 0 30000 || fatal "el ciclo termino y el programa sigue"
   terminado
 
-  # Between cycles it ends at once, and the sender gets its answer first.
-  rm -f "$K/TER01/STATUS.ZLN"
-  ajustes "$Kw" "$Zw" 1 1 0 ""
+  # A request withdrawn (wParam 1) before the cycle ends is forgotten; between cycles a request
+  # ends the program at once, and the sender gets its answer first.
+  printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
+  printf 'C' >"$K/TER01/STATUS.ZLN"
   iniciar_tramiza
   esperar_principal
-  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt 0 30000 >/dev/null || falla "no corrio ningun ciclo"
+  caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
+  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  igual "y se retira" 1 "$(c consulta frmPuleo TramizaTerminar 1)"
+  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  local n
+  n=$(estado Ciclos)
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt "$n" 30000 >/dev/null || falla "no corrio otro ciclo"
+  igual "el pedido retirado no lo termino" 1 "$(c contar-procesos Tramiza.exe)"
   igual "respuesta al pedido" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
   c esperar-procesos Tramiza.exe 0 30000 || fatal "el pedido no termino el programa"
   terminado
