@@ -10,6 +10,7 @@ packages=(
   wine wine64 wine32:i386 fonts-wine
   clang-format
   xvfb xauth x11-utils imagemagick
+  nsis
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

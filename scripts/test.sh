@@ -59,6 +59,15 @@ for preset in linux win32 win64; do
 done
 build linux-release || { failed=$((failed + 1)); status=1; }
 
+# The installer's own command (its test under Wine, "instalador", ran with the win32 tests).
+echo "=== installer: scripts/instalador.sh"
+if instalador=$(bash scripts/instalador.sh | tail -1) && [ -f "$instalador" ]; then
+  echo "$instalador"
+  passed=$((passed + 1))
+else
+  echo "scripts/instalador.sh failed"; failed=$((failed + 1)); status=1
+fi
+
 # --- Fuzzing: every libFuzzer target a few seconds over its seeds (clang build); one test. ---
 if bash scripts/fuzz.sh 5; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi
 

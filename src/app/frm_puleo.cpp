@@ -39,6 +39,19 @@ private:
     std::int16_t& bandera_;
 };
 
+// Marks a polling cycle as running for its whole length; a tick skipped inside it keeps the mark.
+class EnCiclo {
+public:
+    explicit EnCiclo(bool& bandera) noexcept : bandera_(bandera), antes_(bandera) { bandera_ = true; }
+    ~EnCiclo() { bandera_ = antes_; }
+    EnCiclo(const EnCiclo&) = delete;
+    EnCiclo& operator=(const EnCiclo&) = delete;
+
+private:
+    bool& bandera_;
+    bool antes_;
+};
+
 }  // namespace
 
 frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
@@ -51,6 +64,7 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
     mnuTray_ = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_BANDEJA));
     msgTaskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     msgEstadoPrueba_ = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
+    msgTerminar_ = RegisterWindowMessageA(ids::kMensajeTerminar);
 }
 
 frmPuleo::~frmPuleo() {
@@ -193,6 +207,7 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             return 0;
         default:
             if (mensaje == msgEstadoPrueba_ && msgEstadoPrueba_ != 0) return EstadoPrueba(wParam);
+            if (mensaje == msgTerminar_ && msgTerminar_ != 0) return PedidoTerminar(wParam);
             if (mensaje == msgTaskbarCreated_ && msgTaskbarCreated_ != 0) {
                 // Explorer restarted and forgot the icon.
                 if (cargado_) {
@@ -301,7 +316,13 @@ void frmPuleo::AplicarTemporizador() {
 void frmPuleo::TmrBuscando_Timer() {
     // Counted when it starts, so a cycle waiting on its own message box is already counted.
     ++ciclos_;
-    if (!ciclo_.TmrBuscando_Timer(Terminales)) --ciclos_;
+    bool corrio = false;
+    {
+        EnCiclo enCiclo(enCiclo_);
+        corrio = ciclo_.TmrBuscando_Timer(Terminales);
+    }
+    if (!corrio) --ciclos_;
+    if (!enCiclo_ && terminarPendiente_) mnuFileExit_Click();
 }
 
 // Real mouse movement arrives as WM_MOUSEMOVE too. At high DPI the client area is wider than 515
@@ -382,6 +403,22 @@ void frmPuleo::mnuTrayHide_Click() {
 void frmPuleo::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
 
 void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
+
+// The end asked for by another program: "&Salir", once the polling cycle in progress (which lets
+// messages through and may wait on its message boxes) has finished.
+LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
+    if (que == ids::kTerminarRetirar) {
+        terminarPendiente_ = false;
+        return 1;
+    }
+    if (enCiclo_) {
+        terminarPendiente_ = true;
+        return 1;
+    }
+    if (InSendMessage()) ReplyMessage(1);  // the sender is let go before the process ends
+    mnuFileExit_Click();
+    return 1;
+}
 
 // Kept in the release build on purpose, as the GUI tests drive that very build. It is safe there: it
 // answers only numbers about the window itself (which icon, the timer's interval, cycles started,

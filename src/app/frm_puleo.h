@@ -42,6 +42,7 @@ private:
     void mnuTrayHide_Click();
     void mnuTrayClose_Click();
     void Form_Unload();
+    LRESULT PedidoTerminar(WPARAM que);
 
     // Helpers
     bool CrearVentana();
@@ -84,4 +85,7 @@ private:
     long ciclos_ = 0;
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;
+    UINT msgTerminar_ = 0;
+    bool enCiclo_ = false;            // a polling cycle is running (it lets messages through)
+    bool terminarPendiente_ = false;  // an end request waits for that cycle to finish
 };

@@ -51,6 +51,14 @@ inline constexpr unsigned kMensajeBandeja = 0x200;       // WM_MOUSEMOVE
 inline constexpr unsigned kBandejaDobleClic = 0x203;     // WM_LBUTTONDBLCLK
 inline constexpr unsigned kBandejaBotonDerecho = 0x205;  // WM_RBUTTONUP
 
+// Another program (the installer, the uninstaller) asks the running program to end with this
+// registered message (RegisterWindowMessageA), sent or posted to the main window found by its class.
+// It ends as "&Salir" ends it; a request that arrives while a polling cycle runs waits for the end of
+// that cycle. wParam 1 withdraws a request still waiting (its sender gave up). The answer, when
+// sent, is 1.
+inline constexpr const char* kMensajeTerminar = "TramizaTerminar";
+inline constexpr unsigned kTerminarRetirar = 1;
+
 // Test introspection: the main window answers this registered message (RegisterWindowMessageA)
 // with one value chosen by wParam, and changes nothing.
 inline constexpr const char* kMensajeEstadoPrueba = "TramizaEstadoPrueba";

@@ -33,6 +33,8 @@
 //   esperar-consulta VENTANA NAME WPARAM eq|ne|gt VALUE MS
 //   cerrar VENTANA                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
 //   controles VENTANA                       every child: id, class, text
+//   rectangulo VENTANA                      left, top, width and height on the screen
+//   raton X Y                               moves the mouse pointer (SetCursorPos)
 // Message boxes (a visible top-level #32770 with the text control of MessageBox):
 //   caja-mensaje MS [TITLE]              waits for one, prints its title and its text
 //   pulsar-ok MS [TITLE]                 presses its OK button and waits until it is gone
@@ -493,6 +495,17 @@ void Ejecutar(const std::vector<std::string>& a) {
         std::vector<HWND> hijos;
         EnumChildWindows(Ventana(a[1]), Recoger, reinterpret_cast<LPARAM>(&hijos));
         for (HWND h : hijos) Imprimir(std::to_string(GetDlgCtrlID(h)) + "\t" + Clase(h) + "\t" + Utf8(TextoControl(h)));
+    } else if (accion == "rectangulo") {
+        pedir(1);
+        RECT r;
+        if (!GetWindowRect(Ventana(a[1]), &r)) throw Fallo("no se puede leer el rectangulo de " + a[1]);
+        Imprimir(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
+                 std::to_string(r.bottom - r.top));
+    } else if (accion == "raton") {
+        pedir(2);
+        if (!EntrarEnEscritorio() ||
+            !SetCursorPos(static_cast<int>(Numero(a[1])), static_cast<int>(Numero(a[2]))))
+            throw Fallo("no se puede mover el raton");
     } else if (accion == "caja-mensaje") {
         pedir(1);
         HWND caja = nullptr;

@@ -111,15 +111,20 @@ esperar_principal() {
     falla "el icono del area de notificacion no se agrego"
 }
 
-# "&Salir" ends the process; the virtual desktop closes with its last program.
-salir_con() {  # MENU_ITEM
-  c comando frmPuleo "$1" || fatal "no se puede elegir $1"
-  c esperar-procesos Tramiza.exe 0 30000 || fatal "Tramiza.exe sigue corriendo despues de $1"
+# The program has ended: the virtual desktop closes with its last program.
+terminado() {
   local pid
   for pid in "${lanzadores[@]}"; do
     for _ in $(seq 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
   done
   propio=0
+}
+
+# "&Salir" ends the process.
+salir_con() {  # MENU_ITEM
+  c comando frmPuleo "$1" || fatal "no se puede elegir $1"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "Tramiza.exe sigue corriendo despues de $1"
+  terminado
 }
 
 # Another test's Zelno32.exe would keep the program from starting ours.
@@ -500,6 +505,49 @@ caso_intercambio() {
   igual "etiqueta del ciclo" "Buscando en $Kw..." "$(c texto frmPuleo lblProceso)"
   captura intercambio
   salir_con mnuTrayClose
+}
+
+# The registered message "TramizaTerminar" that the installer sends: it ends the program as
+# "&Salir" does, but never in the middle of a polling cycle.
+caso_terminar() {
+  # A cycle that stops on a message box: the client's upload "folder" is a file, so handing the
+  # request over fails.
+  mkdir -p "$K/TER01" "$Z/term01/download"
+  printf 'X' >"$Z/term01/upload"
+  printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
+  printf 'C' >"$K/TER01/STATUS.ZLN"
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  iniciar_tramiza
+  esperar_principal
+  local caja
+  caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
+  igual "caja del ciclo" "Transacción punto control: 5" "$(head -1 <<<"$caja")"
+  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  sleep 3
+  igual "el programa espera al fin del ciclo" 1 "$(c contar-procesos Tramiza.exe)"
+  igual "la caja sigue abierta" 1 "$(c contar-cajas)"
+  captura pedido-durante-ciclo
+  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "el ciclo termino y el programa sigue"
+  terminado
+
+  # A request withdrawn (wParam 1) before the cycle ends is forgotten; between cycles a request
+  # ends the program at once, and the sender gets its answer first.
+  printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
+  printf 'C' >"$K/TER01/STATUS.ZLN"
+  iniciar_tramiza
+  esperar_principal
+  caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
+  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  igual "y se retira" 1 "$(c consulta frmPuleo TramizaTerminar 1)"
+  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  local n
+  n=$(estado Ciclos)
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt "$n" 30000 >/dev/null || falla "no corrio otro ciclo"
+  igual "el pedido retirado no lo termino" 1 "$(c contar-procesos Tramiza.exe)"
+  igual "respuesta al pedido" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "el pedido no termino el programa"
+  terminado
 }
 
 if ! declare -F "caso_$caso" >/dev/null; then

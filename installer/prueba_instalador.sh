@@ -1,0 +1,313 @@
+#!/usr/bin/env bash
+# Test of TramizaSetup.exe under Wine, in a fresh prefix made for each run: silent install for the
+# current user, start at logon, upgrade over a running older version, silent uninstall with and
+# without the settings, and the bad input (two installers at once, a Tramiza that does not end,
+# Tramiza.exe in use, the folder deleted by hand). Prints the installer's size and how long a silent install takes.
+#
+#   prueba_instalador.sh INSTALLER TRAMIZA.EXE CONDUCTOR.EXE OUTPUT MAKENSIS [OPTIONS...] SCRIPT.NSI
+#
+# The older version is the same installer script built with a copy of Tramiza.exe whose version
+# resource says 0.x.y, and a DisplayVersion to match.
+set -uo pipefail
+
+if [ $# -lt 6 ]; then
+  echo "uso: $0 INSTALADOR TRAMIZA.EXE CONDUCTOR.EXE SALIDA MAKENSIS [OPCIONES...] GUION.NSI" >&2
+  exit 2
+fi
+instalador=$1 tramiza=$2 conductor=$3 salida=$4
+shift 4
+makensis=("${@:1:$#-1}")
+guion=${*: -1}
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "la prueba del instalador necesita un DISPLAY (scripts/test.sh pone uno)" >&2
+  exit 1
+fi
+trabajo=$salida/prueba
+capturas=$salida/capturas
+export WINEPREFIX=$salida/prefijo
+export WINEDEBUG=-all
+# No desktop menu entries in the user's home for the Start-menu shortcut.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset CONDUCTOR_ESCRITORIO
+
+ncaptura=0
+captura() {
+  ncaptura=$((ncaptura + 1))
+  import -window root "$(printf '%s/%02d-%s.png' "$capturas" "$ncaptura" "$1")" 2>/dev/null || true
+}
+source "$(dirname "$0")/../tests/gui/comun.sh"
+
+terminar_prefijo() { wineserver -k 2>/dev/null; }
+trap terminar_prefijo EXIT
+
+# --- A fresh prefix, its server and desktop started away from the test's own output ------------------
+[ -e "$WINEPREFIX" ] && { wineserver -k 2>/dev/null; rm -rf "$WINEPREFIX"; }
+rm -rf "$trabajo" "$capturas"
+mkdir -p "$trabajo" "$capturas"
+log=$trabajo/wine.log
+echo "Prefijo nuevo: $WINEPREFIX"
+WINEARCH=win64 wineboot --init </dev/null >>"$log" 2>&1
+wineserver -w
+wineserver -p </dev/null >>"$log" 2>&1
+wine "$conductor" contar-ventanas TramizaPuleo </dev/null >>"$log" 2>&1
+
+# Runs a Windows program the way a user would, its output (and its children's) into the log.
+ejecutar() { wine "$@" </dev/null >>"$log" 2>&1; }
+
+unix() { winepath -u "$1" 2>/dev/null; }
+valor_entorno() { wine cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
+local_w=$(valor_entorno LOCALAPPDATA)
+instdir_w="$local_w\\Programs\\Tramiza"
+instdir=$(unix "$instdir_w")
+acceso="$(unix "$(valor_entorno APPDATA)")/Microsoft/Windows/Start Menu/Programs/Tramiza.lnk"
+datos=$(unix "$local_w")/Tramiza
+[ -n "$local_w" ] && [ -n "$instdir" ] || fatal "no se pueden leer las carpetas del prefijo"
+
+clave_app='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tramiza'
+clave_run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+# A value of the registry as its text; fails when it is not there.
+registro() {  # KEY VALUE
+  local linea
+  linea=$(wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | grep -a "^    $2  ") || return 1
+  sed -E "s/^    $2 +REG_[A-Z_]+ +//" <<<"$linea"
+}
+sin_registro() {  # DESCRIPTION KEY [VALUE]
+  if wine reg query "$2" ${3:+/v "$3"} </dev/null >/dev/null 2>&1; then falla "$1: sigue en el registro"; else echo "ok: $1"; fi
+}
+existe() { if [ -e "$2" ]; then echo "ok: $1"; else falla "$1: no existe $2"; fi; }
+no_existe() { if [ -e "$2" ]; then falla "$1: sigue ahi $2"; else echo "ok: $1"; fi; }
+
+# The settings a shop would have made, and the day's log in the point-of-sale root folder.
+K=$trabajo/K Z=$trabajo/Z
+mkdir -p "$K" "$Z"
+ajustes=(DirectorioKorvane "$(win "$K")" DirectorioZELNO "$(win "$Z")" Intervalo 2 ActivarTX 0
+         IniciarActivo 1 IniciarZelnoExe 0 ZelnoExe "")
+poner_ajustes() {
+  local i
+  for ((i = 0; i < ${#ajustes[@]}; i += 2)); do c ajuste "${ajustes[i]}" "${ajustes[i + 1]}" || fatal "no se puede escribir el ajuste ${ajustes[i]}"; done
+}
+ajustes_intactos() {  # DESCRIPTION
+  local i bien=1
+  for ((i = 0; i < ${#ajustes[@]}; i += 2)); do
+    [ "$(c leer-ajuste "${ajustes[i]}" 2>/dev/null)" == "${ajustes[i + 1]}" ] || { bien=0; falla "$1: el ajuste ${ajustes[i]} cambio"; }
+  done
+  [ $bien = 1 ] && echo "ok: $1"
+}
+log_dia=$K/LogTramiza20260102.txt
+printf '"Determino que el archivo de la hora 2026/02/01 10:00:00 era duplicado"\r\n""\r\n' >"$log_dia"
+poner_ajustes
+
+version=${instalador##*TramizaSetup-}
+version=${version%.exe}
+IFS=. read -r _ menor parche <<<"$version"
+anterior=0.$menor.$parche
+
+# --- The older version: the same program stamped 0.x.y, in an installer of that version --------------
+mkdir -p "$trabajo/anterior"
+exe_anterior=$trabajo/anterior/Tramiza.exe
+cp "$tramiza" "$exe_anterior"
+firma=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$exe_anterior" | head -1 | cut -d: -f1)
+[ -n "$firma" ] || fatal "Tramiza.exe no tiene informacion de version"
+# The major number (high word of dwFileVersionMS and of dwProductVersionMS) becomes 0.
+printf '\0\0' | dd of="$exe_anterior" bs=1 seek=$((firma + 10)) conv=notrunc status=none
+printf '\0\0' | dd of="$exe_anterior" bs=1 seek=$((firma + 18)) conv=notrunc status=none
+instalador_anterior=$trabajo/anterior/TramizaSetup-$anterior.exe
+"${makensis[@]}" -DTRAMIZA_VERSION="$anterior" -DTRAMIZA_EXE="$exe_anterior" -DSALIDA="$instalador_anterior" \
+  "$guion" >"$trabajo/anterior/makensis.log" 2>&1 || fatal "no se pudo construir el instalador $anterior"
+
+en_marcha() { c contar-procesos Tramiza.exe; }
+version_en_marcha() {
+  c comando frmPuleo mnuFileAbout || return 1
+  c esperar-ventana "#32770" "About Tramiza" 20000 >/dev/null || return 1
+  c texto frmAbout lblVersion
+  c tecla frmAbout 0x1B
+  c esperar-sin-ventana frmAbout 10000
+}
+terminar_tramiza() {
+  igual "pedido de fin" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "Tramiza no termino"
+}
+esperar_desinstalador() {  # the uninstaller goes on in a copy of itself, Un.exe
+  c esperar-procesos Un.exe 0 60000 || fatal "el desinstalador no termino"
+}
+
+# --- 1. Silent install for the current user -----------------------------------------------------------
+echo "=== instalacion silenciosa"
+inicio=$(date +%s%N)
+ejecutar "$instalador" /S /EJECUTAR=0
+rc=$?
+fin=$(date +%s%N)
+igual "codigo de salida" 0 "$rc"
+tiempo=$(awk -v n=$((fin - inicio)) 'BEGIN { printf "%.2f", n / 1e9 }')
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe instalado" || falla "Tramiza.exe no es el del build"
+existe "desinstalador en la carpeta" "$instdir/Desinstalar.exe"
+existe "copia del desinstalador fuera de la carpeta" "$datos/Instalacion/Desinstalar.exe"
+igual "valor Run con la ruta entre comillas" "\"$instdir_w\\Tramiza.exe\"" "$(registro "$clave_run" Tramiza)"
+existe "acceso directo del menu Inicio" "$acceso"
+grep -aq "Tramiza.exe" "$acceso" 2>/dev/null && echo "ok: el acceso directo apunta a Tramiza.exe" || falla "acceso directo sin destino"
+igual "DisplayName" "Tramiza" "$(registro "$clave_app" DisplayName)"
+igual "DisplayVersion" "$version" "$(registro "$clave_app" DisplayVersion)"
+igual "Publisher" "Tramiza Sistemas" "$(registro "$clave_app" Publisher)"
+igual "DisplayIcon" "$instdir_w\\Tramiza.exe,0" "$(registro "$clave_app" DisplayIcon)"
+igual "InstallLocation" "$instdir_w" "$(registro "$clave_app" InstallLocation)"
+desinstalar_w="$local_w\\Tramiza\\Instalacion\\Desinstalar.exe"
+igual "UninstallString" "\"$desinstalar_w\" /CurrentUser" "$(registro "$clave_app" UninstallString)"
+igual "QuietUninstallString" "\"$desinstalar_w\" /CurrentUser /S" "$(registro "$clave_app" QuietUninstallString)"
+tamano=$(registro "$clave_app" EstimatedSize)
+kb=$(( ($(stat -c %s "$instdir/Tramiza.exe" "$instdir/Desinstalar.exe" | paste -sd+)) / 1024 ))
+igual "EstimatedSize en KB" "$kb" "$((tamano))"
+igual "/EJECUTAR=0 no lo inicia" 0 "$(en_marcha)"
+
+# --- 2. What Windows runs at logon (Wine's wineboot runs the Run values) ----------------------------
+echo "=== inicio de sesion"
+ejecutar wineboot
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no se inicio desde el valor Run"
+igual "un Tramiza en marcha" 1 "$(en_marcha)"
+linea=
+for p in $(pgrep -f 'Tramiza\.exe'); do
+  tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+    linea=$(tr '\0' ' ' <"/proc/$p/cmdline" | sed 's/ *$//')
+done
+igual "linea de orden del proceso" "$instdir_w\\Tramiza.exe" "$linea"
+c esperar-texto frmPuleo lblProceso "Buscando en $(win "$K")..." 30000 || falla "Tramiza no busca en su carpeta"
+captura inicio-sesion
+terminar_tramiza
+
+# --- 3. Silent uninstall: everything goes but the settings and logs ---------------------------------
+echo "=== desinstalacion silenciosa"
+ejecutar "$desinstalar_w" /CurrentUser /S
+igual "codigo de salida" 0 "$?"
+esperar_desinstalador
+no_existe "carpeta del programa" "$instdir"
+no_existe "copia del desinstalador" "$datos/Instalacion"
+no_existe "acceso directo" "$acceso"
+sin_registro "valor Run" "$clave_run" Tramiza
+sin_registro "entrada de Aplicaciones" "$clave_app"
+ajustes_intactos "ajustes conservados"
+existe "registro diario conservado" "$log_dia"
+
+# --- 4. Two installers at once ------------------------------------------------------------------------
+echo "=== dos instaladores a la vez"
+wine "$instalador" </dev/null >>"$log" 2>&1 &
+primero=$!
+asistente=$(c esperar-ventana "#32770" - 30000) || fatal "no se abrio el asistente"
+captura asistente
+ejecutar "$instalador" /S
+igual "el segundo, silencioso, no sigue" 3 "$?"
+wine "$instalador" </dev/null >>"$log" 2>&1 &
+segundo=$!
+caja=$(c caja-mensaje 30000) || fatal "el segundo instalador no dijo nada"
+igual "mensaje del segundo instalador" "$(printf 'Instalación de Tramiza\nYa hay un instalador o desinstalador de Tramiza en marcha.\n\nEspere a que termine y vuelva a intentarlo.')" \
+  "$(tr -d '\r' <<<"$caja")"
+captura dos-instaladores
+c pulsar-ok 10000 || falla "no se pudo cerrar el mensaje"
+wait $segundo
+igual "codigo del segundo" 3 "$?"
+c pulsar "$asistente" 2 || falla "no se pudo cancelar el asistente"
+wait $primero
+no_existe "nada instalado" "$instdir"
+
+# --- 5. Upgrade over a running older version -----------------------------------------------------------
+echo "=== actualizacion sobre $anterior en marcha"
+ejecutar "$instalador_anterior" /S /ACCESO=0
+igual "instalacion de $anterior" 0 "$?"
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "la instalacion no inicio Tramiza"
+igual "version en marcha antes" "Version $anterior" "$(version_en_marcha)"
+igual "DisplayVersion antes" "$anterior" "$(registro "$clave_app" DisplayVersion)"
+no_existe "sin acceso directo, como se pidio" "$acceso"
+pid_anterior=$(c procesos Tramiza.exe)
+# Not "start now": the Tramiza that was running is started again all the same.
+ejecutar "$instalador" /S /EJECUTAR=0
+igual "actualizacion" 0 "$?"
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no volvio a iniciarse"
+igual "un Tramiza en marcha" 1 "$(en_marcha)"
+pid_nuevo=$(c procesos Tramiza.exe)
+[ -n "$pid_nuevo" ] && [ "$pid_nuevo" != "$pid_anterior" ] && echo "ok: es otro proceso" || falla "sigue el proceso $pid_anterior"
+igual "version en marcha despues" "Version $version" "$(version_en_marcha)"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe reemplazado" || falla "Tramiza.exe no se reemplazo"
+igual "DisplayVersion despues" "$version" "$(registro "$clave_app" DisplayVersion)"
+no_existe "la eleccion de no tener acceso directo se conserva" "$acceso"
+igual "valor Run" "\"$instdir_w\\Tramiza.exe\"" "$(registro "$clave_run" Tramiza)"
+ajustes_intactos "ajustes conservados"
+captura actualizado
+
+# --- 6. A Tramiza that does not end: its polling cycle waits on a message box ------------------------
+echo "=== Tramiza no termina"
+terminar_tramiza
+# Handing the request over fails: the client's upload "folder" is a file.
+mkdir -p "$K/TER01" "$Z/term01/download"
+printf 'X' >"$Z/term01/upload"
+printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
+printf 'C' >"$K/TER01/STATUS.ZLN"
+wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+caja=$(c caja-mensaje 60000) || fatal "el ciclo no mostro su mensaje"
+igual "mensaje del ciclo" "Transacción punto control: 5" "$(head -1 <<<"$caja")"
+ejecutar "$instalador_anterior" /S
+igual "el instalador se rinde" 2 "$?"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
+igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
+c pulsar-ok 10000 || fatal "no se pudo cerrar el mensaje del ciclo"
+sleep 5
+igual "el pedido retirado deja a Tramiza en marcha" 1 "$(en_marcha)"
+rm -f "$Z/term01/upload"
+
+# --- 7. Tramiza.exe in use (a start-up message box holds it, before the window exists) ----------------
+echo "=== Tramiza.exe en uso"
+terminar_tramiza
+c ajuste IniciarZelnoExe 1
+wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+c caja-mensaje 60000 "Zelno Activo" >/dev/null || fatal "Tramiza no mostro su mensaje de inicio"
+ejecutar "$instalador_anterior" /S
+igual "el instalador no sigue" 2 "$?"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
+no_existe "sin restos de la copia" "$instdir/Tramiza.exe.nuevo"
+igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
+igual "Tramiza sigue en marcha" 1 "$(en_marcha)"
+c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar el mensaje de Tramiza"
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
+c ajuste IniciarZelnoExe 0
+
+# --- 8. Uninstall asking to remove the settings and logs ---------------------------------------------
+echo "=== desinstalacion que borra los ajustes"
+ejecutar "$desinstalar_w" /CurrentUser /S /BORRARAJUSTES
+igual "codigo de salida" 0 "$?"
+esperar_desinstalador
+igual "Tramiza terminado" 0 "$(en_marcha)"
+no_existe "carpeta del programa" "$instdir"
+sin_registro "entrada de Aplicaciones" "$clave_app"
+sin_registro "valor Run" "$clave_run" Tramiza
+sin_registro "ajustes" 'HKCU\Software\VB and VBA Program Settings\Tramiza'
+no_existe "registro diario" "$log_dia"
+no_existe "carpeta de datos" "$datos"
+
+# --- 9. Uninstall after the folder was deleted by hand -------------------------------------------------
+echo "=== carpeta borrada a mano"
+poner_ajustes
+ejecutar "$instalador" /S /EJECUTAR=0
+igual "instalacion" 0 "$?"
+rm -rf "$instdir"
+wine "$desinstalar_w" /CurrentUser </dev/null >>"$log" 2>&1
+caja=$(c caja-mensaje 30000) || fatal "el desinstalador no dijo nada"
+igual "mensaje de carpeta borrada" "$(printf 'Desinstalación de Tramiza\nLa carpeta de Tramiza ya no está: %s\n\nSe borró a mano. Se quitan ahora el registro en Aplicaciones, el inicio al iniciar sesión y el acceso directo del menú Inicio.' "$instdir_w")" \
+  "$(tr -d '\r' <<<"$caja")"
+captura carpeta-borrada
+c pulsar-ok 10000 || falla "no se pudo cerrar el mensaje"
+esperar_desinstalador
+sin_registro "entrada de Aplicaciones" "$clave_app"
+sin_registro "valor Run" "$clave_run" Tramiza
+no_existe "acceso directo" "$acceso"
+no_existe "copia del desinstalador" "$datos/Instalacion"
+ajustes_intactos "ajustes conservados"
+
+echo
+echo "Instalador: $(basename "$instalador"), $(stat -c %s "$instalador") bytes"
+echo "Instalacion silenciosa: $tiempo s"
+if [ "$fallos" -ne 0 ]; then
+  echo "instalador: $fallos comprobaciones fallaron (prefijo conservado en $WINEPREFIX)" >&2
+  exit 1
+fi
+wineserver -k 2>/dev/null
+wineserver -w 2>/dev/null
+rm -rf "$WINEPREFIX"
+echo "instalador: todo bien"

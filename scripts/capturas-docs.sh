@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Takes the screenshots of the shop staff's guide again, under Wine, and keeps them in
+# docs/capturas/: the main window, the notification-area menu, the settings dialog and the about
+# box. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by tests/gui/conductor.exe,
+# with example settings and folders in a Wine prefix of its own under build/ (never the tests'
+# prefix: its C:\Estandar would change what the GUI tests see).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+bash scripts/install-deps.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target Tramiza conductor >/dev/null
+tramiza=$root/build/win32/src/Tramiza.exe
+conductor=$root/build/win32/tests/gui/conductor.exe
+destino=$root/docs/capturas
+
+export WINEPREFIX=$root/build/capturas-docs/prefijo
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+escritorio=tramiza-docs
+ancho=800 alto=600
+export CONDUCTOR_ESCRITORIO=$escritorio
+
+trabajo=$(mktemp -d /tmp/tramiza-capturas.XXXXXX)
+started=()
+own_wineserver=
+tramiza_started=
+cleanup() {
+  set +e
+  if [ -n "$tramiza_started" ]; then
+    for pid in $(wine "$conductor" procesos Tramiza.exe 2>/dev/null); do wine "$conductor" terminar "$pid"; done
+  fi
+  sleep 1
+  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+  [ -n "$own_wineserver" ] && wineserver -k 2>/dev/null
+  [ -n "${CAPTURAS_CONSERVAR:-}" ] || rm -rf "$trabajo"
+}
+trap cleanup EXIT
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+source scripts/pantalla.sh
+source scripts/prefijo-wine.sh
+
+c() {
+  local rc
+  for _ in 1 2 3 4 5; do
+    wine "$conductor" "$@" 2>"$trabajo/conductor.err"
+    rc=$?
+    grep -q "ShellExecuteEx failed" "$trabajo/conductor.err" || break
+    sleep 1
+  done
+  cat "$trabajo/conductor.err" >&2
+  return $rc
+}
+
+if [ "$(c contar-procesos Tramiza.exe)" != 0 ]; then
+  echo "Tramiza.exe is already running in $WINEPREFIX; end it first." >&2
+  exit 1
+fi
+
+# The example shop: a point-of-sale root with two terminals and the client's working folder.
+unidad=$WINEPREFIX/drive_c
+mkdir -p "$unidad/Korvane/TER01" "$unidad/Korvane/TER02" "$unidad/Estandar" "$unidad/Zelno"
+c borrar-ajustes
+c ajuste DirectorioKorvane 'C:\Korvane'
+c ajuste DirectorioZELNO 'C:\Estandar'
+c ajuste Intervalo 2
+c ajuste ActivarTX 1
+c ajuste IniciarActivo 1
+c ajuste IniciarZelnoExe 0
+c ajuste ZelnoExe ''
+# Recent entries of the settings dialog's lists.
+wine reg add 'HKCU\Software\VB and VBA Program Settings\Tramiza\LastDirExeZelno' /v 1 /d 'C:\Zelno\Zelno32.exe' /f \
+  >/dev/null 2>&1 </dev/null
+
+# The virtual desktop is an X window of its own; screenshots are taken of it alone.
+tramiza_started=1
+wine explorer /desktop="$escritorio,${ancho}x$alto" "$(winepath -w "$tramiza")" >/dev/null 2>&1 </dev/null &
+started+=($!)
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
+c esperar-texto frmPuleo lblProceso 'Buscando en C:\Korvane...' 30000 >/dev/null
+ventana_x=
+for _ in $(seq 50); do
+  ventana_x=$(xwininfo -root -tree | awk -v n="\"$escritorio - Wine desktop\"" 'index($0, n) { print $1; exit }')
+  [ -n "$ventana_x" ] && break
+  sleep 0.2
+done
+[ -n "$ventana_x" ] || { echo "no Wine desktop window found" >&2; exit 1; }
+
+escritorio_png=$trabajo/escritorio.png
+nfoto=0
+foto() {
+  sleep 1
+  nfoto=$((nfoto + 1))
+  escritorio_png=$trabajo/escritorio-$nfoto.png
+  import -window "$ventana_x" "$escritorio_png"
+}
+recorte() {  # FILE X Y W H: a part of the last picture of the desktop
+  convert "$escritorio_png" -crop "${4}x${5}+${2}+${3}" +repage "$destino/$1"
+  echo "$destino/$1"
+}
+ventana() {  # FILE VENTANA MARGIN: the window with a margin of desktop around it, where there is one
+  local x y w h m=$3 x0 y0
+  read -r x y w h < <(c rectangulo "$2")
+  x0=$((x - m > 0 ? x - m : 0))
+  y0=$((y - m > 0 ? y - m : 0))
+  recorte "$1" "$x0" "$y0" $((x + w + m - x0)) $((y + h + m - y0))
+}
+mkdir -p "$destino"
+
+# The main window, shown with "&Mostrar", while it polls.
+c comando frmPuleo mnuTrayShow
+c esperar-visible frmPuleo 1 10000
+foto
+ventana ventana-principal.png frmPuleo 12
+
+# The notification-area icon's menu, opened with the right button just above the icon (on the icon
+# itself its tooltip would cover the menu).
+c comando frmPuleo mnuFileClose
+c raton $((ancho - 14)) $((alto - 30))
+c mensaje frmPuleo 0x200 0 0x205
+c esperar-ventana "#32768" - 10000 >/dev/null
+foto
+recorte menu-bandeja.png $((ancho - 240)) $((alto - 140)) 240 140
+c tecla "#32768" 0x1B
+c esperar-sin-ventana "#32768" 10000
+
+# The settings dialog, with the client started by Tramiza.
+c comando frmPuleo mnuConfiguracion
+dialogo=$(c esperar-ventana "#32770" - 20000)
+c click "$dialogo" 4006  # chkIniciarZelno: the client's field opens with the latest entry
+foto
+ventana configuracion.png "$dialogo" 12
+c pulsar "$dialogo" 2     # Salir: nothing is saved
+c esperar-sin-ventana "$dialogo" 10000
+
+# The about box.
+c comando frmPuleo mnuFileAbout
+c esperar-ventana "#32770" "About Tramiza" 20000 >/dev/null
+foto
+ventana acerca-de.png frmAbout 12
+c tecla frmAbout 0x1B
+c esperar-sin-ventana frmAbout 10000
+
+c comando frmPuleo mnuFileExit
+c esperar-procesos Tramiza.exe 0 30000 && tramiza_started=
+
+# The README's picture: the four together.
+fondo=$(convert "$destino/acerca-de.png" -format '%[pixel:p{1,1}]' info:)
+convert -background "$fondo" \
+  \( "$destino/ventana-principal.png" "$destino/menu-bandeja.png" -gravity south +append \) \
+  \( "$destino/configuracion.png" "$destino/acerca-de.png" -gravity north +append \) \
+  -gravity west -append "$destino/tramiza.png"
+echo "$destino/tramiza.png"
