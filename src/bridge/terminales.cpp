@@ -24,6 +24,9 @@ constexpr int kMaximoTerminales = 32767;
 
 ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui) {
     auto lista = std::make_shared<std::vector<clsItemTerXX>>();
+    // A settings load that stopped early can leave a folder empty: it would name the root of the
+    // current drive, which is never listed or written to.
+    if (configuracion.DirectorioKorvane.empty() || configuracion.DirectorioZELNO.empty()) return lista;
     try {
         for (const archivos::Entrada& entrada : archivos::Listar(archivos::Unir(configuracion.DirectorioKorvane, "TER*.*"))) {
             if (entrada.oculto || entrada.sistema) continue;

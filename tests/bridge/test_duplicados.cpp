@@ -4,6 +4,8 @@
 
 #include "bridge/duplicados.h"
 #include "bridge/registro_eventos.h"
+#include "platform/archivos.h"
+#include "platform/error_sistema.h"
 #include "support/soporte.h"
 
 namespace {
@@ -103,7 +105,23 @@ TEST_F(DuplicadosTest, ReadOnlyRequestFilesStillCompare) {
     EXPECT_TRUE(ui.mensajes.empty());
 }
 
-TEST_F(DuplicadosTest, AFailureShowsItsMessageAndGivesTheResultSoFar) {
+TEST_F(DuplicadosTest, AFailureShowsItsMessageAndCountsAsNoRepeat) {
+    // The same request, but PRAXISAnterior.ZLN cannot be read after CLICAB.ZLN compared equal.
+    Solicitudes("X", "X", 0, 10, 0, 20);
+    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P");
+    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P");
+    archivos::InstalarInterceptor([](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "LeerCompleto" && ruta.ends_with("PRAXISAnterior.ZLN"))
+            throw plataforma::ErrorSistema(29, "fallo de prueba");
+    });
+    EXPECT_FALSE(Duplicado());
+    archivos::InstalarInterceptor({});
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    ui.mensajes.clear();
+    fs::remove(Ter("PRAXIS.ZLN"));
+    fs::remove(Ter("PRAXISAnterior.ZLN"));
+    fs::remove(Ter("CLICAB.ZLN"));
+
     // CLICAB.ZLN missing: the time of the new file cannot be read (steps before the comparison).
     prueba::EscribirArchivo(Ter("CLICABAnterior.ZLN"), "X");
     EXPECT_FALSE(Duplicado());

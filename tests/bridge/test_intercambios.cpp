@@ -295,6 +295,35 @@ TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
     EXPECT_EQ(b.simulador.Registros().size(), 2u);
 }
 
+// A repeat is answered from the kept answer only when that is the client's answer the terminal got
+// for the request repeated; otherwise it goes to the client as a new request and gets its own.
+TEST_F(Duplicados, RepeatAfterAnErrorAnswerOrALateAnswer) {
+    struct Caso {
+        const char* primera;     // the client's behaviour for the first request
+        bool desdeLoGuardado;    // the repeat is answered from the kept answer
+    };
+    for (const Caso c : {Caso{"falla E12", false}, Caso{"sin-seresp", false}, Caso{"seresp-vacio", false},
+                         Caso{"seresp-tarde 3500", true}, Caso{"normal", true}}) {
+        SCOPED_TRACE(c.primera);
+        Banco b;
+        b.Comportamiento(std::string("* ") + c.primera);
+        b.Terminal(1).EnviarSolicitud({"OTRA VEZ", 336, "ACA", true});
+        prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 10);
+        ASSERT_TRUE(b.TickHastaRespuesta(1));
+        for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
+
+        b.Comportamiento("* normal");
+        b.Terminal(1).EnviarSolicitud({"OTRA VEZ", 336, "ACA", true});
+        prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 40);
+        ASSERT_TRUE(b.TickHastaRespuesta(1));
+        const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
+        EXPECT_EQ(b.simulador.Registros().size(), c.desdeLoGuardado ? 1u : 2u);
+        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
+        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().back()));
+        EXPECT_TRUE(b.ui.mensajes.empty());
+    }
+}
+
 class ClienteNoDisponible : public ::testing::Test {
 protected:
     ClienteNoDisponible() { b.Terminal(1).EnviarSolicitud({"X", 336, "ACA", true}); }

@@ -128,6 +128,23 @@ TEST_F(CargarTerminalesTest, MissingKorvaneRootShowsAMessageAndGivesAnEmptyList)
     EXPECT_EQ(ui.mensajes[0].titulo, "Carga de terminales");
 }
 
+TEST_F(CargarTerminalesTest, EmptyFolderSettingTouchesNoFileAtAll) {
+    prueba::CrearCarpetas(K("TER01"));
+    std::vector<std::string> operaciones;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        operaciones.push_back(std::string(operacion) + " " + ruta);
+    });
+    const std::string korvane = configuracion.DirectorioKorvane, zelno = configuracion.DirectorioZELNO;
+    configuracion.DirectorioKorvane.clear();
+    EXPECT_TRUE(CargarTerminales(configuracion, ui)->empty());
+    configuracion.DirectorioKorvane = korvane;
+    configuracion.DirectorioZELNO.clear();
+    EXPECT_TRUE(CargarTerminales(configuracion, ui)->empty());
+    archivos::InstalarInterceptor({});
+    EXPECT_TRUE(operaciones.empty()) << operaciones.front();
+    EXPECT_TRUE(ui.mensajes.empty());
+}
+
 TEST_F(CargarTerminalesTest, FolderNamesWithSpacesAndNonAsciiBytes) {
     const std::string nombre = "TER 1\xE9";
     // Made through the ANSI call the program uses, so the bytes are the code page's.
