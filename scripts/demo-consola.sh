@@ -20,12 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-K=$work/K Z=$work/Z
-mkdir -p "$K/TER01" "$K/TER02" "$K/TER03" "$Z"
-# The client's company table: provider number parts at characters 9-10 and 41-42, name from 11.
-printf '%-8s%-2s%-30s%-2s\r\n' 00000001 45 "PASTEU" 02 > "$Z/_zelno.emp"
-# How the simulated client answers each terminal.
-cat > "$Z/_zelno_sim.cfg" <<CFG
+source scripts/escenario-demo.sh
 term01 normal 300
 term02 falla E12 SIN LINEA\r\n
 term03 seresp-tarde 3500

@@ -33,3 +33,14 @@ igual() {  # DESCRIPTION EXPECTED ACTUAL
 
 # One action of the driver, tried again when Wine could not start it.
 c() { wine_reintentando "$conductor" "$@"; }
+
+# Ends the Tramiza.exe processes when this test started one ($propio=1): a test refuses to start
+# while another Tramiza runs, so those are its own.
+terminar_tramiza_propio() {
+  local pid
+  [ "${propio:-0}" = 1 ] || return 0
+  for pid in $(c procesos Tramiza.exe); do
+    echo "terminando Tramiza.exe $pid, que la prueba inicio" >&2
+    c terminar "$pid"
+  done
+}

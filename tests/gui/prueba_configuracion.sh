@@ -106,12 +106,7 @@ lanzadores=()
 propio=0
 limpiar() {
   local pid
-  if [ "$propio" = 1 ]; then
-    for pid in $(c procesos Tramiza.exe); do
-      echo "terminando Tramiza.exe $pid, que la prueba inicio" >&2
-      c terminar "$pid"
-    done
-  fi
+  terminar_tramiza_propio
   for pid in "${lanzadores[@]}"; do
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
     kill "$pid" 2>/dev/null

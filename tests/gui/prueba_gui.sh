@@ -77,12 +77,7 @@ al_salir=()    # what a case changed outside its folder, to undo
 propio=0
 limpiar() {
   local pid
-  if [ "$propio" = 1 ]; then
-    for pid in $(c procesos Tramiza.exe); do
-      echo "terminando Tramiza.exe $pid, que la prueba inicio" >&2
-      c terminar "$pid"
-    done
-  fi
+  terminar_tramiza_propio
   for z in "$trabajo"/Z*; do [ -d "$z" ] && touch "$z/_zelno_sim.stop"; done
   for orden in "${al_salir[@]}"; do eval "$orden"; done
   for pid in "${lanzadores[@]}" "${otros[@]}"; do
