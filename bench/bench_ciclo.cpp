@@ -1,8 +1,10 @@
 // The polling cycle's own cost.
 //
 // BM_TickSinTrabajo: one tick over 1,000 terminals whose STATUS.ZLN says "S" (nothing to do),
-// against the floor of the same file-system calls (a stat and a whole read of each STATUS.ZLN) in
-// a bare loop, measured in the same run. The "ratio" counter is tick time over floor time.
+// against the floor of the same file-system calls (a stat, an open and one read of the first bytes
+// of each STATUS.ZLN) in a bare loop, measured in the same run. The "ratio" counter is tick time
+// over floor time. The second argument is the size of each STATUS.ZLN ("S" then a hole): a 1 GB
+// file must cost a tick no more than a 1-byte one.
 //
 // BM_IntercambioCompleto: process CPU time (user + system) of one whole exchange, hand-off tick
 // and return tick, with the real waits (about 4 s of wall time). A design that spins while it
@@ -67,11 +69,10 @@ std::size_t LeerBruto(const std::string& ruta) {
     if (::stat(ruta.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
     const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
-    char buffer[256];
-    std::size_t total = 0;
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) total += static_cast<std::size_t>(n);
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     ::close(fd);
-    return total;
+    return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
 void BM_TickSinTrabajo(benchmark::State& state) {
@@ -86,6 +87,7 @@ void BM_TickSinTrabajo(benchmark::State& state) {
         const fs::path carpeta = raiz.ruta / "K" / ("TER" + Dos(n));
         fs::create_directories(carpeta);
         std::ofstream(carpeta / "STATUS.ZLN") << "S";
+        fs::resize_file(carpeta / "STATUS.ZLN", static_cast<std::uintmax_t>(state.range(1)));
         status.push_back((carpeta / "STATUS.ZLN").string());
     }
     InterfazMuda ui;
@@ -113,7 +115,7 @@ void BM_TickSinTrabajo(benchmark::State& state) {
     state.counters["ratio"] = segundosTick / segundosPiso;
     state.counters["piso_us"] = 1e6 * segundosPiso / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_TickSinTrabajo)->Arg(1000)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TickSinTrabajo)->Args({1000, 1})->Args({1000, 1 << 30})->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_IntercambioCompleto(benchmark::State& state) {
     Raiz raiz;
