@@ -97,7 +97,7 @@ foto() {
   import -window "$ventana_x" "$escritorio_png"
 }
 recorte() {  # FILE X Y W H: a part of the last picture of the desktop
-  convert "$escritorio_png" -crop "${4}x${5}+${2}+${3}" +repage "$destino/$1"
+  convert "$escritorio_png" -crop "${4}x${5}+${2}+${3}" +repage -strip "$destino/$1"
   echo "$destino/$1"
 }
 ventana() {  # FILE VENTANA MARGIN: the window with a margin of desktop around it, where there is one
@@ -151,5 +151,5 @@ fondo=$(convert "$destino/acerca-de.png" -format '%[pixel:p{1,1}]' info:)
 convert -background "$fondo" \
   \( "$destino/ventana-principal.png" "$destino/menu-bandeja.png" -gravity south +append \) \
   \( "$destino/configuracion.png" "$destino/acerca-de.png" -gravity north +append \) \
-  -gravity west -append "$destino/tramiza.png"
+  -gravity west -append -strip "$destino/tramiza.png"
 echo "$destino/tramiza.png"
