@@ -14,7 +14,7 @@
 
 namespace {
 
-const char kTituloAplicacion[] = "Tramiza";
+using ids::kTituloAplicacion;
 
 void StartSysInfo(HWND propietario);
 

@@ -14,15 +14,15 @@
 
 #include "app/ayudas_ventana.h"
 #include "app/ids_configuracion.h"
+#include "app/ids_recursos.h"
 #include "app/interfaz_ventana.h"
 #include "config/listas_recientes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
-#include "config/interfaz_usuario.h"
 
 namespace {
 
-const char kTituloAplicacion[] = "Tramiza";
+using ids::kTituloAplicacion;
 const char kMensajeIntervalo[] = "El intervalo de búsqueda debe ser un número de segundos entre 0 y 32767.";
 
 // Design sizes in twips. The controls inside the frame are placed relative to its corner.

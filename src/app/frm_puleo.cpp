@@ -17,7 +17,7 @@
 namespace {
 
 const char kTextoBandeja[] = "Plug IN Zelno Korvane";
-const char kTituloAplicacion[] = "Tramiza";
+using ids::kTituloAplicacion;
 constexpr DWORD kEstilo = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;  // fixed single border, no min/max box
 constexpr DWORD kEstiloExtendido = 0;
 

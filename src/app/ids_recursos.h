@@ -38,6 +38,9 @@
 
 namespace ids {
 
+// The application title: the title of message boxes given none, and of the about box.
+inline constexpr char kTituloAplicacion[] = "Tramiza";
+
 // Window class of frmPuleo; a second copy finds the running one's main window by it.
 inline constexpr const char* kClasePuleo = "TramizaPuleo";
 inline constexpr const char* kTituloPuleo = "Plug IN Zelno Korvane...";
