@@ -94,8 +94,8 @@ void BM_TickSinTrabajo(benchmark::State& state) {
     SinEspera esperador;
     ClienteEnMarcha cliente;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(configuracion, ui, esperador, cliente, [] { return archivos::FechaHora{}; },
-                      (raiz.ruta / "estado").string());
+    CicloSondeo ciclo(
+        configuracion, ui, esperador, cliente, [] { return archivos::FechaHora{}; }, (raiz.ruta / "estado").string());
 
     using reloj = std::chrono::steady_clock;
     double segundosTick = 0, segundosPiso = 0;
@@ -115,7 +115,12 @@ void BM_TickSinTrabajo(benchmark::State& state) {
     state.counters["ratio"] = segundosTick / segundosPiso;
     state.counters["piso_us"] = 1e6 * segundosPiso / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_TickSinTrabajo)->Args({1000, 1})->Args({1000, 1 << 30})->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_TickSinTrabajo)
+    ->Args({1000, 1})
+    ->Args({1000, 1 << 30})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 void BM_IntercambioCompleto(benchmark::State& state) {
     Raiz raiz;
@@ -130,8 +135,8 @@ void BM_IntercambioCompleto(benchmark::State& state) {
     EsperadorReal esperador;
     ClienteEnMarcha control;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(configuracion, ui, esperador, control, [] { return archivos::FechaHora{}; },
-                      (raiz.ruta / "estado").string());
+    CicloSondeo ciclo(
+        configuracion, ui, esperador, control, [] { return archivos::FechaHora{}; }, (raiz.ruta / "estado").string());
     int n = 0;
     for (auto _ : state) {
         terminal.EnviarSolicitud({std::string("BENCH-") + std::to_string(n++), 336, "ACA", true});
@@ -141,11 +146,7 @@ void BM_IntercambioCompleto(benchmark::State& state) {
         if (!terminal.RespuestaLista()) state.SkipWithError("no answer");
     }
 }
-BENCHMARK(BM_IntercambioCompleto)
-    ->Iterations(2)
-    ->UseRealTime()
-    ->MeasureProcessCPUTime()
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IntercambioCompleto)->Iterations(2)->UseRealTime()->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -10,6 +10,12 @@ static void BM_Esperar(benchmark::State& state) {
     const auto ms = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) esperador.Esperar(ms);
 }
-BENCHMARK(BM_Esperar)->Arg(1000)->Arg(2000)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_Esperar)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 BENCHMARK_MAIN();

@@ -48,8 +48,7 @@ VersionPrograma LeerVersion() {
     };
     Traduccion* traducciones = nullptr;
     UINT largo = 0;
-    if (!VerQueryValueA(bloque.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&traducciones),
-                        &largo) ||
+    if (!VerQueryValueA(bloque.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&traducciones), &largo) ||
         traducciones == nullptr || largo < sizeof(Traduccion))
         return v;
     char idioma[16];
@@ -72,18 +71,14 @@ void Form_Load(HWND dlg) {
 INT_PTR CALLBACK ProcedimientoDialogo(HWND dlg, UINT mensaje, WPARAM wParam, LPARAM) {
     try {
         switch (mensaje) {
-            case WM_INITDIALOG:
-                Form_Load(dlg);
-                return TRUE;
+            case WM_INITDIALOG: Form_Load(dlg); return TRUE;
             case WM_COMMAND:
                 switch (LOWORD(wParam)) {
                     case IDOK:
                     case IDCANCEL:  // Esc and the title bar's close button
                         EndDialog(dlg, LOWORD(wParam));
                         return TRUE;
-                    case IDC_CMD_SYSINFO:
-                        StartSysInfo(dlg);
-                        return TRUE;
+                    case IDC_CMD_SYSINFO: StartSysInfo(dlg); return TRUE;
                 }
                 break;
         }
@@ -94,17 +89,20 @@ INT_PTR CALLBACK ProcedimientoDialogo(HWND dlg, UINT mensaje, WPARAM wParam, LPA
 }
 
 // Any file, hidden or not, but no folder.
-bool EsArchivo(const std::string& ruta) { return archivos::ExisteEntrada(ruta) && !archivos::Atributos(ruta).esCarpeta; }
+bool EsArchivo(const std::string& ruta) {
+    return archivos::ExisteEntrada(ruta) && !archivos::Atributos(ruta).esCarpeta;
+}
 
 // Starts the system-information tool named by the registry, or says it is unavailable.
 void StartSysInfo(HWND propietario) {
     bool iniciado = false;
     try {
         std::string rutaSysInfo;
-        if (ajustes::GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", rutaSysInfo)) {
+        if (ajustes::GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH",
+                                 rutaSysInfo)) {
             iniciado = procesos::IniciarPrograma(rutaSysInfo);
         } else if (ajustes::GetKeyValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO",
-                               rutaSysInfo)) {
+                                        rutaSysInfo)) {
             rutaSysInfo += "\\MSINFO32.EXE";
             if (EsArchivo(rutaSysInfo)) iniciado = procesos::IniciarPrograma(rutaSysInfo);
         }

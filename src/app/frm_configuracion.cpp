@@ -57,9 +57,7 @@ constexpr Posicion kPosiciones[] = {
     {IDC_CMD_SALIR, 7440, 2100, 1395, 375, false},
 };
 
-bool EsCombo(int id) {
-    return id == IDC_CBO_ZELNO_EXE || id == IDC_CBO_DIR_KORVANE || id == IDC_CBO_DIR_ZELNO;
-}
+bool EsCombo(int id) { return id == IDC_CBO_ZELNO_EXE || id == IDC_CBO_DIR_KORVANE || id == IDC_CBO_DIR_ZELNO; }
 
 // A check box shows 0, 1 or 2 and nothing else.
 [[noreturn]] void ValorNoValido() { throw plataforma::ErrorSistema(380, "El valor de la propiedad no es válido"); }
@@ -213,15 +211,12 @@ INT_PTR frmConfiguracion::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             Form_Load();
             return TRUE;
         }
-        case WM_COMMAND:
-            Comando(LOWORD(wParam), HIWORD(wParam));
-            return TRUE;
+        case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam)); return TRUE;
         case WM_DPICHANGED:
             ventana::AplicarDpiNuevo(dlg_, lParam);
             Disponer();
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 
@@ -264,16 +259,16 @@ void frmConfiguracion::PasoDeApertura(Paso&& paso) {
     try {
         paso();
     } catch (...) {
-        const std::string texto = "Error al cargar la configuración.\rConfiguracion.Load\r" + plataforma::DescripcionFalloEnCurso();
+        const std::string texto =
+            "Error al cargar la configuración.\rConfiguracion.Load\r" + plataforma::DescripcionFalloEnCurso();
         MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK);
     }
 }
 
 void frmConfiguracion::Form_Load() {
     PasoDeApertura([this] { Configuracion.Load(); });
-    PasoDeApertura([this] {
-        SetDlgItemTextA(dlg_, IDC_TXT_INTERVALO, std::to_string(Configuracion.Intervalo).c_str());
-    });
+    PasoDeApertura(
+        [this] { SetDlgItemTextA(dlg_, IDC_TXT_INTERVALO, std::to_string(Configuracion.Intervalo).c_str()); });
     PasoDeApertura([this] { EstablecerCheck(IDC_CHK_INICIAR, Configuracion.IniciarActivo); });
     PasoDeApertura([this] { EstablecerCheck(IDC_CHK_TX, Configuracion.ActivarTX); });
     PasoDeApertura([this] {

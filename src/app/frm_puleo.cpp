@@ -105,9 +105,10 @@ bool frmPuleo::CrearVentana() {
 void frmPuleo::CrearControles() {
     lblProceso_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, hwnd_,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LBL_PROCESO)), instancia_, nullptr);
-    chkConected_ = CreateWindowExA(0, "BUTTON", "Buscar transacción", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX,
-                                   0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CHK_CONECTED)),
-                                   instancia_, nullptr);
+    chkConected_ =
+        CreateWindowExA(0, "BUTTON", "Buscar transacción", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0,
+                        0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CHK_CONECTED)), instancia_,
+                        nullptr);
     ui_.Asignar(hwnd_, lblProceso_);
 }
 
@@ -134,9 +135,9 @@ void frmPuleo::CrearFuente() {
 
 void frmPuleo::Disponer() {
     const UINT dpi = ventana::Dpi(hwnd_);
-    const SIZE tamanio = ventana::TamanioParaCliente(ventana::Pixeles(kAnchoCliente, dpi),
-                                                     ventana::Pixeles(kAltoCliente, dpi), kEstilo, true,
-                                                     kEstiloExtendido, dpi);
+    const SIZE tamanio =
+        ventana::TamanioParaCliente(ventana::Pixeles(kAnchoCliente, dpi), ventana::Pixeles(kAltoCliente, dpi), kEstilo,
+                                    true, kEstiloExtendido, dpi);
     // A minimised window keeps its restored size; it changes the next time the DPI does.
     if (!IsIconic(hwnd_))
         SetWindowPos(hwnd_, nullptr, 0, 0, tamanio.cx, tamanio.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -176,15 +177,11 @@ LRESULT CALLBACK frmPuleo::ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM 
 
 LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
     switch (mensaje) {
-        case WM_COMMAND:
-            Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-            return 0;
+        case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
             if (wParam == ID_TMR_BUSCANDO) TmrBuscando_Timer();
             return 0;
-        case WM_MOUSEMOVE:
-            Notificacion(lParam);
-            return 0;
+        case WM_MOUSEMOVE: Notificacion(lParam); return 0;
         case WM_SYSCOMMAND:
             // The title bar's close button, the system menu's Close and Alt+F4 all come this way;
             // they only hide the window. Every other close request reaches WM_CLOSE and goes through.
@@ -193,14 +190,11 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_QUERYENDSESSION:
-            return TRUE;
+        case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) Form_Unload();
             return 0;
-        case WM_DESTROY:
-            Form_Unload();
-            return 0;
+        case WM_DESTROY: Form_Unload(); return 0;
         case WM_DPICHANGED:
             ventana::AplicarDpiNuevo(hwnd_, lParam);
             Disponer();
@@ -289,9 +283,7 @@ void frmPuleo::AplicarIcono() {
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icono));
 }
 
-HICON frmPuleo::IconoVentana() const {
-    return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0));
-}
+HICON frmPuleo::IconoVentana() const { return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0)); }
 
 // Intervalo x 1000 in 32 bits: every stored value gives its true number of milliseconds.
 void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = static_cast<std::int32_t>(Configuracion.Intervalo) * 1000; }

@@ -77,11 +77,11 @@ private:
     ListaTerminales Terminales;
 
     std::int16_t IndiceIcono = 0;
-    std::int16_t ocupado_ = 0;          // the notification handler's busy flag
-    bool cargado_ = false;               // the load step has placed the tray icon
-    bool tmrHabilitado_ = false;         // TmrBuscando.Enabled
-    std::int32_t tmrIntervalo_ = 0;      // TmrBuscando.Interval, ms
-    std::int32_t tmrAplicado_ = 0;       // interval of the running Win32 timer, 0 when none runs
+    std::int16_t ocupado_ = 0;       // the notification handler's busy flag
+    bool cargado_ = false;           // the load step has placed the tray icon
+    bool tmrHabilitado_ = false;     // TmrBuscando.Enabled
+    std::int32_t tmrIntervalo_ = 0;  // TmrBuscando.Interval, ms
+    std::int32_t tmrAplicado_ = 0;   // interval of the running Win32 timer, 0 when none runs
     long ciclos_ = 0;
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;

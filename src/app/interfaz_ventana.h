@@ -10,7 +10,8 @@
 // dialog has no status line, and its keyboard navigation keeps working while messages go through.
 class InterfazVentana final : public InterfazUsuario {
 public:
-    InterfazVentana(HWND ventana = nullptr, HWND etiqueta = nullptr) noexcept : ventana_(ventana), etiqueta_(etiqueta) {}
+    InterfazVentana(HWND ventana = nullptr, HWND etiqueta = nullptr) noexcept
+        : ventana_(ventana), etiqueta_(etiqueta) {}
 
     void Asignar(HWND ventana, HWND etiqueta) noexcept {
         ventana_ = ventana;

@@ -8,10 +8,10 @@
 #include "app/ids_recursos.h"
 #include "app/interfaz_ventana.h"
 #include "app/mod_tray.h"
+#include "bridge/control_cliente.h"
 #include "config/configuracion.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/manejadores_win32.h"
-#include "bridge/control_cliente.h"
 
 namespace {
 

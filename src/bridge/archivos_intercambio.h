@@ -31,6 +31,8 @@ inline constexpr char kSerespAnterior[] = "SERESPAnterior.ZLN";
 // PRAXISAnterior.ZLN, the same name as the request's copy, is kept in download too.
 
 // A file or folder inside a folder of the bridge's own making (never ending in a backslash).
-inline std::string En(const std::string& carpeta, std::string_view nombre) { return carpeta + '\\' + std::string(nombre); }
+inline std::string En(const std::string& carpeta, std::string_view nombre) {
+    return carpeta + '\\' + std::string(nombre);
+}
 
 }  // namespace intercambio

@@ -96,7 +96,8 @@ void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
     if (SolicitudDuplicada != 0) ResponderDuplicado(t);
 }
 
-void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
+void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir,
+                               const char* puntoEscribir) {
     if (puntoAbrir) puntoControl_ = puntoAbrir;
     archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus));
     if (puntoEscribir) puntoControl_ = puntoEscribir;

@@ -21,9 +21,9 @@ public:
                 ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado);
 
     // Runs one cycle over `terminales`, taken by value: the walk keeps the list it began with even
-    // when the settings dialog reloads the terminals while the cycle lets messages through. A tick that arrives while a cycle is still running (its
-    // message box is open and the box's modal loop delivers timer messages) is skipped and returns
-    // false: nesting cycles would stack one box per second until the stack ran out.
+    // when the settings dialog reloads the terminals while the cycle lets messages through. A tick that arrives while a
+    // cycle is still running (its message box is open and the box's modal loop delivers timer messages) is skipped and
+    // returns false: nesting cycles would stack one box per second until the stack ran out.
     bool TmrBuscando_Timer(ListaTerminales terminales);
 
     // Set by the hand-off when the request repeats the previous one; cleared at each terminal.

@@ -46,7 +46,8 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
             MinutoDelReloj(archivos::FechaModificacion(nuevo)) - MinutoDelReloj(archivos::FechaModificacion(anterior));
         if (minutos >= 1) return false;
         if (!CompararArchivos(anterior, nuevo)) return false;
-        resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) && CompararArchivos(praxisAnterior, praxis);
+        resultado =
+            archivos::Existe(praxis) && archivos::Existe(praxisAnterior) && CompararArchivos(praxisAnterior, praxis);
     } catch (const std::exception&) {
         // A comparison that could not be made is no proof of a repeat: the request goes to the client.
         ui.MostrarMensaje("Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);

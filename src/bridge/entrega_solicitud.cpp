@@ -122,9 +122,9 @@ void CicloSondeo::CompletarEntrega(const Terminal& t) {
         archivos::EscribirCompleto(svl, e.proveedor);
         if (configuracion_.ActivarTX > 0) {
             puntoControl_ = "15";
-            archivos::EscribirAlInicio(
-                En(archivos::Unir(configuracion_.DirectorioZELNO, kCarpetaTx), kPrefijoTerminal + t.item.CodigoTerminal),
-                "");
+            archivos::EscribirAlInicio(En(archivos::Unir(configuracion_.DirectorioZELNO, kCarpetaTx),
+                                          kPrefijoTerminal + t.item.CodigoTerminal),
+                                       "");
         }
     }
     EstadoIntercambio enviado = e;

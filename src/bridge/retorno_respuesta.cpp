@@ -39,8 +39,8 @@ void CicloSondeo::RetornarRespuesta(const Terminal& t) {
         e.resultado = RetornarRespuestaCliente(t, enLugar);
         if (!enLugar) return;  // the error answer could not be written: no "S", tried again next tick
         // Only the client's own answer, delivered whole, may serve a later duplicate.
-        e.respuestaGuardada = e.resultado == EstadoIntercambio::Resultado::Cliente &&
-                              GuardarRespuestasAnteriores(t.rutaZelno, ui_);
+        e.respuestaGuardada =
+            e.resultado == EstadoIntercambio::Resultado::Cliente && GuardarRespuestasAnteriores(t.rutaZelno, ui_);
     } else {
         const std::string registro = RegistroErrorComunicacion(textoEstado);
         puntoControl_ = "28";

@@ -28,17 +28,18 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
     // current drive, which is never listed or written to.
     if (configuracion.DirectorioKorvane.empty() || configuracion.DirectorioZELNO.empty()) return lista;
     try {
-        for (const archivos::Entrada& entrada : archivos::Listar(archivos::Unir(configuracion.DirectorioKorvane, "TER*.*"))) {
+        for (const archivos::Entrada& entrada :
+             archivos::Listar(archivos::Unir(configuracion.DirectorioKorvane, "TER*.*"))) {
             if (entrada.oculto || entrada.sistema) continue;
             if (EmpiezaPorTERM(entrada.nombre) || entrada.nombre == "." || entrada.nombre == "..") continue;
             if (!entrada.esCarpeta) continue;
             if (static_cast<int>(lista->size()) >= kMaximoTerminales)
                 throw plataforma::ErrorSistema(6, "Desbordamiento: demasiadas carpetas de terminal");
-            lista->push_back({entrada.nombre, entrada.nombre.substr(3),
-                              static_cast<std::int16_t>(lista->size() + 1)});
+            lista->push_back({entrada.nombre, entrada.nombre.substr(3), static_cast<std::int16_t>(lista->size() + 1)});
         }
         for (const clsItemTerXX& item : *lista) {
-            const std::string carpeta = archivos::Unir(configuracion.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
+            const std::string carpeta =
+                archivos::Unir(configuracion.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
             CrearSiFalta(carpeta);
             CrearSiFalta(En(carpeta, kSubida));
             CrearSiFalta(En(carpeta, kDescarga));

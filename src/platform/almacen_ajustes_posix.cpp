@@ -38,7 +38,6 @@ struct ArchivoIni {
     std::vector<Seccion> secciones;
 };
 
-
 // Only what would break the line structure is escaped; every other byte is stored as it is.
 std::string Codificar(std::string_view texto, bool esNombre) {
     static const char kHex[] = "0123456789ABCDEF";

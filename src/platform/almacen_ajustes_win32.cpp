@@ -43,8 +43,7 @@ std::string LeerAjuste(const std::string& aplicacion, const std::string& seccion
     while (r == ERROR_SUCCESS || r == ERROR_MORE_DATA) {
         datos.resize(static_cast<std::size_t>(tamanio) + 1);
         tamanio = static_cast<DWORD>(datos.size());
-        r = RegQueryValueExA(h.Get(), clave.c_str(), nullptr, &tipo, reinterpret_cast<BYTE*>(datos.data()),
-                             &tamanio);
+        r = RegQueryValueExA(h.Get(), clave.c_str(), nullptr, &tipo, reinterpret_cast<BYTE*>(datos.data()), &tamanio);
         if (r == ERROR_SUCCESS) break;
     }
     if (EsAusente(r)) return porDefecto;
@@ -71,8 +70,8 @@ void GrabarAjuste(const std::string& aplicacion, const std::string& seccion, con
 
 void BorrarAjuste(const std::string& aplicacion, const std::string& seccion, const std::string& clave) {
     ClaveRegistro h;
-    LONG r = RegOpenKeyExA(HKEY_CURRENT_USER, RutaSeccion(aplicacion, seccion).c_str(), 0, KEY_SET_VALUE,
-                           h.Direccion());
+    LONG r =
+        RegOpenKeyExA(HKEY_CURRENT_USER, RutaSeccion(aplicacion, seccion).c_str(), 0, KEY_SET_VALUE, h.Direccion());
     if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
     r = RegDeleteValueA(h.Get(), clave.c_str());
     if (r != ERROR_SUCCESS) plataforma::LanzarError(r);
@@ -113,9 +112,7 @@ bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& Su
     }
     if (largo > 0 && dato[largo - 1] == 0) --largo;
     switch (tipo) {
-        case REG_SZ:
-            KeyVal.assign(reinterpret_cast<const char*>(dato), largo);
-            break;
+        case REG_SZ: KeyVal.assign(reinterpret_cast<const char*>(dato), largo); break;
         case REG_DWORD: {
             // The bytes left after the NUL was dropped, least significant first.
             std::uint32_t numero = 0;
@@ -123,8 +120,7 @@ bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& Su
             KeyVal = std::to_string(numero);
             break;
         }
-        default:
-            break;
+        default: break;
     }
     return true;
 }

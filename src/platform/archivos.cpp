@@ -74,7 +74,8 @@ void Copiar(const std::string& origen, const std::string& destino) {
 }
 
 void Borrar(const std::string& ruta) {
-    Operar("Borrar", ruta, [&] { sistema::Borrar(ruta); }, true);
+    Operar(
+        "Borrar", ruta, [&] { sistema::Borrar(ruta); }, true);
 }
 
 std::int64_t Tamanio(const std::string& ruta) {

@@ -169,8 +169,7 @@ std::string RutaParaCrear(const std::string& ruta) {
     if (nombre.empty() || nombre == "." || nombre == "..") return ruta;
     auto abierta = AbrirCarpeta(carpeta);
     if (!abierta) return ruta;
-    if (const auto variante = BuscarVariante(abierta->dir.Get(), nombre, true))
-        return Juntar(abierta->ruta, *variante);
+    if (const auto variante = BuscarVariante(abierta->dir.Get(), nombre, true)) return Juntar(abierta->ruta, *variante);
     return Juntar(abierta->ruta, nombre);
 }
 
@@ -365,7 +364,7 @@ void ArchivoBinario::Sincronizar() {
     });
 }
 
-}  // namespace archivos::sistema
+}  // namespace archivos
 
 namespace archivos::sistema {
 

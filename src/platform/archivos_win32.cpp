@@ -167,7 +167,7 @@ void ArchivoBinario::Sincronizar() {
     });
 }
 
-}  // namespace archivos::sistema
+}  // namespace archivos
 
 namespace archivos::sistema {
 

@@ -12,9 +12,7 @@ ErrorSistema::ErrorSistema(long numero, std::string descripcion, std::string rut
       descripcion_(std::move(descripcion)),
       ruta_(std::move(ruta)) {}
 
-std::string ErrorSistema::TextoNumeroDescripcion() const {
-    return std::to_string(numero_) + ": " + descripcion_;
-}
+std::string ErrorSistema::TextoNumeroDescripcion() const { return std::to_string(numero_) + ": " + descripcion_; }
 
 std::string TextoFalloEnCurso() {
     try {
@@ -46,9 +44,7 @@ std::string DescripcionFalloEnCurso() {
     }
 }
 
-void LanzarError(long numero, const std::string& ruta) {
-    throw ErrorSistema(numero, DescripcionError(numero), ruta);
-}
+void LanzarError(long numero, const std::string& ruta) { throw ErrorSistema(numero, DescripcionError(numero), ruta); }
 
 void LanzarUltimoError(const std::string& ruta) { LanzarError(UltimoError(), ruta); }
 

@@ -17,8 +17,7 @@ std::string DescripcionError(long numero) {
                                    static_cast<DWORD>(numero), 0, buffer, sizeof buffer, nullptr);
     std::string texto(buffer, n);
     // FormatMessage ends its text with a line end; the message boxes put it inside a sentence.
-    while (!texto.empty() && (texto.back() == '\n' || texto.back() == '\r' || texto.back() == ' '))
-        texto.pop_back();
+    while (!texto.empty() && (texto.back() == '\n' || texto.back() == '\r' || texto.back() == ' ')) texto.pop_back();
     if (texto.empty()) texto = "Error " + std::to_string(numero);
     return texto;
 }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/error_sistema.h"
-#include "platform/procesos.h"
 #include "platform/manejadores_win32.h"
+#include "platform/procesos.h"
 #include "platform/texto_ansi.h"
 
 namespace procesos {

@@ -21,8 +21,7 @@ std::string Bajo(const std::string& carpeta, const std::string& archivo) {
 }  // namespace
 
 Banco::Banco(int terminales, unsigned semilla)
-    : configuracion("TramizaPrueba"),
-      simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
+    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
     Reiniciar();
     CrearCarpetas(raiz / "K");
     configuracion.DirectorioKorvane = raiz / "K";
@@ -59,7 +58,8 @@ bool Banco::Tick() {
 
 void Banco::Reiniciar() {
     ciclo.reset();
-    ciclo.emplace(configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado());
+    ciclo.emplace(
+        configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado());
 }
 
 bool Banco::TickHastaRespuesta(int n, int maximo) {

@@ -37,7 +37,8 @@ public:
     }
     std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
         iniciados.push_back(rutaExe);
-        if (resultadoInicio == 0) ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
+        if (resultadoInicio == 0)
+            ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
         return resultadoInicio;
     }
     bool enEjecucion = true;

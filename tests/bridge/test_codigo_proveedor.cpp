@@ -35,7 +35,10 @@ TEST(NormalizarCodigoEmpresa, TrimsBlanksOnlyAndUpperCases) {
     EXPECT_EQ(NormalizarCodigoEmpresa("aca   "), "ACA");
     EXPECT_EQ(NormalizarCodigoEmpresa("      "), "");
     EXPECT_EQ(NormalizarCodigoEmpresa(" \tx "), "\tX");
-    EXPECT_EQ(NormalizarCodigoEmpresa("pe\xF1" "a"), "PE\xD1" "A");
+    EXPECT_EQ(NormalizarCodigoEmpresa("pe\xF1"
+                                      "a"),
+              "PE\xD1"
+              "A");
 }
 
 TEST(CodigoProveedorFijo, KnownCompaniesAndTheRest) {
@@ -66,7 +69,8 @@ TEST(BuscarEnTablaEmpresas, FirstPrefixMatchWins) {
 
 TEST(BuscarEnTablaEmpresas, LineEndsShortLinesAndOddBytes) {
     // Lone LF and lone CR end lines too; a last line without a line end counts.
-    const std::string mezcla = Linea("01", "UNO", "01") + "\n" + Linea("02", "DOS", "02") + "\r" + Linea("03", "TRES", "03");
+    const std::string mezcla =
+        Linea("01", "UNO", "01") + "\n" + Linea("02", "DOS", "02") + "\r" + Linea("03", "TRES", "03");
     EXPECT_EQ(BuscarEnTablaEmpresas(mezcla, "DOS"), "V9010202");
     EXPECT_EQ(BuscarEnTablaEmpresas(mezcla, "TRES"), "V9010303");
     // A line that ends before character 41 gives a shorter code; before character 11 it cannot match

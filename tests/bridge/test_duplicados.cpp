@@ -25,7 +25,9 @@ protected:
 
     std::string Ter(const std::string& n) const { return (fs::path(rutaKorvane) / n).string(); }
     std::string Descarga(const std::string& n) const { return (fs::path(rutaZelno) / "download" / n).string(); }
-    std::string Log(const archivos::FechaHora& f) const { return (fs::path(raiz.Ruta()) / NombreArchivoLog(f)).string(); }
+    std::string Log(const archivos::FechaHora& f) const {
+        return (fs::path(raiz.Ruta()) / NombreArchivoLog(f)).string();
+    }
 
     // The previous request at `antes`, the new one at `ahora` (minutes and seconds of 10 March 2026, 10h).
     void Solicitudes(const std::string& clicabAnterior, const std::string& clicab, int minAntes, int segAntes,

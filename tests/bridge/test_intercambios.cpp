@@ -299,8 +299,8 @@ TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
 // for the request repeated; otherwise it goes to the client as a new request and gets its own.
 TEST_F(Duplicados, RepeatAfterAnErrorAnswerOrALateAnswer) {
     struct Caso {
-        const char* primera;     // the client's behaviour for the first request
-        bool desdeLoGuardado;    // the repeat is answered from the kept answer
+        const char* primera;   // the client's behaviour for the first request
+        bool desdeLoGuardado;  // the repeat is answered from the kept answer
     };
     for (const Caso c : {Caso{"falla E12", false}, Caso{"sin-seresp", false}, Caso{"seresp-vacio", false},
                          Caso{"seresp-tarde 3500", true}, Caso{"normal", true}}) {
@@ -388,7 +388,8 @@ TEST_F(ClienteNoDisponible, TickDuringAMessageBoxIsSkipped) {
     prueba::ClienteSimulado cliente;
     cliente.enEjecucion = false;
     cliente.resultadoInicio = 0;
-    CicloSondeo ciclo(b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
+    CicloSondeo ciclo(
+        b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
     ui.ciclo = &ciclo;
     ui.lista = &b.lista;
     EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
@@ -405,7 +406,8 @@ TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick
     b.Comportamiento("* sin-respuesta");
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
-    for (int n = 1; n <= 3; ++n) b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
+    for (int n = 1; n <= 3; ++n)
+        b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
     // Terminal 2's upload folder is gone: copying its request there fails.
     fs::remove_all(b.Term(2, "upload"));
     b.Tick();
@@ -441,8 +443,8 @@ TEST(Intercambio, ListReloadedDuringTheMessagePumpDoesNotDisturbTheWalk) {
         ListaTerminales* lista = nullptr;
     } ui;
     ui.lista = &b.lista;
-    CicloSondeo ciclo(b.configuracion, ui, b.esperador, b.cliente, [] { return archivos::FechaHora{}; },
-                      b.CarpetaEstado());
+    CicloSondeo ciclo(
+        b.configuracion, ui, b.esperador, b.cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
     ciclo.TmrBuscando_Timer(b.lista);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
@@ -516,7 +518,8 @@ TEST(EntradaDefectuosa, TerminalFolderWithBlanksAndAccents) {
 #ifdef _WIN32
 TEST(EntradaDefectuosa, LockedStatusFileStopsTheTickWithItsCheckpoint) {
     Banco b(2);
-    b.lista = std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
+    b.lista =
+        std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
     b.Terminal(2).EnviarSolicitud({"B", 336, "ACA", true});
     // Another program holds TER01's STATUS.ZLN open without sharing it.

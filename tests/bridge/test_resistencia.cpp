@@ -42,8 +42,9 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
     std::map<std::string, Enviada> enviadas;
     int siguiente = 0;
     auto enviar = [&](int n) {
-        Enviada e{n, {std::string("T") + std::to_string(n) + "-" + std::to_string(siguiente++), longitudes[azar() % 7],
-                      empresas[azar() % 5], azar() % 8 != 0}};
+        Enviada e{n,
+                  {std::string("T") + std::to_string(n) + "-" + std::to_string(siguiente++), longitudes[azar() % 7],
+                   empresas[azar() % 5], azar() % 8 != 0}};
         b.Terminal(n).EnviarSolicitud(e.solicitud);
         enviadas[e.solicitud.id] = e;
     };
@@ -65,8 +66,8 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
             if (!t.RespuestaLista()) continue;
             const sim::Respuesta r = t.LeerRespuesta();
             // Which request this answer is for: the one this terminal sent last.
-            auto enviada = std::find_if(enviadas.begin(), enviadas.end(),
-                                        [&](auto& e) { return e.second.terminal == n; });
+            auto enviada =
+                std::find_if(enviadas.begin(), enviadas.end(), [&](auto& e) { return e.second.terminal == n; });
             ASSERT_NE(enviada, enviadas.end());
             const sim::Solicitud& s = enviada->second.solicitud;
             auto tomada = tomadas.find(s.id);
@@ -192,13 +193,14 @@ private:
         // Looking whether a file exists cannot fail; only a stop can happen there.
         if (operacion == "Existe" || operacion == "ExisteEntrada") return;
         if (n == objetivo_ && modo_ == Modo::Fallo) throw plataforma::ErrorSistema(29, "fallo de prueba");
-        // A lock held for three tries: retried within the operation, nobody sees it.
+            // A lock held for three tries: retried within the operation, nobody sees it.
 #ifdef _WIN32
         constexpr long kBloqueo = 32;
 #else
         constexpr long kBloqueo = 16;  // EBUSY
 #endif
-        if (modo_ == Modo::Bloqueo && n >= objetivo_ && n < objetivo_ + 3) throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+        if (modo_ == Modo::Bloqueo && n >= objetivo_ && n < objetivo_ + 3)
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
     }
 
     Modo modo_;
@@ -280,8 +282,8 @@ TEST(Resistencia, EveryFileOperationFailedOrStoppedOnceEndsWithTheSameAnswer) {
                 EXPECT_EQ(obtenido.subida, esperado.subida);
                 // The kept copies may be missing when making them was what failed: the answer was
                 // still delivered, and the copies are then never used.
-                EXPECT_TRUE(std::includes(esperado.descarga.begin(), esperado.descarga.end(),
-                                          obtenido.descarga.begin(), obtenido.descarga.end()));
+                EXPECT_TRUE(std::includes(esperado.descarga.begin(), esperado.descarga.end(), obtenido.descarga.begin(),
+                                          obtenido.descarga.end()));
                 for (const std::string& n : esperado.descarga) {
                     if (n.find("Anterior") == std::string::npos) {
                         EXPECT_TRUE(std::count(obtenido.descarga.begin(), obtenido.descarga.end(), n)) << n;

@@ -21,8 +21,12 @@ protected:
         configuracion.ActivarTX = 1;
     }
 
-    std::string K(const std::string& nombre) const { return (fs::path(configuracion.DirectorioKorvane) / nombre).string(); }
-    std::string Z(const std::string& nombre) const { return (fs::path(configuracion.DirectorioZELNO) / nombre).string(); }
+    std::string K(const std::string& nombre) const {
+        return (fs::path(configuracion.DirectorioKorvane) / nombre).string();
+    }
+    std::string Z(const std::string& nombre) const {
+        return (fs::path(configuracion.DirectorioZELNO) / nombre).string();
+    }
 
     // Items sorted by name: the listing's order is the file system's.
     std::vector<clsItemTerXX> Ordenados(const ListaTerminales& lista) const {

@@ -28,9 +28,7 @@ const std::vector<std::string> kSecciones = {"Intervalo",         "ActivarTX",  
 
 class Configuracion : public prueba::AlmacenAislado {
 protected:
-    void Grabar(const std::string& seccion, const std::string& valor) {
-        GrabarAjuste(app_, seccion, "Tramiza", valor);
-    }
+    void Grabar(const std::string& seccion, const std::string& valor) { GrabarAjuste(app_, seccion, "Tramiza", valor); }
 
     // Values no load would produce, to see which fields a failed load has touched.
     static void PonerCentinelas(clsConfiguracion& c) {
@@ -42,7 +40,6 @@ protected:
         c.DirectorioZELNO = "centinela Z";
         c.ZelnoExe = "centinela E";
     }
-
 };
 
 TEST_F(Configuracion, NewObjectIsEmptyAndEmptyStoreLoadsTheDefaults) {
@@ -76,7 +73,10 @@ TEST_F(Configuracion, SaveThenLoadGivesEveryValueBack) {
     };
     const std::vector<Caso> casos = {
         {-1, -32768, 32767, 0, " C:\\Korvane con blancos\\ ", "D:\\Zelno\\", "\"C:\\Archivos\\Zelno32.exe\" /x"},
-        {32, 1, 0, 2, "\\\\servidor\\recurso", "C:\\Espa\xF1" "a", ""},
+        {32, 1, 0, 2, "\\\\servidor\\recurso",
+         "C:\\Espa\xF1"
+         "a",
+         ""},
         {0, 0, 0, 0, "", "", " "},
     };
     for (const Caso& caso : casos) {
@@ -113,8 +113,8 @@ TEST_F(Configuracion, SaveStoresOneTramizaValuePerSectionAsDecimalText) {
     c.DirectorioZELNO = "C:\\Estandar";
     c.ZelnoExe = "C:\\Zelno\\Zelno32.exe";
     c.Save();
-    const std::vector<std::string> esperados = {"-3",          "1",           "0", "-32768", "C:\\Korvane\\",
-                                                "C:\\Estandar", "C:\\Zelno\\Zelno32.exe"};
+    const std::vector<std::string> esperados = {
+        "-3", "1", "0", "-32768", "C:\\Korvane\\", "C:\\Estandar", "C:\\Zelno\\Zelno32.exe"};
     for (std::size_t i = 0; i < kSecciones.size(); ++i)
         EXPECT_EQ(LeerAjuste(app_, kSecciones[i], "Tramiza", "<ausente>"), esperados[i]) << kSecciones[i];
 
@@ -135,8 +135,8 @@ TEST_F(Configuracion, SaveStoresOneTramizaValuePerSectionAsDecimalText) {
         ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, (raiz + "\\" + kSecciones[i]).c_str(), 0, KEY_READ, &h),
                   ERROR_SUCCESS);
         DWORD valores = 0;
-        EXPECT_EQ(RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valores, nullptr,
-                                   nullptr, nullptr, nullptr),
+        EXPECT_EQ(RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valores, nullptr, nullptr,
+                                   nullptr, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(valores, 1u);
         char nombre[64] = {};
@@ -252,12 +252,19 @@ TEST_F(Configuracion, StoredEmptyTextsAreNotReplacedByDefaults) {
 
 TEST(ConvertirEntero16, AcceptedTexts) {
     const std::vector<std::pair<std::string, int>> casos = {
-        {"0", 0},         {"1", 1},         {"-1", -1},       {"+7", 7},          {"007", 7},
-        {"  12", 12},     {"12\t ", 12},    {"\t-3 ", -3},    {"32767", 32767},   {"-32768", -32768},
-        {"2.5", 2},       {"3.5", 4},       {"-2.5", -2},     {"-3.5", -4},       {"2.50001", 3},
-        {"2.4999", 2},    {"0.5", 0},       {"1.5", 2},       {".5", 0},          {"5.", 5},
-        {"-0", 0},        {"-0.4", 0},      {"32766.5", 32766}, {"-32767.5", -32768}, {"32767.4", 32767},
-        {"000000000000000000000000001", 1},
+        {"0", 0},           {"1", 1},
+        {"-1", -1},         {"+7", 7},
+        {"007", 7},         {"  12", 12},
+        {"12\t ", 12},      {"\t-3 ", -3},
+        {"32767", 32767},   {"-32768", -32768},
+        {"2.5", 2},         {"3.5", 4},
+        {"-2.5", -2},       {"-3.5", -4},
+        {"2.50001", 3},     {"2.4999", 2},
+        {"0.5", 0},         {"1.5", 2},
+        {".5", 0},          {"5.", 5},
+        {"-0", 0},          {"-0.4", 0},
+        {"32766.5", 32766}, {"-32767.5", -32768},
+        {"32767.4", 32767}, {"000000000000000000000000001", 1},
     };
     for (const auto& [texto, esperado] : casos) {
         try {
@@ -270,10 +277,27 @@ TEST(ConvertirEntero16, AcceptedTexts) {
 
 TEST(ConvertirEntero16, RejectedTexts) {
     const std::vector<std::pair<std::string, long>> casos = {
-        {"", 13},      {" ", 13},       {"abc", 13},     {"1 0", 13},     {"--1", 13},     {".", 13},
-        {"+", 13},     {"-", 13},       {"1.2.3", 13},   {"1e3", 13},     {"0x10", 13},    {"12a", 13},
-        {"- 1", 13},   {"1\n", 13},     {"1,5", 13},     {"\xB9", 13},
-        {"32768", 6},  {"-32769", 6},   {"32767.5", 6},  {"-32768.6", 6}, {"99999999999999999999", 6},
+        {"", 13},
+        {" ", 13},
+        {"abc", 13},
+        {"1 0", 13},
+        {"--1", 13},
+        {".", 13},
+        {"+", 13},
+        {"-", 13},
+        {"1.2.3", 13},
+        {"1e3", 13},
+        {"0x10", 13},
+        {"12a", 13},
+        {"- 1", 13},
+        {"1\n", 13},
+        {"1,5", 13},
+        {"\xB9", 13},
+        {"32768", 6},
+        {"-32769", 6},
+        {"32767.5", 6},
+        {"-32768.6", 6},
+        {"99999999999999999999", 6},
         {std::string(5000, '9') + ".5", 6},
         {std::string(5000, '9') + "z", 13},
     };

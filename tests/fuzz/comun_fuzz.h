@@ -15,12 +15,12 @@
 #include "config/interfaz_usuario.h"
 
 // Aborts with the condition and its place when it does not hold; NDEBUG does not switch it off.
-#define COMPROBAR(condicion)                                                                        \
-    do {                                                                                            \
-        if (!(condicion)) {                                                                         \
-            std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #condicion);     \
-            std::abort();                                                                           \
-        }                                                                                           \
+#define COMPROBAR(condicion)                                                                   \
+    do {                                                                                       \
+        if (!(condicion)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #condicion); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 namespace fuzz {

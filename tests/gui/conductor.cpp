@@ -111,16 +111,26 @@ long long Numero(const std::string& texto) {
 // the program they test.
 long long Identificador(const std::string& texto) {
     static const std::map<std::string, long long> kNombres = {
-        {"lblProceso", IDC_LBL_PROCESO},   {"chkConected", IDC_CHK_CONECTED},
-        {"mnuConfiguracion", IDM_CONFIGURACION}, {"mnuFileClose", IDM_FILE_CLOSE},
-        {"mnuFileAbout", IDM_FILE_ABOUT},  {"mnuFileExit", IDM_FILE_EXIT},
-        {"mnuTrayShow", IDM_TRAY_SHOW},    {"mnuTrayHide", IDM_TRAY_HIDE},
-        {"mnuTrayClose", IDM_TRAY_CLOSE},  {"lblTitle", IDC_LBL_TITLE},
-        {"lblVersion", IDC_LBL_VERSION},   {"lblDescription", IDC_LBL_DESCRIPTION},
-        {"lblDisclaimer", IDC_LBL_DISCLAIMER}, {"cmdSysInfo", IDC_CMD_SYSINFO},
-        {"picIcon", IDC_PIC_ICON},         {"cmdOK", IDOK},
-        {"IndiceIcono", ids::kPruebaIndiceIcono}, {"IntervaloMs", ids::kPruebaIntervaloMs},
-        {"Ciclos", ids::kPruebaCiclos},    {"IconoBandeja", ids::kPruebaIconoBandeja},
+        {"lblProceso", IDC_LBL_PROCESO},
+        {"chkConected", IDC_CHK_CONECTED},
+        {"mnuConfiguracion", IDM_CONFIGURACION},
+        {"mnuFileClose", IDM_FILE_CLOSE},
+        {"mnuFileAbout", IDM_FILE_ABOUT},
+        {"mnuFileExit", IDM_FILE_EXIT},
+        {"mnuTrayShow", IDM_TRAY_SHOW},
+        {"mnuTrayHide", IDM_TRAY_HIDE},
+        {"mnuTrayClose", IDM_TRAY_CLOSE},
+        {"lblTitle", IDC_LBL_TITLE},
+        {"lblVersion", IDC_LBL_VERSION},
+        {"lblDescription", IDC_LBL_DESCRIPTION},
+        {"lblDisclaimer", IDC_LBL_DISCLAIMER},
+        {"cmdSysInfo", IDC_CMD_SYSINFO},
+        {"picIcon", IDC_PIC_ICON},
+        {"cmdOK", IDOK},
+        {"IndiceIcono", ids::kPruebaIndiceIcono},
+        {"IntervaloMs", ids::kPruebaIntervaloMs},
+        {"Ciclos", ids::kPruebaCiclos},
+        {"IconoBandeja", ids::kPruebaIconoBandeja},
         {"IconoBandejaHicon", ids::kPruebaIconoBandejaHicon},
     };
     const auto it = kNombres.find(texto);
@@ -183,9 +193,7 @@ std::vector<HWND> VentanasSuperiores() {
 }
 
 // A MessageBox box: a dialog whose text control has the id MessageBox gives it.
-bool EsCajaMensaje(HWND h) {
-    return Clase(h) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, 0xFFFF) != nullptr;
-}
+bool EsCajaMensaje(HWND h) { return Clase(h) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, 0xFFFF) != nullptr; }
 
 HWND BuscarCaja(const std::string& titulo) {
     for (HWND h : VentanasSuperiores())
@@ -314,8 +322,7 @@ std::string LeerAjuste(const std::string& seccion) {
     const std::string ruta = std::string(kClaveAjustes) + "\\" + seccion;
     char buf[1024];
     DWORD largo = sizeof buf;
-    if (RegGetValueA(HKEY_CURRENT_USER, ruta.c_str(), "Tramiza", RRF_RT_REG_SZ, nullptr, buf, &largo) !=
-        ERROR_SUCCESS)
+    if (RegGetValueA(HKEY_CURRENT_USER, ruta.c_str(), "Tramiza", RRF_RT_REG_SZ, nullptr, buf, &largo) != ERROR_SUCCESS)
         throw Fallo("no hay ajuste " + seccion);
     return buf;
 }
@@ -362,8 +369,8 @@ bool Compara(long long v, const std::string& op, long long ref) {
 void Ejecutar(const std::vector<std::string>& a) {
     const std::string& accion = a.at(0);
     const auto pedir = [&](std::size_t n) {
-        if (a.size() != n + 1 && !(a.size() == n + 2 && (accion == "icono" || accion == "caja-mensaje" ||
-                                                       accion == "pulsar-ok")))
+        if (a.size() != n + 1 &&
+            !(a.size() == n + 2 && (accion == "icono" || accion == "caja-mensaje" || accion == "pulsar-ok")))
             throw MalUso(accion + " lleva " + std::to_string(n) + " argumentos");
     };
     const auto opcional = [&](std::size_t i) { return a.size() > i ? a[i] : std::string(); };
@@ -503,8 +510,7 @@ void Ejecutar(const std::vector<std::string>& a) {
                  std::to_string(r.bottom - r.top));
     } else if (accion == "raton") {
         pedir(2);
-        if (!EntrarEnEscritorio() ||
-            !SetCursorPos(static_cast<int>(Numero(a[1])), static_cast<int>(Numero(a[2]))))
+        if (!EntrarEnEscritorio() || !SetCursorPos(static_cast<int>(Numero(a[1])), static_cast<int>(Numero(a[2]))))
             throw Fallo("no se puede mover el raton");
     } else if (accion == "caja-mensaje") {
         pedir(1);

@@ -220,8 +220,12 @@ TEST(ArchivosEscritura, BinaryBytesRoundTripExactly) {
     archivos::Anexar(t / "bin2", datos);
     EXPECT_EQ(archivos::LeerCompleto(t / "bin2"), datos + datos);
     // No text-mode translation of line ends or of the DOS end-of-file byte.
-    archivos::EscribirCompleto(t / "crlf", "a\nb\r\n\x1A" "c");
-    EXPECT_EQ(LeerArchivo(t / "crlf"), "a\nb\r\n\x1A" "c");
+    archivos::EscribirCompleto(t / "crlf",
+                               "a\nb\r\n\x1A"
+                               "c");
+    EXPECT_EQ(LeerArchivo(t / "crlf"),
+              "a\nb\r\n\x1A"
+              "c");
 }
 
 TEST(ArchivosEscritura, ReadOnlyFileRefusesWritesAndKeepsItsContent) {

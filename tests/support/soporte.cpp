@@ -1,9 +1,9 @@
 #include "support/soporte.h"
 
 #include <atomic>
-#include <ctime>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -42,8 +42,8 @@ CarpetaTemporal::CarpetaTemporal() {
     static std::atomic<unsigned> contador{0};
     const auto semilla = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        fs::path p = BaseTemporal() /
-                     ("tramiza-" + std::to_string(semilla % 1000000007) + "-" + std::to_string(contador++));
+        fs::path p =
+            BaseTemporal() / ("tramiza-" + std::to_string(semilla % 1000000007) + "-" + std::to_string(contador++));
         if (fs::create_directory(p)) {
             ruta_ = RutaNativa(p.string());
             return;

@@ -99,9 +99,10 @@ TEST(SimuladorZelno, PedidoNormalSeTomaYSeContestaCumplidaLaDemora) {
 
 TEST(SimuladorZelno, FallaEscribeElEstadoExactoYNadaMas) {
     CarpetaZelno z;
-    z.Reglas("term01 falla E12\\r\\n\n"
-             "term02 falla\n"
-             "term03 falla  X\\x41\\\\q\\z\r\n");
+    z.Reglas(
+        "term01 falla E12\\r\\n\n"
+        "term02 falla\n"
+        "term03 falla  X\\x41\\\\q\\z\r\n");
     z.Pedido("term01", "P1");
     z.Pedido("term02", "P2");
     z.Pedido("term03", "P3");
@@ -155,15 +156,16 @@ TEST(SimuladorZelno, ReglasSeLeenEnCadaPedidoPrimeraQueCoincideGana) {
     s.Paso(0);
     EXPECT_EQ(Leer(z.Estado("term01")), "0");
 
-    z.Reglas("# comentario\n"
-             "\n"
-             "   # otro\n"
-             "TERM02 falla B\n"
-             "term03 normal tres\n"
-             "term04 volar\n"
-             "term0 falla NO\n"
-             "* falla W\n"
-             "term02 falla C\n");
+    z.Reglas(
+        "# comentario\n"
+        "\n"
+        "   # otro\n"
+        "TERM02 falla B\n"
+        "term03 normal tres\n"
+        "term04 volar\n"
+        "term0 falla NO\n"
+        "* falla W\n"
+        "term02 falla C\n");
     for (const char* t : {"term01", "Term02", "term03", "term04"}) z.Pedido(t, t);
     s.Paso(10);
     EXPECT_EQ(Leer(z.Estado("term01")), "W");

@@ -27,7 +27,7 @@ public:
     // conPraxis (otherwise removes one left in the folder), then replaces STATUS.ZLN by "C".
     // Throws std::runtime_error when a file cannot be written.
     void EnviarSolicitud(const Solicitud&);
-    bool RespuestaLista() const;     // STATUS.ZLN's first non-blank character is S or s
+    bool RespuestaLista() const;      // STATUS.ZLN's first non-blank character is S or s
     Respuesta LeerRespuesta() const;  // contents of SERESP.ZLN, PRAXIS.ZLN, TIQUET.PRN, STATUS.ZLN
     const std::string& Carpeta() const { return carpeta_; }
 

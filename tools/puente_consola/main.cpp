@@ -30,8 +30,9 @@ private:
 };
 
 int Uso() {
-    std::fprintf(stderr,
-                 "uso: puente_consola --korvane K --zelno Z [--cliente LINEA] [--intervalo s] [--tx 0|1] [--ciclos n]\n");
+    std::fprintf(
+        stderr,
+        "uso: puente_consola --korvane K --zelno Z [--cliente LINEA] [--intervalo s] [--tx 0|1] [--ciclos n]\n");
     return 2;
 }
 
@@ -63,7 +64,8 @@ int main(int argc, char** argv) {
         else
             return Uso();
     }
-    if (configuracion.DirectorioKorvane.empty() || configuracion.DirectorioZELNO.empty() || configuracion.Intervalo <= 0)
+    if (configuracion.DirectorioKorvane.empty() || configuracion.DirectorioZELNO.empty() ||
+        configuracion.Intervalo <= 0)
         return Uso();
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 

@@ -95,12 +95,10 @@ std::string RespuestaPraxis(const RegistroPedido& r) {
 }
 
 std::string RespuestaTiquet(const RegistroPedido& r) {
-    return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + PrimeraLinea(r.clicab) +
-           "\r\n";
+    return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + PrimeraLinea(r.clicab) + "\r\n";
 }
 
-SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla)
-    : dir_(std::move(dirZelno)), azar_(semilla) {}
+SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla) : dir_(std::move(dirZelno)), azar_(semilla) {}
 
 void SimuladorZelno::Paso(std::int64_t ahoraMs) {
     std::error_code ec;
@@ -163,8 +161,8 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         case Clase::SinRespuesta: r.comportamiento = "sin-respuesta"; break;
         case Clase::Azar: break;
     }
-    AgregarArchivo(BuscarSinCaso(dir_, "_zelno_sim.log"), r.terminal + "\t" + r.comportamiento + "\t" + r.proveedor +
-                                                               "\t" + PrimeraLinea(r.clicab) + "\r\n");
+    AgregarArchivo(BuscarSinCaso(dir_, "_zelno_sim.log"),
+                   r.terminal + "\t" + r.comportamiento + "\t" + r.proveedor + "\t" + PrimeraLinea(r.clicab) + "\r\n");
     registros_.push_back(std::move(r));
 
     if (c.clase == Clase::SinRespuesta) return;
