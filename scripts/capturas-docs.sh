@@ -16,16 +16,14 @@ conductor=$root/build/win32/tests/gui/conductor.exe
 destino=$root/docs/capturas
 
 export WINEPREFIX=$root/build/capturas-docs/prefijo
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/entorno-wine.sh
 escritorio=tramiza-docs
 ancho=800 alto=600
 export CONDUCTOR_ESCRITORIO=$escritorio
 
 trabajo=$(mktemp -d /tmp/tramiza-capturas.XXXXXX)
-started=()
-own_wineserver=
 tramiza_started=
+started=()  # the desktop this script opened
 cleanup() {
   set +e
   if [ -n "$tramiza_started" ]; then
@@ -33,26 +31,15 @@ cleanup() {
   fi
   sleep 1
   for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-  [ -n "$own_wineserver" ] && wineserver -k 2>/dev/null
+  entorno_wine_terminar
   [ -n "${CAPTURAS_CONSERVAR:-}" ] || rm -rf "$trabajo"
 }
 trap cleanup EXIT
 
 mkdir -p "$(dirname "$WINEPREFIX")"
-source scripts/pantalla.sh
-source scripts/prefijo-wine.sh
+entorno_wine_preparar
 
-c() {
-  local rc
-  for _ in 1 2 3 4 5; do
-    wine "$conductor" "$@" 2>"$trabajo/conductor.err"
-    rc=$?
-    grep -q "ShellExecuteEx failed" "$trabajo/conductor.err" || break
-    sleep 1
-  done
-  cat "$trabajo/conductor.err" >&2
-  return $rc
-}
+c() { wine_reintentando "$conductor" "$@"; }
 
 if [ "$(c contar-procesos Tramiza.exe)" != 0 ]; then
   echo "Tramiza.exe is already running in $WINEPREFIX; end it first." >&2
