@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
+#include <utility>
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
@@ -30,16 +33,79 @@ std::string ProveedorEsperado(const sim::Solicitud& s) {
     return kTabla.at(s.empresa);
 }
 
-TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
+struct Parada {};  // a kill: not a failure the program can see or handle
+
+// Faults at random file operations, for the soak: short locks (retried unseen), long locks (a
+// failure after the retries), failures, and stops of the whole program.
+class FallasAlAzar {
+public:
+    FallasAlAzar() {
+        archivos::InstalarInterceptor([this](const char* operacion, const std::string& ruta) { Interceptar(operacion, ruta); });
+    }
+    ~FallasAlAzar() { archivos::InstalarInterceptor({}); }
+    FallasAlAzar(const FallasAlAzar&) = delete;
+    FallasAlAzar& operator=(const FallasAlAzar&) = delete;
+
+    // After a tick: a stop throws the cycle object away, as a killed process loses it.
+    bool TomarParada() { return std::exchange(parado_, false); }
+    std::map<std::string, int> cuenta;
+
+private:
+    void Interceptar(std::string_view operacion, const std::string& ruta) {
+        if (parado_) throw Parada{};
+        // Looking whether a file exists cannot fail, nor meet a lock; a stop can happen there too.
+        const bool puedeFallar = operacion != "Existe" && operacion != "ExisteEntrada";
+        if (puedeFallar && bloqueada_ == ruta && restantes_ > 0) {
+            --restantes_;
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+        }
+        const unsigned tirada = azar_() % 100000;
+        if (tirada < 40) {
+            ++cuenta["parada"];
+            parado_ = true;
+            throw Parada{};
+        }
+        if (!puedeFallar) return;
+        if (tirada < 140) {
+            ++cuenta["fallo"];
+            throw plataforma::ErrorSistema(29, "fallo de prueba");
+        }
+        if (tirada < 190 || tirada == 99999) {
+            // Three tries (about 50 ms), or longer than the operation waits.
+            ++cuenta[tirada == 99999 ? "bloqueo largo" : "bloqueo corto"];
+            bloqueada_ = ruta;
+            restantes_ = tirada == 99999 ? 1000000 : 2;
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+        }
+        if (restantes_ > 100) restantes_ = 0;  // a long lock ends at the next other operation
+    }
+
+#ifdef _WIN32
+    static constexpr long kBloqueo = 32;
+#else
+    static constexpr long kBloqueo = 16;  // EBUSY
+#endif
+    std::mt19937 azar_{20261207};
+    bool parado_ = false;
+    std::string bloqueada_;
+    int restantes_ = 0;
+};
+
+// Fifty terminals, each sending its next request as soon as its answer is in; the client picks its
+// behaviour at random. With `fallas`, faults and stops happen at random file operations: every
+// request must still reach the client once and get the answer its behaviour calls for.
+void Aguante(int kSolicitudes, bool conFallas) {
     constexpr int kTerminales = 50;
-    constexpr int kSolicitudes = 5000;
     prueba::Banco b(kTerminales, 20261207);
+    std::optional<FallasAlAzar> fallas;
+    if (conFallas) fallas.emplace();
     b.Comportamiento("* azar\n");
     std::mt19937 azar(7);
     const int longitudes[] = {120, 225, 226, 300, 335, 336, 512};
     const char* empresas[] = {"ACA", "kos", "OSDE", "PASTEU", ""};
 
     std::map<std::string, Enviada> enviadas;
+    std::map<int, bool> esperando;
     int siguiente = 0;
     auto enviar = [&](int n) {
         Enviada e{n,
@@ -47,6 +113,7 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
                    empresas[azar() % 5], azar() % 8 != 0}};
         b.Terminal(n).EnviarSolicitud(e.solicitud);
         enviadas[e.solicitud.id] = e;
+        esperando[n] = true;
     };
     for (int n = 1; n <= kTerminales; ++n) enviar(n);
 
@@ -56,6 +123,7 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
     int respondidas = 0;
     for (int tick = 0; respondidas < kSolicitudes && tick < 20 * kSolicitudes / kTerminales; ++tick) {
         b.Tick();
+        if (fallas && fallas->TomarParada()) b.Reiniciar();
         const auto& registros = b.simulador.Registros();
         for (; vistos < registros.size(); ++vistos) {
             const std::string id = sim::PrimeraLinea(registros[vistos].clicab);
@@ -63,7 +131,8 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
         }
         for (int n = 1; n <= kTerminales; ++n) {
             sim::TerminalKorvane& t = b.Terminal(n);
-            if (!t.RespuestaLista()) continue;
+            // A terminal that has sent its last request keeps showing its last "S".
+            if (!t.RespuestaLista() || !esperando[n]) continue;
             const sim::Respuesta r = t.LeerRespuesta();
             // Which request this answer is for: the one this terminal sent last.
             auto enviada =
@@ -105,6 +174,7 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
             // The terminal takes its answer and sends the next request.
             for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(n, f));
             enviadas.erase(enviada);
+            esperando[n] = false;
             ++respondidas;
             if (siguiente < kSolicitudes) enviar(n);
         }
@@ -113,7 +183,19 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
     EXPECT_EQ(respondidas, kSolicitudes);
     EXPECT_TRUE(enviadas.empty());
     EXPECT_EQ(tomadas.size(), static_cast<std::size_t>(kSolicitudes));
-    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo << ": " << b.ui.mensajes.front().texto;
+    if (fallas) {
+        // Every kind of fault happened, and was survived.
+        for (const char* que : {"parada", "fallo", "bloqueo corto", "bloqueo largo"}) {
+            EXPECT_GT(fallas->cuenta[que], 0) << que;
+            std::printf("%s: %d\n", que, fallas->cuenta[que]);
+        }
+        // One more tick finishes the removals that a fault left after the last "S".
+        fallas.reset();
+        b.Reiniciar();
+        b.Tick();
+    } else {
+        EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo << ": " << b.ui.mensajes.front().texto;
+    }
     // Every behaviour was exercised.
     for (const char* c : {"normal", "falla", "sin-seresp", "seresp-vacio", "seresp-tarde"})
         EXPECT_GT(porComportamiento[c], 100) << c;
@@ -136,6 +218,10 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
 
 }  // namespace
 
+TEST(Resistencia, FiftyTerminalsFiveThousandRequests) { Aguante(5000, false); }
+
+TEST(Resistencia, FiftyTerminalsTenThousandRequestsWithFaultsAndStops) { Aguante(10000, true); }
+
 // --- Faults and stops at every file operation ------------------------------------------------------
 //
 // Each scenario is run once without faults; then once per file operation it performs, with that one
@@ -143,8 +229,6 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) {
 // and a new one starts from the files on disk), followed by clean ticks. The terminal must end with
 // exactly the answer of the fault-free run, every request must reach the client at most once, and
 // the client's folders must hold nothing but the kept copies.
-
-struct Parada {};  // a kill: not a failure the program can see or handle
 
 enum class Modo { Fallo, Bloqueo, Parar };
 

@@ -535,6 +535,9 @@ caso_terminar() {
   caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
   igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
   igual "y se retira" 1 "$(c consulta frmPuleo TramizaTerminar 1)"
+  # The cause goes away: the next cycle finishes the hand-off instead of stopping on a box again.
+  rm -f "$Z/term01/upload"
+  mkdir -p "$Z/term01/upload"
   c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
   local n
   n=$(estado Ciclos)
