@@ -29,7 +29,6 @@ export WINEPREFIX=$salida/prefijo
 export WINEDEBUG=-all
 # No desktop menu entries in the user's home for the Start-menu shortcut.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-unset CONDUCTOR_ESCRITORIO
 
 ncaptura=0
 captura() {
@@ -37,6 +36,8 @@ captura() {
   import -window root "$(printf '%s/%02d-%s.png' "$capturas" "$ncaptura" "$1")" 2>/dev/null || true
 }
 source "$(dirname "$0")/../tests/gui/comun.sh"
+# Programs here run on the prefix's own desktop, as after a logon, not on the GUI tests' one.
+unset CONDUCTOR_ESCRITORIO
 
 terminar_prefijo() { wineserver -k 2>/dev/null; }
 trap terminar_prefijo EXIT
