@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/ids_recursos.h"
-#include "app/version_programa.h"
 #include "platform/archivos.h"
 #include "platform/procesos.h"
 #include "platform/registro_win32.h"
@@ -20,6 +19,7 @@ void StartSysInfo(HWND propietario);
 
 // The texts of the program's version resource.
 struct VersionPrograma {
+    unsigned mayor = 0, menor = 0, revision = 0;
     std::string empresa, aviso, comentarios;
 };
 
@@ -43,6 +43,18 @@ VersionPrograma LeerVersion() {
     std::vector<char> bloque(tamanio);
     if (!GetFileVersionInfoA(ruta, 0, tamanio, bloque.data())) return v;
 
+    // The numbers of the file that runs, not of the build: an installer's upgrade test tells two
+    // copies apart by them. 1.1.0.1 is major 1, minor 1, build 0, revision 1; the box shows
+    // major.minor.revision.
+    VS_FIXEDFILEINFO* fijo = nullptr;
+    UINT largoFijo = 0;
+    if (VerQueryValueA(bloque.data(), "\\", reinterpret_cast<void**>(&fijo), &largoFijo) && fijo != nullptr &&
+        largoFijo >= sizeof(VS_FIXEDFILEINFO)) {
+        v.mayor = HIWORD(fijo->dwFileVersionMS);
+        v.menor = LOWORD(fijo->dwFileVersionMS);
+        v.revision = LOWORD(fijo->dwFileVersionLS);
+    }
+
     struct Traduccion {
         WORD idioma, paginaCodigos;
     };
@@ -62,7 +74,9 @@ VersionPrograma LeerVersion() {
 void Form_Load(HWND dlg) {
     SetWindowTextA(dlg, (std::string("About ") + kTituloAplicacion).c_str());
     const VersionPrograma v = LeerVersion();
-    SetDlgItemTextA(dlg, IDC_LBL_VERSION, "Version " TRAMIZA_VERSION_VISIBLE);
+    const std::string version =
+        "Version " + std::to_string(v.mayor) + "." + std::to_string(v.menor) + "." + std::to_string(v.revision);
+    SetDlgItemTextA(dlg, IDC_LBL_VERSION, version.c_str());
     SetDlgItemTextA(dlg, IDC_LBL_TITLE, kTituloAplicacion);
     const std::string descripcion = v.empresa + "\r\n" + v.aviso + "\r\n" + v.comentarios;
     SetDlgItemTextA(dlg, IDC_LBL_DESCRIPTION, descripcion.c_str());

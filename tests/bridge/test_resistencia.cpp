@@ -40,7 +40,8 @@ struct Parada {};  // a kill: not a failure the program can see or handle
 class FallasAlAzar {
 public:
     FallasAlAzar() {
-        archivos::InstalarInterceptor([this](const char* operacion, const std::string& ruta) { Interceptar(operacion, ruta); });
+        archivos::InstalarInterceptor(
+            [this](const char* operacion, const std::string& ruta) { Interceptar(operacion, ruta); });
     }
     ~FallasAlAzar() { archivos::InstalarInterceptor({}); }
     FallasAlAzar(const FallasAlAzar&) = delete;
@@ -281,7 +282,7 @@ private:
 #ifdef _WIN32
         constexpr long kBloqueo = 32;
 #else
-        constexpr long kBloqueo = 16;  // EBUSY
+        constexpr long kBloqueo = 16;     // EBUSY
 #endif
         if (modo_ == Modo::Bloqueo && n >= objetivo_ && n < objetivo_ + 3)
             throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
