@@ -468,6 +468,7 @@ Function un.BorrarAjustes
   DeleteRegKey HKCU "${CLAVE_AJUSTES}"
   SetShellVarContext current
   RMDir /r "$LOCALAPPDATA\Tramiza\Registro"
+  RMDir /r "$LOCALAPPDATA\Tramiza\Intercambios"
   RMDir "$LOCALAPPDATA\Tramiza"
   ${If} $MultiUser.InstallMode == "AllUsers"
     SetShellVarContext all
