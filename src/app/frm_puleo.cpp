@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
@@ -37,19 +38,6 @@ public:
 
 private:
     std::int16_t& bandera_;
-};
-
-// Marks a polling cycle as running for its whole length; a tick skipped inside it keeps the mark.
-class EnCiclo {
-public:
-    explicit EnCiclo(bool& bandera) noexcept : bandera_(bandera), antes_(bandera) { bandera_ = true; }
-    ~EnCiclo() { bandera_ = antes_; }
-    EnCiclo(const EnCiclo&) = delete;
-    EnCiclo& operator=(const EnCiclo&) = delete;
-
-private:
-    bool& bandera_;
-    bool antes_;
 };
 
 }  // namespace
@@ -110,6 +98,7 @@ void frmPuleo::CrearControles() {
                         0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_CHK_CONECTED)), instancia_,
                         nullptr);
     ui_.Asignar(hwnd_, lblProceso_);
+    ui_.SinBloqueo();
 }
 
 int frmPuleo::Pixeles(int twips) const { return ventana::Pixeles(twips, ventana::Dpi(hwnd_)); }
@@ -180,6 +169,7 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
             if (wParam == ID_TMR_BUSCANDO) TmrBuscando_Timer();
+            if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
             return 0;
         case WM_MOUSEMOVE: Notificacion(lParam); return 0;
         case WM_SYSCOMMAND:
@@ -190,6 +180,8 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        // No step is ever half done between two messages, and every turn waits at a point that the
+        // next start repeats: the session may end at once.
         case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) Form_Unload();
@@ -234,7 +226,6 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
 
 void frmPuleo::Form_Load() {
     Terminales = CargarTerminales(Configuracion, ui_);
-    ciclo_.SolicitudDuplicada = 0;
     IndiceIcono = 1;
     AplicarIcono();
     AgregarIconoBandeja(hwnd_);
@@ -291,7 +282,7 @@ void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = static_cast<std::int32_t>
 // The Win32 timer runs only while the toggle is on and there is an interval; zero or a negative
 // setting leaves polling "on" without ticks.
 void frmPuleo::AplicarTemporizador() {
-    const std::int32_t deseado = (tmrHabilitado_ && tmrIntervalo_ > 0) ? tmrIntervalo_ : 0;
+    const std::int32_t deseado = (tmrHabilitado_ && tmrIntervalo_ > 0 && !terminarPendiente_) ? tmrIntervalo_ : 0;
     if (deseado == tmrAplicado_) return;  // a running timer keeps its rhythm
     if (deseado > 0) {
         if (SetTimer(hwnd_, ID_TMR_BUSCANDO, static_cast<UINT>(deseado), nullptr) == 0) {
@@ -306,15 +297,39 @@ void frmPuleo::AplicarTemporizador() {
 }
 
 void frmPuleo::TmrBuscando_Timer() {
-    // Counted when it starts, so a cycle waiting on its own message box is already counted.
-    ++ciclos_;
-    bool corrio = false;
-    {
-        EnCiclo enCiclo(enCiclo_);
-        corrio = ciclo_.TmrBuscando_Timer(Terminales);
+    if (ciclo_.TmrBuscando_Timer(Terminales)) ++ciclos_;
+    ProgramarPasos();
+}
+
+void frmPuleo::TmrPasos_Timer() {
+    ciclo_.EjecutarPasosVencidos();
+    ProgramarPasos();
+    if (terminarPendiente_ && ciclo_.TurnosEnCurso() == 0) DestroyWindow(hwnd_);
+}
+
+// One timer for every turn's wait: it fires when the earliest ends. A timer message that comes a
+// little early finds nothing due and sets the timer again for what is left.
+void frmPuleo::ProgramarPasos() {
+    const auto proximo = ciclo_.ProximoPaso();
+    if (!proximo) {
+        KillTimer(hwnd_, ID_TMR_PASOS);
+        return;
     }
-    if (!corrio) --ciclos_;
-    if (!enCiclo_ && terminarPendiente_) mnuFileExit_Click();
+    const std::int64_t falta = *proximo - esperador_.AhoraMs();
+    const UINT ms = static_cast<UINT>(std::clamp<std::int64_t>(falta, USER_TIMER_MINIMUM, 0x7FFFFFFF));
+    SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr);
+}
+
+// "&Salir" and the end asked for by another program: no new tick starts, and the program ends once
+// every turn in progress has finished its exchange step (a hand-off reaches the upload folder, a
+// return gives its answer); without turns in progress, at once.
+void frmPuleo::Terminar() {
+    if (ciclo_.TurnosEnCurso() == 0) {
+        DestroyWindow(hwnd_);
+        return;
+    }
+    terminarPendiente_ = true;
+    AplicarTemporizador();
 }
 
 // Real mouse movement arrives as WM_MOUSEMOVE too. At high DPI the client area is wider than 515
@@ -380,7 +395,7 @@ void frmPuleo::mnuFileAbout_Click() {
     frmAbout::Mostrar(instancia_, hwnd_);
 }
 
-void frmPuleo::mnuFileExit_Click() { DestroyWindow(hwnd_); }
+void frmPuleo::mnuFileExit_Click() { Terminar(); }
 
 void frmPuleo::mnuTrayShow_Click() {
     ShowWindow(hwnd_, SW_SHOW);
@@ -392,23 +407,20 @@ void frmPuleo::mnuTrayHide_Click() {
     ShowWindow(hwnd_, SW_HIDE);
 }
 
-void frmPuleo::mnuTrayClose_Click() { DestroyWindow(hwnd_); }
+void frmPuleo::mnuTrayClose_Click() { Terminar(); }
 
 void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
 
-// The end asked for by another program: "&Salir", once the polling cycle in progress (which lets
-// messages through and may wait on its message boxes) has finished.
+// The end asked for by another program: as "&Salir"; wParam 1 withdraws a request still waiting for
+// the turns in progress.
 LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
     if (que == ids::kTerminarRetirar) {
         terminarPendiente_ = false;
-        return 1;
-    }
-    if (enCiclo_) {
-        terminarPendiente_ = true;
+        AplicarTemporizador();
         return 1;
     }
     if (InSendMessage()) ReplyMessage(1);  // the sender is let go before the process ends
-    mnuFileExit_Click();
+    Terminar();
     return 1;
 }
 

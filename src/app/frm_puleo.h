@@ -1,6 +1,7 @@
 #pragma once
 // The main window frmPuleo: status line, polling toggle and timer, menus and the notification-area
-// icon. It keeps the terminal list and runs one polling cycle per timer tick.
+// icon. It keeps the terminal list, starts a polling cycle at each timer tick and goes on with each
+// terminal's exchange as its waits end, on a second timer; no step ever waits inside a message.
 
 #include <windows.h>
 
@@ -32,6 +33,7 @@ private:
     void Form_Load();
     void chkConected_Click();
     void TmrBuscando_Timer();
+    void TmrPasos_Timer();
     void Notificacion(LPARAM lParam);
     void Comando(WORD id, WORD codigo, HWND control);
     void mnuConfiguracion_Click();
@@ -43,6 +45,7 @@ private:
     void mnuTrayClose_Click();
     void Form_Unload();
     LRESULT PedidoTerminar(WPARAM que);
+    void Terminar();
 
     // Helpers
     bool CrearVentana();
@@ -55,6 +58,7 @@ private:
     HICON IconoVentana() const;
     void EstablecerIntervalo();
     void AplicarTemporizador();
+    void ProgramarPasos();
     void MostrarSinCambiarEstado();
     void MostrarMenuBandeja();
     bool EsMovimientoDelRaton(LPARAM lParam) const;
@@ -86,6 +90,5 @@ private:
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;
     UINT msgTerminar_ = 0;
-    bool enCiclo_ = false;            // a polling cycle is running (it lets messages through)
-    bool terminarPendiente_ = false;  // an end request waits for that cycle to finish
+    bool terminarPendiente_ = false;  // an end request waits for the turns in progress
 };

@@ -14,6 +14,7 @@
 #define IDC_LBL_PROCESO 1001
 #define IDC_CHK_CONECTED 1002
 #define ID_TMR_BUSCANDO 1
+#define ID_TMR_PASOS 2
 
 // Menu bar "&Archivo"
 #define IDM_CONFIGURACION 2001

@@ -1,14 +1,49 @@
 #include "app/interfaz_ventana.h"
 
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
+
 #include "app/ayudas_ventana.h"
 
+namespace {
+
+// The boxes open now, by title and text.
+std::mutex mutexAbiertas;
+std::set<std::pair<std::string, std::string>> abiertas;
+
+}  // namespace
+
 void InterfazVentana::EstablecerEstado(const std::string& texto) {
-    if (etiqueta_ != nullptr) SetWindowTextA(etiqueta_, texto.c_str());
+    if (etiqueta_ == nullptr || texto == estado_) return;
+    estado_ = texto;
+    SetWindowTextA(etiqueta_, texto.c_str());
 }
 
 void InterfazVentana::ProcesarMensajes() { ventana::BombearMensajes(dialogo_); }
 
 void InterfazVentana::MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) {
     const UINT tipo = MB_OK | (icono == Icono::Critico ? MB_ICONERROR : MB_ICONINFORMATION);
-    MessageBoxA(ventana_, texto.c_str(), titulo.c_str(), tipo);
+    if (!sinBloqueo_) {
+        MessageBoxA(ventana_, texto.c_str(), titulo.c_str(), tipo);
+        return;
+    }
+    auto clave = std::make_pair(titulo, texto);
+    {
+        std::lock_guard<std::mutex> cerrojo(mutexAbiertas);
+        if (!abiertas.insert(clave).second) return;
+    }
+    try {
+        // No owner: an owned box would disable the main window, and with it the menus, until OK.
+        std::thread([clave, tipo] {
+            MessageBoxA(nullptr, clave.second.c_str(), clave.first.c_str(), tipo);
+            std::lock_guard<std::mutex> cerrojo(mutexAbiertas);
+            abiertas.erase(clave);
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread for the box: the message is lost rather than the polling held up.
+        std::lock_guard<std::mutex> cerrojo(mutexAbiertas);
+        abiertas.erase(clave);
+    }
 }

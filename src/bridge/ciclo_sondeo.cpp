@@ -11,7 +11,7 @@ using namespace intercambio;
 
 namespace {
 
-// Clears the re-entry flag however the cycle ends.
+// Clears the running flag however the step ends.
 class Bandera {
 public:
     explicit Bandera(bool& b) : b_(b) { b_ = true; }
@@ -44,39 +44,82 @@ CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario&
 bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
     Bandera enCurso(enCurso_);
-    codigoEmpresa_.clear();
-    try {
-        CicloCompleto(terminales);
-    } catch (...) {
-        // The cycle's one handler: report the failure with the step it happened in and end the tick.
-        ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + puntoControl_,
-                           Icono::Critico);
-    }
+    ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
+    if (!terminales) return true;
+    for (const clsItemTerXX& item : *terminales) EmpezarTurno(item);
     return true;
 }
 
-void CicloSondeo::CicloCompleto(const ListaTerminales& terminales) {
-    puntoControl_ = "0";
-    ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
-    ui_.ProcesarMensajes();
-    if (!terminales) return;
-    for (const clsItemTerXX& item : *terminales) AtenderTerminal(item);
+CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms) {
+    esperador_.EsperaIniciada(ms);
+    return Espera{t, esperador_.AhoraMs() + ms};
 }
 
-void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
-    SolicitudDuplicada = 0;
-    const Terminal t{item, archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX),
-                     archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal)};
-    const std::string status = En(t.rutaKorvane, kStatus);
-    if (!archivos::Existe(status)) return;
+void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
+    std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
+    // A terminal whose turn is still in progress is left to it.
+    if (turnos_.count(rutaKorvane) != 0) return;
+    auto t = std::make_unique<Turno>();
+    t->codigoTerminal = item.CodigoTerminal;
+    t->rutaKorvane = std::move(rutaKorvane);
+    t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
+    t->directorioKorvane = configuracion_.DirectorioKorvane;
+    t->directorioZelno = configuracion_.DirectorioZELNO;
+    try {
+        const std::string status = En(t->rutaKorvane, kStatus);
+        if (!archivos::Existe(status)) return;
+        // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
+        const char estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
+        // An idle terminal costs its two file calls and nothing more.
+        const bool pendiente = registro_.De(t->rutaKorvane).etapa != EstadoIntercambio::Etapa::Ninguna;
+        if (estado != 'C' && estado != 'P' && !pendiente) return;
+        t->rutina = Atender(*t, estado);
+    } catch (...) {
+        AvisarFallo(*t);
+        return;
+    }
+    t->rutina.Iniciar();
+    if (!t->rutina.Terminada()) turnos_.emplace(t->rutaKorvane, std::move(t));
+}
 
-    puntoControl_ = "1";
-    // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
-    const char estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
+void CicloSondeo::EjecutarPasosVencidos() {
+    if (enCurso_) return;
+    Bandera enCurso(enCurso_);
+    const std::int64_t ahora = esperador_.AhoraMs();
+    for (auto it = turnos_.begin(); it != turnos_.end();) {
+        Turno& t = *it->second;
+        if (t.reanudar && t.vence <= ahora) std::exchange(t.reanudar, {}).resume();
+        it = t.rutina.Terminada() ? turnos_.erase(it) : std::next(it);
+    }
+}
+
+std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
+    std::optional<std::int64_t> proximo;
+    for (const auto& [ruta, t] : turnos_)
+        if (t->reanudar && (!proximo || t->vence < *proximo)) proximo = t->vence;
+    return proximo;
+}
+
+// A turn's one handler: the failure is reported with the step it happened in, and ends that turn;
+// the terminal is tried again at the next tick.
+void CicloSondeo::AvisarFallo(const Turno& t) {
+    ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + t.punto,
+                       Icono::Critico);
+}
+
+Tarea<> CicloSondeo::Atender(Turno& t, char estado) {
+    try {
+        co_await AtenderPasos(t, estado);
+    } catch (...) {
+        AvisarFallo(t);
+    }
+}
+
+Tarea<> CicloSondeo::AtenderPasos(Turno& t, char estado) {
     const EstadoIntercambio& e = registro_.De(t.rutaKorvane);
 
-    // What a tick or a stop left half done is finished first; a request state read above still
-    // decides, so a request handed off now is answered in a later tick.
+    // What a tick or a stop left half done is finished first; the request state read at the start of
+    // the turn still decides, so a request handed off now is answered in a later tick.
     if (e.etapa == EstadoIntercambio::Etapa::Respondida && estado != 'P') LimpiarRespuesta(t);
     if (e.etapa == EstadoIntercambio::Etapa::Decidida && estado == 'S') {
         // A duplicate answered just before a stop: nothing is left to do.
@@ -86,27 +129,26 @@ void CicloSondeo::AtenderTerminal(const clsItemTerXX& item) {
     }
 
     if (estado == 'C') {
-        EntregarSolicitud(t);
+        co_await EntregarSolicitud(t);
     } else if (estado == 'P' && e.etapa == EstadoIntercambio::Etapa::Decidida) {
         CompletarEntrega(t);
     } else if (estado == 'P') {
-        RetornarRespuesta(t);
-        return;
+        co_await RetornarRespuesta(t);
+        co_return;
     }
-    if (SolicitudDuplicada != 0) ResponderDuplicado(t);
+    if (t.duplicada) ResponderDuplicado(t);
 }
 
-void CicloSondeo::MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir,
-                               const char* puntoEscribir) {
-    if (puntoAbrir) puntoControl_ = puntoAbrir;
+void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
+    if (puntoAbrir) t.punto = puntoAbrir;
     archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus));
-    if (puntoEscribir) puntoControl_ = puntoEscribir;
+    if (puntoEscribir) t.punto = puntoEscribir;
     status.EscribirAlInicio(letra);
     // On the disk before anything that depends on it: the upload after "P", the next request after "S".
     status.Sincronizar();
 }
 
-void CicloSondeo::ResponderDuplicado(const Terminal& t) {
+void CicloSondeo::ResponderDuplicado(Turno& t) {
     // "S" only with the kept answer in place; otherwise the request stays "P" and is tried again.
     if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_)) return;
     MarcarStatus(t, "S", nullptr, nullptr);

@@ -1,14 +1,22 @@
 #pragma once
-// One polling cycle over the terminal list: read each terminal's STATUS.ZLN and either hand a new
-// request ("C") to the exchange client or bring the client's answer back ("P").
+// The polling cycle over the terminal list: at each tick it reads each terminal's STATUS.ZLN and
+// either hands a new request ("C") to the exchange client or brings the client's answer back ("P").
+// Each terminal's exchange is a turn of its own: a routine that runs up to a fixed wait, is left
+// there while the other terminals and the window go on, and goes on once its wait is over. No
+// terminal waits for another, and a failure ends only the turn of the terminal it happened in.
 
+#include <coroutine>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "bridge/control_cliente.h"
 #include "bridge/esperar.h"
 #include "bridge/estado_intercambio.h"
 #include "bridge/registro_eventos.h"
+#include "bridge/tarea.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
 #include "config/interfaz_usuario.h"
@@ -20,43 +28,73 @@ public:
     CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
                 ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado);
 
-    // Runs one cycle over `terminales`, taken by value: the walk keeps the list it began with even
-    // when the settings dialog reloads the terminals while the cycle lets messages through. A tick that arrives while a
-    // cycle is still running (its message box is open and the box's modal loop delivers timer messages) is skipped and
-    // returns false: nesting cycles would stack one box per second until the stack ran out.
+    // One tick over `terminales`, taken by value: a list reloaded later applies from the next tick.
+    // Each terminal with work to do and no turn in progress gets a turn, run up to its first wait or
+    // its end; a terminal whose turn is still in progress is left to it, so the same terminal never
+    // has two. A tick that arrives while a step runs (a message box of a user interface that lets
+    // timer messages through) is skipped and returns false.
     bool TmrBuscando_Timer(ListaTerminales terminales);
 
-    // Set by the hand-off when the request repeats the previous one; cleared at each terminal.
-    std::int16_t SolicitudDuplicada = 0;
+    // Goes on with every turn whose wait is over (on the waiter's clock, never earlier), each up to
+    // its next wait or its end.
+    void EjecutarPasosVencidos();
 
-    // The checkpoint of the step running or last run; the title of the failure message names it.
-    const char* PuntoControl() const noexcept { return puntoControl_; }
+    // When the earliest wait ends, on the waiter's clock; none when no turn waits.
+    std::optional<std::int64_t> ProximoPaso() const;
+
+    // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
+    // program ended, repeats without harm: a command may end the program at any time between steps.
+    std::size_t TurnosEnCurso() const noexcept { return turnos_.size(); }
 
 private:
-    struct Terminal {
-        const clsItemTerXX& item;
-        std::string rutaKorvane;
-        std::string rutaZelno;
+    // One terminal's exchange in progress, with what its steps share.
+    struct Turno {
+        std::string codigoTerminal;
+        std::string rutaKorvane;      // the terminal's folder
+        std::string rutaZelno;        // its folder in the client's tree
+        std::string directorioZelno;  // the client's root when the turn began
+        std::string directorioKorvane;
+        const char* punto = "1";  // checkpoint of the step running or last run; always a fixed name
+        std::string codigoEmpresa;
+        bool duplicada = false;            // the request repeats the previous one
+        std::int64_t vence = 0;            // end of the wait it is in
+        std::coroutine_handle<> reanudar;  // what goes on then
+        Tarea<> rutina;
     };
 
-    void CicloCompleto(const ListaTerminales& terminales);
-    void AtenderTerminal(const clsItemTerXX& item);
+    // Suspends the turn for `ms`.
+    struct Espera {
+        Turno& turno;
+        std::int64_t vence;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> h) noexcept {
+            turno.reanudar = h;
+            turno.vence = vence;
+        }
+        void await_resume() const noexcept {}
+    };
+    Espera Esperar(Turno& t, std::int32_t ms);
+
+    void EmpezarTurno(const clsItemTerXX& item);
+    void AvisarFallo(const Turno& t);
+    Tarea<> Atender(Turno& t, char estado);
+    Tarea<> AtenderPasos(Turno& t, char estado);
     // The hand-off: everything that can fail before the request reaches the client runs while the
     // request is still "C"; the decision is recorded; then "P"; then the upload.
-    void EntregarSolicitud(const Terminal& t);
-    void DecidirEntrega(const Terminal& t);
-    void CopiarAnteriores(const Terminal& t);
-    void CompletarEntrega(const Terminal& t);
+    Tarea<> EntregarSolicitud(Turno& t);
+    Tarea<> DecidirEntrega(Turno& t);
+    void CopiarAnteriores(Turno& t);
+    void CompletarEntrega(Turno& t);
     bool ClienteDisponible();
-    std::string CodigoProveedor();
+    std::string CodigoProveedor(Turno& t);
     // The return: the answer files are copied, then "S", and only then removed from the client's
     // folder, so that a return cut short is simply run again.
-    void RetornarRespuesta(const Terminal& t);
-    EstadoIntercambio::Resultado RetornarRespuestaCliente(const Terminal& t, bool& enLugar);
-    void LimpiarRespuesta(const Terminal& t);
-    void ResponderDuplicado(const Terminal& t);
-    void MarcarStatus(const Terminal& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
-    void Registrar(const Terminal& t, const EstadoIntercambio& e) { registro_.Grabar(t.rutaKorvane, e); }
+    Tarea<> RetornarRespuesta(Turno& t);
+    Tarea<EstadoIntercambio::Resultado> RetornarRespuestaCliente(Turno& t, bool& enLugar);
+    void LimpiarRespuesta(Turno& t);
+    void ResponderDuplicado(Turno& t);
+    void MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
+    void Registrar(const Turno& t, const EstadoIntercambio& e) { registro_.Grabar(t.rutaKorvane, e); }
 
     const clsConfiguracion& configuracion_;
     InterfazUsuario& ui_;
@@ -65,8 +103,7 @@ private:
     RelojLocal reloj_;
 
     RegistroIntercambios registro_;
-    const char* puntoControl_ = "0";  // always one of the fixed checkpoint names
-    std::string codigoEmpresa_;
+    std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
     bool enCurso_ = false;
 };
 

@@ -24,46 +24,46 @@ bool CicloSondeo::ClienteDisponible() {
     return cliente_.EjecutarCliente(configuracion_.ZelnoExe, ui_) > 0;
 }
 
-void CicloSondeo::EntregarSolicitud(const Terminal& t) {
+Tarea<> CicloSondeo::EntregarSolicitud(Turno& t) {
     if (!ClienteDisponible()) {
         ui_.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
-        return;
+        co_return;
     }
     // A stop after the decision: the same decision holds (the duplicate test would now find the copies
     // of this very request).
-    if (registro_.De(t.rutaKorvane).etapa != EstadoIntercambio::Etapa::Decidida) DecidirEntrega(t);
+    if (registro_.De(t.rutaKorvane).etapa != EstadoIntercambio::Etapa::Decidida) co_await DecidirEntrega(t);
     CopiarAnteriores(t);
     MarcarStatus(t, "P", "2", "2.5");
     CompletarEntrega(t);
 }
 
-void CicloSondeo::DecidirEntrega(const Terminal& t) {
+Tarea<> CicloSondeo::DecidirEntrega(Turno& t) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     if (archivos::Existe(estadoRsp)) {
         // An answer flag left from an earlier exchange would be taken for this request's answer.
         archivos::Borrar(estadoRsp);
-        esperador_.Esperar(1000);
+        co_await Esperar(t, 1000);
     }
 
     EstadoIntercambio e = registro_.De(t.rutaKorvane);
     const std::string clicab = En(t.rutaKorvane, kClicab);
-    puntoControl_ = "3";
+    t.punto = "3";
     bool duplicado = false;
     e.conArchivos = false;
     if (archivos::Existe(clicab)) {
         e.conArchivos = true;
-        puntoControl_ = "4";
+        t.punto = "4";
         const std::int64_t tamanio = archivos::Tamanio(clicab);
-        codigoEmpresa_ = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab), tamanio);
-        puntoControl_ = "5";
+        t.codigoEmpresa = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab), tamanio);
+        t.punto = "5";
         // The kept answer serves only when it is the one the terminal got for the request repeated.
-        duplicado = e.respuestaGuardada && EsDuplicado(t.rutaKorvane, configuracion_.DirectorioKorvane, reloj_, ui_);
+        duplicado = e.respuestaGuardada && EsDuplicado(t.rutaKorvane, t.directorioKorvane, reloj_, ui_);
     }
-    puntoControl_ = "6";
+    t.punto = "6";
     if (archivos::Existe(En(t.rutaKorvane, kPraxis))) e.conArchivos = true;
     // The provider code is only written for a new request, but read now: a table that cannot be read
     // must leave the request "C".
-    e.proveedor = duplicado ? std::string() : CodigoProveedor();
+    e.proveedor = duplicado ? std::string() : CodigoProveedor(t);
     e.duplicado = duplicado;
     // The copies about to be made describe a new request, whose answer is not kept yet.
     if (!duplicado) e.respuestaGuardada = false;
@@ -71,41 +71,41 @@ void CicloSondeo::DecidirEntrega(const Terminal& t) {
     Registrar(t, e);
 }
 
-void CicloSondeo::CopiarAnteriores(const Terminal& t) {
+void CicloSondeo::CopiarAnteriores(Turno& t) {
     const std::string clicab = En(t.rutaKorvane, kClicab);
-    puntoControl_ = "5";
+    t.punto = "5";
     if (archivos::Existe(clicab)) archivos::Copiar(clicab, En(t.rutaKorvane, kClicabAnterior));
     const std::string praxis = En(t.rutaKorvane, kPraxis);
-    puntoControl_ = "7";
+    t.punto = "7";
     if (archivos::Existe(praxis)) archivos::Copiar(praxis, En(t.rutaKorvane, kPraxisAnterior));
 }
 
-void CicloSondeo::CompletarEntrega(const Terminal& t) {
+void CicloSondeo::CompletarEntrega(Turno& t) {
     const EstadoIntercambio e = registro_.De(t.rutaKorvane);
-    SolicitudDuplicada = e.duplicado ? 1 : 0;
+    t.duplicada = e.duplicado;
     const std::string subida = En(t.rutaZelno, kSubida);
 
     // Each request file reaches the upload folder before it leaves the terminal folder.
     const std::string clicab = En(t.rutaKorvane, kClicab);
-    puntoControl_ = "3";
+    t.punto = "3";
     if (archivos::Existe(clicab)) {
-        puntoControl_ = "5";
+        t.punto = "5";
         if (!e.duplicado) archivos::Copiar(clicab, En(subida, kClicab));
         archivos::Borrar(clicab);
     }
     const std::string praxis = En(t.rutaKorvane, kPraxis);
-    puntoControl_ = "6";
+    t.punto = "6";
     if (archivos::Existe(praxis)) {
-        puntoControl_ = "7";
+        t.punto = "7";
         if (!e.duplicado) archivos::Copiar(praxis, En(subida, kPraxis));
-        puntoControl_ = "8";
+        t.punto = "8";
         archivos::Borrar(praxis);
     }
 
     const std::string serespViejo = En(t.rutaKorvane, kSeresp);
-    puntoControl_ = "9";
+    t.punto = "9";
     if (archivos::Existe(serespViejo)) {
-        puntoControl_ = "10";
+        t.punto = "10";
         archivos::Borrar(serespViejo);
     }
 
@@ -117,13 +117,13 @@ void CicloSondeo::CompletarEntrega(const Terminal& t) {
     const bool pendiente = !e.conArchivos || archivos::Existe(En(subida, kClicab)) ||
                            archivos::Existe(En(subida, kPraxis)) || archivos::Existe(svl);
     if (pendiente) {
-        puntoControl_ = "13";
+        t.punto = "13";
         // The whole file: a short code written over a longer earlier one must not leave a mixture.
         archivos::EscribirCompleto(svl, e.proveedor);
         if (configuracion_.ActivarTX > 0) {
-            puntoControl_ = "15";
-            archivos::EscribirAlInicio(En(archivos::Unir(configuracion_.DirectorioZELNO, kCarpetaTx),
-                                          kPrefijoTerminal + t.item.CodigoTerminal),
+            t.punto = "15";
+            archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
+                                          kPrefijoTerminal + t.codigoTerminal),
                                        "");
         }
     }
@@ -132,12 +132,12 @@ void CicloSondeo::CompletarEntrega(const Terminal& t) {
     Registrar(t, enviado);
 }
 
-std::string CicloSondeo::CodigoProveedor() {
-    const std::string codigo = NormalizarCodigoEmpresa(codigoEmpresa_);
-    const std::string tabla = archivos::Unir(configuracion_.DirectorioZELNO, kTablaEmpresas);
-    puntoControl_ = "11";
+std::string CicloSondeo::CodigoProveedor(Turno& t) {
+    const std::string codigo = NormalizarCodigoEmpresa(t.codigoEmpresa);
+    const std::string tabla = archivos::Unir(t.directorioZelno, kTablaEmpresas);
+    t.punto = "11";
     if (archivos::Existe(tabla)) {
-        puntoControl_ = "12";
+        t.punto = "12";
         if (auto proveedor = BuscarEnTablaEmpresas(archivos::LeerCompleto(tabla), codigo)) return *proveedor;
     }
     return CodigoProveedorFijo(codigo);

@@ -1,20 +1,22 @@
 #pragma once
-// The fixed waits of the polling cycle. The cycle takes an Esperador so tests and benchmarks can
-// run whole exchanges without real seconds passing; the program uses EsperadorReal.
+// The clock of the exchange's fixed waits. A terminal's routine that must give the client time
+// is suspended until this monotonic clock has passed the end of its wait, never earlier; the cycle
+// resumes it then. The program uses the system's steady clock; tests and benchmarks move a virtual
+// one, so whole exchanges run without real seconds passing.
 
 #include <cstdint>
 
 class Esperador {
 public:
     virtual ~Esperador() = default;
-    // Returns after `msEspera` milliseconds; at once for 0 or less.
-    virtual void Esperar(std::int32_t msEspera) = 0;
+    // Milliseconds on a clock that only moves forward (not the wall clock: a wait across midnight
+    // or a change of the time of day still ends on time).
+    virtual std::int64_t AhoraMs() = 0;
+    // Told of each wait as it begins; tests record them.
+    virtual void EsperaIniciada(std::int32_t /*msEspera*/) {}
 };
 
-// Waits on the monotonic clock, so a wait across midnight (or a change of the wall clock) still
-// ends on time. It sleeps rather than spinning and lets no window message through: the caller's
-// thread does nothing else while it waits.
 class EsperadorReal final : public Esperador {
 public:
-    void Esperar(std::int32_t msEspera) override;
+    std::int64_t AhoraMs() override;
 };

@@ -24,26 +24,26 @@ void CopiarRespuesta(const std::string& origen, const std::string& destino) {
 
 }  // namespace
 
-void CicloSondeo::RetornarRespuesta(const Terminal& t) {
+Tarea<> CicloSondeo::RetornarRespuesta(Turno& t) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
-    puntoControl_ = "16";
-    if (!archivos::Existe(estadoRsp)) return;
+    t.punto = "16";
+    if (!archivos::Existe(estadoRsp)) co_return;
 
-    puntoControl_ = "17";
-    esperador_.Esperar(1000);
+    t.punto = "17";
+    co_await Esperar(t, 1000);
     const std::string textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado);
 
     EstadoIntercambio e = registro_.De(t.rutaKorvane);
     if (!textoEstado.empty() && textoEstado[0] == '0') {
         bool enLugar = true;
-        e.resultado = RetornarRespuestaCliente(t, enLugar);
-        if (!enLugar) return;  // the error answer could not be written: no "S", tried again next tick
+        e.resultado = co_await RetornarRespuestaCliente(t, enLugar);
+        if (!enLugar) co_return;  // the error answer could not be written: no "S", tried again next tick
         // Only the client's own answer, delivered whole, may serve a later duplicate.
         e.respuestaGuardada =
             e.resultado == EstadoIntercambio::Resultado::Cliente && GuardarRespuestasAnteriores(t.rutaZelno, ui_);
     } else {
         const std::string registro = RegistroErrorComunicacion(textoEstado);
-        puntoControl_ = "28";
+        t.punto = "28";
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
         archivos::EscribirCompleto(En(t.rutaKorvane, kSeresp), registro);
         archivos::Sincronizar(En(t.rutaKorvane, kSeresp));
@@ -58,53 +58,53 @@ void CicloSondeo::RetornarRespuesta(const Terminal& t) {
     LimpiarRespuesta(t);
 }
 
-EstadoIntercambio::Resultado CicloSondeo::RetornarRespuestaCliente(const Terminal& t, bool& enLugar) {
+Tarea<EstadoIntercambio::Resultado> CicloSondeo::RetornarRespuestaCliente(Turno& t, bool& enLugar) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     auto resultado = EstadoIntercambio::Resultado::Cliente;
 
     const std::string seresp = En(descarga, kSeresp);
     const std::string serespDestino = En(t.rutaKorvane, kSeresp);
-    puntoControl_ = "18";
-    esperador_.Esperar(2000);
+    t.punto = "18";
+    co_await Esperar(t, 2000);
     if (!archivos::Existe(seresp)) {
-        puntoControl_ = "21";
+        t.punto = "21";
         enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
         resultado = EstadoIntercambio::Resultado::ErrorFormato;
     } else if (archivos::Tamanio(seresp) != 0) {
-        puntoControl_ = "19";
+        t.punto = "19";
         CopiarRespuesta(seresp, serespDestino);
     } else {
         // The client may still be filling it: one more look a second later.
-        esperador_.Esperar(1000);
+        co_await Esperar(t, 1000);
         if (archivos::Tamanio(seresp) != 0) {
-            puntoControl_ = "18.7";
+            t.punto = "18.7";
             CopiarRespuesta(seresp, serespDestino);
         } else {
-            puntoControl_ = "18.5";
+            t.punto = "18.5";
             enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
             resultado = EstadoIntercambio::Resultado::ErrorFormato;
         }
     }
-    if (!enLugar) return resultado;
+    if (!enLugar) co_return resultado;
 
     const std::string praxis = En(descarga, kPraxis);
-    puntoControl_ = "22";
-    esperador_.Esperar(1000);
+    t.punto = "22";
+    co_await Esperar(t, 1000);
     if (archivos::Existe(praxis)) {
-        puntoControl_ = "23";
+        t.punto = "23";
         CopiarRespuesta(praxis, En(t.rutaKorvane, kPraxis));
     }
 
     const std::string tiquet = En(descarga, kTiquet);
-    puntoControl_ = "25";
+    t.punto = "25";
     if (archivos::Existe(tiquet)) {
-        puntoControl_ = "26";
+        t.punto = "26";
         CopiarRespuesta(tiquet, En(t.rutaKorvane, kTiquet));
     }
-    return resultado;
+    co_return resultado;
 }
 
-void CicloSondeo::LimpiarRespuesta(const Terminal& t) {
+void CicloSondeo::LimpiarRespuesta(Turno& t) {
     EstadoIntercambio e = registro_.De(t.rutaKorvane);
     const std::string descarga = En(t.rutaZelno, kDescarga);
     // A communication error leaves the download folder as the client left it; an empty SERESP.ZLN
@@ -112,22 +112,22 @@ void CicloSondeo::LimpiarRespuesta(const Terminal& t) {
     if (e.resultado != EstadoIntercambio::Resultado::ErrorComunicacion) {
         const std::string seresp = En(descarga, kSeresp);
         if (e.resultado == EstadoIntercambio::Resultado::Cliente && archivos::Existe(seresp)) {
-            puntoControl_ = "20";
+            t.punto = "20";
             archivos::Borrar(seresp);
         }
         const std::string praxis = En(descarga, kPraxis);
         if (archivos::Existe(praxis)) {
-            puntoControl_ = "24";
+            t.punto = "24";
             archivos::Borrar(praxis);
         }
         const std::string tiquet = En(descarga, kTiquet);
         if (archivos::Existe(tiquet)) {
-            puntoControl_ = "27";
+            t.punto = "27";
             archivos::Borrar(tiquet);
         }
     }
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
-    puntoControl_ = "30";
+    t.punto = "30";
     if (archivos::Existe(estadoRsp)) archivos::Borrar(estadoRsp);
     e.etapa = EstadoIntercambio::Etapa::Ninguna;
     Registrar(t, e);

@@ -1,5 +1,6 @@
 #include "banco_pruebas.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace fs = std::filesystem;
@@ -33,11 +34,6 @@ Banco::Banco(int terminales, unsigned semilla)
     configuracion.ZelnoExe = "Zelno32.exe --dir Z";
     for (int n = 1; n <= terminales; ++n) terminales_.emplace_back(Ter(n));
     lista = CargarTerminales(configuracion, ui);
-    // While the cycle waits the client finishes what it has started (a late answer file); new
-    // requests it takes at the next tick.
-    esperador.alEsperar = [this](std::int64_t ahora) {
-        if (simulador.Pendiente()) simulador.Paso(ahora);
-    };
 }
 
 std::string Banco::Ter(int n, const std::string& archivo) const {
@@ -53,7 +49,37 @@ void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zeln
 bool Banco::Tick() {
     esperador.ahora += 1000;
     simulador.Paso(esperador.ahora);
-    return ciclo->TmrBuscando_Timer(lista);
+    const bool corrio = ciclo->TmrBuscando_Timer(lista);
+    TerminarTurnos();
+    return corrio;
+}
+
+void Banco::TerminarTurnos() {
+    while (const auto proximo = ciclo->ProximoPaso()) {
+        esperador.ahora = std::max(esperador.ahora, *proximo);
+        if (simulador.Pendiente()) simulador.Paso(esperador.ahora);
+        if (esperador.alEsperar) esperador.alEsperar(esperador.ahora);
+        ciclo->EjecutarPasosVencidos();
+    }
+}
+
+void Banco::Correr(std::int64_t ms) {
+    const std::int64_t fin = esperador.ahora + ms;
+    std::int64_t tick = esperador.ahora + 1000;
+    while (true) {
+        const auto paso = ciclo->ProximoPaso();
+        const std::int64_t siguiente = paso ? std::min(*paso, tick) : tick;
+        if (siguiente > fin) break;
+        esperador.ahora = siguiente;
+        if (paso && *paso <= tick) {
+            ciclo->EjecutarPasosVencidos();
+        } else {
+            simulador.Paso(esperador.ahora);
+            ciclo->TmrBuscando_Timer(lista);
+            tick += 1000;
+        }
+    }
+    esperador.ahora = fin;
 }
 
 void Banco::Reiniciar() {

@@ -1,7 +1,7 @@
 #pragma once
 // A whole exchange on one machine, without real seconds: a Korvane root with terminals, the client
-// simulator answering in the Zelno folder, and the polling cycle with a waiter that moves a virtual
-// clock and lets the simulator work while the cycle waits.
+// simulator answering in the Zelno folder, and the polling cycle on a virtual clock that the bench moves
+// from wait to wait, letting the simulator work while the cycle waits.
 
 #include <cstdint>
 #include <filesystem>
@@ -17,15 +17,14 @@
 
 namespace prueba {
 
+// The virtual clock of the fixed waits; it records each wait as it begins.
 class EsperadorSimulado : public Esperador {
 public:
-    void Esperar(std::int32_t msEspera) override {
-        esperas.push_back(msEspera);
-        if (msEspera > 0) ahora += msEspera;
-        if (alEsperar) alEsperar(ahora);
-    }
+    std::int64_t AhoraMs() override { return ahora; }
+    void EsperaIniciada(std::int32_t msEspera) override { esperas.push_back(msEspera); }
     std::int64_t ahora = 0;
     std::vector<std::int32_t> esperas;
+    // Runs as each wait ends, before the cycle goes on (Banco::TerminarTurnos).
     std::function<void(std::int64_t)> alEsperar;
 };
 
@@ -59,8 +58,15 @@ public:
     // Behaviour rules for the client simulator (the lines of its control file).
     void Comportamiento(const std::string& reglas);
 
-    // One timer tick; the simulator also works one second of virtual time before it.
+    // One timer tick, with the turns it starts run to their end: the simulator works one second of
+    // virtual time before it, and the clock then moves from wait to wait, the client finishing what it
+    // has started (a late answer file) as each one ends; new requests it takes at the next tick.
     bool Tick();
+    // The turns in progress run to their end, as above.
+    void TerminarTurnos();
+    // The program as it runs: for `ms` of virtual time, a tick every second and each turn's steps as
+    // their waits end, whichever comes first; the simulator works at each tick.
+    void Correr(std::int64_t ms);
     // Ticks until terminal n shows "S" or `maximo` ticks have passed; returns whether it did.
     bool TickHastaRespuesta(int n, int maximo = 10);
     // The program stopped and started again: a new cycle over the files and records on disk.

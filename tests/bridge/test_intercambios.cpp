@@ -2,11 +2,15 @@
 // client simulator and brings its answers back, on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <map>
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
+#include "platform/error_sistema.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -401,7 +405,7 @@ TEST_F(ClienteNoDisponible, TickDuringAMessageBoxIsSkipped) {
     EXPECT_EQ(ui.mensajes.size(), 4u);
 }
 
-TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick) {
+TEST(Intercambio, FailureShowsTheCheckpointAndEndsOnlyThatTerminalsTurn) {
     Banco b(3);
     b.Comportamiento("* sin-respuesta");
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(
@@ -417,12 +421,13 @@ TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick
     const std::string& texto = b.ui.mensajes[0].texto;
     EXPECT_NE(texto.find(": "), std::string::npos);
     EXPECT_GT(std::stol(texto.substr(0, texto.find(": "))), 0);
+    // The terminals on either side are served in the same tick.
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_EQ(LeerArchivo(b.Term(3, "upload/_svl.0")), "V9013101");
     // "P" stays and the request file is still there (its copy failed): the next tick finishes the
     // hand-off once the folder is back, and the client gets the request once.
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
     EXPECT_TRUE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
-    EXPECT_EQ(LeerArchivo(b.Ter(3, "STATUS.ZLN")), "C");
 
     b.ui.mensajes.clear();
     fs::create_directory(b.Term(2, "upload"));
@@ -430,25 +435,109 @@ TEST(Intercambio, FailureShowsTheCheckpointAndLeavesLaterTerminalsForTheNextTick
     EXPECT_TRUE(b.ui.mensajes.empty());
     EXPECT_FALSE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
     EXPECT_EQ(LeerArchivo(b.Term(2, "upload/_svl.0")), "V9013101");
-    EXPECT_EQ(LeerArchivo(b.Ter(3, "STATUS.ZLN")), "P");
 }
 
-TEST(Intercambio, ListReloadedDuringTheMessagePumpDoesNotDisturbTheWalk) {
+TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     Banco b(2);
-    b.Comportamiento("* sin-respuesta");
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
     b.Terminal(2).EnviarSolicitud({"B", 336, "ACA", true});
-    struct Recargar : prueba::GrabadorInterfaz {
-        void ProcesarMensajes() override { *lista = std::make_shared<std::vector<clsItemTerXX>>(); }
-        ListaTerminales* lista = nullptr;
-    } ui;
-    ui.lista = &b.lista;
-    CicloSondeo ciclo(
-        b.configuracion, ui, b.esperador, b.cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
-    ciclo.TmrBuscando_Timer(b.lista);
-    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
-    EXPECT_TRUE(b.lista->empty());
+    b.Tick();
+    // The returns start and wait for the client; meanwhile the settings dialog reloads the list and
+    // the folders. The turns end where they began; the new list applies from the next tick.
+    b.esperador.ahora += 1000;
+    b.simulador.Paso(b.esperador.ahora);
+    b.ciclo->TmrBuscando_Timer(b.lista);
+    ASSERT_EQ(b.ciclo->TurnosEnCurso(), 2u);
+    const clsConfiguracion antes = b.configuracion;
+    b.configuracion.DirectorioKorvane = b.raiz / "otra";
+    b.configuracion.DirectorioZELNO = b.raiz / "otra";
+    b.lista = std::make_shared<std::vector<clsItemTerXX>>();
+    b.TerminarTurnos();
+    b.configuracion = antes;
+    for (int n = 1; n <= 2; ++n) {
+        EXPECT_EQ(LeerArchivo(b.Ter(n, "STATUS.ZLN")).substr(0, 1), "S");
+        EXPECT_EQ(b.Terminal(n).LeerRespuesta().seresp,
+                  sim::RespuestaSeresp(b.simulador.Registros().at(static_cast<std::size_t>(n - 1))));
+    }
+    EXPECT_FALSE(fs::exists(b.raiz / "otra"));
+    EXPECT_TRUE(b.ui.mensajes.empty());
+}
+
+// Each file operation of a terminal, with its time since that terminal's first one; the terminal's
+// number in the path is replaced by "nn", so that the exchanges of different terminals compare.
+using Huella = std::vector<std::pair<std::string, std::int64_t>>;
+
+// `bloqueado`: a terminal whose STATUS.ZLN cannot be read or written all along. The bridge's own
+// records are left out: their names differ from one terminal to another.
+std::map<int, Huella> Huellas(Banco& b, int terminales, int bloqueado, const std::function<void()>& correr) {
+    std::map<int, Huella> huellas;
+    std::map<int, std::int64_t> inicio;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        const bool status = ruta.size() >= 10 && ruta.compare(ruta.size() - 10, 10, "STATUS.ZLN") == 0;
+        if (bloqueado != 0 && status && ruta.find("TER0" + std::to_string(bloqueado)) != std::string::npos &&
+            std::string_view(operacion) != "Existe")
+            throw plataforma::ErrorSistema(32, "bloqueado");
+        if (ruta.find(b.CarpetaEstado()) != std::string::npos) return;
+        for (int n = 1; n <= terminales; ++n) {
+            char ter[8], term[8];
+            std::snprintf(ter, sizeof ter, "TER%02d", n);
+            std::snprintf(term, sizeof term, "term%02d", n);
+            std::string r = ruta;
+            const auto a = r.find(ter), z = r.find(term);
+            if (a == std::string::npos && z == std::string::npos) continue;
+            if (a != std::string::npos) r[a + 3] = r[a + 4] = 'n';
+            if (z != std::string::npos) r[z + 4] = r[z + 5] = 'n';
+            inicio.emplace(n, b.esperador.ahora);
+            huellas[n].emplace_back(std::string(operacion) + " " + r.substr(r.find_last_of("/\\", r.size()) + 1),
+                                    b.esperador.ahora - inicio[n]);
+        }
+    });
+    correr();
+    archivos::InstalarInterceptor({});
+    return huellas;
+}
+
+// Terminals that pay in the same second each see the timing of a lone exchange: the client gets
+// the same waits at every point, and no terminal waits for another, nor for one that fails.
+TEST(Intercambio, BusyTerminalsEachKeepTheTimingOfALoneExchange) {
+    const auto soloUna = [] {
+        Banco b(1);
+        b.Terminal(1).EnviarSolicitud({"SOLA", 336, "ACA", true});
+        return Huellas(b, 1, 0, [&] { b.Correr(8000); }).at(1);
+    }();
+    // Hand-off at the first tick, the return from the second: "S" after 1 + 2 + 1 s of waits.
+    EXPECT_NE(std::find(soloUna.begin(), soloUna.end(),
+                        std::pair<std::string, std::int64_t>{"EscribirAlInicio STATUS.ZLN", 5000}),
+              soloUna.end());
+
+    for (int terminales : {1, 10, 50}) {
+        SCOPED_TRACE(terminales);
+        Banco b(terminales);
+        std::map<int, std::string> ids;
+        for (int n = 1; n <= terminales; ++n) {
+            ids[n] = std::to_string(n);
+            ids[n].insert(ids[n].begin(), 'R');
+            b.Terminal(n).EnviarSolicitud({ids[n], 336, "ACA", true});
+        }
+        // With ten, terminal 1's STATUS.ZLN stays locked: its failure at each tick is its own.
+        const int primera = terminales == 10 ? 2 : 1;
+        const auto huellas = Huellas(b, terminales, primera == 2 ? 1 : 0, [&] { b.Correr(8000); });
+        std::map<std::string, std::string> respuestas;
+        for (const auto& r : b.simulador.Registros())
+            EXPECT_TRUE(respuestas.emplace(sim::PrimeraLinea(r.clicab), sim::RespuestaSeresp(r)).second);
+        EXPECT_EQ(respuestas.size(), static_cast<std::size_t>(terminales - primera + 1));
+        for (int n = primera; n <= terminales; ++n) {
+            EXPECT_EQ(huellas.at(n), soloUna) << "terminal " << n;
+            EXPECT_EQ(b.Terminal(n).LeerRespuesta().seresp, respuestas[ids.at(n)]) << "terminal " << n;
+        }
+        if (primera == 2) {
+            EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
+            EXPECT_EQ(b.ui.mensajes.size(), 8u);  // one a tick
+            EXPECT_EQ(b.ui.mensajes.at(0).titulo, "Transacción punto control: 1");
+        } else {
+            EXPECT_TRUE(b.ui.mensajes.empty());
+        }
+    }
 }
 
 }  // namespace

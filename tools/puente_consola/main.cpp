@@ -76,12 +76,22 @@ int main(int argc, char** argv) {
     const ListaTerminales terminales = CargarTerminales(configuracion, ui);
     std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
 
+    // Sleeps until the next tick or the end of the earliest wait, whichever comes first. After the
+    // last tick, the turns in progress are run to their end.
+    using reloj = std::chrono::steady_clock;
     const auto periodo = std::chrono::seconds(configuracion.Intervalo);
-    auto siguiente = std::chrono::steady_clock::now() + periodo;
-    for (long n = 0; ciclos < 0 || n < ciclos; ++n) {
-        std::this_thread::sleep_until(siguiente);
-        ciclo.TmrBuscando_Timer(terminales);
-        siguiente = std::max(siguiente + periodo, std::chrono::steady_clock::now());
+    auto siguiente = reloj::now() + periodo;
+    for (long n = 0; ciclos < 0 || n < ciclos || ciclo.TurnosEnCurso() != 0;) {
+        auto despertar = (ciclos < 0 || n < ciclos) ? siguiente : reloj::time_point::max();
+        if (const auto paso = ciclo.ProximoPaso())
+            despertar = std::min(despertar, reloj::now() + std::chrono::milliseconds(*paso - esperador.AhoraMs()));
+        std::this_thread::sleep_until(despertar);
+        ciclo.EjecutarPasosVencidos();
+        if ((ciclos < 0 || n < ciclos) && reloj::now() >= siguiente) {
+            ciclo.TmrBuscando_Timer(terminales);
+            ++n;
+            siguiente = std::max(siguiente + periodo, reloj::now());
+        }
     }
     return 0;
 }
