@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -41,7 +42,9 @@ public:
 class ClienteEnMarcha : public ControlCliente {
 public:
     bool ProcesoEnEjecucion(const std::string&) override { return true; }
-    std::int32_t EjecutarCliente(const std::string&, InterfazUsuario&) override { return 258; }
+    std::function<std::int32_t()> IniciarCliente(const std::string&, InterfazUsuario&) override {
+        return [] { return 258; };
+    }
 };
 
 class SinEspera : public Esperador {

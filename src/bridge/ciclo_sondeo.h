@@ -85,7 +85,7 @@ private:
     Tarea<> DecidirEntrega(Turno& t);
     void CopiarAnteriores(Turno& t);
     void CompletarEntrega(Turno& t);
-    bool ClienteDisponible();
+    Tarea<bool> ClienteDisponible(Turno& t);
     std::string CodigoProveedor(Turno& t);
     // The return: the answer files are copied, then "S", and only then removed from the client's
     // folder, so that a return cut short is simply run again.

@@ -1,5 +1,7 @@
 #include "bridge/control_cliente.h"
 
+#include <memory>
+
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
 
@@ -9,16 +11,15 @@ namespace {
 
 const char kTituloZelno[] = "Zelno Activo";
 const char kNoSePuedeCargar[] = "No se puede cargar cliente Zelno32.exe";
-constexpr std::uint32_t kEsperaArranque = 500;  // ms
 
 }  // namespace
 
 bool ProcesoEnEjecucion(const std::string& nombreExe) { return procesos::ProcesoEnEjecucion(nombreExe); }
 
-std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
     try {
         try {
-            return procesos::IniciarYEsperar(rutaExe, kEsperaArranque);
+            return procesos::Iniciar(rutaExe);
         } catch (const plataforma::ErrorSistema&) {
             // Whatever the system's reason, the user is told the client could not be loaded.
             throw plataforma::ErrorSistema(1, kNoSePuedeCargar);
@@ -30,7 +31,19 @@ std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
             // A user interface that cannot show the message loses it; the start still ends quietly.
         }
     }
-    return 0;
+    return std::nullopt;
+}
+
+std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+    auto proceso = IniciarCliente(rutaExe, ui);
+    return proceso ? proceso->Esperar(kEsperaArranqueMs) : 0;
 }
 
 }  // namespace API
+
+std::function<std::int32_t()> ControlClienteReal::IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+    auto proceso = API::IniciarCliente(rutaExe, ui);
+    if (!proceso) return {};
+    auto compartido = std::make_shared<procesos::ProcesoIniciado>(std::move(*proceso));
+    return [compartido] { return compartido->Esperar(0); };
+}

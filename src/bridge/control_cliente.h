@@ -3,7 +3,11 @@
 // (an interface, so tests can stand in for the client).
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+
+#include "platform/procesos.h"
 
 #include "config/interfaz_usuario.h"
 
@@ -15,10 +19,16 @@ inline constexpr char kNombreCliente[] = "Zelno32.exe";
 // True when a process whose executable name ends with `nombreExe` (letter case ignored) runs.
 bool ProcesoEnEjecucion(const std::string& nombreExe);
 
-// Starts `rutaExe` as a whole command line and waits up to 500 ms on the new process. Returns 258
-// when it is still running then, 0 when it ended or could not be started, -1 when the wait failed.
-// A start that fails shows one message box, "1: No se puede cargar cliente Zelno32.exe", titled
-// "Zelno Activo", whatever program the line names; no failure leaves the routine.
+// How long a started client must stay up to count as started.
+inline constexpr std::uint32_t kEsperaArranqueMs = 500;
+
+// Starts `rutaExe` as a whole command line and does not wait. A start that fails shows one message
+// box, "1: No se puede cargar cliente Zelno32.exe", titled "Zelno Activo", whatever program the line
+// names, and gives nothing; no failure leaves the routine.
+std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui);
+
+// IniciarCliente, then a wait of up to kEsperaArranqueMs on the new process. Returns 258 when it is
+// still running then, 0 when it ended or could not be started, -1 when the wait failed.
 std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui);
 
 }  // namespace API
@@ -27,13 +37,14 @@ class ControlCliente {
 public:
     virtual ~ControlCliente() = default;
     virtual bool ProcesoEnEjecucion(const std::string& nombreExe) = 0;
-    virtual std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) = 0;
+    // Starts the client and returns at once. What it returns, called once the start-up wait is over,
+    // looks at the new process: 258 still running, 0 ended, -1 the look failed. Empty when the start
+    // failed (its message already shown).
+    virtual std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) = 0;
 };
 
 class ControlClienteReal final : public ControlCliente {
 public:
     bool ProcesoEnEjecucion(const std::string& nombreExe) override { return API::ProcesoEnEjecucion(nombreExe); }
-    std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
-        return API::EjecutarCliente(rutaExe, ui);
-    }
+    std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) override;
 };

@@ -18,14 +18,19 @@ constexpr std::size_t kInicioClicab = 198;
 
 }  // namespace
 
-bool CicloSondeo::ClienteDisponible() {
-    if (configuracion_.IniciarZelnoExe == 0) return true;
-    if (cliente_.ProcesoEnEjecucion(API::kNombreCliente)) return true;
-    return cliente_.EjecutarCliente(configuracion_.ZelnoExe, ui_) > 0;
+Tarea<bool> CicloSondeo::ClienteDisponible(Turno& t) {
+    if (configuracion_.IniciarZelnoExe == 0) co_return true;
+    if (cliente_.ProcesoEnEjecucion(API::kNombreCliente)) co_return true;
+    // A client that ends within its start-up wait did not start; the other terminals go on meanwhile.
+    const auto arrancado = cliente_.IniciarCliente(configuracion_.ZelnoExe, ui_);
+    if (!arrancado) co_return false;
+    co_await Esperar(t, static_cast<std::int32_t>(API::kEsperaArranqueMs));
+    co_return arrancado() > 0;
 }
 
 Tarea<> CicloSondeo::EntregarSolicitud(Turno& t) {
-    if (!ClienteDisponible()) {
+    const bool disponible = co_await ClienteDisponible(t);
+    if (!disponible) {
         ui_.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
         co_return;
     }

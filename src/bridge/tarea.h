@@ -4,6 +4,9 @@
 // is first resumed or awaited; awaiting one runs it to its end and gives its result or rethrows its
 // failure. The object owns its frame: throwing away the outermost Tarea throws away every routine
 // suspended inside it, as a stopped process would.
+//
+// Await a Tarea as a statement or into a variable, never inside a condition: GCC 12 compiles
+// `if (!co_await f())` into a trap.
 
 #include <coroutine>
 #include <exception>

@@ -12,10 +12,28 @@ namespace procesos {
 // false at once, without looking at the processes.
 bool ProcesoEnEjecucion(const std::string& nombreExe);
 
+// A process started here, looked at later without holding anything up meanwhile.
+class ProcesoIniciado {
+public:
+    explicit ProcesoIniciado(std::intptr_t id) noexcept : id_(id) {}
+    ~ProcesoIniciado();
+    ProcesoIniciado(ProcesoIniciado&& otro) noexcept : id_(otro.id_) { otro.id_ = 0; }
+    ProcesoIniciado& operator=(ProcesoIniciado&&) = delete;
+    ProcesoIniciado(const ProcesoIniciado&) = delete;
+
+    // Waits up to `msEspera` (0: only looks). Returns 258 when it is still running then, 0 when it
+    // has ended, -1 when the wait failed.
+    std::int32_t Esperar(std::uint32_t msEspera);
+
+private:
+    std::intptr_t id_;  // the process handle on Windows, the pid elsewhere; 0 once let go
+};
+
 // Starts `lineaComando` as a whole Windows command line (the first word names the program, found
-// the system's usual way; handles inherited, normal priority) and waits up to `msEspera` on the new
-// process. Returns 258 when it is still running then, 0 when it ended, -1 when the wait failed.
-// Throws when the process cannot be started.
+// the system's usual way; handles inherited, normal priority). Throws when it cannot be started.
+ProcesoIniciado Iniciar(const std::string& lineaComando);
+
+// Iniciar, then Esperar(msEspera).
 std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera);
 
 // Starts the program at `ruta` in a normal, focused window and does not wait for it. False when it

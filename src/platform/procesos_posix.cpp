@@ -163,26 +163,39 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
     return encontrado;
 }
 
-std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera) {
+ProcesoIniciado Iniciar(const std::string& lineaComando) {
     RecogerHijosTerminados();
     const std::vector<std::string> argumentos = PartirLineaComando(lineaComando);
     if (argumentos.empty() || argumentos[0].empty()) plataforma::LanzarError(ENOENT, lineaComando);
-    const pid_t pid = Lanzar(argumentos);
+    return ProcesoIniciado(Lanzar(argumentos));
+}
 
+// A child let go while it runs is collected later, once it ends.
+ProcesoIniciado::~ProcesoIniciado() {
+    if (id_ != 0) RecordarHijo(static_cast<pid_t>(id_));
+}
+
+std::int32_t ProcesoIniciado::Esperar(std::uint32_t msEspera) {
+    if (id_ == 0) return 0;
+    const auto pid = static_cast<pid_t>(id_);
     using reloj = std::chrono::steady_clock;
     const auto fin = reloj::now() + std::chrono::milliseconds(msEspera);
     for (;;) {
         int estado = 0;
         const pid_t r = waitpid(pid, &estado, WNOHANG);
-        if (r == pid) return 0;
+        if (r == pid) {
+            id_ = 0;  // collected: nothing left to let go
+            return 0;
+        }
         if (r == -1 && errno != EINTR) return -1;
         const auto ahora = reloj::now();
-        if (ahora >= fin) {
-            RecordarHijo(pid);
-            return kEsperaAgotada;
-        }
+        if (ahora >= fin) return kEsperaAgotada;
         std::this_thread::sleep_for(std::min<reloj::duration>(fin - ahora, std::chrono::milliseconds(2)));
     }
+}
+
+std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera) {
+    return Iniciar(lineaComando).Esperar(msEspera);
 }
 
 bool IniciarPrograma(const std::string& ruta) {

@@ -43,7 +43,7 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
     return encontrado;
 }
 
-std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera) {
+ProcesoIniciado Iniciar(const std::string& lineaComando) {
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     std::vector<char> linea(lineaComando.begin(), lineaComando.end());
     linea.push_back('\0');
@@ -58,10 +58,21 @@ std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEs
                         &pi))
         plataforma::LanzarUltimoError(lineaComando);
 
-    Manejador proceso(pi.hProcess);
     Manejador hilo(pi.hThread);
+    return ProcesoIniciado(reinterpret_cast<std::intptr_t>(pi.hProcess));
+}
+
+ProcesoIniciado::~ProcesoIniciado() {
+    if (id_ != 0) CloseHandle(reinterpret_cast<HANDLE>(id_));
+}
+
+std::int32_t ProcesoIniciado::Esperar(std::uint32_t msEspera) {
     // WAIT_FAILED (0xFFFFFFFF) becomes -1, as callers expect of a signed result.
-    return static_cast<std::int32_t>(WaitForSingleObject(proceso.Get(), msEspera));
+    return static_cast<std::int32_t>(WaitForSingleObject(reinterpret_cast<HANDLE>(id_), msEspera));
+}
+
+std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera) {
+    return Iniciar(lineaComando).Esperar(msEspera);
 }
 
 bool IniciarPrograma(const std::string& ruta) {

@@ -34,11 +34,11 @@ public:
         buscados.push_back(nombreExe);
         return enEjecucion;
     }
-    std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
+    std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
         iniciados.push_back(rutaExe);
-        if (resultadoInicio == 0)
-            ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
-        return resultadoInicio;
+        if (resultadoInicio != 0) return [r = resultadoInicio] { return r; };
+        ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
+        return {};
     }
     bool enEjecucion = true;
     std::int32_t resultadoInicio = 258;

@@ -129,6 +129,20 @@ TEST(EjecutarCliente, ClienteQueSigueDa258YElQueTerminaDa0) {
 
     EXPECT_EQ(API::EjecutarCliente(Comillas(prueba::RutaZelno32()) + " --salir", ui), 0);
     EXPECT_TRUE(ui.mensajes.empty());
+
+    // The cycle's way: started now, looked at once its start-up wait is over.
+    ControlClienteReal control;
+    const auto sigue = control.IniciarCliente(Comillas(prueba::RutaZelno32()) + " --vida 1500", ui);
+    const auto termina = control.IniciarCliente(Comillas(prueba::RutaZelno32()) + " --salir", ui);
+    ASSERT_TRUE(sigue && termina);
+    std::this_thread::sleep_for(std::chrono::milliseconds(API::kEsperaArranqueMs));
+    EXPECT_EQ(sigue(), 258);
+    for (int i = 0; i < 100 && (termina() != 0 || sigue() != 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(termina(), 0);
+    EXPECT_EQ(sigue(), 0);
+    EXPECT_FALSE(control.IniciarCliente("", ui));
+    EXPECT_EQ(ui.mensajes.size(), 1u);
 }
 
 TEST(EjecutarCliente, LineaVaciaORutaErroneaMuestranUnSoloMensaje) {
