@@ -34,7 +34,7 @@ class InterfazMuda : public InterfazUsuario {
 public:
     void EstablecerEstado(const std::string&) override {}
     void ProcesarMensajes() override {}
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono) override {
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono) override {
         std::fprintf(stderr, "%s: %s\n", titulo.c_str(), texto.c_str());
     }
 };

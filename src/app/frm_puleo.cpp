@@ -13,6 +13,7 @@
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 #include "platform/reloj.h"
 
 namespace {
@@ -358,6 +359,7 @@ void frmPuleo::Notificacion(LPARAM lParam) {
         }
     } catch (...) {
         // A notification that fails is simply lost.
+        actividad::AnotarFalloIgnorado("aviso del icono de la bandeja");
     }
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/ayudas_ventana.h"
+#include "platform/registro_actividad.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void InterfazVentana::EstablecerEstado(const std::string& texto) {
 
 void InterfazVentana::ProcesarMensajes() { ventana::BombearMensajes(dialogo_); }
 
-void InterfazVentana::MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) {
+void InterfazVentana::Mostrar(const std::string& texto, const std::string& titulo, Icono icono) {
     const UINT tipo = MB_OK | (icono == Icono::Critico ? MB_ICONERROR : MB_ICONINFORMATION);
     if (!sinBloqueo_) {
         MessageBoxA(ventana_, texto.c_str(), titulo.c_str(), tipo);
@@ -42,7 +43,9 @@ void InterfazVentana::MostrarMensaje(const std::string& texto, const std::string
             abiertas.erase(clave);
         }).detach();
     } catch (const std::system_error&) {
-        // No thread for the box: the message is lost rather than the polling held up.
+        // No thread for the box: the message is lost (it is in the activity log) rather than the
+        // polling held up.
+        actividad::AnotarFalloIgnorado("caja de mensaje sin hilo");
         std::lock_guard<std::mutex> cerrojo(mutexAbiertas);
         abiertas.erase(clave);
     }

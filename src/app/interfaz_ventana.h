@@ -38,7 +38,7 @@ public:
     // Sets the text only when it changes: an idle tick then costs the window nothing.
     void EstablecerEstado(const std::string& texto) override;
     void ProcesarMensajes() override;
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override;
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override;
 
 private:
     HWND ventana_;

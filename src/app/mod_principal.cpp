@@ -8,10 +8,12 @@
 #include "app/ids_recursos.h"
 #include "app/interfaz_ventana.h"
 #include "app/mod_tray.h"
+#include "app/version_programa.h"
 #include "bridge/control_cliente.h"
 #include "config/configuracion.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/manejadores_win32.h"
+#include "platform/registro_actividad.h"
 
 namespace {
 
@@ -54,12 +56,17 @@ int Main(HINSTANCE instancia) {
     INITCOMMONCONTROLSEX controles{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controles);
 
-    // Each step that fails is skipped without a word; only the routines called show their messages.
+    actividad::Iniciar(actividad::CarpetaRegistro());
+    actividad::Anotar("Inicio de Tramiza " TRAMIZA_VERSION_VISIBLE);
+
+    // Each step that fails is skipped without a word (only in the activity log); only the routines
+    // called show their messages.
     clsConfiguracion Configuracion(ajustes::NombreAplicacion());
     try {
         Configuracion.Load();
     } catch (...) {
         // A stored number that does not convert: it and the later settings keep their initial values.
+        actividad::AnotarFalloIgnorado("lectura de los ajustes al inicio");
     }
 
     try {
@@ -69,12 +76,19 @@ int Main(HINSTANCE instancia) {
             API::EjecutarCliente(Configuracion.ZelnoExe, sinVentana);
         }
     } catch (...) {
+        actividad::AnotarFalloIgnorado("inicio del cliente al arrancar");
     }
 
     frmPuleo ventana(instancia, Configuracion);
     try {
-        if (!ventana.Mostrar()) return 0;
+        if (!ventana.Mostrar()) {
+            actividad::Anotar("Fin de Tramiza: no se pudo crear la ventana principal");
+            actividad::Terminar();
+            return 0;
+        }
     } catch (...) {
+        actividad::AnotarFalloIgnorado("creación de la ventana principal");
+        actividad::Terminar();
         return 0;
     }
     // From here the window is the program; it ends through TerminarPrograma, never by returning.
@@ -83,6 +97,8 @@ int Main(HINSTANCE instancia) {
 
 void TerminarPrograma() {
     QuitarIconoBandeja();
+    actividad::Anotar("Fin de Tramiza");
+    actividad::Terminar();
     ExitProcess(0);
 }
 

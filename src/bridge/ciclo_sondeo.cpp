@@ -6,6 +6,7 @@
 #include "bridge/duplicados.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 
 using namespace intercambio;
 
@@ -107,6 +108,10 @@ void CicloSondeo::AvisarFallo(const Turno& t) {
                        Icono::Critico);
 }
 
+void CicloSondeo::Anotar(const Turno& t, const std::string& que) const {
+    actividad::Anotar(t.rutaKorvane.substr(t.rutaKorvane.find_last_of("\\/") + 1) + ": " + que);
+}
+
 Tarea<> CicloSondeo::Atender(Turno& t, char estado) {
     try {
         co_await AtenderPasos(t, estado);
@@ -155,4 +160,5 @@ void CicloSondeo::ResponderDuplicado(Turno& t) {
     EstadoIntercambio hecho = registro_.De(t.rutaKorvane);
     hecho.etapa = EstadoIntercambio::Etapa::Ninguna;
     Registrar(t, hecho);
+    Anotar(t, "duplicado respondido con la respuesta anterior");
 }

@@ -57,6 +57,8 @@ private:
         const char* punto = "1";  // checkpoint of the step running or last run; always a fixed name
         std::string codigoEmpresa;
         bool duplicada = false;            // the request repeats the previous one
+        std::int64_t tamanio = -1;         // of CLICAB.ZLN, for the activity log: -1 not read by this turn, -2 none
+        std::string entregados;            // answer files put in the terminal folder, for the activity log
         std::int64_t vence = 0;            // end of the wait it is in
         std::coroutine_handle<> reanudar;  // what goes on then
         Tarea<> rutina;
@@ -95,6 +97,9 @@ private:
     void ResponderDuplicado(Turno& t);
     void MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
     void Registrar(const Turno& t, const EstadoIntercambio& e) { registro_.Grabar(t.rutaKorvane, e); }
+    // One line of the activity log about the terminal of `t`.
+    void Anotar(const Turno& t, const std::string& que) const;
+    void AnotarErrorFormato(Turno& t);
 
     const clsConfiguracion& configuracion_;
     InterfazUsuario& ui_;
@@ -104,6 +109,7 @@ private:
 
     RegistroIntercambios registro_;
     std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
+    std::map<std::string, std::int64_t> entregas_;          // when each request in the client's hands was handed off
     bool enCurso_ = false;
 };
 

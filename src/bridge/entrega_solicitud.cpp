@@ -55,10 +55,12 @@ Tarea<> CicloSondeo::DecidirEntrega(Turno& t) {
     t.punto = "3";
     bool duplicado = false;
     e.conArchivos = false;
+    t.tamanio = -2;
     if (archivos::Existe(clicab)) {
         e.conArchivos = true;
         t.punto = "4";
         const std::int64_t tamanio = archivos::Tamanio(clicab);
+        t.tamanio = tamanio;
         t.codigoEmpresa = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab), tamanio);
         t.punto = "5";
         // The kept answer serves only when it is the one the terminal got for the request repeated.
@@ -135,6 +137,11 @@ void CicloSondeo::CompletarEntrega(Turno& t) {
     EstadoIntercambio enviado = e;
     enviado.etapa = EstadoIntercambio::Etapa::Ninguna;
     Registrar(t, enviado);
+    entregas_[t.rutaKorvane] = esperador_.AhoraMs();
+    const std::string tamanio = t.tamanio >= 0    ? std::to_string(t.tamanio) + " bytes"
+                                : t.tamanio == -2 ? std::string("sin CLICAB.ZLN")
+                                                  : std::string("tamaño no leído en este arranque");
+    Anotar(t, "solicitud entregada, " + tamanio + ", proveedor " + e.proveedor);
 }
 
 std::string CicloSondeo::CodigoProveedor(Turno& t) {

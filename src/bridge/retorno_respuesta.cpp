@@ -2,6 +2,8 @@
 // files (or an error answer of our own) are copied to the terminal folder and flushed, then "S",
 // and only then are the client's files removed. A failure or a stop before "S" leaves the client's
 // answer where the next tick finds it again; one after "S" leaves only the removal to finish.
+#include <algorithm>
+
 #include "bridge/archivos_intercambio.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/duplicados.h"
@@ -16,10 +18,21 @@ namespace {
 // eighty more after any blanks).
 constexpr std::size_t kInicioEstado = 64 * 1024;
 
-// A copy of an answer file that is on the disk before "S" says it is there.
-void CopiarRespuesta(const std::string& origen, const std::string& destino) {
+// A copy of an answer file that is on the disk before "S" says it is there; its name joins the list
+// of files delivered.
+void CopiarRespuesta(const std::string& origen, const std::string& destino, std::string& entregados) {
     archivos::Copiar(origen, destino);
     archivos::Sincronizar(destino);
+    entregados += ' ';
+    entregados += destino.substr(destino.find_last_of("\\/") + 1);
+}
+
+// The client's estado.rsp as the activity log shows it: its first line, at most 80 bytes.
+std::string EstadoParaRegistro(const std::string& textoEstado) {
+    std::string texto(1, '"');
+    texto.append(textoEstado, 0, std::min<std::size_t>(textoEstado.find_first_of("\r\n"), 80));
+    texto.push_back('"');
+    return texto;
 }
 
 }  // namespace
@@ -47,6 +60,8 @@ Tarea<> CicloSondeo::RetornarRespuesta(Turno& t) {
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
         archivos::EscribirCompleto(En(t.rutaKorvane, kSeresp), registro);
         archivos::Sincronizar(En(t.rutaKorvane, kSeresp));
+        Anotar(t, "respuesta de error de comunicación escrita en SERESP.ZLN");
+        t.entregados = " SERESP.ZLN";
         e.resultado = EstadoIntercambio::Resultado::ErrorComunicacion;
         e.respuestaGuardada = false;
     }
@@ -55,7 +70,24 @@ Tarea<> CicloSondeo::RetornarRespuesta(Turno& t) {
     e.etapa = EstadoIntercambio::Etapa::Respondida;
     Registrar(t, e);
     MarcarStatus(t, "S", "29", "29.5");
+    // For the activity log: how the answer went and how long the client had the request.
+    std::string que("respuesta devuelta, estado.rsp ");
+    que.append(EstadoParaRegistro(textoEstado)).append(", archivos");
+    que.append(t.entregados.empty() ? std::string(" ninguno") : t.entregados).append(", ");
+    const auto entrega = entregas_.find(t.rutaKorvane);
+    if (entrega != entregas_.end()) {
+        que.append(std::to_string(esperador_.AhoraMs() - entrega->second)).append(" ms");
+        entregas_.erase(entrega);
+    } else {
+        que.append("duración no conocida (entregada antes de este arranque)");
+    }
+    Anotar(t, que);
     LimpiarRespuesta(t);
+}
+
+void CicloSondeo::AnotarErrorFormato(Turno& t) {
+    Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
+    t.entregados = " SERESP.ZLN";
 }
 
 Tarea<EstadoIntercambio::Resultado> CicloSondeo::RetornarRespuestaCliente(Turno& t, bool& enLugar) {
@@ -70,19 +102,21 @@ Tarea<EstadoIntercambio::Resultado> CicloSondeo::RetornarRespuestaCliente(Turno&
         t.punto = "21";
         enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
         resultado = EstadoIntercambio::Resultado::ErrorFormato;
+        if (enLugar) AnotarErrorFormato(t);
     } else if (archivos::Tamanio(seresp) != 0) {
         t.punto = "19";
-        CopiarRespuesta(seresp, serespDestino);
+        CopiarRespuesta(seresp, serespDestino, t.entregados);
     } else {
         // The client may still be filling it: one more look a second later.
         co_await Esperar(t, 1000);
         if (archivos::Tamanio(seresp) != 0) {
             t.punto = "18.7";
-            CopiarRespuesta(seresp, serespDestino);
+            CopiarRespuesta(seresp, serespDestino, t.entregados);
         } else {
             t.punto = "18.5";
             enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
             resultado = EstadoIntercambio::Resultado::ErrorFormato;
+            if (enLugar) AnotarErrorFormato(t);
         }
     }
     if (!enLugar) co_return resultado;
@@ -92,14 +126,14 @@ Tarea<EstadoIntercambio::Resultado> CicloSondeo::RetornarRespuestaCliente(Turno&
     co_await Esperar(t, 1000);
     if (archivos::Existe(praxis)) {
         t.punto = "23";
-        CopiarRespuesta(praxis, En(t.rutaKorvane, kPraxis));
+        CopiarRespuesta(praxis, En(t.rutaKorvane, kPraxis), t.entregados);
     }
 
     const std::string tiquet = En(descarga, kTiquet);
     t.punto = "25";
     if (archivos::Existe(tiquet)) {
         t.punto = "26";
-        CopiarRespuesta(tiquet, En(t.rutaKorvane, kTiquet));
+        CopiarRespuesta(tiquet, En(t.rutaKorvane, kTiquet), t.entregados);
     }
     co_return resultado;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 
 namespace {
 
@@ -22,16 +23,20 @@ bool EsBlanco(char c) { return c == ' ' || c == '\t'; }
 clsConfiguracion::clsConfiguracion(std::string aplicacion) : aplicacion_(std::move(aplicacion)) {}
 
 void clsConfiguracion::Save() const {
-    const auto grabar = [this](const char* seccion, const std::string& valor) {
+    // What was saved goes to the activity log once it is all in the store.
+    std::string anotado = "Ajustes guardados:";
+    const auto grabarYAnotar = [&](const char* seccion, const std::string& valor) {
         ajustes::GrabarAjuste(aplicacion_, seccion, kClave, valor);
+        anotado.append(" ").append(seccion).append("=").append(valor);
     };
-    grabar("Intervalo", std::to_string(Intervalo));
-    grabar("ActivarTX", std::to_string(ActivarTX));
-    grabar("IniciarActivo", std::to_string(IniciarActivo));
-    grabar("IniciarZelnoExe", std::to_string(IniciarZelnoExe));
-    grabar("DirectorioKorvane", DirectorioKorvane);
-    grabar("DirectorioZELNO", DirectorioZELNO);
-    grabar("ZelnoExe", ZelnoExe);
+    grabarYAnotar("Intervalo", std::to_string(Intervalo));
+    grabarYAnotar("ActivarTX", std::to_string(ActivarTX));
+    grabarYAnotar("IniciarActivo", std::to_string(IniciarActivo));
+    grabarYAnotar("IniciarZelnoExe", std::to_string(IniciarZelnoExe));
+    grabarYAnotar("DirectorioKorvane", DirectorioKorvane);
+    grabarYAnotar("DirectorioZELNO", DirectorioZELNO);
+    grabarYAnotar("ZelnoExe", ZelnoExe);
+    actividad::Anotar(anotado);
 }
 
 void clsConfiguracion::Load() {

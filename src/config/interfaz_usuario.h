@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/registro_actividad.h"
+
 enum class Icono { Critico, Informacion };
 
 class InterfazUsuario {
@@ -15,6 +17,13 @@ public:
     virtual void EstablecerEstado(const std::string& texto) = 0;
     // Lets pending window messages through once.
     virtual void ProcesarMensajes() = 0;
-    // A modal message box with an OK button; returns when the user has closed it.
-    virtual void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) = 0;
+    // A message box with an OK button. Every message is written to the activity log first, whoever
+    // shows it.
+    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) {
+        actividad::Anotar("Mensaje \"" + titulo + "\": " + texto);
+        Mostrar(texto, titulo, icono);
+    }
+
+protected:
+    virtual void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) = 0;
 };

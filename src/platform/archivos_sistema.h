@@ -10,6 +10,7 @@
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 
 namespace archivos::sistema {
 
@@ -49,13 +50,14 @@ inline constexpr std::chrono::milliseconds kPausaBloqueo{25};
 template <typename F>
 auto Operar(const char* operacion, const std::string& ruta, F&& f, bool alBorrar = false) -> decltype(f()) {
     const auto limite = std::chrono::steady_clock::now() + kEsperaBloqueo;
-    for (;;) {
+    for (bool anotado = false;; anotado = true) {
         try {
             if (const Interceptor& i = InterceptorActual()) i(operacion, ruta);
             return f();
         } catch (const plataforma::ErrorSistema& e) {
             if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar) || std::chrono::steady_clock::now() >= limite)
                 throw;
+            if (!anotado) actividad::AnotarFalloIgnorado(std::string(operacion) + " " + ruta + ", se reintenta");
         }
         std::this_thread::sleep_for(kPausaBloqueo);
     }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/error_sistema.h"
 #include "platform/registro_actividad_sistema.h"
 
 namespace actividad {
@@ -238,6 +239,16 @@ void Terminar() noexcept {
     try {
         Unico().Terminar();
     } catch (...) {
+    }
+}
+
+void AnotarFalloIgnorado(std::string_view donde) noexcept {
+    try {
+        std::string texto = "Fallo ignorado (";
+        texto.append(donde).append("): ").append(plataforma::TextoFalloEnCurso());
+        Anotar(texto);
+    } catch (...) {
+        // Nothing is left to log it with.
     }
 }
 

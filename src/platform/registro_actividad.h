@@ -37,6 +37,10 @@ void Terminar() noexcept;
 // CP1252).
 void Anotar(std::string_view texto) noexcept;
 
+// Inside a catch block: logs the failure in flight, which the caller swallows on purpose, with where
+// it happened ("Fallo ignorado (donde): number: description").
+void AnotarFalloIgnorado(std::string_view donde) noexcept;
+
 // %LOCALAPPDATA%\Tramiza\Registro on Windows, ${XDG_STATE_HOME:-~/.local/state}/tramiza elsewhere;
 // empty when the platform cannot say.
 std::string CarpetaRegistro();

@@ -11,6 +11,7 @@
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -291,6 +292,56 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
 }
 
+// The activity log of a day with a success, a client failure, a format error, a duplicate and a
+// failure message: one exact line each, stamped by the log's own clock. A log folder that cannot be
+// written then changes nothing in the exchanges.
+TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
+    prueba::CarpetaTemporal registro;
+    actividad::Iniciar(registro.Ruta(), [] { return reloj::FechaHoraMs{{2026, 12, 7, 9, 30, 5}, 42}; });
+    b.lista = std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}});
+    b.Comportamiento("* normal\n");
+    Enviar("MISMO", 0, 10);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    Enviar("MISMO", 0, 50);
+    b.Tick();
+    for (const char* regla : {"* falla E12\n", "* sin-seresp\n"}) {
+        b.Comportamiento(regla);
+        b.Terminal(1).EnviarSolicitud({regla, 336, "ACA", true});
+        ASSERT_TRUE(b.TickHastaRespuesta(1));
+    }
+    b.Comportamiento("* normal\n");
+    b.Terminal(1).EnviarSolicitud({"SIN-SUBIDA", 336, "ACA", true});
+    fs::remove_all(b.Term(1, "upload"));
+    b.Tick();
+    actividad::Terminar();
+
+    const std::string s = "2026-12-07 09:30:05.042 ";
+    const std::string k = b.Ter(1, "CLICAB.ZLN");
+    EXPECT_EQ(
+        LeerArchivo(registro / "2026-12-07.log"),
+        s + "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
+            "TER01: respuesta devuelta, estado.rsp \"0\", archivos SERESP.ZLN PRAXIS.ZLN TIQUET.PRN, 5000 ms\r\n" + s +
+            "TER01: duplicado respondido con la respuesta anterior\r\n" + s +
+            "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
+            "TER01: respuesta de error de comunicación escrita en SERESP.ZLN\r\n" + s +
+            "TER01: respuesta devuelta, estado.rsp \"E12\", archivos SERESP.ZLN, 2000 ms\r\n" + s +
+            "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
+            "TER01: respuesta de error de formato escrita en SERESP.ZLN\r\n" + s +
+            "TER01: respuesta devuelta, estado.rsp \"0\", archivos SERESP.ZLN PRAXIS.ZLN TIQUET.PRN, 5000 ms\r\n" + s +
+            "Mensaje \"Transacción punto control: 5\": " + b.ui.mensajes.at(0).texto + "\r\n");
+
+    // The log's folder is a file: nothing can be written, and the exchange goes on exactly.
+    const std::string bloqueada = registro / "archivo";
+    EscribirArchivo(bloqueada, "x");
+    actividad::Iniciar(bloqueada + "/Registro");
+    fs::create_directory(b.Term(1, "upload"));
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    actividad::Terminar();
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
+    EXPECT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(LeerArchivo(bloqueada), "x");
+}
+
 TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
     Enviar("MISMO", 0, 50);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
@@ -378,8 +429,8 @@ TEST_F(ClienteNoDisponible, RunningClientIsNotStartedAndTheCheckCanBeOff) {
 // A tick delivered while a message box of the cycle is open must not start a nested cycle.
 class InterfazReentrante : public prueba::GrabadorInterfaz {
 public:
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
-        GrabadorInterfaz::MostrarMensaje(texto, titulo, icono);
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
+        GrabadorInterfaz::Mostrar(texto, titulo, icono);
         if (ciclo && lista) anidados.push_back(ciclo->TmrBuscando_Timer(*lista));
     }
     CicloSondeo* ciclo = nullptr;

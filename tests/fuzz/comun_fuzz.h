@@ -35,7 +35,7 @@ class GrabadorMensajes : public InterfazUsuario {
 public:
     void EstablecerEstado(const std::string&) override {}
     void ProcesarMensajes() override {}
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono) override {
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono) override {
         mensajes.push_back(titulo + ": " + texto);
     }
     std::vector<std::string> mensajes;

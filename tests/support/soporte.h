@@ -36,7 +36,7 @@ class GrabadorInterfaz : public InterfazUsuario {
 public:
     void EstablecerEstado(const std::string& texto) override { estados.push_back(texto); }
     void ProcesarMensajes() override { ++procesados; }
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
         mensajes.push_back({texto, titulo, icono});
     }
 

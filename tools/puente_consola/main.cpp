@@ -21,7 +21,7 @@ public:
         if (texto != estado_) std::printf("[estado] %s\n", (estado_ = texto).c_str());
     }
     void ProcesarMensajes() override {}
-    void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) override {
+    void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
         std::printf("[%s] %s: %s\n", icono == Icono::Critico ? "error" : "aviso", titulo.c_str(), texto.c_str());
     }
 
