@@ -1,5 +1,9 @@
 #include "app/ayudas_ventana.h"
 
+#include <string>
+
+#include "platform/registro_actividad.h"
+
 namespace ventana {
 
 // Read from the vertical axis: font heights are defined against LOGPIXELSY, and the two axes never
@@ -51,6 +55,11 @@ void BombearMensajes(HWND dialogo) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+int Caja(HWND propietario, const char* texto, const char* titulo, UINT tipo) {
+    actividad::Anotar(std::string("Mensaje \"") + titulo + "\": " + texto);
+    return MessageBoxA(propietario, texto, titulo, tipo);
 }
 
 }  // namespace ventana

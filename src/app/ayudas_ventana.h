@@ -37,4 +37,7 @@ void AplicarDpiNuevo(HWND hwnd, LPARAM lParam);
 // keyboard navigation (Tab, arrows, Esc) keeps working meanwhile.
 void BombearMensajes(HWND dialogo = nullptr);
 
+// MessageBoxA for the windows' own boxes, with the message written to the activity log first.
+int Caja(HWND propietario, const char* texto, const char* titulo, UINT tipo);
+
 }  // namespace ventana

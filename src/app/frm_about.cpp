@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "app/ayudas_ventana.h"
 #include "app/ids_recursos.h"
 #include "platform/archivos.h"
 #include "platform/procesos.h"
+#include "platform/registro_actividad.h"
 #include "platform/registro_win32.h"
 
 namespace {
@@ -98,6 +100,7 @@ INT_PTR CALLBACK ProcedimientoDialogo(HWND dlg, UINT mensaje, WPARAM wParam, LPA
         }
     } catch (...) {
         // Only allocation can fail here; a label left with its design text is no reason to end.
+        actividad::AnotarFalloIgnorado("caja Acerca de");
     }
     return FALSE;
 }
@@ -121,9 +124,11 @@ void StartSysInfo(HWND propietario) {
             if (EsArchivo(rutaSysInfo)) iniciado = procesos::IniciarPrograma(rutaSysInfo);
         }
     } catch (...) {
+        actividad::AnotarFalloIgnorado("inicio de la información del sistema");
         iniciado = false;
     }
-    if (!iniciado) MessageBoxA(propietario, "System Information Is Unavailable At This Time", kTituloAplicacion, MB_OK);
+    if (!iniciado)
+        ventana::Caja(propietario, "System Information Is Unavailable At This Time", kTituloAplicacion, MB_OK);
 }
 
 }  // namespace

@@ -190,7 +190,7 @@ INT_PTR CALLBACK frmConfiguracion::ProcedimientoDialogo(HWND dlg, UINT mensaje, 
     try {
         return formulario->Procesar(mensaje, wParam, lParam);
     } catch (...) {
-        MessageBoxA(dlg, plataforma::DescripcionFalloEnCurso().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(dlg, plataforma::DescripcionFalloEnCurso().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
     return mensaje == WM_INITDIALOG ? TRUE : FALSE;
 }
@@ -261,7 +261,7 @@ void frmConfiguracion::PasoDeApertura(Paso&& paso) {
     } catch (...) {
         const std::string texto =
             "Error al cargar la configuración.\rConfiguracion.Load\r" + plataforma::DescripcionFalloEnCurso();
-        MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK);
+        ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK);
     }
 }
 
@@ -296,7 +296,7 @@ void frmConfiguracion::cmdGrabar_Click() {
     // no timer can use, leaves the store and the settings as they are.
     const std::optional<std::int16_t> intervalo = NumeroDelIntervalo(Texto(IDC_TXT_INTERVALO));
     if (!intervalo || *intervalo < 0) {
-        MessageBoxA(dlg_, kMensajeIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
+        ventana::Caja(dlg_, kMensajeIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
         SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_TXT_INTERVALO)), TRUE);
         return;
     }
@@ -318,7 +318,7 @@ void frmConfiguracion::cmdGrabar_Click() {
         nueva.Save();
     } catch (...) {
         const std::string texto = "No se pudo grabar la configuración: " + plataforma::DescripcionFalloEnCurso();
-        MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
         return;
     }
     Configuracion = nueva;
@@ -365,7 +365,7 @@ void frmConfiguracion::Buscar(int idCombo, const char* mensajeFijo, UINT bandera
         if (SinBlancosExtremos(Texto(idCombo)).empty()) EstablecerTexto(idCombo, previo);
     } catch (...) {
         const std::string texto = "Se produjo el siguiente error: " + plataforma::DescripcionFalloEnCurso();
-        MessageBoxA(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
 }
 

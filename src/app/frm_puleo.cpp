@@ -156,11 +156,11 @@ LRESULT CALLBACK frmPuleo::ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM 
     try {
         return ventana->Procesar(mensaje, wParam, lParam);
     } catch (const plataforma::ErrorSistema& e) {
-        MessageBoxA(hwnd, e.TextoNumeroDescripcion().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(hwnd, e.TextoNumeroDescripcion().c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     } catch (const std::exception& e) {
-        MessageBoxA(hwnd, e.what(), kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(hwnd, e.what(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     } catch (...) {
-        MessageBoxA(hwnd, "Error desconocido", kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(hwnd, "Error desconocido", kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
     return 0;
 }

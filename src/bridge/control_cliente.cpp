@@ -4,6 +4,7 @@
 
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
+#include "platform/registro_actividad.h"
 
 namespace API {
 
@@ -29,6 +30,7 @@ std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaE
             ui.MostrarMensaje(plataforma::TextoFalloEnCurso(), kTituloZelno, Icono::Critico);
         } catch (...) {
             // A user interface that cannot show the message loses it; the start still ends quietly.
+            actividad::AnotarFalloIgnorado("mensaje del inicio del cliente");
         }
     }
     return std::nullopt;

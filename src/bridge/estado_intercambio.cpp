@@ -5,6 +5,7 @@
 
 #include "platform/archivos.h"
 #include "platform/carpetas.h"
+#include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
 namespace {
@@ -92,6 +93,7 @@ std::string CarpetaRegistroIntercambios() {
     try {
         return archivos::Unir(carpetas::DatosPrograma(), "Intercambios");
     } catch (...) {
+        actividad::AnotarFalloIgnorado("carpeta de los registros de intercambio");
         return {};
     }
 }

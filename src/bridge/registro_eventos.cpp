@@ -1,5 +1,6 @@
 #include "bridge/registro_eventos.h"
 #include "bridge/archivos_intercambio.h"
+#include "platform/registro_actividad.h"
 
 #include <cstdio>
 
@@ -36,21 +37,25 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
                     DosDigitos(t.mes) + " " + DosDigitos(t.hora) + ":" + DosDigitos(t.minuto) + ":" +
                     DosDigitos(t.segundo) + " era duplicado";
     } catch (...) {
+        actividad::AnotarFalloIgnorado("registro de duplicados");
     }
     const std::string rutaLog = archivos::Unir(directorioKorvane, nombre);
 
     try {
         archivos::Anexar(rutaLog, Registro(registro1));
     } catch (...) {
+        actividad::AnotarFalloIgnorado("registro de duplicados");
     }
     std::string primeraLinea;
     try {
         const std::string clicab = archivos::LeerCompleto(En(laRutaKorvane, kClicab));
         primeraLinea = clicab.substr(0, clicab.find('\r'));
     } catch (...) {
+        actividad::AnotarFalloIgnorado("registro de duplicados");
     }
     try {
         archivos::Anexar(rutaLog, Registro(primeraLinea));
     } catch (...) {
+        actividad::AnotarFalloIgnorado("registro de duplicados");
     }
 }
