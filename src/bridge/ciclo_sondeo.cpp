@@ -12,6 +12,8 @@ using namespace intercambio;
 
 namespace {
 
+using cronometro = std::chrono::steady_clock;
+
 // Clears the running flag however the step ends.
 class Bandera {
 public:
@@ -46,9 +48,21 @@ bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
     Bandera enCurso(enCurso_);
     ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
-    if (!terminales) return true;
-    for (const clsItemTerXX& item : *terminales) EmpezarTurno(item);
+    // A walk that the last tick could not finish goes on; a new one begins only after it.
+    if (!recorrido_) {
+        recorrido_ = std::move(terminales);
+        siguiente_ = 0;
+    }
+    Recorrer(cronometro::now() + kPresupuesto);
     return true;
+}
+
+void CicloSondeo::Recorrer(std::chrono::steady_clock::time_point limite) {
+    while (recorrido_ && siguiente_ < recorrido_->size()) {
+        EmpezarTurno((*recorrido_)[siguiente_++]);
+        if (cronometro::now() >= limite) return;
+    }
+    recorrido_.reset();
 }
 
 CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms) {
@@ -86,8 +100,10 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
 void CicloSondeo::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
+    const auto limite = cronometro::now() + kPresupuesto;
+    Recorrer(limite);
     const std::int64_t ahora = esperador_.AhoraMs();
-    for (auto it = turnos_.begin(); it != turnos_.end();) {
+    for (auto it = turnos_.begin(); it != turnos_.end() && cronometro::now() < limite;) {
         Turno& t = *it->second;
         if (t.reanudar && t.vence <= ahora) std::exchange(t.reanudar, {}).resume();
         it = t.rutina.Terminada() ? turnos_.erase(it) : std::next(it);
@@ -95,6 +111,7 @@ void CicloSondeo::EjecutarPasosVencidos() {
 }
 
 std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
+    if (recorrido_) return esperador_.AhoraMs();
     std::optional<std::int64_t> proximo;
     for (const auto& [ruta, t] : turnos_)
         if (t->reanudar && (!proximo || t->vence < *proximo)) proximo = t->vence;

@@ -5,6 +5,7 @@
 // there while the other terminals and the window go on, and goes on once its wait is over. No
 // terminal waits for another, and a failure ends only the turn of the terminal it happened in.
 
+#include <chrono>
 #include <coroutine>
 #include <cstdint>
 #include <map>
@@ -33,14 +34,22 @@ public:
     // its end; a terminal whose turn is still in progress is left to it, so the same terminal never
     // has two. A tick that arrives while a step runs (a message box of a user interface that lets
     // timer messages through) is skipped and returns false.
+    //
+    // No call runs for much longer than kPresupuesto: a walk over many terminals, or many steps due
+    // at once, stop there and go on at the next call of EjecutarPasosVencidos, at once due, so that
+    // the window answers its other messages in between. A tick that finds the last walk unfinished
+    // goes on with it.
     bool TmrBuscando_Timer(ListaTerminales terminales);
 
-    // Goes on with every turn whose wait is over (on the waiter's clock, never earlier), each up to
-    // its next wait or its end.
+    // Goes on with the walk left unfinished, then with every turn whose wait is over (on the
+    // waiter's clock, never earlier), each up to its next wait or its end.
     void EjecutarPasosVencidos();
 
-    // When the earliest wait ends, on the waiter's clock; none when no turn waits.
+    // When the next step is due, on the waiter's clock: now for an unfinished walk, otherwise the end
+    // of the earliest wait; none when nothing is left to do before the next tick.
     std::optional<std::int64_t> ProximoPaso() const;
+
+    static constexpr std::chrono::milliseconds kPresupuesto{50};
 
     // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
     // program ended, repeats without harm: a command may end the program at any time between steps.
@@ -77,6 +86,7 @@ private:
     };
     Espera Esperar(Turno& t, std::int32_t ms);
 
+    void Recorrer(std::chrono::steady_clock::time_point limite);
     void EmpezarTurno(const clsItemTerXX& item);
     void AvisarFallo(const Turno& t);
     Tarea<> Atender(Turno& t, char estado);
@@ -109,7 +119,9 @@ private:
 
     RegistroIntercambios registro_;
     std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
-    std::map<std::string, std::int64_t> entregas_;          // when each request in the client's hands was handed off
+    ListaTerminales recorrido_;                             // the walk in progress, when a call could not finish it
+    std::size_t siguiente_ = 0;
+    std::map<std::string, std::int64_t> entregas_;  // when each request in the client's hands was handed off
     bool enCurso_ = false;
 };
 
