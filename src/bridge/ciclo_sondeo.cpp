@@ -74,25 +74,27 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
     std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
     // A terminal whose turn is still in progress is left to it.
     if (turnos_.count(rutaKorvane) != 0) return;
+    char estado = '\0';
+    try {
+        const std::string status = En(rutaKorvane, kStatus);
+        if (!archivos::Existe(status)) return;
+        // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
+        estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
+        // An idle terminal costs its two file calls and nothing more.
+        const bool pendiente = registro_.De(rutaKorvane).etapa != EstadoIntercambio::Etapa::Ninguna;
+        if (estado != 'C' && estado != 'P' && !pendiente) return;
+    } catch (...) {
+        AvisarFallo("1");
+        return;
+    }
+
     auto t = std::make_unique<Turno>();
     t->codigoTerminal = item.CodigoTerminal;
     t->rutaKorvane = std::move(rutaKorvane);
     t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
     t->directorioKorvane = configuracion_.DirectorioKorvane;
     t->directorioZelno = configuracion_.DirectorioZELNO;
-    try {
-        const std::string status = En(t->rutaKorvane, kStatus);
-        if (!archivos::Existe(status)) return;
-        // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
-        const char estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
-        // An idle terminal costs its two file calls and nothing more.
-        const bool pendiente = registro_.De(t->rutaKorvane).etapa != EstadoIntercambio::Etapa::Ninguna;
-        if (estado != 'C' && estado != 'P' && !pendiente) return;
-        t->rutina = Atender(*t, estado);
-    } catch (...) {
-        AvisarFallo(*t);
-        return;
-    }
+    t->rutina = Atender(*t, estado);
     t->rutina.Iniciar();
     if (!t->rutina.Terminada()) turnos_.emplace(t->rutaKorvane, std::move(t));
 }
@@ -120,8 +122,8 @@ std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
 
 // A turn's one handler: the failure is reported with the step it happened in, and ends that turn;
 // the terminal is tried again at the next tick.
-void CicloSondeo::AvisarFallo(const Turno& t) {
-    ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + t.punto,
+void CicloSondeo::AvisarFallo(const char* punto) {
+    ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + punto,
                        Icono::Critico);
 }
 
@@ -133,7 +135,7 @@ Tarea<> CicloSondeo::Atender(Turno& t, char estado) {
     try {
         co_await AtenderPasos(t, estado);
     } catch (...) {
-        AvisarFallo(t);
+        AvisarFallo(t.punto);
     }
 }
 

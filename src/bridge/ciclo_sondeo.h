@@ -88,7 +88,7 @@ private:
 
     void Recorrer(std::chrono::steady_clock::time_point limite);
     void EmpezarTurno(const clsItemTerXX& item);
-    void AvisarFallo(const Turno& t);
+    void AvisarFallo(const char* punto);
     Tarea<> Atender(Turno& t, char estado);
     Tarea<> AtenderPasos(Turno& t, char estado);
     // The hand-off: everything that can fail before the request reaches the client runs while the
