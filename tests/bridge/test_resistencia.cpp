@@ -11,6 +11,10 @@
 #include <random>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
@@ -383,3 +387,144 @@ TEST(Resistencia, EveryFileOperationFailedOrStoppedOnceEndsWithTheSameAnswer) {
         }
     }
 }
+
+#ifdef _WIN32
+// --- Files held by another process -----------------------------------------------------------------
+//
+// bloqueador.exe holds a file open with no sharing, as the point-of-sale program, a printer spooler or
+// a virus scanner may: a hold shorter than the file operations' retry goes unseen; a longer one fails
+// the tick with the usual message, and once it is let go the exchange ends as if nothing had happened.
+
+// One run of bloqueador.exe on `archivo` for `ms` milliseconds, from its hold of the file to its end.
+class Bloqueador {
+public:
+    Bloqueador(const std::string& archivo, int ms) : marca_(archivo + ".bloqueado") {
+        // A Unix build path reaches the program under Wine through drive Z:.
+        std::string exe = RUTA_BLOQUEADOR;
+        if (exe.front() == '/') exe = "Z:" + exe;
+        std::replace(exe.begin(), exe.end(), '/', '\\');
+        std::string linea = '"' + exe + "\" \"" + archivo + "\" " + std::to_string(ms);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessA(nullptr, linea.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            throw plataforma::ErrorSistema(static_cast<long>(GetLastError()), "no se puede iniciar " + linea);
+        CloseHandle(pi.hThread);
+        proceso_ = pi.hProcess;
+        // Until it holds the file, or ends without holding it, or a minute has passed.
+        for (int i = 0; i < 12000 && !Sostiene(); ++i)
+            if (WaitForSingleObject(proceso_, 5) == WAIT_OBJECT_0) break;
+    }
+    ~Bloqueador() {
+        Terminar();
+        CloseHandle(proceso_);
+    }
+    Bloqueador(const Bloqueador&) = delete;
+    Bloqueador& operator=(const Bloqueador&) = delete;
+
+    // The marker exists only while the file is held.
+    bool Sostiene() const { return fs::exists(marca_); }
+    // Waits until the file is let go and the program has ended; its exit code.
+    DWORD Terminar() {
+        WaitForSingleObject(proceso_, INFINITE);
+        DWORD codigo = 1;
+        GetExitCodeProcess(proceso_, &codigo);
+        return codigo;
+    }
+
+private:
+    std::string marca_;
+    HANDLE proceso_ = nullptr;
+};
+
+TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
+    constexpr int kCorto = 300;   // well inside the retry of a file operation
+    constexpr int kLargo = 4000;  // the whole retry and more
+    const sim::Solicitud s{"PEDIDO-BLOQUEOS", 336, "ACA", true};
+    const std::string kTexto = "32: " + plataforma::DescripcionError(32);
+
+    // The terminal has exactly the client's answer to its one request, and "S".
+    auto respondida = [&](prueba::Banco& b) {
+        ASSERT_EQ(b.simulador.Registros().size(), 1u);
+        const sim::RegistroPedido& p = b.simulador.Registros()[0];
+        EXPECT_EQ(p.clicab, sim::ContenidoClicab(s));
+        const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
+        EXPECT_EQ(r.status, "S");
+        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(p));
+        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(p));
+        EXPECT_EQ(r.tiquet, sim::RespuestaTiquet(p));
+        EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
+        EXPECT_EQ(Nombres(b.Term(1, "download")),
+                  (std::vector<std::string>{"PRAXISAnterior.ZLN", "SERESPAnterior.ZLN"}));
+    };
+    auto unMensaje = [&](prueba::Banco& b, const char* punto) {
+        ASSERT_EQ(b.ui.mensajes.size(), 1u);
+        EXPECT_EQ(b.ui.mensajes[0].texto, kTexto);
+        EXPECT_EQ(b.ui.mensajes[0].titulo, std::string("Transacción punto control: ") + punto);
+        EXPECT_EQ(b.ui.mensajes[0].icono, Icono::Critico);
+    };
+
+    // STATUS.ZLN held when the tick comes to read the new request.
+    for (const int ms : {kCorto, kLargo}) {
+        SCOPED_TRACE("STATUS.ZLN, " + std::to_string(ms) + " ms");
+        prueba::Banco b;
+        b.Terminal(1).EnviarSolicitud(s);
+        {
+            Bloqueador bloqueo(b.Ter(1, "STATUS.ZLN"), ms);
+            ASSERT_TRUE(bloqueo.Sostiene());
+            b.Tick();
+            if (ms == kLargo) {
+                ASSERT_TRUE(bloqueo.Sostiene());  // held through the whole tick
+                unMensaje(b, "1");
+            } else {
+                EXPECT_TRUE(b.ui.mensajes.empty());
+            }
+            ASSERT_EQ(bloqueo.Terminar(), 0u);
+        }
+        // The request waits, untouched, for the next tick.
+        if (ms == kLargo) {
+            EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
+            EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "CLICAB.ZLN")), sim::ContenidoClicab(s));
+            EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
+        }
+        ASSERT_TRUE(b.TickHastaRespuesta(1));
+        respondida(b);
+        EXPECT_EQ(b.ui.mensajes.size(), ms == kLargo ? 1u : 0u);
+    }
+
+    // The previous ticket, still printing, held when the new answer's ticket is to take its place.
+    for (const int ms : {kCorto, kLargo}) {
+        SCOPED_TRACE("TIQUET.PRN, " + std::to_string(ms) + " ms");
+        prueba::Banco b;
+        b.Terminal(1).EnviarSolicitud(s);
+        b.Tick();
+        ASSERT_EQ(prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+        prueba::EscribirArchivo(b.Ter(1, "TIQUET.PRN"), std::string(3000, '#'));
+        {
+            Bloqueador bloqueo(b.Ter(1, "TIQUET.PRN"), ms);
+            ASSERT_TRUE(bloqueo.Sostiene());
+            b.Tick();
+            if (ms == kLargo) {
+                ASSERT_TRUE(bloqueo.Sostiene());
+                unMensaje(b, "26");
+            } else {
+                EXPECT_TRUE(b.ui.mensajes.empty());
+            }
+            ASSERT_EQ(bloqueo.Terminar(), 0u);
+        }
+        if (ms == kLargo) {
+            // No "S" without the whole answer; the client's answer waits in its folder, and its
+            // SERESP.ZLN is held for a moment when the next tick comes to copy it.
+            EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+            EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "TIQUET.PRN")), std::string(3000, '#'));
+            Bloqueador bloqueo(b.Term(1, "download\\SERESP.ZLN"), kCorto);
+            ASSERT_TRUE(bloqueo.Sostiene());
+            b.Tick();
+            ASSERT_EQ(bloqueo.Terminar(), 0u);
+        }
+        ASSERT_TRUE(b.Terminal(1).RespuestaLista());
+        respondida(b);
+        EXPECT_EQ(b.ui.mensajes.size(), ms == kLargo ? 1u : 0u);
+    }
+}
+#endif
