@@ -1,5 +1,6 @@
 #include "bridge/ciclo_sondeo.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "bridge/archivos_intercambio.h"
@@ -66,15 +67,19 @@ void CicloSondeo::Recorrer(std::chrono::steady_clock::time_point limite) {
 }
 
 CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms) {
+    // An attempt after a short lock passes the points whose time the client already had.
+    if (t.esperas++ < t.esperasCumplidas) return Espera{t, 0, true};
     esperador_.EsperaIniciada(ms);
     return Espera{t, esperador_.AhoraMs() + ms};
 }
 
 void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
+    // Another program's hold on a file never holds up the window or the other terminals.
+    archivos::SinEsperarBloqueos sinEsperar;
     std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
     // A terminal whose turn is still in progress is left to it.
     if (turnos_.count(rutaKorvane) != 0) return;
-    char estado = '\0';
+    std::optional<char> estado;
     try {
         const std::string status = En(rutaKorvane, kStatus);
         if (!archivos::Existe(status)) return;
@@ -82,7 +87,10 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
         // An idle terminal costs its two file calls and nothing more.
         const bool pendiente = registro_.De(rutaKorvane).etapa != EstadoIntercambio::Etapa::Ninguna;
-        if (estado != 'C' && estado != 'P' && !pendiente) return;
+        if (*estado != 'C' && *estado != 'P' && !pendiente) return;
+    } catch (const plataforma::BloqueoPasajero&) {
+        // Held by another program for a moment, maybe: a turn reads it again shortly.
+        estado.reset();
     } catch (...) {
         AvisarFallo("1");
         return;
@@ -103,6 +111,7 @@ void CicloSondeo::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
     const auto limite = cronometro::now() + kPresupuesto;
+    archivos::SinEsperarBloqueos sinEsperar;
     Recorrer(limite);
     const std::int64_t ahora = esperador_.AhoraMs();
     for (auto it = turnos_.begin(); it != turnos_.end() && cronometro::now() < limite;) {
@@ -131,11 +140,38 @@ void CicloSondeo::Anotar(const Turno& t, const std::string& que) const {
     actividad::Anotar(t.rutaKorvane.substr(t.rutaKorvane.find_last_of("\\/") + 1) + ": " + que);
 }
 
-Tarea<> CicloSondeo::Atender(Turno& t, char estado) {
-    try {
-        co_await AtenderPasos(t, estado);
-    } catch (...) {
-        AvisarFallo(t.punto);
+// A short lock ends the attempt without a word; the turn starts again from its files a moment later,
+// as a later tick would (every step can be repeated), without the fixed waits the client already
+// had. A lock that lasts kEsperaBloqueoMs gives the failure's message at the checkpoint where it last
+// stopped the turn.
+Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
+    std::optional<std::int64_t> bloqueadoDesde;
+    for (;;) {
+        try {
+            if (!estado) {
+                t.punto = "1";
+                estado = EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus));
+            }
+            co_await AtenderPasos(t, *estado);
+            co_return;
+        } catch (const plataforma::BloqueoPasajero&) {
+            if (!bloqueadoDesde) {
+                bloqueadoDesde = esperador_.AhoraMs();
+                actividad::AnotarFalloIgnorado(std::string("punto control ") + t.punto + ", se reintenta");
+            }
+            if (esperador_.AhoraMs() - *bloqueadoDesde >= kEsperaBloqueoMs) {
+                AvisarFallo(t.punto);
+                co_return;
+            }
+        } catch (...) {
+            AvisarFallo(t.punto);
+            co_return;
+        }
+        estado.reset();
+        t.esperasCumplidas = std::max(t.esperasCumplidas, t.esperas);
+        t.esperas = 0;
+        esperador_.EsperaIniciada(kPausaBloqueoMs);
+        co_await Espera{t, esperador_.AhoraMs() + kPausaBloqueoMs};
     }
 }
 

@@ -50,6 +50,9 @@ public:
     std::optional<std::int64_t> ProximoPaso() const;
 
     static constexpr std::chrono::milliseconds kPresupuesto{50};
+    // A file held by another program: the turn tries again every kPausaBloqueoMs, for this long.
+    static constexpr std::int32_t kEsperaBloqueoMs = 1000;
+    static constexpr std::int32_t kPausaBloqueoMs = 50;
 
     // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
     // program ended, repeats without harm: a command may end the program at any time between steps.
@@ -70,14 +73,17 @@ private:
         std::string entregados;            // answer files put in the terminal folder, for the activity log
         std::int64_t vence = 0;            // end of the wait it is in
         std::coroutine_handle<> reanudar;  // what goes on then
+        int esperas = 0;                   // fixed waits reached by this attempt
+        int esperasCumplidas = 0;          // by the attempts before it (see Atender)
         Tarea<> rutina;
     };
 
-    // Suspends the turn for `ms`.
+    // Suspends the turn until `vence`; at once when `hecha`.
     struct Espera {
         Turno& turno;
         std::int64_t vence;
-        bool await_ready() const noexcept { return false; }
+        bool hecha = false;
+        bool await_ready() const noexcept { return hecha; }
         void await_suspend(std::coroutine_handle<> h) noexcept {
             turno.reanudar = h;
             turno.vence = vence;
@@ -89,7 +95,9 @@ private:
     void Recorrer(std::chrono::steady_clock::time_point limite);
     void EmpezarTurno(const clsItemTerXX& item);
     void AvisarFallo(const char* punto);
-    Tarea<> Atender(Turno& t, char estado);
+    // `estado`: the request state read at the start of the turn; none when a short lock kept it from
+    // being read.
+    Tarea<> Atender(Turno& t, std::optional<char> estado);
     Tarea<> AtenderPasos(Turno& t, char estado);
     // The hand-off: everything that can fail before the request reaches the client runs while the
     // request is still "C"; the decision is recorded; then "P"; then the upload.

@@ -18,11 +18,22 @@ void Interceptar(const char* operacion, const std::string& ruta) {
 
 namespace detalle {
 const Interceptor& InterceptorActual() noexcept { return interceptor; }
+
+bool& SinEsperarBloqueosActual() noexcept {
+    thread_local bool sinEsperar = false;
+    return sinEsperar;
+}
 }  // namespace detalle
 
 using detalle::Operar;
 
 void InstalarInterceptor(Interceptor nuevo) { interceptor = std::move(nuevo); }
+
+SinEsperarBloqueos::SinEsperarBloqueos() noexcept : antes_(detalle::SinEsperarBloqueosActual()) {
+    detalle::SinEsperarBloqueosActual() = true;
+}
+
+SinEsperarBloqueos::~SinEsperarBloqueos() { detalle::SinEsperarBloqueosActual() = antes_; }
 
 bool Existe(const std::string& ruta) {
     Interceptar("Existe", ruta);

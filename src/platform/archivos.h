@@ -107,6 +107,20 @@ using Interceptor = std::function<void(const char* operacion, const std::string&
 // Installs `interceptor` for every thread; an empty one removes it.
 void InstalarInterceptor(Interceptor interceptor);
 
+// While one lives, the file operations of this thread do not wait out a short lock (see
+// plataforma::EsBloqueoPasajero) themselves: they throw plataforma::BloqueoPasajero at once, for a
+// caller that tries again without holding up its thread. Otherwise they try again for about a second.
+class SinEsperarBloqueos {
+public:
+    SinEsperarBloqueos() noexcept;
+    ~SinEsperarBloqueos();
+    SinEsperarBloqueos(const SinEsperarBloqueos&) = delete;
+    SinEsperarBloqueos& operator=(const SinEsperarBloqueos&) = delete;
+
+private:
+    bool antes_;
+};
+
 // Joins a folder and a name with one backslash, none added when the folder already ends in one.
 std::string Unir(const std::string& carpeta, const std::string& nombre);
 

@@ -40,6 +40,9 @@ namespace archivos::detalle {
 // The interceptor in force, or nothing.
 const Interceptor& InterceptorActual() noexcept;
 
+// Whether this thread's operations leave short locks to their caller (SinEsperarBloqueos).
+bool& SinEsperarBloqueosActual() noexcept;
+
 // How long a sharing or lock violation is tried again before the operation counts as failed:
 // scanners and the two outside programs hold the exchange files for moments only.
 inline constexpr std::chrono::milliseconds kEsperaBloqueo{1000};
@@ -55,8 +58,9 @@ auto Operar(const char* operacion, const std::string& ruta, F&& f, bool alBorrar
             if (const Interceptor& i = InterceptorActual()) i(operacion, ruta);
             return f();
         } catch (const plataforma::ErrorSistema& e) {
-            if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar) || std::chrono::steady_clock::now() >= limite)
-                throw;
+            if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar)) throw;
+            if (SinEsperarBloqueosActual()) throw plataforma::BloqueoPasajero(e);
+            if (std::chrono::steady_clock::now() >= limite) throw;
             if (!anotado) actividad::AnotarFalloIgnorado(std::string(operacion) + " " + ruta + ", se reintenta");
         }
         std::this_thread::sleep_for(kPausaBloqueo);

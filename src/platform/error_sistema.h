@@ -25,6 +25,13 @@ private:
     std::string ruta_;
 };
 
+// A short lock met by a file operation that was told not to wait for it (archivos::SinEsperarBloqueos):
+// the caller tries again later, without holding anything up meanwhile.
+class BloqueoPasajero : public ErrorSistema {
+public:
+    explicit BloqueoPasajero(const ErrorSistema& e) : ErrorSistema(e) {}
+};
+
 // The platform's number of the last failed call (GetLastError on Windows, errno elsewhere).
 long UltimoError();
 // A failure that another program's brief hold on a file causes, worth trying again for a moment:

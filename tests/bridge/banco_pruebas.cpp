@@ -1,7 +1,9 @@
 #include "banco_pruebas.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -48,7 +50,7 @@ void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zeln
 
 bool Banco::Tick() {
     esperador.ahora += 1000;
-    simulador.Paso(esperador.ahora);
+    simulador.Paso(esperador.AhoraMs());
     const bool corrio = ciclo->TmrBuscando_Timer(lista);
     TerminarTurnos();
     return corrio;
@@ -56,9 +58,14 @@ bool Banco::Tick() {
 
 void Banco::TerminarTurnos() {
     while (const auto proximo = ciclo->ProximoPaso()) {
-        esperador.ahora = std::max(esperador.ahora, *proximo);
-        if (simulador.Pendiente()) simulador.Paso(esperador.ahora);
-        if (esperador.alEsperar) esperador.alEsperar(esperador.ahora);
+        if (esperador.tiempoReal)
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::max<std::int64_t>(0, *proximo - esperador.AhoraMs())));
+        else
+            esperador.ahora = std::max(esperador.ahora, *proximo);
+        const std::int64_t ahora = esperador.AhoraMs();
+        if (simulador.Pendiente()) simulador.Paso(ahora);
+        if (esperador.alEsperar) esperador.alEsperar(ahora);
         ciclo->EjecutarPasosVencidos();
     }
 }

@@ -3,6 +3,8 @@
 // simulator answering in the Zelno folder, and the polling cycle on a virtual clock that the bench moves
 // from wait to wait, letting the simulator work while the cycle waits.
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -20,12 +22,25 @@ namespace prueba {
 // The virtual clock of the fixed waits; it records each wait as it begins.
 class EsperadorSimulado : public Esperador {
 public:
-    std::int64_t AhoraMs() override { return ahora; }
+    std::int64_t AhoraMs() override { return tiempoReal ? MsReales() : ahora; }
     void EsperaIniciada(std::int32_t msEspera) override { esperas.push_back(msEspera); }
     std::int64_t ahora = 0;
     std::vector<std::int32_t> esperas;
     // Runs as each wait ends, before the cycle goes on (Banco::TerminarTurnos).
     std::function<void(std::int64_t)> alEsperar;
+    // The waits take their real time: for tests where another process holds a file for a while.
+    bool tiempoReal = false;
+    // The waits begun so far of at least `ms`.
+    std::size_t EsperasDe(std::int32_t ms) const {
+        return static_cast<std::size_t>(
+            std::count_if(esperas.begin(), esperas.end(), [ms](auto e) { return e >= ms; }));
+    }
+
+private:
+    static std::int64_t MsReales() {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
 };
 
 class ClienteSimulado : public ControlCliente {

@@ -527,7 +527,7 @@ std::map<int, Huella> Huellas(Banco& b, int terminales, int bloqueado, const std
         const bool status = ruta.size() >= 10 && ruta.compare(ruta.size() - 10, 10, "STATUS.ZLN") == 0;
         if (bloqueado != 0 && status && ruta.find("TER0" + std::to_string(bloqueado)) != std::string::npos &&
             std::string_view(operacion) != "Existe")
-            throw plataforma::ErrorSistema(32, "bloqueado");
+            throw plataforma::ErrorSistema(5, "sin acceso");
         if (ruta.find(b.CarpetaEstado()) != std::string::npos) return;
         for (int n = 1; n <= terminales; ++n) {
             char ter[8], term[8];

@@ -464,17 +464,19 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
         EXPECT_EQ(b.ui.mensajes[0].icono, Icono::Critico);
     };
 
-    // STATUS.ZLN held when the tick comes to read the new request.
+    // STATUS.ZLN held when the tick comes to read the new request. The waits take their real time
+    // here, as the holds do.
     for (const int ms : {kCorto, kLargo}) {
         SCOPED_TRACE("STATUS.ZLN, " + std::to_string(ms) + " ms");
         prueba::Banco b;
+        b.esperador.tiempoReal = true;
         b.Terminal(1).EnviarSolicitud(s);
         {
             Bloqueador bloqueo(b.Ter(1, "STATUS.ZLN"), ms);
             ASSERT_TRUE(bloqueo.Sostiene());
             b.Tick();
             if (ms == kLargo) {
-                ASSERT_TRUE(bloqueo.Sostiene());  // held through the whole tick
+                ASSERT_TRUE(bloqueo.Sostiene());  // held through the whole turn
                 unMensaje(b, "1");
             } else {
                 EXPECT_TRUE(b.ui.mensajes.empty());
@@ -492,35 +494,43 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
         EXPECT_EQ(b.ui.mensajes.size(), ms == kLargo ? 1u : 0u);
     }
 
-    // The previous ticket, still printing, held when the new answer's ticket is to take its place.
+    // The previous ticket, still printing, held when the new answer's ticket is to take its place:
+    // from the end of the return's third wait, just before the answer files are copied.
     for (const int ms : {kCorto, kLargo}) {
         SCOPED_TRACE("TIQUET.PRN, " + std::to_string(ms) + " ms");
         prueba::Banco b;
+        b.esperador.tiempoReal = true;
         b.Terminal(1).EnviarSolicitud(s);
         b.Tick();
         ASSERT_EQ(prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
         prueba::EscribirArchivo(b.Ter(1, "TIQUET.PRN"), std::string(3000, '#'));
-        {
-            Bloqueador bloqueo(b.Ter(1, "TIQUET.PRN"), ms);
-            ASSERT_TRUE(bloqueo.Sostiene());
-            b.Tick();
-            if (ms == kLargo) {
-                ASSERT_TRUE(bloqueo.Sostiene());
-                unMensaje(b, "26");
-            } else {
-                EXPECT_TRUE(b.ui.mensajes.empty());
-            }
-            ASSERT_EQ(bloqueo.Terminar(), 0u);
-        }
+        std::optional<Bloqueador> bloqueo;
+        b.esperador.alEsperar = [&](std::int64_t) {
+            if (!bloqueo && b.esperador.EsperasDe(1000) == 3) bloqueo.emplace(b.Ter(1, "TIQUET.PRN"), ms);
+        };
+        b.Tick();
+        ASSERT_TRUE(bloqueo);
+        ASSERT_EQ(bloqueo->Sostiene(), ms == kLargo)
+            << b.ui.mensajes.size() << " " << (b.ui.mensajes.empty() ? "" : b.ui.mensajes[0].titulo) << " "
+            << prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN"));
+        if (ms == kLargo)
+            unMensaje(b, "26");
+        else
+            EXPECT_TRUE(b.ui.mensajes.empty());
+        ASSERT_EQ(bloqueo->Terminar(), 0u);
         if (ms == kLargo) {
             // No "S" without the whole answer; the client's answer waits in its folder, and its
-            // SERESP.ZLN is held for a moment when the next tick comes to copy it.
+            // SERESP.ZLN is held for a moment when the next return comes to copy it.
             EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
             EXPECT_EQ(prueba::LeerArchivo(b.Ter(1, "TIQUET.PRN")), std::string(3000, '#'));
-            Bloqueador bloqueo(b.Term(1, "download\\SERESP.ZLN"), kCorto);
-            ASSERT_TRUE(bloqueo.Sostiene());
+            bloqueo.reset();
+            b.esperador.alEsperar = [&](std::int64_t) {
+                if (!bloqueo && b.esperador.EsperasDe(1000) == 5)
+                    bloqueo.emplace(b.Term(1, "download\\SERESP.ZLN"), kCorto);
+            };
             b.Tick();
-            ASSERT_EQ(bloqueo.Terminar(), 0u);
+            ASSERT_TRUE(bloqueo);
+            ASSERT_EQ(bloqueo->Terminar(), 0u);
         }
         ASSERT_TRUE(b.Terminal(1).RespuestaLista());
         respondida(b);
