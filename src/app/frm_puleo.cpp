@@ -303,22 +303,28 @@ void frmPuleo::TmrBuscando_Timer() {
 }
 
 void frmPuleo::TmrPasos_Timer() {
+    pasosVence_.reset();  // it has fired; what comes next is set again below
     ciclo_.EjecutarPasosVencidos();
     ProgramarPasos();
     if (terminarPendiente_ && ciclo_.TurnosEnCurso() == 0) DestroyWindow(hwnd_);
 }
 
 // One timer for every turn's wait: it fires when the earliest ends. A timer message that comes a
-// little early finds nothing due and sets the timer again for what is left.
+// little early finds nothing due and sets the timer again for what is left. A timer already set for
+// that moment or sooner is left alone: setting it again would restart its count, and while every tick
+// runs as long as the interval (a file held by another program), the polling timer would always come
+// first and no turn would ever go on.
 void frmPuleo::ProgramarPasos() {
     const auto proximo = ciclo_.ProximoPaso();
     if (!proximo) {
         KillTimer(hwnd_, ID_TMR_PASOS);
+        pasosVence_.reset();
         return;
     }
-    const std::int64_t falta = *proximo - esperador_.AhoraMs();
-    const UINT ms = static_cast<UINT>(std::clamp<std::int64_t>(falta, USER_TIMER_MINIMUM, 0x7FFFFFFF));
-    SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr);
+    const std::int64_t ahora = esperador_.AhoraMs();
+    const UINT ms = static_cast<UINT>(std::clamp<std::int64_t>(*proximo - ahora, USER_TIMER_MINIMUM, 0x7FFFFFFF));
+    if (pasosVence_ && *pasosVence_ <= ahora + ms) return;
+    if (SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr) != 0) pasosVence_ = ahora + ms;
 }
 
 // "&Salir" and the end asked for by another program: no new tick starts, and the program ends once

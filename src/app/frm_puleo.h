@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "app/interfaz_ventana.h"
 #include "bridge/ciclo_sondeo.h"
@@ -90,5 +91,6 @@ private:
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;
     UINT msgTerminar_ = 0;
-    bool terminarPendiente_ = false;  // an end request waits for the turns in progress
+    bool terminarPendiente_ = false;          // an end request waits for the turns in progress
+    std::optional<std::int64_t> pasosVence_;  // when the step timer set last fires, while it is set
 };

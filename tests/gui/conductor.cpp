@@ -29,8 +29,12 @@
 //   comando VENTANA ID                      posts WM_COMMAND (a menu item)
 //   mensaje VENTANA MSG WPARAM LPARAM       posts a message
 //   tecla VENTANA VK                        posts WM_KEYDOWN and WM_KEYUP
+//   enviar-comando VENTANA ID               sends WM_COMMAND (a menu item): returns after the handler
 //   consulta VENTANA NAME WPARAM            sends the registered message NAME, prints the result
 //   esperar-consulta VENTANA NAME WPARAM eq|ne|gt VALUE MS
+//   latencia VENTANA MS INTERVALO_MS        for MS, every INTERVALO_MS, sends TramizaEstadoPrueba and
+//                                        times the answer; prints "envios=N maximo_ms=M sin_respuesta=K"
+//                                        (K: no answer within 10 s)
 //   cerrar VENTANA                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
 //   controles VENTANA                       every child: id, class, text
 //   rectangulo VENTANA                      left, top, width and height on the screen
@@ -38,7 +42,7 @@
 // Message boxes (a visible top-level #32770 with the text control of MessageBox):
 //   caja-mensaje MS [TITLE]              waits for one, prints its title and its text
 //   pulsar-ok MS [TITLE]                 presses its OK button and waits until it is gone
-//   contar-cajas                         message boxes open now
+//   contar-cajas [TITLE]                 message boxes open now (with that title)
 // Processes:
 //   procesos NAME                        process ids whose executable ends with NAME
 //   contar-procesos NAME
@@ -46,6 +50,16 @@
 //   terminar PID
 // Settings of Tramiza (HKCU\Software\VB and VBA Program Settings\Tramiza\SECTION, value Tramiza):
 //   ajuste SECTION VALUE | leer-ajuste SECTION | borrar-ajustes
+//   borrar-intercambios                  removes the records of exchanges in progress that the program
+//                                        keeps (%LOCALAPPDATA%\Tramiza\Intercambios): a test's terminal
+//                                        folders have the same paths at every run
+// Files (Windows paths):
+//   existe FILE                          1 or 0
+//   bloquear FILE MS [SOLTAR]            opens FILE with no sharing and holds it for MS, or until the
+//                                        file SOLTAR exists; prints "bloqueado" once it holds it
+//   tras-borrado FILE MS ACTION... [+ ACTION...]  FILE must be there: prints "vigilando", waits until
+//                                        FILE is gone, then runs the actions at once, one after
+//                                        another, in this same process
 // Other:
 //   descripcion-error N                  the system's description of error N, without line ends
 //   hklm-poner KEY VALUE TEXT            sets a REG_SZ value under HKEY_LOCAL_MACHINE
@@ -58,6 +72,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -195,9 +210,14 @@ std::vector<HWND> VentanasSuperiores() {
 // A MessageBox box: a dialog whose text control has the id MessageBox gives it.
 bool EsCajaMensaje(HWND h) { return Clase(h) == "#32770" && IsWindowVisible(h) && GetDlgItem(h, 0xFFFF) != nullptr; }
 
+// `titulo` as the command line gave it, in the same ANSI code page as the window's text.
+bool EsCajaTitulada(HWND h, const std::string& titulo) {
+    return EsCajaMensaje(h) && (titulo.empty() || Texto(h) == titulo);
+}
+
 HWND BuscarCaja(const std::string& titulo) {
     for (HWND h : VentanasSuperiores())
-        if (EsCajaMensaje(h) && (titulo.empty() || Utf8(Texto(h)) == titulo)) return h;
+        if (EsCajaTitulada(h, titulo)) return h;
     return nullptr;
 }
 
@@ -333,6 +353,23 @@ void BorrarAjustes() {
     RegDeleteKeyA(HKEY_CURRENT_USER, kClaveAjustes);
 }
 
+void BorrarIntercambios() {
+    char base[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
+    if (n == 0 || n >= sizeof base) throw Fallo("no hay LOCALAPPDATA");
+    const std::string carpeta = std::string(base) + "\\Tramiza\\Intercambios\\";
+    WIN32_FIND_DATAA datos;
+    const HANDLE busqueda = FindFirstFileA((carpeta + "*").c_str(), &datos);
+    if (busqueda == INVALID_HANDLE_VALUE) return;  // no record yet
+    bool ok = true;
+    do {
+        if ((datos.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            ok = DeleteFileA((carpeta + datos.cFileName).c_str()) && ok;
+    } while (FindNextFileA(busqueda, &datos));
+    FindClose(busqueda);
+    if (!ok) throw Fallo("no se pueden borrar los registros de " + carpeta);
+}
+
 void PonerHklm(const std::string& ruta, const std::string& valor, const std::string& texto) {
     HKEY clave = nullptr;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ruta.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &clave, nullptr) !=
@@ -359,6 +396,37 @@ std::string SinValorHklm(const std::string& ruta, const std::string& valor) {
     return r;
 }
 
+bool Existe(const std::string& ruta) { return GetFileAttributesA(ruta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Round trips of a harmless message to the window, for MS: how long the window leaves a sender waiting.
+void Latencia(HWND h, long long total, long long intervalo) {
+    if (total < 0 || intervalo <= 0) throw MalUso("latencia lleva MS >= 0 e INTERVALO_MS > 0");
+    const UINT msg = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
+    if (msg == 0) throw Fallo("no se puede registrar el mensaje de estado");
+    using reloj = std::chrono::steady_clock;
+    const auto inicio = reloj::now();
+    const auto fin = inicio + std::chrono::milliseconds(total);
+    long long envios = 0, maximo = 0, sinRespuesta = 0;
+    for (auto proximo = inicio; proximo < fin;) {
+        std::this_thread::sleep_until(proximo);
+        DWORD_PTR resultado = 0;
+        const auto antes = reloj::now();
+        const LRESULT ok = SendMessageTimeoutA(h, msg, ids::kPruebaCiclos, 0, SMTO_NORMAL, kEsperaEnvioMs, &resultado);
+        const auto despues = reloj::now();
+        if (!ok) {
+            if (!IsWindow(h)) throw Fallo("la ventana " + Manejador(h) + " ya no existe");
+            ++sinRespuesta;
+        }
+        ++envios;
+        maximo =
+            std::max<long long>(maximo, std::chrono::duration_cast<std::chrono::milliseconds>(despues - antes).count());
+        // A late answer is not made up for by a burst of sends.
+        proximo = std::max(proximo + std::chrono::milliseconds(intervalo), despues);
+    }
+    Imprimir("envios=" + std::to_string(envios) + " maximo_ms=" + std::to_string(maximo) +
+             " sin_respuesta=" + std::to_string(sinRespuesta));
+}
+
 bool Compara(long long v, const std::string& op, long long ref) {
     if (op == "eq") return v == ref;
     if (op == "ne") return v != ref;
@@ -369,8 +437,9 @@ bool Compara(long long v, const std::string& op, long long ref) {
 void Ejecutar(const std::vector<std::string>& a) {
     const std::string& accion = a.at(0);
     const auto pedir = [&](std::size_t n) {
-        if (a.size() != n + 1 &&
-            !(a.size() == n + 2 && (accion == "icono" || accion == "caja-mensaje" || accion == "pulsar-ok")))
+        const bool conOpcional = accion == "icono" || accion == "caja-mensaje" || accion == "pulsar-ok" ||
+                                 accion == "contar-cajas" || accion == "bloquear";
+        if (a.size() != n + 1 && !(a.size() == n + 2 && conOpcional))
             throw MalUso(accion + " lleva " + std::to_string(n) + " argumentos");
     };
     const auto opcional = [&](std::size_t i) { return a.size() > i ? a[i] : std::string(); };
@@ -482,6 +551,9 @@ void Ejecutar(const std::vector<std::string>& a) {
         const auto vk = static_cast<WPARAM>(Numero(a[2]));
         Publicar(h, WM_KEYDOWN, vk, 1);
         Publicar(h, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    } else if (accion == "enviar-comando") {
+        pedir(2);
+        Enviar(Ventana(a[1]), WM_COMMAND, MAKEWPARAM(Identificador(a[2]), 0), 0);
     } else if (accion == "consulta") {
         pedir(3);
         Imprimir(std::to_string(static_cast<long long>(Consulta(a[1], a[2], a[3]))));
@@ -494,6 +566,9 @@ void Ejecutar(const std::vector<std::string>& a) {
             }))
             throw Fallo(a[2] + " " + a[3] + " vale " + std::to_string(v) + ", no " + a[4] + " " + a[5]);
         Imprimir(std::to_string(v));
+    } else if (accion == "latencia") {
+        pedir(3);
+        Latencia(Ventana(a[1]), Numero(a[2]), Numero(a[3]));
     } else if (accion == "cerrar") {
         pedir(1);
         Publicar(Ventana(a[1]), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -533,8 +608,9 @@ void Ejecutar(const std::vector<std::string>& a) {
             throw Fallo("la caja de mensaje no se cerro");
     } else if (accion == "contar-cajas") {
         pedir(0);
+        const std::string titulo = opcional(1);
         int n = 0;
-        for (HWND h : VentanasSuperiores()) n += EsCajaMensaje(h);
+        for (HWND h : VentanasSuperiores()) n += EsCajaTitulada(h, titulo);
         Imprimir(std::to_string(n));
     } else if (accion == "procesos") {
         pedir(1);
@@ -556,6 +632,45 @@ void Ejecutar(const std::vector<std::string>& a) {
         WaitForSingleObject(p, kEsperaEnvioMs);
         CloseHandle(p);
         if (!ok) throw Fallo("no se puede terminar el proceso " + a[1]);
+    } else if (accion == "existe") {
+        pedir(1);
+        Imprimir(Existe(a[1]) ? "1" : "0");
+    } else if (accion == "bloquear") {
+        pedir(2);
+        const std::string soltar = opcional(3);
+        HANDLE archivo = INVALID_HANDLE_VALUE;
+        DWORD error = 0;
+        // The program under test may be reading the file at this moment.
+        if (!Esperar(kEsperaEnvioMs, [&] {
+                archivo = CreateFileA(a[1].c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+                error = GetLastError();
+                return archivo != INVALID_HANDLE_VALUE;
+            }))
+            throw Fallo("no se puede abrir " + a[1] + " sin compartir: error " + std::to_string(error));
+        Imprimir("bloqueado");
+        std::fflush(stdout);
+        Esperar(Numero(a[2]), [&] { return !soltar.empty() && Existe(soltar); });
+        CloseHandle(archivo);
+        Imprimir("soltado");
+    } else if (accion == "tras-borrado") {
+        if (a.size() < 4) throw MalUso("tras-borrado lleva ARCHIVO MS ACCION...");
+        // The actions are read before the wait: a wrong call must not fail only at the moment that counts.
+        std::vector<std::vector<std::string>> acciones(1);
+        for (std::size_t i = 3; i < a.size(); ++i) {
+            if (a[i] == "+")
+                acciones.emplace_back();
+            else
+                acciones.back().push_back(a[i]);
+        }
+        for (const auto& accionSiguiente : acciones)
+            if (accionSiguiente.empty()) throw MalUso("tras-borrado: accion vacia");
+        // Gone already, it went at a moment nobody saw.
+        if (!Existe(a[1])) throw Fallo(a[1] + " no existe");
+        Imprimir("vigilando");
+        std::fflush(stdout);
+        if (!Esperar(Numero(a[2]), [&] { return !Existe(a[1]); })) throw Fallo(a[1] + " sigue ahi");
+        for (const auto& accionSiguiente : acciones) Ejecutar(accionSiguiente);
     } else if (accion == "ajuste") {
         pedir(2);
         Ajuste(a[1], a[2]);
@@ -565,6 +680,9 @@ void Ejecutar(const std::vector<std::string>& a) {
     } else if (accion == "borrar-ajustes") {
         pedir(0);
         BorrarAjustes();
+    } else if (accion == "borrar-intercambios") {
+        pedir(0);
+        BorrarIntercambios();
     } else if (accion == "descripcion-error") {
         pedir(1);
         char buf[512];

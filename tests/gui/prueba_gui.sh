@@ -62,9 +62,11 @@ contenido() {  # DESCRIPTION FILE FORMAT [ARGS...]
 
 estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 
-# The seven settings, each in its section under the value "Tramiza".
+# The seven settings, each in its section under the value "Tramiza"; the exchanges that earlier runs
+# left in progress in the same folders are forgotten.
 ajustes() {  # KORVANE ZELNO INTERVALO INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE [ACTIVAR_TX]
   c borrar-ajustes || fatal "no se pueden borrar los ajustes"
+  c borrar-intercambios || fatal "no se pueden borrar los registros de intercambios"
   c ajuste DirectorioKorvane "$1" && c ajuste DirectorioZELNO "$2" && c ajuste Intervalo "$3" &&
     c ajuste IniciarActivo "$4" && c ajuste IniciarZelnoExe "$5" && c ajuste ZelnoExe "$6" &&
     c ajuste ActivarTX "${7:-0}" || fatal "no se pueden escribir los ajustes"
@@ -125,6 +127,85 @@ salir_con() {  # MENU_ITEM
 # Another test's Zelno32.exe would keep the program from starting ours.
 sin_zelno32() {
   c esperar-procesos Zelno32.exe 0 120000 || fatal "sigue corriendo un Zelno32.exe ajeno"
+}
+
+# --- Exchanges: the client's simulator, the terminals' simulator, files and moments -----------------
+
+# The client's company table: PASTEU gets the provider code V9014502 (number parts at characters
+# 9-10 and 41-42).
+tabla_empresas() {
+  printf '%-8s%-2s%-30s%-2s\r\n' 00000001 45 PASTEU 02 >"$Z/_zelno.emp"
+}
+
+# Zelno32.exe serving the client's tree by the rules given (lines of its control file).
+cliente_simulado() {  # RULE...
+  printf '%s\n' "$@" >"$Z/_zelno_sim.cfg"
+  rm -f "$Z/_zelno_sim.stop"
+  wine "$zelno32" --dir "$Zw" --vida 300000 >/dev/null 2>&1 </dev/null &
+  otros+=($!)
+}
+
+# One request of a terminal (CLICAB.ZLN of 336 bytes for PASTEU, PRAXIS.ZLN, then "C") from the
+# terminal simulator, which waits ESPERA_MS for the answer; with 0 it only writes the request. Its
+# report goes to $trabajo/TERMINAL-ID.txt; the status is 0 once answered.
+solicitar() {  # TERMINAL ID [ESPERA_MS]
+  wine_reintentando "$terminal" --dir "$(win "$K/$1")" --id "$2" --longitud 336 --empresa PASTEU \
+    --espera "${3:-180000}" >"$trabajo/$1-$2.txt" 2>"$trabajo/$1-$2.err" </dev/null
+}
+
+# The terminal's report: STATUS.ZLN "S" and the answer of a client that behaves normally, exactly.
+respondido() {  # TERMINAL ID
+  igual "respuesta de $1 a $2" \
+    "$(printf 'estado: respuesta lista\nSTATUS.ZLN (1 bytes): S\nSERESP.ZLN (%d bytes): RESPUESTA V9014502 %s\\r' \
+      $((${#2} + 20)) "$2")" "$(head -3 "$trabajo/$1-$2.txt" | tr -d '\r')"
+}
+
+esperar_contenido() {  # FILE TEXT SECONDS
+  for _ in $(seq $(($3 * 5))); do
+    [ "$(cat "$1" 2>/dev/null)" == "$2" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+alguno_vivo() {  # PID...
+  local pid
+  for pid in "$@"; do kill -0 "$pid" 2>/dev/null && return 0; done
+  return 1
+}
+
+# FILE held open without sharing by conductor.exe, another process, until $trabajo/soltar exists.
+bloquear_archivo() {  # FILE
+  rm -f "$trabajo/soltar"
+  al_salir+=("touch '$trabajo/soltar'")
+  c bloquear "$(win "$1")" 600000 "$(win "$trabajo/soltar")" >"$trabajo/bloqueo.txt" &
+  bloqueo=$!
+  otros+=("$bloqueo")
+  for _ in $(seq 300); do
+    grep -q '^bloqueado$' "$trabajo/bloqueo.txt" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  fatal "no se pudo bloquear $1"
+}
+
+# The moment a turn begins to wait: a hand-off removes a stale estado.rsp, then waits one second. A
+# conductor already waiting for the file runs the actions the moment it goes (a conductor started
+# then would come too late); the output goes to $trabajo/vigia.txt.
+vigilar_borrado() {  # FILE ACTION... [+ ACTION...]
+  local archivo=$1
+  shift
+  c tras-borrado "$(win "$archivo")" 120000 "$@" >"$trabajo/vigia.txt" &
+  vigia=$!
+  otros+=("$vigia")
+  for _ in $(seq 300); do
+    grep -q '^vigilando$' "$trabajo/vigia.txt" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  fatal "el conductor no empezo a vigilar $archivo"
+}
+esperar_vigia() {  # DESCRIPTION EXPECTED_OUTPUT
+  wait "$vigia" || falla "$1: fallo una accion"
+  igual "$1" "$2" "$(cat "$trabajo/vigia.txt")"
 }
 
 K=$trabajo/K
@@ -476,11 +557,8 @@ caso_acerca_de() {
 
 caso_intercambio() {
   mkdir -p "$K/TER01"
-  # The client's company table: provider number parts at characters 9-10 and 41-42.
-  printf '%-8s%-2s%-30s%-2s\r\n' 00000001 45 PASTEU 02 >"$Z/_zelno.emp"
-  printf 'term01 normal 300\n' >"$Z/_zelno_sim.cfg"
-  wine "$zelno32" --dir "$Zw" --vida 120000 >/dev/null 2>&1 </dev/null &
-  otros+=($!)
+  tabla_empresas
+  cliente_simulado 'term01 normal 300'
   ajustes "$Kw" "$Zw" 1 1 0 "" 1
   iniciar_tramiza
   esperar_principal
@@ -502,50 +580,185 @@ caso_intercambio() {
   salir_con mnuTrayClose
 }
 
-# The registered message "TramizaTerminar" that the installer sends: it ends the program as
-# "&Salir" does, but never in the middle of a polling cycle.
+# "&Salir" in the middle of a hand-off: the program ends once the request is complete in the upload
+# folder, and a new start brings its answer back.
+caso_salir_en_turno() {
+  mkdir -p "$K/TER01" "$Z/term01"
+  tabla_empresas
+  solicitar TER01 VENTA-0001 0
+  cp "$K/TER01/CLICAB.ZLN" "$trabajo/CLICAB.ZLN"
+  cp "$K/TER01/PRAXIS.ZLN" "$trabajo/PRAXIS.ZLN"
+  printf '0' >"$Z/term01/estado.rsp"  # left from an earlier exchange; the client is not running
+  local subida=$Z/term01/upload
+  # Sent, so that the upload folder is looked at once the menu command has been handled.
+  vigilar_borrado "$Z/term01/estado.rsp" enviar-comando frmPuleo mnuFileExit + existe "$(win "$subida/_svl.0")"
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  # No waiting for the window here: the program may be gone two seconds after it appears.
+  iniciar_tramiza
+  esperar_vigia "&Salir llego antes de la entrega" "$(printf 'vigilando\n0')"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "el turno termino y el programa sigue"
+  terminado
+  ok_si "CLICAB.ZLN entregado entero" cmp -s "$trabajo/CLICAB.ZLN" "$subida/CLICAB.ZLN"
+  ok_si "PRAXIS.ZLN entregado entero" cmp -s "$trabajo/PRAXIS.ZLN" "$subida/PRAXIS.ZLN"
+  contenido "_svl.0" "$subida/_svl.0" 'V9014502'
+  contenido "STATUS.ZLN tras la entrega" "$K/TER01/STATUS.ZLN" 'P'
+  ok_si "la solicitud dejo la terminal" test ! -e "$K/TER01/CLICAB.ZLN" -a ! -e "$K/TER01/PRAXIS.ZLN"
+
+  # The client takes the request; the next start returns its answer.
+  cliente_simulado '* normal 300'
+  iniciar_tramiza
+  esperar_principal
+  esperar_contenido "$K/TER01/STATUS.ZLN" S 60 || falla "la terminal no recibio respuesta"
+  contenido "SERESP.ZLN" "$K/TER01/SERESP.ZLN" 'RESPUESTA V9014502 VENTA-0001\r'
+  contenido "el cliente tomo el pedido una vez" "$Z/_zelno_sim.log" 'term01\tnormal\tV9014502\tVENTA-0001\r\n'
+  salir_con mnuFileExit
+}
+
+# The registered message "TramizaTerminar" that the installer sends: it ends the program as "&Salir"
+# does; wParam 1 withdraws a request still waiting for a turn in progress.
 caso_terminar() {
-  # A cycle that stops on a message box: the client's upload "folder" is a file, so handing the
-  # request over fails.
-  mkdir -p "$K/TER01" "$Z/term01/download"
+  local caja n
+  # A hand-off that fails at every tick: the client's upload "folder" is a file.
+  mkdir -p "$K/TER01" "$K/TER02" "$Z/term01/download" "$Z/term02"
   printf 'X' >"$Z/term01/upload"
-  printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
-  printf 'C' >"$K/TER01/STATUS.ZLN"
+  tabla_empresas
+  solicitar TER01 VENTA-0001 0
+  cp "$K/TER01/CLICAB.ZLN" "$trabajo/CLICAB.ZLN"
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  iniciar_tramiza
+  esperar_principal
+  caja=$(c caja-mensaje 30000) || fatal "no aparecio la caja del fallo"
+  # The copy into the "folder" finds no such path; the box shows the system's own description.
+  igual "caja del fallo" "$(printf 'Transacción punto control: 5\n3: %s' "$(c descripcion-error 3)")" "$caja"
+  # The failure ends only its turn: the ticks go on, and repeating it opens no second box.
+  n=$(estado Ciclos)
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt $((n + 2)) 30000 >/dev/null ||
+    falla "los ciclos no siguieron tras el fallo"
+  igual "una sola caja" 1 "$(c contar-cajas)"
+  ok_si "la solicitud sigue en la terminal" cmp -s "$trabajo/CLICAB.ZLN" "$K/TER01/CLICAB.ZLN"
+  contenido "STATUS.ZLN" "$K/TER01/STATUS.ZLN" 'P'
+  # No turn is in progress: the request ends the program at once, box open or not.
+  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "el pedido con la caja abierta no termino el programa"
+  terminado
+
+  # A request withdrawn while a turn waits is forgotten: the program goes on polling.
+  rm -f "$Z/term01/upload"
+  mkdir -p "$Z/term01/upload"
+  solicitar TER02 VENTA-0002 0
+  printf '0' >"$Z/term02/estado.rsp"
+  vigilar_borrado "$Z/term02/estado.rsp" consulta frmPuleo TramizaTerminar 0 + consulta frmPuleo TramizaTerminar 1 \
+    + existe "$(win "$Z/term02/upload/_svl.0")"
+  iniciar_tramiza
+  esperar_principal
+  esperar_vigia "pedido y retiro durante la entrega" "$(printf 'vigilando\n1\n1\n0')"
+  esperar_contenido "$Z/term02/upload/_svl.0" V9014502 30 || falla "la entrega de TER02 no termino"
+  contenido "STATUS.ZLN de TER02" "$K/TER02/STATUS.ZLN" 'P'
+  n=$(estado Ciclos)
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt $((n + 2)) 30000 >/dev/null ||
+    falla "el sondeo no siguio tras el retiro"
+  igual "el pedido retirado no termino el programa" 1 "$(c contar-procesos Tramiza.exe)"
+  # Both requests reach the client (TER01's, held up by the file, too) and are answered.
+  cliente_simulado '* normal 300'
+  esperar_contenido "$K/TER01/STATUS.ZLN" S 60 || falla "TER01 no recibio respuesta"
+  esperar_contenido "$K/TER02/STATUS.ZLN" S 60 || falla "TER02 no recibio respuesta"
+  contenido "SERESP.ZLN de TER01" "$K/TER01/SERESP.ZLN" 'RESPUESTA V9014502 VENTA-0001\r'
+  contenido "SERESP.ZLN de TER02" "$K/TER02/SERESP.ZLN" 'RESPUESTA V9014502 VENTA-0002\r'
+  # Between turns a request ends the program at once, and the sender gets its answer first.
+  igual "respuesta al pedido" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "el pedido no termino el programa"
+  terminado
+}
+
+# Requests of other terminals, sent together and waited for while the boxes titled TITLE are counted
+# at every poll: exactly one is open each time, however often its failure repeats.
+servir_contando_cajas() {  # TITLE TERMINAL ID [TERMINAL ID...]
+  local titulo=$1 pids=() maximo=0 minimo=9 sondeos=0 n
+  shift
+  local pares=("$@")
+  while [ $# -gt 0 ]; do
+    solicitar "$1" "$2" &
+    pids+=($!)
+    shift 2
+  done
+  while alguno_vivo "${pids[@]}"; do
+    n=$(c contar-cajas "$titulo")
+    sondeos=$((sondeos + 1))
+    [ "$n" -gt "$maximo" ] && maximo=$n
+    [ "$n" -lt "$minimo" ] && minimo=$n
+    sleep 0.2
+  done
+  wait "${pids[@]}"
+  igual "cajas \"$titulo\" abiertas en $sondeos sondeos" "1 1" "$minimo $maximo"
+  set -- "${pares[@]}"
+  while [ $# -gt 0 ]; do
+    respondido "$1" "$2"
+    shift 2
+  done
+}
+
+# One terminal's STATUS.ZLN held open by another program: its failure is reported in one box, and
+# the other terminals are served meanwhile.
+caso_bloqueo() {
+  local titulo="Transacción punto control: 1" n
+  mkdir -p "$K/TER01" "$K/TER02" "$K/TER03"
+  tabla_empresas
+  cliente_simulado '* normal 300'
+  solicitar TER02 VENTA-0201 0
+  bloquear_archivo "$K/TER02/STATUS.ZLN"
   ajustes "$Kw" "$Zw" 1 1 0 ""
   iniciar_tramiza
   esperar_principal
   local caja
-  caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
-  igual "caja del ciclo" "Transacción punto control: 5" "$(head -1 <<<"$caja")"
-  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
-  sleep 3
-  igual "el programa espera al fin del ciclo" 1 "$(c contar-procesos Tramiza.exe)"
-  igual "la caja sigue abierta" 1 "$(c contar-cajas)"
-  captura pedido-durante-ciclo
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
-  c esperar-procesos Tramiza.exe 0 30000 || fatal "el ciclo termino y el programa sigue"
-  terminado
+  caja=$(printf '%s\n32: %s' "$titulo" "$(c descripcion-error 32)")
+  igual "caja del fallo de TER02" "$caja" "$(c caja-mensaje 60000 "$titulo")"
+  captura caja-bloqueo
+  n=$(estado Ciclos)
+  servir_contando_cajas "$titulo" TER01 VENTA-0101 TER03 VENTA-0301
+  ok_si "el fallo se repitio en varios ticks" test "$(estado Ciclos)" -gt $((n + 2))
+  # After OK the next tick reports it again; the others are still served.
+  c pulsar-ok 10000 "$titulo" || fatal "no se pudo cerrar la caja"
+  igual "la caja vuelve" "$caja" "$(c caja-mensaje 60000 "$titulo")"
+  servir_contando_cajas "$titulo" TER01 VENTA-0102 TER03 VENTA-0302
+  # Released, the terminal is answered; the failure is gone with it.
+  touch "$trabajo/soltar"
+  wait "$bloqueo"
+  igual "el bloqueo termino" "$(printf 'bloqueado\nsoltado')" "$(cat "$trabajo/bloqueo.txt")"
+  esperar_contenido "$K/TER02/STATUS.ZLN" S 60 || falla "TER02 no recibio respuesta"
+  contenido "SERESP.ZLN de TER02" "$K/TER02/SERESP.ZLN" 'RESPUESTA V9014502 VENTA-0201\r'
+  c pulsar-ok 10000 "$titulo" || falla "no se pudo cerrar la ultima caja"
+  n=$(estado Ciclos)
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt $((n + 2)) 30000 >/dev/null || falla "no hubo mas ciclos"
+  igual "ninguna caja mas" 0 "$(c contar-cajas)"
+  salir_con mnuFileExit
+}
 
-  # A request withdrawn (wParam 1) before the cycle ends is forgotten; between cycles a request
-  # ends the program at once, and the sender gets its answer first.
-  printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
-  printf 'C' >"$K/TER01/STATUS.ZLN"
+# Whole exchanges with a client that answers after three seconds: the main window answers a message
+# at every moment meanwhile.
+caso_latencia() {
+  local t pids=() medida maximo
+  mkdir -p "$K/TER01" "$K/TER02" "$K/TER03"
+  tabla_empresas
+  cliente_simulado '* normal 3000'
+  ajustes "$Kw" "$Zw" 1 1 0 ""
   iniciar_tramiza
   esperar_principal
-  caja=$(c caja-mensaje 30000) || fatal "el ciclo no se detuvo en su caja"
-  igual "el pedido se acepta" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
-  igual "y se retira" 1 "$(c consulta frmPuleo TramizaTerminar 1)"
-  # The cause goes away: the next cycle finishes the hand-off instead of stopping on a box again.
-  rm -f "$Z/term01/upload"
-  mkdir -p "$Z/term01/upload"
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
-  local n
-  n=$(estado Ciclos)
-  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt "$n" 30000 >/dev/null || falla "no corrio otro ciclo"
-  igual "el pedido retirado no lo termino" 1 "$(c contar-procesos Tramiza.exe)"
-  igual "respuesta al pedido" 1 "$(c consulta frmPuleo TramizaTerminar 0)"
-  c esperar-procesos Tramiza.exe 0 30000 || fatal "el pedido no termino el programa"
-  terminado
+  for t in 1 2 3; do
+    (solicitar TER0$t VENTA-0${t}01 && solicitar TER0$t VENTA-0${t}02) &
+    pids+=($!)
+  done
+  medida=$(c latencia frmPuleo 15000 100) || fatal "no se pudo medir la latencia"
+  echo "latencia de la ventana principal durante los intercambios: $medida"
+  maximo=${medida#*maximo_ms=}
+  maximo=${maximo%% *}
+  igual "todos los envios respondidos" 0 "${medida##*sin_respuesta=}"
+  ok_si "ningun envio espero mas de 1000 ms ($maximo ms)" test "$maximo" -le 1000
+  wait "${pids[@]}"
+  for t in 1 2 3; do
+    respondido TER0$t VENTA-0${t}01
+    respondido TER0$t VENTA-0${t}02
+  done
+  salir_con mnuFileExit
 }
 
 if ! declare -F "caso_$caso" >/dev/null; then
