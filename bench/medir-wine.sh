@@ -13,7 +13,8 @@
 #              making the same file calls once a second, run beside it; their ratio; the CPU of
 #              Tramiza.exe extrapolated to an hour
 #   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
-#              exchange, as measured and net of the idle polling over the same time
+#              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
+#              an idle tick)
 #
 # PATH is the Tramiza.exe to measure (a Unix path, or a Windows one as Wine sees it); by default
 # the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe) are
@@ -30,7 +31,12 @@ export LC_ALL=C
 raiz=$(cd "$(dirname "$0")/.." && pwd)
 tramiza=
 reps=3 segundos=180 nterm=10 nint=100 nrafaga=20 nsueltos=3
+uso() {
+  { echo "uso:"; sed -n '5,6s/^#//p' "$0"; } >&2
+  exit 2
+}
 while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || uso
   case $1 in
     --tramiza) tramiza=$2 ;;
     --repeticiones) reps=$2 ;;
@@ -39,10 +45,7 @@ while [ $# -gt 0 ]; do
     --intercambios) nint=$2 ;;
     --rafaga) nrafaga=$2 ;;
     --sueltos) nsueltos=$2 ;;
-    *)
-      sed -n '5,6p' "$0" | sed 's/^# \{0,1\}/uso: /' >&2
-      exit 2
-      ;;
+    *) uso ;;
   esac
   shift 2
 done
@@ -303,10 +306,11 @@ medir_reposo_e_intercambios() {  # RUN
   valores["ciclos $r"]=$((ciclos1 - ciclos0))
   aviso "run $r: idle ${seg} s, $((ciclos1 - ciclos0)) ticks: Tramiza ${valores["reposo_ms $r"]} ms" \
     "(stat $((s1 - s0)) ms), bare loop ${valores["bucle_ms $r"]} ms, ratio ${valores["razon $r"]}"
-  local reposo_ns_por_s
-  reposo_ns_por_s=$(awk -v a=$((a1 - a0)) -v s="$seg" 'BEGIN { printf "%.0f", a / s }')
+  local reposo_ns_por_tick
+  reposo_ns_por_tick=$(awk -v a=$((a1 - a0)) -v n=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.0f", a / n }')
 
   # Exchanges, in rounds of one request per terminal.
+  ciclos0=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
   s0=$(cpu_ms "$pid_tramiza") t0=$(ahora_us)
   n=0 ronda=0
   while [ "$n" -lt "$nint" ]; do
@@ -323,12 +327,15 @@ medir_reposo_e_intercambios() {  # RUN
     esperar_respuestas 900 "${carpetas[@]}"
   done
   s1=$(cpu_ms "$pid_tramiza") t1=$(ahora_us)
+  # A program that serves the terminals one after another makes no ticks while it serves them.
+  ciclos1=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
   seg=$(segundos_desde "$t0" "$t1")
   valores["intercambio $r"]=$(awk -v c=$((s1 - s0)) -v n="$nint" 'BEGIN { printf "%.1f", c / n }')
-  valores["intercambio_neto $r"]=$(awk -v c=$((s1 - s0)) -v n="$nint" -v r="$reposo_ns_por_s" -v s="$seg" \
-    'BEGIN { printf "%.1f", (c - r * s / 1e6) / n }')
+  valores["intercambio_neto $r"]=$(awk -v c=$((s1 - s0)) -v n="$nint" -v t="$reposo_ns_por_tick" \
+    -v k=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.1f", (c - t * k / 1e6) / n }')
   valores["intercambios_s $r"]=$seg
-  aviso "run $r: $nint exchanges in $seg s, Tramiza $((s1 - s0)) ms of CPU"
+  valores["intercambio_ciclos $r"]=$((ciclos1 - ciclos0))
+  aviso "run $r: $nint exchanges in $seg s, $((ciclos1 - ciclos0)) ticks, Tramiza $((s1 - s0)) ms of CPU"
   terminar_tramiza
   parar_zelno
 }
@@ -375,5 +382,6 @@ fila "idle: ratio Tramiza / bare loop" razon
 fila "idle: ticks counted" ciclos
 fila "idle: Tramiza CPU per hour, s" hora
 fila "CPU per exchange ($nint on $nterm terminals), ms" intercambio
-fila "  net of idle polling, ms" intercambio_neto
+fila "  net of its ticks meanwhile, ms" intercambio_neto
+fila "  ticks meanwhile" intercambio_ciclos
 fila "  time for the $nint exchanges, s" intercambios_s
