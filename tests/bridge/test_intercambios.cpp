@@ -530,7 +530,7 @@ std::map<int, Huella> Huellas(Banco& b, int terminales, int bloqueado, const std
             throw plataforma::ErrorSistema(5, "sin acceso");
         if (ruta.find(b.CarpetaEstado()) != std::string::npos) return;
         for (int n = 1; n <= terminales; ++n) {
-            char ter[8], term[8];
+            char ter[16], term[16];
             std::snprintf(ter, sizeof ter, "TER%02d", n);
             std::snprintf(term, sizeof term, "term%02d", n);
             std::string r = ruta;
