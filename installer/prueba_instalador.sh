@@ -233,26 +233,19 @@ igual "valor Run" "\"$instdir_w\\Tramiza.exe\"" "$(registro "$clave_run" Tramiza
 ajustes_intactos "ajustes conservados"
 captura actualizado
 
-# --- 6. A Tramiza that does not end: its polling cycle waits on a message box ------------------------
+# --- 6. A Tramiza that does not end: it answers no message while the installer waits ---------------
 echo "=== Tramiza no termina"
 terminar_tramiza
-# Handing the request over fails: the client's upload "folder" is a file.
-mkdir -p "$K/TER01" "$Z/term01/download"
-printf 'X' >"$Z/term01/upload"
-printf 'CABECERA' >"$K/TER01/CLICAB.ZLN"
-printf 'C' >"$K/TER01/STATUS.ZLN"
 wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
-caja=$(c caja-mensaje 60000) || fatal "el ciclo no mostro su mensaje"
-igual "mensaje del ciclo" "Transacción punto control: 5" "$(head -1 <<<"$caja")"
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
+pid_tramiza=$(c procesos Tramiza.exe | head -1)
+c suspender "$pid_tramiza" || fatal "no se pudo suspender Tramiza"
 ejecutar "$instalador_anterior" /S
 igual "el instalador se rinde" 2 "$?"
 cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
 igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
-# The cause goes away before the box closes: the next cycle finishes the hand-off, which a failure
-# leaves to be retried, instead of stopping on a box again.
-rm -f "$Z/term01/upload"
-mkdir -p "$Z/term01/upload"
-c pulsar-ok 10000 || fatal "no se pudo cerrar el mensaje del ciclo"
+# The installer withdrew its request before it gave up: both wait in the queue, and the later one wins.
+c reanudar "$pid_tramiza" || fatal "no se pudo reanudar Tramiza"
 sleep 5
 igual "el pedido retirado deja a Tramiza en marcha" 1 "$(en_marcha)"
 

@@ -428,7 +428,12 @@ LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
         return 1;
     }
     if (InSendMessage()) ReplyMessage(1);  // the sender is let go before the process ends
-    Terminar();
+    // A withdrawal already queued behind this request (the sender gave up while this program could
+    // not answer) cancels it: the last of the queued requests decides.
+    bool terminar = true;
+    MSG m;
+    while (PeekMessageA(&m, hwnd_, msgTerminar_, msgTerminar_, PM_REMOVE)) terminar = m.wParam != ids::kTerminarRetirar;
+    if (terminar) Terminar();
     return 1;
 }
 

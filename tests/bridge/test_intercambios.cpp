@@ -656,13 +656,13 @@ TEST(EntradaDefectuosa, TerminalFolderWithBlanksAndAccents) {
 }
 
 #ifdef _WIN32
-TEST(EntradaDefectuosa, LockedStatusFileStopsTheTickWithItsCheckpoint) {
+TEST(EntradaDefectuosa, LockedStatusFileFailsOnlyItsTerminal) {
     Banco b(2);
     b.lista =
         std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
     b.Terminal(2).EnviarSolicitud({"B", 336, "ACA", true});
-    // Another program holds TER01's STATUS.ZLN open without sharing it.
+    // Another program holds TER01's STATUS.ZLN open without sharing it, longer than the turn tries.
     HANDLE h = CreateFileA(b.Ter(1, "STATUS.ZLN").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -670,10 +670,10 @@ TEST(EntradaDefectuosa, LockedStatusFileStopsTheTickWithItsCheckpoint) {
     CloseHandle(h);
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 1");
-    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "C");
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
     b.Tick();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "S");
 }
 #endif
 

@@ -615,6 +615,24 @@ void Ejecutar(const std::vector<std::string>& a) {
     } else if (accion == "procesos") {
         pedir(1);
         for (DWORD pid : Procesos(a[1])) Imprimir(std::to_string(pid));
+    } else if (accion == "suspender" || accion == "reanudar") {
+        // Every thread of the process: a program that answers no message at all, for a while.
+        pedir(1);
+        const auto pid = static_cast<DWORD>(Numero(a[1]));
+        const HANDLE instantanea = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (instantanea == INVALID_HANDLE_VALUE) throw Fallo("no hay instantanea de hilos");
+        THREADENTRY32 hilo{};
+        hilo.dwSize = sizeof hilo;
+        int n = 0;
+        for (BOOL hay = Thread32First(instantanea, &hilo); hay; hay = Thread32Next(instantanea, &hilo)) {
+            if (hilo.th32OwnerProcessID != pid) continue;
+            if (const HANDLE h = OpenThread(THREAD_SUSPEND_RESUME, FALSE, hilo.th32ThreadID)) {
+                n += (accion == "suspender" ? SuspendThread(h) : ResumeThread(h)) != static_cast<DWORD>(-1);
+                CloseHandle(h);
+            }
+        }
+        CloseHandle(instantanea);
+        if (n == 0) throw Fallo("ningun hilo del proceso");
     } else if (accion == "contar-procesos") {
         pedir(1);
         Imprimir(std::to_string(Procesos(a[1]).size()));
