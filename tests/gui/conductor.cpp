@@ -497,6 +497,9 @@ void Ejecutar(const std::vector<std::string>& a) {
     } else if (accion == "estado-check") {
         pedir(2);
         Imprimir(std::to_string(Enviar(Control(a[1], a[2]), BM_GETCHECK, 0, 0)));
+    } else if (accion == "ventana-habilitada") {
+        pedir(1);
+        Imprimir(IsWindowEnabled(Ventana(a[1])) ? "1" : "0");
     } else if (accion == "habilitado") {
         pedir(2);
         Imprimir(IsWindowEnabled(Control(a[1], a[2])) ? "1" : "0");

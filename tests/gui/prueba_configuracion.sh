@@ -139,6 +139,10 @@ terminar_tramiza() {
 # dialog is looked at.
 abrir() {  # [TITLE TEXT]...
   [ "$(c contar-ventanas "$D")" = 0 ] || fatal "hay un cuadro de dialogo abierto antes de abrir la configuracion"
+  # The menu does nothing while the main window is disabled, and the dialog just closed may leave
+  # it disabled for a moment after it has gone.
+  local i
+  for i in $(seq 100); do [ "$(c ventana-habilitada frmPuleo)" = 1 ] && break; sleep 0.1; done
   c comando frmPuleo mnuConfiguracion || fatal "no se puede elegir &Configuracion"
   while [ $# -ge 2 ]; do
     igual "caja al abrir: $2" "$(printf '%s\n%s' "$1" "$2")" "$(c caja-mensaje 30000)"
