@@ -175,17 +175,22 @@ alguno_vivo() {  # PID...
 }
 
 # FILE held open without sharing by conductor.exe, another process, until $trabajo/soltar exists.
+# True once a background conductor has printed LINE into FILE (a minute at most).
+linea_escrita() {  # FILE LINE
+  for _ in $(seq 300); do
+    grep -q "^$2\$" "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
 bloquear_archivo() {  # FILE
   rm -f "$trabajo/soltar"
   al_salir+=("touch '$trabajo/soltar'")
   c bloquear "$(win "$1")" 600000 "$(win "$trabajo/soltar")" >"$trabajo/bloqueo.txt" &
   bloqueo=$!
   otros+=("$bloqueo")
-  for _ in $(seq 300); do
-    grep -q '^bloqueado$' "$trabajo/bloqueo.txt" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  fatal "no se pudo bloquear $1"
+  linea_escrita "$trabajo/bloqueo.txt" bloqueado || fatal "no se pudo bloquear $1"
 }
 
 # The moment a turn begins to wait: a hand-off removes a stale estado.rsp, then waits one second. A
@@ -197,11 +202,7 @@ vigilar_borrado() {  # FILE ACTION... [+ ACTION...]
   c tras-borrado "$(win "$archivo")" 120000 "$@" >"$trabajo/vigia.txt" &
   vigia=$!
   otros+=("$vigia")
-  for _ in $(seq 300); do
-    grep -q '^vigilando$' "$trabajo/vigia.txt" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  fatal "el conductor no empezo a vigilar $archivo"
+  linea_escrita "$trabajo/vigia.txt" vigilando || fatal "el conductor no empezo a vigilar $archivo"
 }
 esperar_vigia() {  # DESCRIPTION EXPECTED_OUTPUT
   wait "$vigia" || falla "$1: fallo una accion"
