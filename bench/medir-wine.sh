@@ -57,7 +57,7 @@ objetivos=(Zelno32 conductor bucle_desnudo)
 [ -n "$tramiza" ] || objetivos+=(Tramiza)
 (cd "$raiz" && cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target "${objetivos[@]}" >/dev/null)
 b=$raiz/build/win32
-conductor=$b/tests/gui/conductor.exe
+conductor=$b/tools/conductor.exe
 zelno32=$b/tools/Zelno32.exe
 bucle=$b/bench/bucle_desnudo.exe
 if [ -z "$tramiza" ]; then
@@ -71,17 +71,16 @@ tramiza=$(realpath "$tramiza")
 # --- Wine -------------------------------------------------------------------------------------------
 
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza-medir}"
-source "$raiz/scripts/entorno-wine.sh"
 export CONDUCTOR_ESCRITORIO=medir
-escritorio="$CONDUCTOR_ESCRITORIO,1024x768"
+# shellcheck source=scripts/sesion-tramiza.sh
+source "$raiz/scripts/sesion-tramiza.sh"
 
 trabajo=$(mktemp -d "${TMPDIR:-/tmp}/medir-wine.XXXXXX")
-lanzador=   # the virtual desktop that runs Tramiza.exe
 zelno=      # the running client simulator, and its folder
 Zactual=
 limpiar() {
   set +e
-  [ -n "$lanzador" ] && terminar_tramiza
+  [ "$tramiza_propio" = 1 ] && terminar_tramiza
   [ -n "$zelno" ] && parar_zelno
   entorno_wine_terminar
   rm -rf "$trabajo"
@@ -89,7 +88,6 @@ limpiar() {
 trap limpiar EXIT
 entorno_wine_preparar >&2
 
-c() { wine_reintentando "$conductor" "$@"; }
 aviso() { echo "[$(date +%T)] $*" >&2; }
 fallo() {
   echo "FALLO: $*" >&2
@@ -150,7 +148,7 @@ ahora_us() { echo "${EPOCHREALTIME/[.,]/}"; }
 
 iniciar_zelno() {  # Z
   Zactual=$1
-  wine "$zelno32" --dir "$(win "$1")" --vida 86400000 >/dev/null 2>&1 </dev/null &
+  wine_reintentando "$zelno32" --dir "$(win "$1")" --vida 86400000 >/dev/null 2>&1 </dev/null &
   zelno=$!
   esperar_pid Zelno32.exe >/dev/null
 }
@@ -165,27 +163,18 @@ parar_zelno() {
 iniciar_tramiza() {  # K Z
   local Kw Zw
   Kw=$(win "$1") Zw=$(win "$2")
-  c borrar-ajustes || fallo "no se pueden borrar los ajustes"
-  c ajuste DirectorioKorvane "$Kw" && c ajuste DirectorioZELNO "$Zw" && c ajuste Intervalo 1 &&
-    c ajuste IniciarActivo 1 && c ajuste IniciarZelnoExe 1 &&
-    c ajuste ZelnoExe "$(win "$zelno32") --dir $Zw" && c ajuste ActivarTX 0 ||
-    fallo "no se pueden escribir los ajustes"
-  [ "$(c contar-procesos Tramiza.exe)" = 0 ] || fallo "ya corre un Tramiza.exe en $WINEPREFIX"
-  wine explorer /desktop="$escritorio" "$(win "$tramiza")" >/dev/null 2>&1 </dev/null &
-  lanzador=$!
-  c esperar-ventana TramizaPuleo - 120000 >/dev/null || fallo "no aparecio la ventana de Tramiza.exe"
+  tramiza_ajustes "$Kw" "$Zw" 1 0 1 1 "$(win "$zelno32") --dir $Zw" || fallo "no se pueden escribir los ajustes"
+  tramiza_iniciar "$tramiza" || fallo "no aparecio la ventana de Tramiza.exe"
   c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt 0 60000 >/dev/null || fallo "Tramiza.exe no sondea"
   pid_tramiza=$(esperar_pid Tramiza.exe)
 }
 terminar_tramiza() {
   local p
-  c comando frmPuleo mnuFileExit >/dev/null 2>&1
-  if ! c esperar-procesos Tramiza.exe 0 120000; then
+  if ! tramiza_salir mnuFileExit >/dev/null 2>&1; then
     # Ours: started by this script in its own prefix.
     p=$(pid_linux Tramiza.exe) && kill "$p"
+    tramiza_limpiar
   fi
-  for _ in $(seq 150); do kill -0 "$lanzador" 2>/dev/null || break; sleep 0.2; done
-  lanzador=
 }
 
 # Terminal folders TER01..TERnn under K.
@@ -283,7 +272,7 @@ medir_reposo_e_intercambios() {  # RUN
   iniciar_tramiza "$K" "$Z"
 
   # The bare loop beside it, over the same folders, for a little longer than the measurement.
-  wine "$bucle" --dir "$(win "$K")" --vueltas $((segundos + 15)) >/dev/null 2>&1 </dev/null &
+  wine_reintentando "$bucle" --dir "$(win "$K")" --vueltas $((segundos + 15)) >/dev/null 2>&1 </dev/null &
   local lanzador_bucle=$!
   pid_bucle=$(esperar_pid bucle_desnudo.exe)
   sleep 5

@@ -30,11 +30,7 @@ export WINEDEBUG=-all
 # No desktop menu entries in the user's home for the Start-menu shortcut.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-ncaptura=0
-captura() {
-  ncaptura=$((ncaptura + 1))
-  import -window root "$(printf '%s/%02d-%s.png' "$capturas" "$ncaptura" "$1")" 2>/dev/null || true
-}
+# shellcheck source=tests/gui/comun.sh
 source "$(dirname "$0")/../tests/gui/comun.sh"
 # Programs here run on the prefix's own desktop, as after a logon, not on the GUI tests' one.
 unset CONDUCTOR_ESCRITORIO
@@ -51,13 +47,13 @@ echo "Prefijo nuevo: $WINEPREFIX"
 WINEARCH=win64 wineboot --init </dev/null >>"$log" 2>&1
 wineserver -w
 wineserver -p </dev/null >>"$log" 2>&1
-wine "$conductor" contar-ventanas TramizaPuleo </dev/null >>"$log" 2>&1
+c contar-ventanas TramizaPuleo </dev/null >>"$log" 2>&1
 
 # Runs a Windows program the way a user would, its output (and its children's) into the log.
-ejecutar() { wine "$@" </dev/null >>"$log" 2>&1; }
+ejecutar() { wine_reintentando "$@" </dev/null >>"$log" 2>&1; }
 
 unix() { winepath -u "$1" 2>/dev/null; }
-valor_entorno() { wine cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
+valor_entorno() { wine_reintentando cmd /c "echo %$1%" </dev/null 2>/dev/null | tr -d '\r'; }
 local_w=$(valor_entorno LOCALAPPDATA)
 instdir_w="$local_w\\Programs\\Tramiza"
 instdir=$(unix "$instdir_w")
@@ -70,11 +66,11 @@ clave_run='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 # A value of the registry as its text; fails when it is not there.
 registro() {  # KEY VALUE
   local linea
-  linea=$(wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | grep -a "^    $2  ") || return 1
+  linea=$(wine_reintentando reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | grep -a "^    $2  ") || return 1
   sed -E "s/^    $2 +REG_[A-Z_]+ +//" <<<"$linea"
 }
 sin_registro() {  # DESCRIPTION KEY [VALUE]
-  if wine reg query "$2" ${3:+/v "$3"} </dev/null >/dev/null 2>&1; then falla "$1: sigue en el registro"; else echo "ok: $1"; fi
+  if wine_reintentando reg query "$2" ${3:+/v "$3"} </dev/null >/dev/null 2>&1; then falla "$1: sigue en el registro"; else echo "ok: $1"; fi
 }
 existe() { if [ -e "$2" ]; then echo "ok: $1"; else falla "$1: no existe $2"; fi; }
 no_existe() { if [ -e "$2" ]; then falla "$1: sigue ahi $2"; else echo "ok: $1"; fi; }
@@ -190,13 +186,13 @@ existe "registro diario conservado" "$log_dia"
 
 # --- 4. Two installers at once ------------------------------------------------------------------------
 echo "=== dos instaladores a la vez"
-wine "$instalador" </dev/null >>"$log" 2>&1 &
+wine_reintentando "$instalador" </dev/null >>"$log" 2>&1 &
 primero=$!
 asistente=$(c esperar-ventana "#32770" - 30000) || fatal "no se abrio el asistente"
 captura asistente
 ejecutar "$instalador" /S
 igual "el segundo, silencioso, no sigue" 3 "$?"
-wine "$instalador" </dev/null >>"$log" 2>&1 &
+wine_reintentando "$instalador" </dev/null >>"$log" 2>&1 &
 segundo=$!
 caja=$(c caja-mensaje 30000) || fatal "el segundo instalador no dijo nada"
 igual "mensaje del segundo instalador" "$(printf 'Instalación de Tramiza\nYa hay un instalador o desinstalador de Tramiza en marcha.\n\nEspere a que termine y vuelva a intentarlo.')" \
@@ -236,7 +232,7 @@ captura actualizado
 # --- 6. A Tramiza that does not end: it answers no message while the installer waits ---------------
 echo "=== Tramiza no termina"
 terminar_tramiza
-wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+wine_reintentando "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
 c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
 pid_tramiza=$(c procesos Tramiza.exe | head -1)
 c suspender "$pid_tramiza" || fatal "no se pudo suspender Tramiza"
@@ -253,7 +249,7 @@ igual "el pedido retirado deja a Tramiza en marcha" 1 "$(en_marcha)"
 echo "=== Tramiza.exe en uso"
 terminar_tramiza
 c ajuste IniciarZelnoExe 1
-wine "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+wine_reintentando "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
 c caja-mensaje 60000 "Zelno Activo" >/dev/null || fatal "Tramiza no mostro su mensaje de inicio"
 ejecutar "$instalador_anterior" /S
 igual "el instalador no sigue" 2 "$?"
@@ -284,7 +280,7 @@ poner_ajustes
 ejecutar "$instalador" /S /EJECUTAR=0
 igual "instalacion" 0 "$?"
 rm -rf "$instdir"
-wine "$desinstalar_w" /CurrentUser </dev/null >>"$log" 2>&1
+wine_reintentando "$desinstalar_w" /CurrentUser </dev/null >>"$log" 2>&1
 caja=$(c caja-mensaje 30000) || fatal "el desinstalador no dijo nada"
 igual "mensaje de carpeta borrada" "$(printf 'Desinstalación de Tramiza\nLa carpeta de Tramiza ya no está: %s\n\nSe borró a mano. Se quitan ahora el registro en Aplicaciones, el inicio al iniciar sesión y el acceso directo del menú Inicio.' "$instdir_w")" \
   "$(tr -d '\r' <<<"$caja")"

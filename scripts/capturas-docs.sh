@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the shop staff's guide again, under Wine, and keeps them in
 # docs/capturas/: the main window, the notification-area menu, the settings dialog and the about
-# box. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by tests/gui/conductor.exe,
+# box. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by conductor.exe,
 # with example settings and folders in a Wine prefix of its own under build/ (never the tests'
 # prefix: its C:\Estandar would change what the GUI tests see).
 set -euo pipefail
@@ -12,25 +12,21 @@ bash scripts/install-deps.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)" --target Tramiza conductor >/dev/null
 tramiza=$root/build/win32/src/Tramiza.exe
-conductor=$root/build/win32/tests/gui/conductor.exe
+conductor=$root/build/win32/tools/conductor.exe
 destino=$root/docs/capturas
 
 export WINEPREFIX=$root/build/capturas-docs/prefijo
-source scripts/entorno-wine.sh
-escritorio=tramiza-docs
-ancho=800 alto=600
-export CONDUCTOR_ESCRITORIO=$escritorio
+export CONDUCTOR_ESCRITORIO=tramiza-docs
+tramiza_pantalla=800x600
+ancho=${tramiza_pantalla%x*} alto=${tramiza_pantalla#*x}
+# shellcheck source=scripts/sesion-tramiza.sh
+source scripts/sesion-tramiza.sh
 
 trabajo=$(mktemp -d /tmp/tramiza-capturas.XXXXXX)
-tramiza_started=
-started=()  # the desktop this script opened
+capturas=$trabajo
 cleanup() {
   set +e
-  if [ -n "$tramiza_started" ]; then
-    for pid in $(wine "$conductor" procesos Tramiza.exe 2>/dev/null); do wine "$conductor" terminar "$pid"; done
-  fi
-  sleep 1
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+  tramiza_limpiar
   entorno_wine_terminar
   [ -n "${CAPTURAS_CONSERVAR:-}" ] || rm -rf "$trabajo"
 }
@@ -39,49 +35,29 @@ trap cleanup EXIT
 mkdir -p "$(dirname "$WINEPREFIX")"
 entorno_wine_preparar
 
-c() { wine_reintentando "$conductor" "$@"; }
-
-if [ "$(c contar-procesos Tramiza.exe)" != 0 ]; then
-  echo "Tramiza.exe is already running in $WINEPREFIX; end it first." >&2
-  exit 1
-fi
-
 # The example shop: a point-of-sale root with two terminals and the client's working folder.
 unidad=$WINEPREFIX/drive_c
 mkdir -p "$unidad/Korvane/TER01" "$unidad/Korvane/TER02" "$unidad/Estandar" "$unidad/Zelno"
-c borrar-ajustes
-c ajuste DirectorioKorvane 'C:\Korvane'
-c ajuste DirectorioZELNO 'C:\Estandar'
-c ajuste Intervalo 2
-c ajuste ActivarTX 1
-c ajuste IniciarActivo 1
-c ajuste IniciarZelnoExe 0
-c ajuste ZelnoExe ''
+tramiza_ajustes 'C:\Korvane' 'C:\Estandar' 2 1 1 0 ''
 # Recent entries of the settings dialog's lists.
-wine reg add 'HKCU\Software\VB and VBA Program Settings\Tramiza\LastDirExeZelno' /v 1 /d 'C:\Zelno\Zelno32.exe' /f \
+wine_reintentando reg add 'HKCU\Software\VB and VBA Program Settings\Tramiza\LastDirExeZelno' /v 1 /d 'C:\Zelno\Zelno32.exe' /f \
   >/dev/null 2>&1 </dev/null
 
 # The virtual desktop is an X window of its own; screenshots are taken of it alone.
-tramiza_started=1
-wine explorer /desktop="$escritorio,${ancho}x$alto" "$(winepath -w "$tramiza")" >/dev/null 2>&1 </dev/null &
-started+=($!)
-c esperar-ventana TramizaPuleo - 60000 >/dev/null || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
+tramiza_iniciar "$tramiza" || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
 c esperar-texto frmPuleo lblProceso 'Buscando en C:\Korvane...' 30000 >/dev/null
 ventana_x=
 for _ in $(seq 50); do
-  ventana_x=$(xwininfo -root -tree | awk -v n="\"$escritorio - Wine desktop\"" 'index($0, n) { print $1; exit }')
+  ventana_x=$(xwininfo -root -tree | awk -v n="\"$CONDUCTOR_ESCRITORIO - Wine desktop\"" 'index($0, n) { print $1; exit }')
   [ -n "$ventana_x" ] && break
   sleep 0.2
 done
 [ -n "$ventana_x" ] || { echo "no Wine desktop window found" >&2; exit 1; }
 
-escritorio_png=$trabajo/escritorio.png
-nfoto=0
+captura_ventana=$ventana_x
 foto() {
-  sleep 1
-  nfoto=$((nfoto + 1))
-  escritorio_png=$trabajo/escritorio-$nfoto.png
-  import -window "$ventana_x" "$escritorio_png"
+  captura escritorio >/dev/null
+  escritorio_png=$captura_ultima
 }
 recorte() {  # FILE X Y W H: a part of the last picture of the desktop
   convert "$escritorio_png" -crop "${4}x${5}+${2}+${3}" +repage -strip "$destino/$1"
@@ -130,8 +106,7 @@ ventana acerca-de.png frmAbout 12
 c tecla frmAbout 0x1B
 c esperar-sin-ventana frmAbout 10000
 
-c comando frmPuleo mnuFileExit
-c esperar-procesos Tramiza.exe 0 30000 && tramiza_started=
+tramiza_salir mnuFileExit || { echo "Tramiza.exe did not end through &Salir" >&2; exit 1; }
 
 # The README's picture: the four together.
 fondo=$(convert "$destino/acerca-de.png" -format '%[pixel:p{1,1}]' info:)

@@ -2,7 +2,8 @@
 # The main job with the Windows program: Tramiza.exe runs under Wine in the notification area,
 # three simulated point-of-sale terminals send requests, Tramiza starts the simulated exchange
 # client Zelno32.exe, hands the requests over and brings the answers back; then it is ended with
-# its "&Salir" menu item.
+# its "&Salir" menu item. Ends with 0 only when every terminal got the answer its scenario expects
+# and Tramiza ended through "&Salir".
 #
 # The program's window opens on your display when DISPLAY is set (in a Wine virtual desktop with
 # a taskbar), otherwise on a virtual X server of its own; either way screenshots are saved in the
@@ -16,27 +17,22 @@ cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)" --target Tramiza Zelno32 TerminalKorvane conductor >/dev/null
 bin=$root/build/win32
 tramiza=$bin/src/Tramiza.exe
-conductor=$bin/tests/gui/conductor.exe
-
-source scripts/entorno-wine.sh
+conductor=$bin/tools/conductor.exe
+capturas=$bin/capturas-demo
 export CONDUCTOR_ESCRITORIO=tramiza-demo
+# shellcheck source=scripts/sesion-tramiza.sh
+source scripts/sesion-tramiza.sh
 
 work=$(mktemp -d /tmp/tramiza-demo-win.XXXXXX)
-capturas=$bin/capturas-demo
 rm -rf "$capturas"
 mkdir -p "$capturas"
 
-started=()
-tramiza_started=
+terminales=()
 cleanup() {
   set +e
   [ -d "$work/Z" ] && touch "$work/Z/_zelno_sim.stop"
-  if [ -n "$tramiza_started" ]; then
-    # Only the copy this demo started: no other Tramiza.exe ran when it began.
-    for pid in $(c procesos Tramiza.exe 2>/dev/null); do c terminar "$pid"; done
-  fi
-  sleep 1
-  for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+  tramiza_limpiar
+  for pid in "${terminales[@]}"; do terminar_arbol "$pid"; done
   entorno_wine_terminar
   rm -rf "$work"
 }
@@ -50,68 +46,43 @@ else
   echo "Display: $DISPLAY"
 fi
 
-c() { wine_reintentando "$conductor" "$@"; }
-shot=0
-captura() {
-  shot=$((shot + 1))
-  sleep 1  # the taskbar catches up with the windows
-  import -window root "$(printf '%s/%02d-%s.png' "$capturas" "$shot" "$1")" 2>/dev/null || true
-}
-
-if [ "$(c contar-procesos Tramiza.exe)" != 0 ]; then
-  echo "Tramiza.exe is already running in $WINEPREFIX; end it first." >&2
-  exit 1
-fi
-
+# shellcheck source=scripts/escenario-demo.sh
 source scripts/escenario-demo.sh
-term01 normal 300
-term02 falla E12 SIN LINEA\r\n
-term03 seresp-tarde 3500
-CFG
 Kw=$(win "$K") Zw=$(win "$Z")
 
-# Tramiza's settings, as its settings dialog would save them.
-c ajuste DirectorioKorvane "$Kw"
-c ajuste DirectorioZELNO "$Zw"
-c ajuste Intervalo 1
-c ajuste ActivarTX 1
-c ajuste IniciarActivo 1
-c ajuste IniciarZelnoExe 1
-c ajuste ZelnoExe "$(win "$bin/tools/Zelno32.exe") --dir $Zw --vida 300000"
+# Tramiza's settings, as its settings dialog would save them: polling every second from the start,
+# the client started by Tramiza.
+tramiza_ajustes "$Kw" "$Zw" 1 1 1 1 "$(win "$bin/tools/Zelno32.exe") --dir $Zw --vida 300000" ||
+  { echo "Tramiza's settings could not be written" >&2; exit 1; }
 
 echo "Korvane root: $K"
 echo "Zelno folder: $Z"
 echo
 echo "Starting Tramiza.exe"
-tramiza_started=1
-wine explorer /desktop=tramiza-demo,1024x768 "$(win "$tramiza")" >/dev/null 2>&1 </dev/null &
-started+=($!)
-c esperar-ventana TramizaPuleo - 60000 >/dev/null || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
+tramiza_iniciar "$tramiza" || { echo "Tramiza.exe did not open its window" >&2; exit 1; }
 c esperar-visible frmPuleo 1 30000 || { echo "Tramiza.exe did not show its window" >&2; exit 1; }
 echo "  window \"$(c titulo frmPuleo)\", status \"$(c texto frmPuleo lblProceso)\""
 echo "  exchange client running: $(c contar-procesos Zelno32.exe) Zelno32.exe"
-captura inicio
+captura inicio >/dev/null
 
-status=0
-pids=()
-wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER01")" --id "VENTA-0001" --longitud 336 --empresa PASTEU \
-  --espera 60000 >"$work/t1.txt" 2>&1 &
-pids+=($!)
-wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER02")" --id "VENTA-0002" --longitud 226 --empresa ACA \
-  --espera 60000 >"$work/t2.txt" 2>&1 &
-pids+=($!)
-wine "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/TER03")" --id "VENTA-0003" --longitud 200 \
-  --espera 60000 >"$work/t3.txt" 2>&1 &
-pids+=($!)
-c comando frmPuleo mnuTrayShow
-captura sondeando
-for t in 1 2 3; do
-  wait "${pids[$((t - 1))]}" || status=1
-  echo
-  echo "--- Terminal TER0$t"
-  tr -d '\r' <"$work/t$t.txt"
+for n in 1 2 3; do
+  demo_solicitud "$n"
+  wine_reintentando "$bin/tools/TerminalKorvane.exe" --dir "$(win "$K/${demo_terminales[n - 1]}")" \
+    "${solicitud[@]}" --espera 60000 >"$work/t$n.txt" 2>&1 </dev/null &
+  terminales+=($!)
 done
-captura respuestas
+c comando frmPuleo mnuTrayShow
+captura sondeando >/dev/null
+status=0
+for n in 1 2 3; do
+  wait "${terminales[n - 1]}" || true
+  echo
+  echo "--- Terminal ${demo_terminales[n - 1]}"
+  tr -d '\r' <"$work/t$n.txt"
+  demo_comprobar "$n" "$work/t$n.txt" || status=1
+done
+terminales=()
+captura respuestas >/dev/null
 
 echo
 echo "--- Client log (terminal, behaviour, provider code, request)"
@@ -119,8 +90,12 @@ tr -d '\r' <"$Z/_zelno_sim.log" 2>/dev/null || true
 echo
 echo "--- Tramiza: status \"$(c texto frmPuleo lblProceso)\""
 echo "Ending Tramiza with \"&Salir\""
-c comando frmPuleo mnuFileExit
-c esperar-procesos Tramiza.exe 0 30000 && tramiza_started=
+if tramiza_salir mnuFileExit; then
+  echo "  Tramiza.exe ended"
+else
+  echo "FAILED: Tramiza.exe did not end through \"&Salir\"" >&2
+  status=1
+fi
 echo
 echo "Screenshots: $capturas"
 ls "$capturas"

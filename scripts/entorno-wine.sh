@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced, never run: how our Windows programs run under Wine, for scripts/test.sh, scripts/wine-run,
 # scripts/demo.sh and the GUI tests.
 #
@@ -8,7 +9,9 @@
 #                           display, a server that the user or an outer script started.
 #   entorno_wine_terminar   stops the server and the display that entorno_wine_preparar started, and
 #                           nothing else.
-#   wine_reintentando PROGRAM [ARG...]  runs a Windows program, again when Wine could not start it.
+#   wine_reintentando PROGRAM [ARG...]  runs a Windows program, again when Wine could not start it:
+#                           the one way every script and test starts a Windows program.
+#   terminar_arbol PID      ends a background job and the processes under it.
 #   win PATH                a Unix path as Windows programs see it.
 #
 # A script run by one that has prepared everything (ctest under test.sh runs wine-run and the GUI
@@ -93,7 +96,7 @@ entorno_wine_servidor() {
   entorno_wine_servidor_activo && return 0
   wineserver -p >/dev/null 2>&1 </dev/null || true
   _entorno_wine_servidor=$WINEPREFIX
-  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+  wine_reintentando cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 entorno_wine_preparar() {
@@ -115,22 +118,47 @@ entorno_wine_terminar() {
   return 0
 }
 
-# Wine now and then fails to start a process at all ("ShellExecuteEx failed"), several times in a
-# row while earlier processes are going away; the program then did nothing, so it is started again
-# after a growing pause. Its output goes through as it comes, its error output once, from the last
-# try; the exit status is the last try's.
+# Every Windows program of the scripts and tests starts through here. Wine now and then fails to
+# start a process at all, several times in a row while earlier processes are going away: its
+# start.exe then prints "Application could not be started, or no application associated with the
+# specified file." and "ShellExecuteEx failed: ..." on the standard output, not the error output.
+# The program did nothing, so it is started again after a growing pause. Those lines never reach
+# the caller. The rest of the output goes through as it comes, line by line, so that a background
+# program's lines can be waited for; it passes through a file rather than a pipe, because processes
+# that the program starts (Wine's services, a program an installer starts) inherit its output and
+# would hold a pipe open long after it ended. The error output comes once, from the last try; the
+# exit status is the last try's.
 wine_reintentando() {
-  local errores rc intento
+  local - errores salida fallo rc intento pid
+  set +e
   errores=$(mktemp "${TMPDIR:-/tmp}/wine-reintentando.XXXXXX") || return 1
+  salida=$errores.salida fallo=$errores.inicio
   for intento in 1 2 3 4 5 6; do
-    rc=0
-    wine "$@" 2>"$errores" || rc=$?
-    grep -q "ShellExecuteEx failed" "$errores" || break
+    rm -f "$fallo"
+    : >"$salida"
+    # The explicit <&0 keeps the caller's input: a background command would get /dev/null.
+    wine "$@" <&0 >"$salida" 2>"$errores" &
+    pid=$!
+    tail -n +1 -s 0.01 -f --pid="$pid" "$salida" | awk -v fallo="$fallo" '
+      /Application could not be started|ShellExecuteEx failed/ { print >fallo; next }
+      { print; fflush() }'
+    wait "$pid"
+    rc=$?
+    if [ ! -e "$fallo" ] && ! grep -q "ShellExecuteEx failed" "$errores"; then break; fi
+    echo "wine could not start $1 (try $intento): $(tr -d '\r' <"$fallo" 2>/dev/null | tr '\n' ' ')" >&2
     sleep "$intento"
   done
   cat "$errores" >&2
-  rm -f "$errores"
-  return $rc
+  rm -f "$errores" "$salida" "$fallo"
+  return "$rc"
+}
+
+# Ends a background job started with `... &` and every process under it: a job that runs
+# wine_reintentando is a subshell with Wine below it.
+terminar_arbol() {  # PID
+  local hijo
+  for hijo in $(pgrep -P "$1" 2>/dev/null); do terminar_arbol "$hijo"; done
+  kill "$1" 2>/dev/null || true
 }
 
 # A Unix path as Windows programs see it under Wine, which maps / to Z:.

@@ -6,7 +6,7 @@
 # Prints one line per target; fails when a target fails to build, crashes, leaks, hangs or breaks
 # one of its checks. The input that did it is kept in build/fuzz/hallazgos/.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 segundos=${1:-5}
 shift $(( $# > 0 ? 1 : 0 ))

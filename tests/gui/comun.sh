@@ -1,12 +1,14 @@
-# Helpers shared by the GUI test scripts; they expect $conductor to be set and a function
-# `captura NAME` that saves a screenshot.
+# shellcheck shell=bash
+# Helpers shared by the GUI test scripts and the installer's test; they expect $conductor and
+# $capturas to be set (and $caso, which names the screenshots).
 
 # scripts/test.sh has started the display, the prefix and its server; the tests only fill in what
 # of the environment is unset, and need the display.
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/entorno-wine.sh"
+# shellcheck source=scripts/sesion-tramiza.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/sesion-tramiza.sh"
 entorno_wine_variables
 export CONDUCTOR_ESCRITORIO=tramiza
-escritorio="$CONDUCTOR_ESCRITORIO,1024x768"
+captura_prefijo=${caso:+$caso-}
 if [ -z "${DISPLAY:-}" ]; then
   echo "las pruebas de la interfaz necesitan un DISPLAY (scripts/test.sh pone uno)" >&2
   exit 1
@@ -29,18 +31,4 @@ igual() {  # DESCRIPTION EXPECTED ACTUAL
   else
     falla "$1: se esperaba [$2], se obtuvo [$3]"
   fi
-}
-
-# One action of the driver, tried again when Wine could not start it.
-c() { wine_reintentando "$conductor" "$@"; }
-
-# Ends the Tramiza.exe processes when this test started one ($propio=1): a test refuses to start
-# while another Tramiza runs, so those are its own.
-terminar_tramiza_propio() {
-  local pid
-  [ "${propio:-0}" = 1 ] || return 0
-  for pid in $(c procesos Tramiza.exe); do
-    echo "terminando Tramiza.exe $pid, que la prueba inicio" >&2
-    c terminar "$pid"
-  done
 }

@@ -17,11 +17,12 @@ fi
 tramiza=$1 conductor=$2 salida=$3
 raiz=$(cd "$(dirname "$0")/../.." && pwd)
 
-source "$(dirname "$0")/comun.sh"
-
 caso=configuracion
 trabajo=$salida/trabajo/$caso
 capturas=$salida/capturas
+# shellcheck source=tests/gui/comun.sh
+source "$(dirname "$0")/comun.sh"
+
 rm -rf "$trabajo"
 mkdir -p "$trabajo" "$capturas"
 rm -f "$capturas/$caso"-*.png
@@ -50,14 +51,6 @@ cmdGrabar=$(id IDC_CMD_GRABAR)
 cmdSalir=$(id IDC_CMD_SALIR)
 
 
-ncaptura=0
-captura() {
-  ncaptura=$((ncaptura + 1))
-  local f
-  f=$(printf '%s/%s-%02d-%s.png' "$capturas" "$caso" "$ncaptura" "$1")
-  import -window root "$f" 2>/dev/null && echo "captura: $f"
-}
-
 estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 
 # The dialog is the only dialog box on the test desktop while no message box is open; its caption
@@ -77,9 +70,9 @@ encabezado() { c controles "$D" | cut -f2,3 | grep -Fxq "$(printf 'Static\t%s' "
 # Registry: the settings key, its lists and the whole tree, as `wine reg` shows them.
 clave='HKCU\Software\VB and VBA Program Settings\Tramiza'
 # A missing key is an empty tree: `wine reg` says so on its standard output.
-reg_todo() { wine reg query "$clave" /s 2>/dev/null | tr -d '\r' | grep -v -e '^$' -e '^reg: '; }
+reg_todo() { wine_reintentando reg query "$clave" /s 2>/dev/null | tr -d '\r' | grep -v -e '^$' -e '^reg: '; }
 reg_lista() {  # SECTION: "key=value" lines in key order
-  wine reg query "$clave\\$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    \(.*\)    REG_SZ    \(.*\)$/\1=\2/p' |
+  wine_reintentando reg query "$clave\\$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    \(.*\)    REG_SZ    \(.*\)$/\1=\2/p' |
     sort -t= -k1,1n
 }
 poner_lista() {  # SECTION VALUE... stored under keys 1, 2, ...
@@ -87,7 +80,7 @@ poner_lista() {  # SECTION VALUE... stored under keys 1, 2, ...
   shift
   for v in "$@"; do
     n=$((n + 1))
-    wine reg add "$clave\\$seccion" /v "$n" /t REG_SZ /d "$v" /f >/dev/null 2>&1 ||
+    wine_reintentando reg add "$clave\\$seccion" /v "$n" /t REG_SZ /d "$v" /f >/dev/null 2>&1 ||
       fatal "no se puede escribir la lista $seccion"
   done
 }
@@ -95,43 +88,19 @@ ajuste() { c leer-ajuste "$1" 2>/dev/null; }
 
 # The seven settings, each in its section under the value "Tramiza".
 ajustes() {  # KORVANE ZELNO INTERVALO ACTIVAR_TX INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE
-  c borrar-ajustes || fatal "no se pueden borrar los ajustes"
-  c ajuste DirectorioKorvane "$1" && c ajuste DirectorioZELNO "$2" && c ajuste Intervalo "$3" &&
-    c ajuste ActivarTX "$4" && c ajuste IniciarActivo "$5" && c ajuste IniciarZelnoExe "$6" &&
-    c ajuste ZelnoExe "$7" || fatal "no se pueden escribir los ajustes"
+  tramiza_ajustes "$@" || fatal "no se pueden escribir los ajustes"
 }
 
-# Only processes this test started are ended: it refuses to start while another Tramiza runs.
-lanzadores=()
-propio=0
-limpiar() {
-  local pid
-  terminar_tramiza_propio
-  for pid in "${lanzadores[@]}"; do
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-    kill "$pid" 2>/dev/null
-  done
-}
-trap limpiar EXIT
+trap tramiza_limpiar EXIT
 
 iniciar_tramiza() {
-  [ "$(c contar-procesos Tramiza.exe)" = 0 ] || fatal "ya corre un Tramiza.exe que esta prueba no inicio"
-  propio=1
-  wine explorer /desktop="$escritorio" "$(win "$tramiza")" >/dev/null 2>&1 </dev/null &
-  lanzadores+=($!)
-  c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "no aparecio la ventana principal"
+  tramiza_iniciar "$tramiza" || fatal "no aparecio la ventana principal"
   c esperar-consulta frmPuleo TramizaEstadoPrueba IconoBandeja eq 1 30000 >/dev/null ||
     fatal "la ventana principal no termino de cargar"
 }
 
 terminar_tramiza() {
-  c comando frmPuleo 2004 || fatal "no se puede elegir &Salir"
-  c esperar-procesos Tramiza.exe 0 30000 || fatal "Tramiza.exe sigue corriendo despues de &Salir"
-  local pid
-  for pid in "${lanzadores[@]}"; do
-    for _ in $(seq 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-  done
-  propio=0
+  tramiza_salir 2004 || fatal "Tramiza.exe sigue corriendo despues de &Salir"
 }
 
 # Opens the dialog from "&Configuración" and keeps its handle in `dialogo`. The boxes that opening
@@ -141,8 +110,7 @@ abrir() {  # [TITLE TEXT]...
   [ "$(c contar-ventanas "$D")" = 0 ] || fatal "hay un cuadro de dialogo abierto antes de abrir la configuracion"
   # The menu does nothing while the main window is disabled, and the dialog just closed may leave
   # it disabled for a moment after it has gone.
-  local i
-  for i in $(seq 100); do [ "$(c ventana-habilitada frmPuleo)" = 1 ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ "$(c ventana-habilitada frmPuleo)" = 1 ] && break; sleep 0.1; done
   c comando frmPuleo mnuConfiguracion || fatal "no se puede elegir &Configuracion"
   while [ $# -ge 2 ]; do
     igual "caja al abrir: $2" "$(printf '%s\n%s' "$1" "$2")" "$(c caja-mensaje 30000)"

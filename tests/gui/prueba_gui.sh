@@ -15,10 +15,11 @@ if [ $# -ne 6 ]; then
 fi
 caso=$1 tramiza=$2 conductor=$3 zelno32=$4 terminal=$5 salida=$6
 
-source "$(dirname "$0")/comun.sh"
-
 trabajo=$salida/trabajo/$caso
 capturas=$salida/capturas
+# shellcheck source=tests/gui/comun.sh
+source "$(dirname "$0")/comun.sh"
+
 rm -rf "$trabajo"
 mkdir -p "$trabajo" "$capturas"
 rm -f "$capturas/$caso"-*.png
@@ -36,15 +37,6 @@ ok_si() {  # DESCRIPTION COMMAND...
   local desc=$1
   shift
   if "$@"; then echo "ok: $desc"; else falla "$desc"; fi
-}
-
-ncaptura=0
-captura() {
-  ncaptura=$((ncaptura + 1))
-  local f
-  f=$(printf '%s/%s-%02d-%s.png' "$capturas" "$caso" "$ncaptura" "$1")
-  sleep 1  # the taskbar catches up with the windows
-  import -window root "$f" 2>/dev/null && echo "captura: $f"
 }
 
 # Exact bytes of a file against printf-style text.
@@ -65,39 +57,30 @@ estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 # The seven settings, each in its section under the value "Tramiza"; the exchanges that earlier runs
 # left in progress in the same folders are forgotten.
 ajustes() {  # KORVANE ZELNO INTERVALO INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE [ACTIVAR_TX]
-  c borrar-ajustes || fatal "no se pueden borrar los ajustes"
   c borrar-intercambios || fatal "no se pueden borrar los registros de intercambios"
-  c ajuste DirectorioKorvane "$1" && c ajuste DirectorioZELNO "$2" && c ajuste Intervalo "$3" &&
-    c ajuste IniciarActivo "$4" && c ajuste IniciarZelnoExe "$5" && c ajuste ZelnoExe "$6" &&
-    c ajuste ActivarTX "${7:-0}" || fatal "no se pueden escribir los ajustes"
+  tramiza_ajustes "$1" "$2" "$3" "${7:-0}" "$4" "$5" "$6" || fatal "no se pueden escribir los ajustes"
 }
 
 # Only processes this test started are ended: it refuses to start while another Tramiza runs.
-lanzadores=()  # desktops with the program on them
 otros=()       # programs started straight from here
 al_salir=()    # what a case changed outside its folder, to undo
-propio=0
 limpiar() {
-  local pid
-  terminar_tramiza_propio
+  local pid z orden
+  tramiza_limpiar
   for z in "$trabajo"/Z*; do [ -d "$z" ] && touch "$z/_zelno_sim.stop"; done
   for orden in "${al_salir[@]}"; do eval "$orden"; done
-  for pid in "${lanzadores[@]}" "${otros[@]}"; do
+  for pid in "${otros[@]}"; do
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-    kill "$pid" 2>/dev/null
+    terminar_arbol "$pid"
   done
 }
 trap limpiar EXIT
 
-lanzar() {  # starts a Windows program on the test desktop
-  wine explorer /desktop="$escritorio" "$@" >/dev/null 2>&1 </dev/null &
-  lanzadores+=($!)
-}
-
+# Tramiza.exe on the test desktop, without waiting for its window: a case may end it at once.
 iniciar_tramiza() {
   [ "$(c contar-procesos Tramiza.exe)" = 0 ] || fatal "ya corre un Tramiza.exe que esta prueba no inicio"
-  propio=1
-  lanzar "$(win "$tramiza")"
+  tramiza_propio=1
+  tramiza_tramiza_lanzar "$(win "$tramiza")"
 }
 
 # The main window is up once its load step has placed the notification-area icon.
@@ -110,18 +93,13 @@ esperar_principal() {
 
 # The program has ended: the virtual desktop closes with its last program.
 terminado() {
-  local pid
-  for pid in "${lanzadores[@]}"; do
-    for _ in $(seq 150); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-  done
-  propio=0
+  tramiza_esperar_escritorios
+  tramiza_propio=0
 }
 
 # "&Salir" ends the process.
 salir_con() {  # MENU_ITEM
-  c comando frmPuleo "$1" || fatal "no se puede elegir $1"
-  c esperar-procesos Tramiza.exe 0 30000 || fatal "Tramiza.exe sigue corriendo despues de $1"
-  terminado
+  tramiza_salir "$1" || fatal "Tramiza.exe sigue corriendo despues de $1"
 }
 
 # Another test's Zelno32.exe would keep the program from starting ours.
@@ -141,7 +119,7 @@ tabla_empresas() {
 cliente_simulado() {  # RULE...
   printf '%s\n' "$@" >"$Z/_zelno_sim.cfg"
   rm -f "$Z/_zelno_sim.stop"
-  wine "$zelno32" --dir "$Zw" --vida 300000 >/dev/null 2>&1 </dev/null &
+  wine_reintentando "$zelno32" --dir "$Zw" --vida 300000 >/dev/null 2>&1 </dev/null &
   otros+=($!)
 }
 
@@ -390,7 +368,7 @@ caso_salir_bandeja() {
   captura menu
   c tecla "#32768" 0x26 && c tecla "#32768" 0x0D
   c esperar-procesos Tramiza.exe 0 30000 || fatal "&Salir del menu de la bandeja no termino el programa"
-  propio=0
+  tramiza_propio=0
 }
 
 caso_segunda_instancia() {
@@ -402,7 +380,7 @@ caso_segunda_instancia() {
   # Settings that the second copy would act on if it read them: it would start the client.
   c ajuste IniciarZelnoExe 1
   c ajuste ZelnoExe "$(win "$zelno32") --eco $(win "$trabajo/eco.txt") --salir"
-  lanzar "$(win "$tramiza")"
+  tramiza_lanzar "$(win "$tramiza")"
   c esperar-visible frmPuleo 1 30000 || falla "la primera ventana no se hizo visible"
   presentacion_es "la primera ventana sigue minimizada" "visible minimizada"
   c esperar-procesos Tramiza.exe 1 30000 || falla "la segunda copia no termino"
@@ -414,7 +392,7 @@ caso_segunda_instancia() {
   # A visible window at normal size: nothing visible happens.
   c comando frmPuleo mnuTrayShow
   presentacion_es "&Mostrar" "visible normal"
-  lanzar "$(win "$tramiza")"
+  tramiza_lanzar "$(win "$tramiza")"
   sleep 2
   c esperar-procesos Tramiza.exe 1 30000 || falla "la tercera copia no termino"
   presentacion_es "la ventana no cambia" "visible normal"
@@ -450,7 +428,7 @@ caso_cliente_inicio() {
 
   # Asked for while a Zelno32.exe already runs: nothing is started.
   rm -f "$Z/_zelno_sim.stop"
-  wine "$zelno32" --dir "$Zw" --vida 60000 >/dev/null 2>&1 </dev/null &
+  wine_reintentando "$zelno32" --dir "$Zw" --vida 60000 >/dev/null 2>&1 </dev/null &
   otros+=($!)
   c esperar-procesos Zelno32.exe 1 30000 || falla "no arranco el Zelno32.exe de la prueba"
   ajustes "$Kw" "$Zw" 1 0 1 "$(win "$zelno32") --eco $(win "$trabajo/eco3.txt") --salir"
@@ -564,7 +542,7 @@ caso_intercambio() {
   iniciar_tramiza
   esperar_principal
   local salida_terminal rc
-  salida_terminal=$(wine "$terminal" --dir "$(win "$K/TER01")" --id VENTA-0001 --longitud 336 --empresa PASTEU \
+  salida_terminal=$(wine_reintentando "$terminal" --dir "$(win "$K/TER01")" --id VENTA-0001 --longitud 336 --empresa PASTEU \
     --espera 60000 2>&1)
   rc=$?
   echo "$salida_terminal"

@@ -1,4 +1,5 @@
-// conductor.exe: drives Tramiza.exe from outside for the GUI tests, one action per call.
+// conductor.exe: drives Tramiza.exe from outside, one action per call: for the GUI tests, the demo,
+// the guide's screenshots, the bench and the installer's test.
 //
 //   conductor ACTION ARGUMENTS...
 //
@@ -728,7 +729,7 @@ int main(int argc, char** argv) {
     // Plain "\n" line ends, as the shell expects them.
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2) {
-        std::fprintf(stderr, "uso: conductor ACCION ARGUMENTOS... (ver tests/gui/conductor.cpp)\n");
+        std::fprintf(stderr, "uso: conductor ACCION ARGUMENTOS... (ver tools/conductor/main.cpp)\n");
         return 2;
     }
     const std::vector<std::string> args(argv + 1, argv + argc);
