@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-dev llvm
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 wine32:i386 fonts-wine
-  clang-format
+  clang-format shellcheck
   xvfb xauth x11-utils imagemagick
   nsis
 )
