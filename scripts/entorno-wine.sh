@@ -128,24 +128,35 @@ entorno_wine_terminar() {
 # that the program starts (Wine's services, a program an installer starts) inherit its output and
 # would hold a pipe open long after it ended. The error output comes once, from the last try; the
 # exit status is the last try's.
+# Copies its input line by line, less start.exe's failure lines and the blank line after them.
+_wine_sin_inicio_fallido() {
+  local linea tras_fallo=0
+  while IFS= read -r linea || [ -n "$linea" ]; do
+    case $linea in
+      *"Application could not be started"* | *"ShellExecuteEx failed"*) tras_fallo=1; continue ;;
+    esac
+    if [ $tras_fallo = 1 ] && [ -z "${linea//$'\r'/}" ]; then continue; fi
+    tras_fallo=0
+    printf '%s\n' "$linea"
+  done
+}
+
 wine_reintentando() {
   local - errores salida fallo rc intento pid
+  local inicio_fallido='Application could not be started|ShellExecuteEx failed'
   set +e
   errores=$(mktemp "${TMPDIR:-/tmp}/wine-reintentando.XXXXXX") || return 1
   salida=$errores.salida fallo=$errores.inicio
   for intento in 1 2 3 4 5 6; do
-    rm -f "$fallo"
     : >"$salida"
     # The explicit <&0 keeps the caller's input: a background command would get /dev/null.
     wine "$@" <&0 >"$salida" 2>"$errores" &
     pid=$!
-    tail -n +1 -s 0.01 -f --pid="$pid" "$salida" | awk -v fallo="$fallo" '
-      /Application could not be started|ShellExecuteEx failed/ { print >fallo; next }
-      { print; fflush() }'
+    tail -n +1 -s 0.01 -f --pid="$pid" "$salida" | _wine_sin_inicio_fallido
     wait "$pid"
     rc=$?
-    if [ ! -e "$fallo" ] && ! grep -q "ShellExecuteEx failed" "$errores"; then break; fi
-    echo "wine could not start $1 (try $intento): $(tr -d '\r' <"$fallo" 2>/dev/null | tr '\n' ' ')" >&2
+    grep -h -E "$inicio_fallido" "$salida" "$errores" >"$fallo" || break
+    echo "wine could not start $1 (try $intento): $(tr -d '\r' <"$fallo" | tr '\n' ' ')" >&2
     sleep "$intento"
   done
   cat "$errores" >&2

@@ -80,7 +80,7 @@ trap limpiar EXIT
 iniciar_tramiza() {
   [ "$(c contar-procesos Tramiza.exe)" = 0 ] || fatal "ya corre un Tramiza.exe que esta prueba no inicio"
   tramiza_propio=1
-  tramiza_tramiza_lanzar "$(win "$tramiza")"
+  tramiza_lanzar "$(win "$tramiza")"
 }
 
 # The main window is up once its load step has placed the notification-area icon.

@@ -15,10 +15,18 @@ std::string Minusculas(std::string texto) {
     return texto;
 }
 
+// A Windows file system ignores letter case itself: the exact path names the entry, whatever its
+// case, and listing the folder for a file that is not there would only cost time.
+#ifdef _WIN32
+constexpr bool kSistemaIgnoraMayusculas = true;
+#else
+constexpr bool kSistemaIgnoraMayusculas = false;
+#endif
+
 fs::path BuscarSinCaso(const fs::path& dir, const std::string& nombre) {
     std::error_code ec;
     const fs::path exacta = dir / nombre;
-    if (fs::exists(exacta, ec)) return exacta;
+    if (kSistemaIgnoraMayusculas || fs::exists(exacta, ec)) return exacta;
     const std::string buscado = Minusculas(nombre);
     for (fs::directory_iterator it(dir, ec), fin; !ec && it != fin; it.increment(ec))
         if (Minusculas(it->path().filename().string()) == buscado) return it->path();
