@@ -1,6 +1,7 @@
 #include "comun/archivos_sim.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -64,6 +65,17 @@ bool AgregarArchivo(const fs::path& ruta, const std::string& contenido) {
 bool ExisteArchivo(const fs::path& ruta) {
     std::error_code ec;
     return fs::is_regular_file(ruta, ec);
+}
+
+bool FijarModificacionUtc(const fs::path& ruta, std::int64_t segundosUtc) {
+    // The library's own mapping between the file clock and UTC, the one last_write_time reads with
+    // (the file clock does not count from 1970).
+    namespace chrono = std::chrono;
+    const auto utc = chrono::sys_seconds(chrono::seconds(segundosUtc));
+    const auto hora = chrono::time_point_cast<fs::file_time_type::duration>(chrono::file_clock::from_sys(utc));
+    std::error_code ec;
+    fs::last_write_time(ruta, hora, ec);
+    return !ec;
 }
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 // File helpers of the simulators. They stand for programs outside the system, so they work with
 // the standard library directly and never through the system's own platform layer.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -17,6 +18,9 @@ bool EscribirArchivo(const std::filesystem::path& ruta, const std::string& conte
 bool AgregarArchivo(const std::filesystem::path& ruta, const std::string& contenido);
 
 bool ExisteArchivo(const std::filesystem::path& ruta);
+
+// Sets the last-write time to `segundosUtc` seconds since 1970-01-01 UTC. False when it cannot.
+bool FijarModificacionUtc(const std::filesystem::path& ruta, std::int64_t segundosUtc);
 
 std::string Minusculas(std::string texto);
 

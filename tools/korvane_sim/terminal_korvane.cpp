@@ -43,13 +43,28 @@ void TerminalKorvane::EnviarSolicitud(const Solicitud& s) {
         const fs::path ruta = BuscarSinCaso(dir, nombre);
         if (!EscribirArchivo(ruta, contenido)) throw std::runtime_error("no se puede escribir " + ruta.string());
     };
-    escribir("CLICAB.ZLN", ContenidoClicab(s));
-    if (s.conPraxis) {
-        escribir("PRAXIS.ZLN", "PRAXIS " + s.id + "\r\n");
-    } else {
-        // The answer detail of an earlier exchange would otherwise travel with this request.
+    const auto remover = [&](const char* nombre) {
         std::error_code ec;
-        fs::remove(BuscarSinCaso(dir, "PRAXIS.ZLN"), ec);
+        fs::remove(BuscarSinCaso(dir, nombre), ec);
+    };
+    const auto fijarHora = [&](const char* nombre) {
+        const fs::path ruta = BuscarSinCaso(dir, nombre);
+        if (s.modificacionUtc && !FijarModificacionUtc(ruta, *s.modificacionUtc))
+            throw std::runtime_error("no se puede fijar la hora de " + ruta.string());
+    };
+    if (s.sinArchivos) {
+        remover("CLICAB.ZLN");
+        remover("PRAXIS.ZLN");
+    } else {
+        escribir("CLICAB.ZLN", ContenidoClicab(s));
+        fijarHora("CLICAB.ZLN");
+        if (s.conPraxis) {
+            escribir("PRAXIS.ZLN", "PRAXIS " + s.id + "\r\n");
+            fijarHora("PRAXIS.ZLN");
+        } else {
+            // The answer detail of an earlier exchange would otherwise travel with this request.
+            remover("PRAXIS.ZLN");
+        }
     }
     // Only once the request files are complete.
     escribir("STATUS.ZLN", "C");

@@ -86,21 +86,21 @@ std::string TextoFalla(unsigned numero) {
 
 std::string PrimeraLinea(const std::string& texto) { return texto.substr(0, texto.find_first_of("\r\n")); }
 
-std::string RespuestaSeresp(const RegistroPedido& r) {
-    return "RESPUESTA " + r.proveedor + " " + PrimeraLinea(r.clicab) + "\r";
-}
+std::string RespuestaSeresp(const RegistroPedido& r) { return "RESPUESTA " + r.proveedor + " " + r.id + "\r"; }
 
 std::string RespuestaPraxis(const RegistroPedido& r) {
-    return "PRAXIS RESPUESTA " + PrimeraLinea(r.clicab) + "\r\n" + (r.conPraxis ? r.praxis : std::string());
+    return "PRAXIS RESPUESTA " + r.id + "\r\n" + (r.conPraxis ? r.praxis : std::string());
 }
 
 std::string RespuestaTiquet(const RegistroPedido& r) {
-    return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + PrimeraLinea(r.clicab) + "\r\n";
+    return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + r.id + "\r\n";
 }
 
 SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla) : dir_(std::move(dirZelno)), azar_(semilla) {}
 
 void SimuladorZelno::Paso(std::int64_t ahoraMs) {
+    reglas_.reset();
+    TerminarTomasLentas(ahoraMs);
     std::error_code ec;
     std::vector<fs::path> terminales;
     for (fs::directory_iterator it(dir_, ec), fin; !ec && it != fin; it.increment(ec)) {
@@ -126,59 +126,132 @@ void SimuladorZelno::Paso(std::int64_t ahoraMs) {
     }
 }
 
+void SimuladorZelno::TerminarTomasLentas(std::int64_t ahoraMs) {
+    std::vector<Entrega> lentas;
+    lentas.swap(tomasLentas_);
+    for (Entrega& e : lentas) {
+        // Looked up again: the system may have written a new request meanwhile, and it goes too.
+        const fs::path upload = BuscarSinCaso(e.dirTerminal, "upload");
+        std::error_code ec;
+        fs::remove(BuscarSinCaso(upload, "CLICAB.ZLN"), ec);
+        fs::remove(BuscarSinCaso(upload, "PRAXIS.ZLN"), ec);
+        RemoverMarcaTx(registros_[e.registro].terminal);
+        const std::int64_t vence = ahoraMs + e.comportamiento.ms;
+        Programar(std::move(e), Parte::Respuesta, vence);
+    }
+}
+
+void SimuladorZelno::RemoverMarcaTx(const std::string& terminal) {
+    const fs::path marcaTx = BuscarSinCaso(BuscarSinCaso(dir_, "tx"), terminal);
+    std::error_code ec;
+    if (ExisteArchivo(marcaTx)) fs::remove(marcaTx, ec);
+}
+
 void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahoraMs) {
     const fs::path upload = BuscarSinCaso(dirTerminal, "upload");
     const fs::path svl = BuscarSinCaso(upload, "_svl.0");
-    if (!ExisteArchivo(svl)) return;
-
-    RegistroPedido r;
-    r.terminal = dirTerminal.filename().string();
-    // An empty _svl.0 is one the system has opened but not yet written: next pass.
-    if (!LeerArchivo(svl, r.proveedor) || r.proveedor.empty()) return;
+    std::string proveedor;
+    if (ExisteArchivo(svl) && !LeerArchivo(svl, proveedor)) return;
+    const std::string terminal = dirTerminal.filename().string();
+    Comportamiento c;
+    // An empty _svl.0 is one the system has opened but not yet written: without a written one the
+    // request is not complete, and only an eager client looks further (the others spare the
+    // upload files a look on every pass).
+    if (proveedor.empty()) {
+        c = LeerComportamiento(terminal);
+        if (c.toma != Toma::Pronta) return;
+    }
     const fs::path clicab = BuscarSinCaso(upload, "CLICAB.ZLN");
     const fs::path praxis = BuscarSinCaso(upload, "PRAXIS.ZLN");
-    if (ExisteArchivo(clicab) && !LeerArchivo(clicab, r.clicab)) return;
-    r.conPraxis = ExisteArchivo(praxis);
+    const bool hayClicab = ExisteArchivo(clicab);
+    const bool hayPraxis = ExisteArchivo(praxis);
+    std::error_code ec;
+
+    // The _svl.0 of a request an eager client has already taken: it only names the provider.
+    const auto sinSvl = sinSvl_.find(dirTerminal);
+    if (sinSvl != sinSvl_.end() && !hayClicab && !hayPraxis) {
+        if (proveedor.empty()) return;
+        RegistroPedido& tomado = registros_[sinSvl->second];
+        if (tomado.proveedor.empty()) tomado.proveedor = proveedor;
+        fs::remove(svl, ec);
+        if (!ExisteArchivo(svl)) sinSvl_.erase(sinSvl);
+        return;
+    }
+    if (proveedor.empty() && !hayClicab && !hayPraxis) return;
+    if (!proveedor.empty()) c = LeerComportamiento(terminal);
+    const bool pronto = c.toma == Toma::Pronta;
+
+    RegistroPedido r;
+    r.terminal = terminal;
+    r.proveedor = proveedor;
+    if (hayClicab && !LeerArchivo(clicab, r.clicab)) return;
+    r.conPraxis = hayPraxis;
     if (r.conPraxis && !LeerArchivo(praxis, r.praxis)) return;
 
-    // The request counts as taken once _svl.0 is gone; if it cannot go, it is taken next pass.
-    std::error_code ec;
-    fs::remove(svl, ec);
-    if (ExisteArchivo(svl)) return;
-    fs::remove(clicab, ec);
-    fs::remove(praxis, ec);
-    const fs::path marcaTx = BuscarSinCaso(BuscarSinCaso(dir_, "tx"), r.terminal);
-    if (ExisteArchivo(marcaTx)) fs::remove(marcaTx, ec);
-
-    Comportamiento c = LeerComportamiento(r.terminal);
-    if (c.clase == Clase::Azar) c = Sortear();
-    switch (c.clase) {
-        case Clase::Normal: r.comportamiento = "normal"; break;
-        case Clase::Falla: r.comportamiento = "falla"; break;
-        case Clase::SinSeresp: r.comportamiento = "sin-seresp"; break;
-        case Clase::SerespVacio: r.comportamiento = "seresp-vacio"; break;
-        case Clase::SerespTarde: r.comportamiento = "seresp-tarde"; break;
-        case Clase::SinRespuesta: r.comportamiento = "sin-respuesta"; break;
-        case Clase::Azar: break;
+    if (pronto) {
+        // Taken once its files are gone; if one cannot go, it is taken again next pass.
+        fs::remove(clicab, ec);
+        fs::remove(praxis, ec);
+        if (ExisteArchivo(clicab) || ExisteArchivo(praxis)) return;
+        if (!proveedor.empty()) fs::remove(svl, ec);
+    } else {
+        // The request counts as taken once _svl.0 is gone; if it cannot go, it is taken next pass.
+        fs::remove(svl, ec);
+        if (ExisteArchivo(svl)) return;
+        // Drawn only now, so that every draw belongs to a request taken.
+        if (c.clase == Clase::Azar) c = Sortear();
+        if (c.clase == Clase::Descortes) c = SortearDescortes();
+        if (c.toma != Toma::Lenta) {
+            fs::remove(clicab, ec);
+            fs::remove(praxis, ec);
+        }
     }
+    if (c.toma != Toma::Lenta) RemoverMarcaTx(terminal);
+
+    if (hayClicab)
+        r.id = PrimeraLinea(r.clicab);
+    else if (hayPraxis)
+        r.id = PrimeraLinea(r.praxis);
+    else
+        r.id = std::string(1, '#') += std::to_string(registros_.size() + 1);
+    r.tomadoMs = ahoraMs;
+    r.comportamiento = c.nombre;
     AgregarArchivo(BuscarSinCaso(dir_, "_zelno_sim.log"),
                    r.terminal + "\t" + r.comportamiento + "\t" + r.proveedor + "\t" + PrimeraLinea(r.clicab) + "\r\n");
     registros_.push_back(std::move(r));
 
+    // A _svl.0 still to come, or one that would not go, belongs to this request.
+    if (pronto && (proveedor.empty() || ExisteArchivo(svl)))
+        sinSvl_[dirTerminal] = registros_.size() - 1;
+    else
+        sinSvl_.erase(dirTerminal);
+
     if (c.clase == Clase::SinRespuesta) return;
     Entrega e;
-    e.vence = ahoraMs + (c.clase == Clase::Normal ? c.ms : 0);
-    e.orden = siguienteOrden_++;
     e.dirTerminal = dirTerminal;
-    e.comportamiento = std::move(c);
     e.registro = registros_.size() - 1;
+    e.comportamiento = std::move(c);
+    if (e.comportamiento.toma == Toma::Lenta) {
+        tomasLentas_.push_back(std::move(e));
+        return;
+    }
+    const std::int64_t vence = ahoraMs + (e.comportamiento.clase == Clase::Normal ? e.comportamiento.ms : 0);
+    Programar(std::move(e), Parte::Respuesta, vence);
+}
+
+void SimuladorZelno::Programar(Entrega e, Parte parte, std::int64_t vence) {
+    e.parte = parte;
+    e.vence = vence;
+    e.orden = siguienteOrden_++;
     entregas_.push_back(std::move(e));
 }
 
-SimuladorZelno::Comportamiento SimuladorZelno::LeerComportamiento(const std::string& terminal) const {
-    std::string texto;
-    if (!LeerArchivo(BuscarSinCaso(dir_, "_zelno_sim.cfg"), texto)) return {};
-    std::istringstream lineas(texto);
+SimuladorZelno::Comportamiento SimuladorZelno::LeerComportamiento(const std::string& terminal) {
+    if (!reglas_) {
+        std::string texto;
+        reglas_ = LeerArchivo(BuscarSinCaso(dir_, "_zelno_sim.cfg"), texto) ? texto : std::string();
+    }
+    std::istringstream lineas(*reglas_);
     const std::string buscado = Minusculas(terminal);
     for (std::string linea; std::getline(lineas, linea);) {
         if (!linea.empty() && linea.back() == '\r') linea.pop_back();
@@ -189,34 +262,50 @@ SimuladorZelno::Comportamiento SimuladorZelno::LeerComportamiento(const std::str
 
         const std::string nombre = Palabra(linea, pos);
         Comportamiento c;
-        if (nombre == "falla") {
+        c.nombre = nombre;
+        if (nombre == "falla" || nombre == "falla-con-archivos") {
             // Everything after the one blank that ends the word, so estado.rsp may start with blanks.
-            c.clase = Clase::Falla;
+            c.clase = nombre == "falla" ? Clase::Falla : Clase::FallaConArchivos;
             c.texto = DecodificarEscapes(pos < linea.size() ? linea.substr(pos + 1) : std::string());
             return c;
         }
         const std::string argumento = Palabra(linea, pos);
         if (!Palabra(linea, pos).empty()) continue;
-        bool valido = true;
-        if (nombre == "normal") {
-            c.clase = Clase::Normal;
-            valido = argumento.empty() || LeerMs(argumento, c.ms);
-        } else if (nombre == "seresp-tarde") {
-            c.clase = Clase::SerespTarde;
-            c.ms = 3500;
-            valido = argumento.empty() || LeerMs(argumento, c.ms);
-        } else if (argumento.empty() && nombre == "sin-seresp") {
-            c.clase = Clase::SinSeresp;
-        } else if (argumento.empty() && nombre == "seresp-vacio") {
-            c.clase = Clase::SerespVacio;
-        } else if (argumento.empty() && nombre == "sin-respuesta") {
-            c.clase = Clase::SinRespuesta;
-        } else if (argumento.empty() && nombre == "azar") {
-            c.clase = Clase::Azar;
-        } else {
-            valido = false;
+        // Behaviours with an optional delay: their class and default.
+        struct ConDemora {
+            const char* nombre;
+            Clase clase;
+            std::int64_t ms;
+        };
+        static const ConDemora kConDemora[] = {{"normal", Clase::Normal, 0},
+                                               {"tarde", Clase::Normal, 90000},
+                                               {"seresp-tarde", Clase::SerespTarde, 3500},
+                                               {"seresp-muy-tarde", Clase::SerespTarde, 8000},
+                                               {"estado-primero", Clase::EstadoPrimero, 1500}};
+        // And those without arguments.
+        struct SinArgumento {
+            const char* nombre;
+            Clase clase;
+            Toma toma;
+        };
+        static const SinArgumento kSinArgumento[] = {
+            {"sin-seresp", Clase::SinSeresp, Toma::Normal},       {"sin-praxis", Clase::SinPraxis, Toma::Normal},
+            {"sin-tiquet", Clase::SinTiquet, Toma::Normal},       {"seresp-vacio", Clase::SerespVacio, Toma::Normal},
+            {"sin-respuesta", Clase::SinRespuesta, Toma::Normal}, {"toma-lenta", Clase::Normal, Toma::Lenta},
+            {"toma-pronto", Clase::Normal, Toma::Pronta},         {"azar", Clase::Azar, Toma::Normal},
+            {"descortes", Clase::Descortes, Toma::Normal}};
+        for (const ConDemora& d : kConDemora) {
+            if (nombre != d.nombre) continue;
+            c.clase = d.clase;
+            c.ms = d.ms;
+            if (argumento.empty() || LeerMs(argumento, c.ms)) return c;
         }
-        if (valido) return c;
+        for (const SinArgumento& d : kSinArgumento) {
+            if (nombre != d.nombre || !argumento.empty()) continue;
+            c.clase = d.clase;
+            c.toma = d.toma;
+            return c;
+        }
     }
     return {};
 }
@@ -226,14 +315,22 @@ SimuladorZelno::Comportamiento SimuladorZelno::Sortear() {
     // library's distributions use it, and the draw must be the same in every build.
     Comportamiento c;
     switch (azar_() % 5) {
-        case 0: c.clase = Clase::Normal; break;
+        case 0: break;
         case 1:
+            c.nombre = "falla";
             c.clase = Clase::Falla;
             c.texto = TextoFalla(10 + azar_() % 90);
             break;
-        case 2: c.clase = Clase::SinSeresp; break;
-        case 3: c.clase = Clase::SerespVacio; break;
+        case 2:
+            c.nombre = "sin-seresp";
+            c.clase = Clase::SinSeresp;
+            break;
+        case 3:
+            c.nombre = "seresp-vacio";
+            c.clase = Clase::SerespVacio;
+            break;
         default:
+            c.nombre = "seresp-tarde";
             c.clase = Clase::SerespTarde;
             c.ms = 3500;
             break;
@@ -241,34 +338,95 @@ SimuladorZelno::Comportamiento SimuladorZelno::Sortear() {
     return c;
 }
 
+SimuladorZelno::Comportamiento SimuladorZelno::SortearDescortes() {
+    struct Opcion {
+        unsigned peso;
+        const char* nombre;
+        Clase clase;
+        Toma toma;
+        std::int64_t ms;
+    };
+    // Mostly answers that come, one way or another; an answer too late for the system is rare.
+    static constexpr Opcion kOpciones[] = {{10, "normal", Clase::Normal, Toma::Normal, 0},
+                                           {4, "falla", Clase::Falla, Toma::Normal, 0},
+                                           {3, "sin-seresp", Clase::SinSeresp, Toma::Normal, 0},
+                                           {3, "seresp-vacio", Clase::SerespVacio, Toma::Normal, 0},
+                                           {3, "seresp-tarde", Clase::SerespTarde, Toma::Normal, 3500},
+                                           {3, "sin-praxis", Clase::SinPraxis, Toma::Normal, 0},
+                                           {3, "sin-tiquet", Clase::SinTiquet, Toma::Normal, 0},
+                                           {3, "estado-primero", Clase::EstadoPrimero, Toma::Normal, 1500},
+                                           {3, "falla-con-archivos", Clase::FallaConArchivos, Toma::Normal, 0},
+                                           {2, "seresp-muy-tarde", Clase::SerespTarde, Toma::Normal, 8000},
+                                           {2, "toma-lenta", Clase::Normal, Toma::Lenta, 0},
+                                           {1, "tarde", Clase::Normal, Toma::Normal, 90000}};
+    constexpr unsigned kTotal = [] {
+        unsigned total = 0;
+        for (const Opcion& o : kOpciones) total += o.peso;
+        return total;
+    }();
+    static_assert(kTotal == 40, "the weights are documented in 40ths");
+
+    unsigned tirada = static_cast<unsigned>(azar_() % kTotal);
+    for (const Opcion& o : kOpciones) {
+        if (tirada >= o.peso) {
+            tirada -= o.peso;
+            continue;
+        }
+        Comportamiento c;
+        c.nombre = o.nombre;
+        c.clase = o.clase;
+        c.toma = o.toma;
+        c.ms = o.ms;
+        if (c.clase == Clase::Falla || c.clase == Clase::FallaConArchivos) c.texto = TextoFalla(10 + azar_() % 90);
+        return c;
+    }
+    return {};
+}
+
 void SimuladorZelno::Entregar(const Entrega& e, std::int64_t ahoraMs) {
-    const RegistroPedido& r = registros_[e.registro];
+    RegistroPedido& r = registros_[e.registro];
     // A terminal folder removed meanwhile is not made again: only the last level is created.
     std::error_code ec;
     const fs::path download = BuscarSinCaso(e.dirTerminal, "download");
     if (!fs::is_directory(download, ec)) fs::create_directory(download, ec);
     const fs::path seresp = BuscarSinCaso(download, "SERESP.ZLN");
+    const auto escribir = [&](const fs::path& ruta, const std::string& contenido, bool& escrito) {
+        if (!EscribirArchivo(ruta, contenido)) return false;
+        escrito = true;
+        r.archivosMs = ahoraMs;
+        return true;
+    };
+    const auto escribirSerespLleno = [&] {
+        if (escribir(seresp, RespuestaSeresp(r), r.escribioSeresp)) r.serespLleno = true;
+    };
+    const Clase clase = e.comportamiento.clase;
 
-    if (e.relleno) {
-        if (ExisteArchivo(seresp)) EscribirArchivo(seresp, RespuestaSeresp(r));
+    if (e.parte == Parte::RellenoSeresp) {
+        if (ExisteArchivo(seresp)) escribirSerespLleno();
         return;
     }
-    const Clase clase = e.comportamiento.clase;
-    if (clase != Clase::Falla) {
-        if (clase == Clase::Normal) EscribirArchivo(seresp, RespuestaSeresp(r));
-        if (clase == Clase::SerespVacio || clase == Clase::SerespTarde) EscribirArchivo(seresp, std::string());
-        EscribirArchivo(BuscarSinCaso(download, "PRAXIS.ZLN"), RespuestaPraxis(r));
-        EscribirArchivo(BuscarSinCaso(download, "TIQUET.PRN"), RespuestaTiquet(r));
+    const bool conArchivos = clase != Clase::Falla && clase != Clase::EstadoPrimero;
+    if (e.parte == Parte::Archivos || conArchivos) {
+        if (clase == Clase::SerespVacio || clase == Clase::SerespTarde)
+            escribir(seresp, std::string(), r.escribioSeresp);
+        else if (clase != Clase::SinSeresp)
+            escribirSerespLleno();
+        if (clase != Clase::SinPraxis)
+            escribir(BuscarSinCaso(download, "PRAXIS.ZLN"), RespuestaPraxis(r), r.escribioPraxis);
+        if (clase != Clase::SinTiquet)
+            escribir(BuscarSinCaso(download, "TIQUET.PRN"), RespuestaTiquet(r), r.escribioTiquet);
     }
-    EscribirArchivo(BuscarSinCaso(e.dirTerminal, "estado.rsp"), clase == Clase::Falla ? e.comportamiento.texto : "0");
+    if (e.parte == Parte::Archivos) return;
 
-    if (clase == Clase::SerespTarde) {
-        Entrega relleno = e;
-        relleno.relleno = true;
-        relleno.vence = ahoraMs + e.comportamiento.ms;
-        relleno.orden = siguienteOrden_++;
-        entregas_.push_back(std::move(relleno));
+    const bool falla = clase == Clase::Falla || clase == Clase::FallaConArchivos;
+    const std::string estado = falla ? e.comportamiento.texto : "0";
+    if (EscribirArchivo(BuscarSinCaso(e.dirTerminal, "estado.rsp"), estado)) {
+        r.estado = estado;
+        r.estadoMs = ahoraMs;
     }
+
+    if (clase == Clase::SerespTarde) Programar(e, Parte::RellenoSeresp, ahoraMs + e.comportamiento.ms);
+    if (clase == Clase::EstadoPrimero) Programar(e, Parte::Archivos, ahoraMs + e.comportamiento.ms);
 }
 
 }  // namespace sim

@@ -10,17 +10,36 @@
 // normal. Behaviours:
 //   normal [demora_ms]    SERESP.ZLN, PRAXIS.ZLN, TIQUET.PRN, then estado.rsp "0", after demora
 //   falla <texto>         estado.rsp holds the rest of the line (\r \n \t \\ \xHH decoded), nothing else
+//   falla-con-archivos <texto>  as falla, but the three files of normal are left in download first
 //   sin-seresp            as normal but no SERESP.ZLN
+//   sin-praxis            as normal but no PRAXIS.ZLN
+//   sin-tiquet            as normal but no TIQUET.PRN
 //   seresp-vacio          as normal but SERESP.ZLN of 0 bytes
 //   seresp-tarde [ms]     as seresp-vacio; SERESP.ZLN gets its content ms (default 3500) after estado.rsp
+//   seresp-muy-tarde [ms] as seresp-tarde, default 8000: a content meant to come after the system answered
+//   estado-primero [ms]   estado.rsp "0" at once, the three files of normal ms (default 1500) later
+//   tarde [ms]            as normal 90000 (or ms): an answer after the system has given up
 //   sin-respuesta         the request is taken and never answered
+//   toma-lenta            _svl.0 goes when taken; CLICAB.ZLN, PRAXIS.ZLN and the TX marker only in
+//                         the next pass, which then answers as normal
+//   toma-pronto           an eager client: takes CLICAB.ZLN (or PRAXIS.ZLN) as soon as it is there,
+//                         with _svl.0 if written, and answers as normal; a _svl.0 that comes later
+//                         only names the provider of what it took, if it had none
 //   azar                  one of normal, falla, sin-seresp, seresp-vacio, seresp-tarde 3500, drawn
 //                         from the seed
+//   descortes             drawn from the seed, in 40ths: normal 10, falla 4, sin-seresp 3,
+//                         seresp-vacio 3, seresp-tarde 3500 3, sin-praxis 3, sin-tiquet 3,
+//                         estado-primero 1500 3, falla-con-archivos 3, seresp-muy-tarde 8000 2,
+//                         toma-lenta 2, tarde 90000 1
+// A request is named by the first line of its CLICAB.ZLN, else of its PRAXIS.ZLN, else by "#"
+// and its serial number among the requests taken (from 1); its answers carry that name.
 // Every request taken adds a line to Z\_zelno_sim.log: terminal, behaviour, provider code and
 // the first line of CLICAB.ZLN, separated by tabs.
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,48 +49,91 @@ namespace sim {
 struct RegistroPedido {          // one request the client took
     std::string terminal;        // folder name under Z, e.g. "term01"
     std::string comportamiento;  // behaviour applied, e.g. "normal", "falla"
-    std::string proveedor;       // contents of upload\_svl.0
+    std::string proveedor;       // contents of upload\_svl.0 ("" while toma-pronto has not seen it)
     std::string clicab;          // contents of upload\CLICAB.ZLN ("" when absent)
     std::string praxis;          // contents of upload\PRAXIS.ZLN ("" when absent)
     bool conPraxis = false;
+    std::string id{};           // the request's name in its answers (see above)
+    std::int64_t tomadoMs = 0;  // when it was taken
+    // What the client has written for it so far, so an answer found later can be traced to it.
+    std::string estado{};         // contents written into estado.rsp
+    std::int64_t estadoMs = -1;   // when estado.rsp was written; -1 while it has not been
+    bool escribioSeresp = false;  // SERESP.ZLN written, of any size
+    bool serespLleno = false;     // SERESP.ZLN holds RespuestaSeresp (at once or by a late fill)
+    bool escribioPraxis = false;
+    bool escribioTiquet = false;
+    std::int64_t archivosMs = -1;  // when a download file was last written; -1 before any
 };
 
 class SimuladorZelno {
 public:
     explicit SimuladorZelno(std::string dirZelno, unsigned semilla = 1);
-    // One pass at time ahoraMs (any monotonic origin, ms): takes every complete new request
-    // (upload\_svl.0 present) of every Z\term* folder, removes the upload files and the TX marker
+    // One pass at time ahoraMs (any monotonic origin, ms): finishes the takes toma-lenta left
+    // half done, takes every complete new request (upload\_svl.0 written; for toma-pronto, upload
+    // files present) of every Z\term* folder, removes the upload files and the TX marker
     // Z\tx\<terminal> if present, and writes every answer that is due at ahoraMs.
     void Paso(std::int64_t ahoraMs);
     const std::vector<RegistroPedido>& Registros() const { return registros_; }
-    // An answer or a late fill is still due.
-    bool Pendiente() const { return !entregas_.empty(); }
+    // An answer, a late write or the rest of a slow take is still due.
+    bool Pendiente() const { return !entregas_.empty() || !tomasLentas_.empty(); }
 
 private:
-    enum class Clase { Normal, Falla, SinSeresp, SerespVacio, SerespTarde, SinRespuesta, Azar };
+    // What is written in download and estado.rsp.
+    enum class Clase {
+        Normal,
+        Falla,
+        FallaConArchivos,
+        SinSeresp,
+        SinPraxis,
+        SinTiquet,
+        SerespVacio,
+        SerespTarde,
+        EstadoPrimero,
+        SinRespuesta,
+        Azar,
+        Descortes
+    };
+    // How the upload files are taken.
+    enum class Toma { Normal, Lenta, Pronta };
     struct Comportamiento {
+        std::string nombre = "normal";  // as recorded
         Clase clase = Clase::Normal;
-        std::int64_t ms = 0;  // demora of normal, delay of the late fill of seresp-tarde
+        Toma toma = Toma::Normal;
+        std::int64_t ms = 0;  // demora of normal, delay of the late fill or of the files
         std::string texto;    // estado.rsp of falla
+    };
+    enum class Parte {
+        Respuesta,
+        RellenoSeresp,  // the late SERESP.ZLN of seresp-tarde
+        Archivos        // the late files of estado-primero
     };
     struct Entrega {
         std::int64_t vence = 0;
         std::uint64_t orden = 0;  // keeps entregas due at the same time in the order they were made
-        bool relleno = false;     // the late SERESP.ZLN of seresp-tarde
+        Parte parte = Parte::Respuesta;
         std::filesystem::path dirTerminal;
         Comportamiento comportamiento;
         std::size_t registro = 0;
     };
 
+    void TerminarTomasLentas(std::int64_t ahoraMs);
     void TomarPedido(const std::filesystem::path& dirTerminal, std::int64_t ahoraMs);
-    Comportamiento LeerComportamiento(const std::string& terminal) const;
+    // The rule for a terminal; the control file is read once a pass, when first needed.
+    Comportamiento LeerComportamiento(const std::string& terminal);
     Comportamiento Sortear();
+    Comportamiento SortearDescortes();
+    void Programar(Entrega entrega, Parte parte, std::int64_t vence);
     void Entregar(const Entrega& entrega, std::int64_t ahoraMs);
+    void RemoverMarcaTx(const std::string& terminal);
 
     std::filesystem::path dir_;
     std::mt19937 azar_;
     std::vector<RegistroPedido> registros_;
     std::vector<Entrega> entregas_;
+    std::vector<Entrega> tomasLentas_;  // their answers, once the next pass has removed the rest
+    // Terminal folder -> the request toma-pronto took there before its _svl.0 was written.
+    std::map<std::filesystem::path, std::size_t> sinSvl_;
+    std::optional<std::string> reglas_;  // the control file in this pass ("" when there is none)
     std::uint64_t siguienteOrden_ = 0;
 };
 
