@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/archivos.h"
+
 namespace intercambio {
 
 // In each terminal folder of the point-of-sale system.
@@ -29,6 +31,10 @@ inline constexpr char kSvl[] = "_svl.0";  // the provider code, in upload
 // The kept answer of the previous exchange, in download.
 inline constexpr char kSerespAnterior[] = "SERESPAnterior.ZLN";
 // PRAXISAnterior.ZLN, the same name as the request's copy, is kept in download too.
+
+// The cycle's file operations never wait out another program's hold themselves: the turn tries
+// again a moment later, while the window and the other terminals go on.
+inline constexpr archivos::AnteBloqueo kAvisar = archivos::AnteBloqueo::Avisar;
 
 // A file or folder inside a folder of the bridge's own making (never ending in a backslash).
 inline std::string En(const std::string& carpeta, std::string_view nombre) {

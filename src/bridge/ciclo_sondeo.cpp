@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "bridge/archivos_intercambio.h"
+#include "bridge/aviso_bloqueo.h"
 #include "bridge/duplicados.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -43,7 +44,8 @@ CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario&
       esperador_(esperador),
       cliente_(cliente),
       reloj_(std::move(reloj)),
-      registro_(std::move(carpetaEstado)) {}
+      registro_(carpetaEstado),
+      carpetaNoEntregadas_(CarpetaNoEntregadas(carpetaEstado)) {}
 
 bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
@@ -66,39 +68,36 @@ void CicloSondeo::Recorrer(std::chrono::steady_clock::time_point limite) {
     recorrido_.reset();
 }
 
-CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms) {
-    // An attempt after a short lock passes the points whose time the client already had.
-    if (t.esperas++ < t.esperasCumplidas) return Espera{t, 0, true};
+CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* nombre) {
+    // An attempt after a short lock passes the waits whose time the client already had.
+    if (nombre && !t.esperasHechas.emplace(nombre).second) return Espera{t, 0, true};
     esperador_.EsperaIniciada(ms);
     return Espera{t, esperador_.AhoraMs() + ms};
 }
 
 void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
-    // Another program's hold on a file never holds up the window or the other terminals.
-    archivos::SinEsperarBloqueos sinEsperar;
     std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
     // A terminal whose turn is still in progress is left to it.
     if (turnos_.count(rutaKorvane) != 0) return;
     std::optional<char> estado;
+    auto t = std::make_unique<Turno>();
+    t->codigoTerminal = item.CodigoTerminal;
+    t->rutaKorvane = std::move(rutaKorvane);
     try {
-        const std::string status = En(rutaKorvane, kStatus);
+        const std::string status = En(t->rutaKorvane, kStatus);
         if (!archivos::Existe(status)) return;
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
-        estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus));
+        estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
         // An idle terminal costs its two file calls and nothing more.
-        const bool pendiente = registro_.De(rutaKorvane).etapa != EstadoIntercambio::Etapa::Ninguna;
-        if (*estado != 'C' && *estado != 'P' && !pendiente) return;
+        if (SinTrabajo(registro_.De(t->rutaKorvane, kAvisar).etapa, *estado)) return;
     } catch (const plataforma::BloqueoPasajero&) {
         // Held by another program for a moment, maybe: a turn reads it again shortly.
         estado.reset();
     } catch (...) {
-        AvisarFallo("1");
+        AvisarFallo(*t);
         return;
     }
 
-    auto t = std::make_unique<Turno>();
-    t->codigoTerminal = item.CodigoTerminal;
-    t->rutaKorvane = std::move(rutaKorvane);
     t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
     t->directorioKorvane = configuracion_.DirectorioKorvane;
     t->directorioZelno = configuracion_.DirectorioZELNO;
@@ -111,7 +110,6 @@ void CicloSondeo::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
     const auto limite = cronometro::now() + kPresupuesto;
-    archivos::SinEsperarBloqueos sinEsperar;
     Recorrer(limite);
     const std::int64_t ahora = esperador_.AhoraMs();
     for (auto it = turnos_.begin(); it != turnos_.end() && cronometro::now() < limite;) {
@@ -130,90 +128,126 @@ std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
 }
 
 // A turn's one handler: the failure is reported with the step it happened in, and ends that turn;
-// the terminal is tried again at the next tick.
-void CicloSondeo::AvisarFallo(const char* punto) {
-    ui_.MostrarMensaje(plataforma::TextoFalloEnCurso(), std::string("Transacción punto control: ") + punto,
-                       Icono::Critico);
+// the terminal is tried again at the next tick. The box goes to the activity log too, but the log
+// also names the terminal, which the box does not.
+void CicloSondeo::AvisarFallo(const Turno& t) {
+    const std::string texto = plataforma::TextoFalloEnCurso();
+    Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + texto);
+    ui_.MostrarMensaje(texto, std::string("Transacción punto control: ") + t.punto, Icono::Critico);
+}
+
+std::string CicloSondeo::NombreTerminal(const Turno& t) const {
+    return t.rutaKorvane.substr(t.rutaKorvane.find_last_of("\\/") + 1);
 }
 
 void CicloSondeo::Anotar(const Turno& t, const std::string& que) const {
-    actividad::Anotar(t.rutaKorvane.substr(t.rutaKorvane.find_last_of("\\/") + 1) + ": " + que);
+    actividad::Anotar(NombreTerminal(t) + ": " + que);
 }
 
+EstadoIntercambio CicloSondeo::Registro(const Turno& t) { return registro_.De(t.rutaKorvane, kAvisar); }
+
+void CicloSondeo::Registrar(const Turno& t, const EstadoIntercambio& e) { registro_.Grabar(t.rutaKorvane, e, kAvisar); }
+
 // A short lock ends the attempt without a word; the turn starts again from its files a moment later,
-// as a later tick would (every step can be repeated), without the fixed waits the client already
-// had. A lock that lasts kEsperaBloqueoMs gives the failure's message at the checkpoint where it last
-// stopped the turn.
+// as a later tick would (every step can be repeated), without the waits the client already had. One
+// lock is the same file refused again at every attempt, with no more than a pause between: when it
+// has lasted kEsperaBloqueoMs, the failure's message is shown (the step's own, when it has one).
 Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
-    std::optional<std::int64_t> bloqueadoDesde;
+    struct Bloqueo {
+        std::string ruta;
+        std::int64_t desde = 0, ultimo = 0;
+    };
+    std::optional<Bloqueo> bloqueo;
     for (;;) {
+        std::exception_ptr aviso;
         try {
-            if (!estado) {
-                t.punto = "1";
-                estado = EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus));
-            }
-            co_await AtenderPasos(t, *estado);
+            const char letra = estado ? *estado : LeerLetra(t, "1");
+            co_await AtenderPasos(t, letra);
             co_return;
-        } catch (const plataforma::BloqueoPasajero&) {
-            if (!bloqueadoDesde) {
-                bloqueadoDesde = esperador_.AhoraMs();
-                actividad::AnotarFalloIgnorado(std::string("punto control ") + t.punto + ", se reintenta");
+        } catch (const plataforma::BloqueoPasajero& b) {
+            const std::int64_t ahora = esperador_.AhoraMs();
+            if (!bloqueo || bloqueo->ruta != b.Ruta() || ahora - bloqueo->ultimo > 3 * kPausaBloqueoMs) {
+                bloqueo = Bloqueo{b.Ruta(), ahora, ahora};
+                actividad::AnotarFalloIgnorado(NombreTerminal(t) + ": punto control " + t.punto + ", " + b.Ruta() +
+                                               ", se reintenta");
             }
-            if (esperador_.AhoraMs() - *bloqueadoDesde >= kEsperaBloqueoMs) {
-                AvisarFallo(t.punto);
-                co_return;
-            }
+            bloqueo->ultimo = ahora;
+            if (ahora - bloqueo->desde >= kEsperaBloqueoMs) aviso = std::current_exception();
         } catch (...) {
-            AvisarFallo(t.punto);
+            AvisarFallo(t);
+            co_return;
+        }
+        if (aviso) {
+            try {
+                std::rethrow_exception(aviso);
+            } catch (const BloqueoConAviso& b) {
+                Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + b.TextoNumeroDescripcion());
+                b.Avisar(ui_);
+            } catch (...) {
+                AvisarFallo(t);
+            }
             co_return;
         }
         estado.reset();
-        t.esperasCumplidas = std::max(t.esperasCumplidas, t.esperas);
-        t.esperas = 0;
         esperador_.EsperaIniciada(kPausaBloqueoMs);
         co_await Espera{t, esperador_.AhoraMs() + kPausaBloqueoMs};
     }
 }
 
-Tarea<> CicloSondeo::AtenderPasos(Turno& t, char estado) {
-    const EstadoIntercambio& e = registro_.De(t.rutaKorvane);
-
-    // What a tick or a stop left half done is finished first; the request state read at the start of
-    // the turn still decides, so a request handed off now is answered in a later tick.
-    if (e.etapa == EstadoIntercambio::Etapa::Respondida && estado != 'P') LimpiarRespuesta(t);
-    if (e.etapa == EstadoIntercambio::Etapa::Decidida && estado == 'S') {
-        // A duplicate answered just before a stop: nothing is left to do.
-        EstadoIntercambio hecho = e;
-        hecho.etapa = EstadoIntercambio::Etapa::Ninguna;
-        Registrar(t, hecho);
+// Every step below reads the record afresh and passes it on by value: a turn never holds on to
+// another's copy across a wait.
+Tarea<> CicloSondeo::AtenderPasos(Turno& t, char letra) {
+    // A handled leftover (an answer cleaned up, an answer of a left request kept aside) lets the
+    // letter decide again, read anew; a few rounds are all there can be.
+    for (int vuelta = 0; vuelta < 4; ++vuelta) {
+        EstadoIntercambio e = Registro(t);
+        switch (QueHacer(e.etapa, letra)) {
+            case Accion::Nada: co_return;
+            case Accion::Entregar: co_await EntregarSolicitud(t); co_return;
+            case Accion::Completar: CompletarEntrega(t, e); co_return;
+            case Accion::Reanudar: ReanudarEntrega(t, e); co_return;
+            case Accion::Retornar: {
+                const bool seguir = co_await RetornarRespuesta(t, e);
+                if (!seguir) co_return;
+                break;
+            }
+            case Accion::Limpiar: LimpiarRespuesta(t, e); break;
+            case Accion::Olvidar:
+                e.etapa = EstadoIntercambio::Etapa::Ninguna;
+                Registrar(t, e);
+                co_return;
+            case Accion::Abandonada:
+            case Accion::Tardia: {
+                const bool libre = co_await DespedirRespuesta(t, e, letra);
+                if (!libre) co_return;
+                break;
+            }
+        }
+        letra = LeerLetra(t, "1");
     }
+}
 
-    if (estado == 'C') {
-        co_await EntregarSolicitud(t);
-    } else if (estado == 'P' && e.etapa == EstadoIntercambio::Etapa::Decidida) {
-        CompletarEntrega(t);
-    } else if (estado == 'P') {
-        co_await RetornarRespuesta(t);
-        co_return;
-    }
-    if (t.duplicada) ResponderDuplicado(t);
+char CicloSondeo::LeerLetra(Turno& t, const char* punto) {
+    t.punto = punto;
+    return EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
 }
 
 void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
     if (puntoAbrir) t.punto = puntoAbrir;
-    archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus));
+    archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus), kAvisar);
     if (puntoEscribir) t.punto = puntoEscribir;
     status.EscribirAlInicio(letra);
     // On the disk before anything that depends on it: the upload after "P", the next request after "S".
     status.Sincronizar();
 }
 
-void CicloSondeo::ResponderDuplicado(Turno& t) {
-    // "S" only with the kept answer in place; otherwise the request stays "P" and is tried again.
-    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_)) return;
-    MarcarStatus(t, "S", nullptr, nullptr);
-    EstadoIntercambio hecho = registro_.De(t.rutaKorvane);
-    hecho.etapa = EstadoIntercambio::Etapa::Ninguna;
-    Registrar(t, hecho);
-    Anotar(t, "duplicado respondido con la respuesta anterior");
+bool CicloSondeo::MarcarRespondida(Turno& t) {
+    t.punto = "29";
+    archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus), kAvisar);
+    // Read through the same handle just before writing: the narrowest gap the till can write in.
+    if (EstadoSolicitud(status.LeerInicio(kInicioStatus)) != 'P') return false;
+    t.punto = "29.5";
+    status.EscribirAlInicio("S");
+    status.Sincronizar();
+    return true;
 }

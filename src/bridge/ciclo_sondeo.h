@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "bridge/control_cliente.h"
@@ -50,9 +51,13 @@ public:
     std::optional<std::int64_t> ProximoPaso() const;
 
     static constexpr std::chrono::milliseconds kPresupuesto{50};
-    // A file held by another program: the turn tries again every kPausaBloqueoMs, for this long.
+    // A file held by another program: the turn tries again every kPausaBloqueoMs; one hold that
+    // lasts kEsperaBloqueoMs gives the failure's message.
     static constexpr std::int32_t kEsperaBloqueoMs = 1000;
     static constexpr std::int32_t kPausaBloqueoMs = 50;
+    // How long the answer to a request that may be in the client's hands is awaited when nobody is
+    // sure it is: after a stop in the middle of its upload, or once the till has left it.
+    static constexpr std::int32_t kEsperaDudaMs = 60000;
 
     // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
     // program ended, repeats without harm: a command may end the program at any time between steps.
@@ -68,13 +73,13 @@ private:
         std::string directorioKorvane;
         const char* punto = "1";  // checkpoint of the step running or last run; always a fixed name
         std::string codigoEmpresa;
-        bool duplicada = false;            // the request repeats the previous one
         std::int64_t tamanio = -1;         // of CLICAB.ZLN, for the activity log: -1 not read by this turn, -2 none
         std::string entregados;            // answer files put in the terminal folder, for the activity log
         std::int64_t vence = 0;            // end of the wait it is in
         std::coroutine_handle<> reanudar;  // what goes on then
-        int esperas = 0;                   // fixed waits reached by this attempt
-        int esperasCumplidas = 0;          // by the attempts before it (see Atender)
+        // The waits given to the client that this turn has had, by name: an attempt after a short
+        // lock passes them (see Atender).
+        std::set<std::string, std::less<>> esperasHechas;
         Tarea<> rutina;
     };
 
@@ -90,34 +95,69 @@ private:
         }
         void await_resume() const noexcept {}
     };
-    Espera Esperar(Turno& t, std::int32_t ms);
+    // A wait of `ms`. `nombre`: a wait that gives the client time to answer, passed by an attempt
+    // after a short lock when the turn already had it; none: one that every attempt has.
+    Espera Esperar(Turno& t, std::int32_t ms, const char* nombre = nullptr);
 
     void Recorrer(std::chrono::steady_clock::time_point limite);
     void EmpezarTurno(const clsItemTerXX& item);
-    void AvisarFallo(const char* punto);
-    // `estado`: the request state read at the start of the turn; none when a short lock kept it from
+    void AvisarFallo(const Turno& t);
+    // `estado`: the request letter read at the start of the turn; none when a short lock kept it from
     // being read.
     Tarea<> Atender(Turno& t, std::optional<char> estado);
-    Tarea<> AtenderPasos(Turno& t, char estado);
+    // What the table of EstadoIntercambio says for the terminal's stage and letter, until it says
+    // nothing more is to be done in this turn.
+    Tarea<> AtenderPasos(Turno& t, char letra);
+    char LeerLetra(Turno& t, const char* punto);
+
     // The hand-off: everything that can fail before the request reaches the client runs while the
-    // request is still "C"; the decision is recorded; then "P"; then the upload.
+    // request is still "C"; the decision is recorded; then "P"; then the upload, one recorded stage
+    // at a time, so that a stop never sends a request twice.
     Tarea<> EntregarSolicitud(Turno& t);
-    Tarea<> DecidirEntrega(Turno& t);
-    void CopiarAnteriores(Turno& t);
-    void CompletarEntrega(Turno& t);
     Tarea<bool> ClienteDisponible(Turno& t);
+    EstadoIntercambio DecidirEntrega(Turno& t, EstadoIntercambio e);
+    // Whatever an earlier exchange left in the client's folder (an estado.rsp, answer files that came
+    // late) is kept aside before a new request goes, so that it never becomes the new one's answer.
+    Tarea<> ApartarRestos(Turno& t);
+    void QuitarSubida(Turno& t);
     std::string CodigoProveedor(Turno& t);
-    // The return: the answer files are copied, then "S", and only then removed from the client's
-    // folder, so that a return cut short is simply run again.
-    Tarea<> RetornarRespuesta(Turno& t);
-    Tarea<EstadoIntercambio::Resultado> RetornarRespuestaCliente(Turno& t, bool& enLugar);
-    void LimpiarRespuesta(Turno& t);
-    void ResponderDuplicado(Turno& t);
+    void CopiarAnteriores(Turno& t);
+    void CompletarEntrega(Turno& t, EstadoIntercambio e);
+    void QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar);
+    void EntregarAlCliente(Turno& t, EstadoIntercambio e);
+    void ReanudarEntrega(Turno& t, EstadoIntercambio e);
+    void CaerEnDuda(Turno& t, EstadoIntercambio e);
+    void ResponderDuplicado(Turno& t, EstadoIntercambio e);
+
+    // The return: once the client's estado.rsp is there and its waits are over, STATUS.ZLN is read
+    // again; the answer files (or an error answer of our own) are copied to the terminal folder and
+    // flushed, then "S" only onto the same "P", and only then are the client's files removed. An
+    // answer whose request the till has left is kept aside instead (GuardarAparte).
+    // True when the answer was kept aside instead and the letter must decide again.
+    Tarea<bool> RetornarRespuesta(Turno& t, EstadoIntercambio e);
+    struct Respuesta;
+    Tarea<Respuesta> MirarRespuestaCliente(Turno& t);
+    bool EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercambio& e, const std::string& textoEstado);
+    void RetirarEntregados(Turno& t, const Respuesta& r);
+    void LimpiarRespuesta(Turno& t, EstadoIntercambio e);
+    // An answer of the client's that no terminal is waiting for: after the client's waits, its files
+    // go into a folder of their own, with a line in the activity log and a message. True when there
+    // was one.
+    Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera);
+    // For a request the till left (or we answered ourselves): true once its answer was kept aside, or
+    // none came within kEsperaDudaMs (none is awaited for a request we answered ourselves).
+    Tarea<bool> DespedirRespuesta(Turno& t, EstadoIntercambio e, char letra);
+    std::int64_t DesdeHace(Turno& t);
+
     void MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
-    void Registrar(const Turno& t, const EstadoIntercambio& e) { registro_.Grabar(t.rutaKorvane, e); }
+    // "S" over the "P" of the request answered: false, with nothing written, when the till has
+    // written another letter meanwhile.
+    bool MarcarRespondida(Turno& t);
+    void Registrar(const Turno& t, const EstadoIntercambio& e);
+    EstadoIntercambio Registro(const Turno& t);
     // One line of the activity log about the terminal of `t`.
     void Anotar(const Turno& t, const std::string& que) const;
-    void AnotarErrorFormato(Turno& t);
+    std::string NombreTerminal(const Turno& t) const;
 
     const clsConfiguracion& configuracion_;
     InterfazUsuario& ui_;
@@ -126,10 +166,19 @@ private:
     RelojLocal reloj_;
 
     RegistroIntercambios registro_;
+    std::string carpetaNoEntregadas_;
     std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
     ListaTerminales recorrido_;                             // the walk in progress, when a call could not finish it
     std::size_t siguiente_ = 0;
     std::map<std::string, std::int64_t> entregas_;  // when each request in the client's hands was handed off
+    std::map<std::string, std::int64_t> desde_;     // since when an answer in doubt, or of a left request, is awaited
+    std::map<std::string, std::string> apartes_;    // the folder an answer is being kept aside in
+    // What this process knows of an upload it made itself, beyond the record: which files reached
+    // upload whole, and whether _svl.0 was written. After a stop nothing is known.
+    struct Subida {
+        bool clicab = false, praxis = false, svl = false;
+    };
+    std::map<std::string, Subida> subidas_;
     bool enCurso_ = false;
 };
 

@@ -4,35 +4,35 @@
 #include <utility>
 
 #include "bridge/archivos_intercambio.h"
+#include "bridge/aviso_bloqueo.h"
 #include "platform/archivos.h"
+#include "platform/error_sistema.h"
 
 using namespace intercambio;
 
 namespace {
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-std::int64_t DiasCiviles(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
+// Whole minutes since 1970 UTC, rounded down also before 1970.
+std::int64_t Minuto(std::int64_t segundos) { return segundos >= 0 ? segundos / 60 : -((59 - segundos) / 60); }
 
-std::int64_t MinutoDelReloj(const archivos::FechaHora& t) {
-    return (DiasCiviles(t.anio, static_cast<unsigned>(t.mes), static_cast<unsigned>(t.dia)) * 24 + t.hora) * 60 +
-           t.minuto;
-}
+// What a comparison reads at a time: request files of any size cost a bounded amount of memory.
+constexpr std::size_t kBloqueComparacion = 64 * 1024;
 
 }  // namespace
 
-bool CompararArchivos(const std::string& archivo1, const std::string& archivo2) {
-    return archivos::LeerCompleto(archivo1) == archivos::LeerCompleto(archivo2);
+bool CompararArchivos(const std::string& archivo1, const std::string& archivo2, archivos::AnteBloqueo modo) {
+    const std::int64_t tamanio = archivos::Tamanio(archivo1, modo);
+    if (tamanio != archivos::Tamanio(archivo2, modo)) return false;
+    for (std::int64_t desde = 0; desde < tamanio; desde += kBloqueComparacion) {
+        const std::string a = archivos::LeerTramo(archivo1, desde, kBloqueComparacion, modo);
+        // A file that changed size meanwhile reads shorter or longer here: that is no match either.
+        if (a.empty() || a != archivos::LeerTramo(archivo2, desde, kBloqueComparacion, modo)) return false;
+    }
+    return true;
 }
 
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
-                 InterfazUsuario& ui) {
+                 InterfazUsuario& ui, archivos::AnteBloqueo modo) {
     const std::string anterior = En(rutaKorvane, kClicabAnterior);
     const std::string nuevo = En(rutaKorvane, kClicab);
     const std::string praxis = En(rutaKorvane, kPraxis);
@@ -40,30 +40,40 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
     bool resultado = false;
     try {
         if (!archivos::Existe(anterior)) return false;
-        // Minute boundaries crossed from the copy's time to the new file's; a new file older than
-        // the copy (a clock set back) still counts as the same minute.
-        const std::int64_t minutos =
-            MinutoDelReloj(archivos::FechaModificacion(nuevo)) - MinutoDelReloj(archivos::FechaModificacion(anterior));
-        if (minutos >= 1) return false;
-        if (!CompararArchivos(anterior, nuevo)) return false;
-        resultado =
-            archivos::Existe(praxis) && archivos::Existe(praxisAnterior) && CompararArchivos(praxisAnterior, praxis);
+        // Minute boundaries crossed from the copy's time to the new file's. A new file older than the
+        // copy by up to one boundary still counts as the same minute (the two clocks of a copy).
+        const std::int64_t minutos = Minuto(archivos::SegundosModificacion(nuevo, modo)) -
+                                     Minuto(archivos::SegundosModificacion(anterior, modo));
+        if (minutos >= 1 || minutos < -1) return false;
+        if (!CompararArchivos(anterior, nuevo, modo)) return false;
+        resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) &&
+                    CompararArchivos(praxisAnterior, praxis, modo);
+    } catch (const plataforma::BloqueoPasajero& b) {
+        throw BloqueoConAviso(b, "Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
     } catch (const std::exception&) {
         // A comparison that could not be made is no proof of a repeat: the request goes to the client.
         ui.MostrarMensaje("Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
         return false;
     }
-    if (resultado) GrabarLog(directorioKorvane, rutaKorvane, reloj);
+    if (resultado) GrabarLog(directorioKorvane, rutaKorvane, reloj, modo);
     return resultado;
 }
 
-bool GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& ui) {
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, InterfazUsuario& ui,
+                                 archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        if (archivos::Existe(En(descarga, kSeresp)))
-            archivos::Copiar(En(descarga, kSeresp), En(descarga, kSerespAnterior));
-        if (archivos::Existe(En(descarga, kPraxis)))
-            archivos::Copiar(En(descarga, kPraxis), En(descarga, kPraxisAnterior));
+        archivos::Copiar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
+        archivos::Sincronizar(En(descarga, kSerespAnterior), modo);
+        const std::string praxisAnterior = En(descarga, kPraxisAnterior);
+        if (conPraxis) {
+            archivos::Copiar(En(descarga, kPraxis), praxisAnterior, modo);
+            archivos::Sincronizar(praxisAnterior, modo);
+        } else if (archivos::Existe(praxisAnterior)) {
+            archivos::Borrar(praxisAnterior, modo);
+        }
+    } catch (const plataforma::BloqueoPasajero& b) {
+        throw BloqueoConAviso(b, "Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
         return false;
@@ -71,14 +81,24 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, InterfazUsuario& 
     return true;
 }
 
-bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui) {
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui,
+                                   archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        for (const auto& [kept, nombre] : {std::pair{kSerespAnterior, kSeresp}, std::pair{kPraxisAnterior, kPraxis}}) {
-            if (!archivos::Existe(En(descarga, kept))) continue;
-            archivos::Copiar(En(descarga, kept), En(rutaKorvane, nombre));
-            archivos::Sincronizar(En(rutaKorvane, nombre));
+        const std::string seresp = En(descarga, kSerespAnterior);
+        // Without the kept SERESP there is no answer to give: the copy fails as a missing file would.
+        if (!archivos::Existe(seresp)) throw plataforma::ErrorSistema(2, "no existe", seresp);
+        archivos::Copiar(seresp, En(rutaKorvane, kSeresp), modo);
+        archivos::Sincronizar(En(rutaKorvane, kSeresp), modo);
+        const std::string praxis = En(rutaKorvane, kPraxis);
+        if (archivos::Existe(En(descarga, kPraxisAnterior))) {
+            archivos::Copiar(En(descarga, kPraxisAnterior), praxis, modo);
+            archivos::Sincronizar(praxis, modo);
+        } else if (archivos::Existe(praxis)) {
+            archivos::Borrar(praxis, modo);
         }
+    } catch (const plataforma::BloqueoPasajero& b) {
+        throw BloqueoConAviso(b, "Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
     } catch (const std::exception&) {
         ui.MostrarMensaje("Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
         return false;

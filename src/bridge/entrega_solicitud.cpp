@@ -1,13 +1,17 @@
 // The hand-off of a new request ("C"). Every step that can fail before the request reaches the
-// client (the client check, a stale estado.rsp, reading CLICAB.ZLN, the duplicate test and its
-// copies, the company table) runs while the request is still "C", so a failure there leaves it
-// for a later tick. The decision is recorded before anything is changed; "P" is on the disk before
-// the upload; a stop at any point is finished by the next tick from the record and the files.
+// client (the client check, an earlier exchange's leftovers, reading CLICAB.ZLN, the repeat test and
+// its copies, the company table) runs while the request is still "C", so a failure there leaves it
+// for a later tick. A "C" is always decided afresh from its files; the decision is recorded, then
+// "P", then the upload one recorded stage at a time: after a stop, a request that may already have
+// reached the client is never sent again.
 #include "bridge/archivos_intercambio.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/codigo_proveedor.h"
 #include "bridge/duplicados.h"
 #include "platform/archivos.h"
+#include "platform/registro_actividad.h"
+
+#include <utility>
 
 using namespace intercambio;
 
@@ -15,6 +19,8 @@ namespace {
 
 // Bytes of CLICAB.ZLN that the company code can come from: its place ends at byte 198.
 constexpr std::size_t kInicioClicab = 198;
+// The client's company table is a line per company; anything past this is not read.
+constexpr std::size_t kMaximoTabla = 4 * 1024 * 1024;
 
 }  // namespace
 
@@ -34,40 +40,52 @@ Tarea<> CicloSondeo::EntregarSolicitud(Turno& t) {
         ui_.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
         co_return;
     }
-    // A stop after the decision: the same decision holds (the duplicate test would now find the copies
-    // of this very request).
-    if (registro_.De(t.rutaKorvane).etapa != EstadoIntercambio::Etapa::Decidida) co_await DecidirEntrega(t);
+    co_await ApartarRestos(t);
+    const EstadoIntercambio e = DecidirEntrega(t, Registro(t));
     CopiarAnteriores(t);
     MarcarStatus(t, "P", "2", "2.5");
-    CompletarEntrega(t);
+    CompletarEntrega(t, e);
 }
 
-Tarea<> CicloSondeo::DecidirEntrega(Turno& t) {
-    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
-    if (archivos::Existe(estadoRsp)) {
-        // An answer flag left from an earlier exchange would be taken for this request's answer.
-        archivos::Borrar(estadoRsp);
-        co_await Esperar(t, 1000);
+Tarea<> CicloSondeo::ApartarRestos(Turno& t) {
+    t.punto = "1";
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    // An empty answer file (the one a format error left) holds nothing to keep.
+    bool restos = archivos::Existe(En(t.rutaZelno, kEstadoRsp));
+    for (const char* nombre : {kSeresp, kPraxis, kTiquet}) {
+        const std::string ruta = En(descarga, nombre);
+        if (!archivos::Existe(ruta)) continue;
+        if (archivos::Tamanio(ruta, kAvisar) == 0)
+            archivos::Borrar(ruta, kAvisar);
+        else
+            restos = true;
     }
+    if (!restos) co_return;
+    const bool conEstado = archivos::Existe(En(t.rutaZelno, kEstadoRsp));
+    co_await GuardarAparte(t, "quedó de un intercambio anterior", false);
+    // An answer flag just removed: the client gets a second before the new request.
+    if (conEstado) co_await Esperar(t, 1000);
+}
 
-    EstadoIntercambio e = registro_.De(t.rutaKorvane);
+EstadoIntercambio CicloSondeo::DecidirEntrega(Turno& t, EstadoIntercambio e) {
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "3";
     bool duplicado = false;
-    e.conArchivos = false;
+    e.conClicab = false;
     t.tamanio = -2;
     if (archivos::Existe(clicab)) {
-        e.conArchivos = true;
+        e.conClicab = true;
         t.punto = "4";
-        const std::int64_t tamanio = archivos::Tamanio(clicab);
+        const std::int64_t tamanio = archivos::Tamanio(clicab, kAvisar);
         t.tamanio = tamanio;
-        t.codigoEmpresa = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab), tamanio);
+        t.codigoEmpresa = CodigoEmpresaDeClicab(archivos::LeerInicio(clicab, kInicioClicab, kAvisar), tamanio);
         t.punto = "5";
         // The kept answer serves only when it is the one the terminal got for the request repeated.
-        duplicado = e.respuestaGuardada && EsDuplicado(t.rutaKorvane, t.directorioKorvane, reloj_, ui_);
+        duplicado = e.respuestaGuardada && archivos::Existe(En(En(t.rutaZelno, kDescarga), kSerespAnterior)) &&
+                    EsDuplicado(t.rutaKorvane, t.directorioKorvane, reloj_, ui_, kAvisar);
     }
     t.punto = "6";
-    if (archivos::Existe(En(t.rutaKorvane, kPraxis))) e.conArchivos = true;
+    e.conPraxis = archivos::Existe(En(t.rutaKorvane, kPraxis));
     // The provider code is only written for a new request, but read now: a table that cannot be read
     // must leave the request "C".
     e.proveedor = duplicado ? std::string() : CodigoProveedor(t);
@@ -76,72 +94,163 @@ Tarea<> CicloSondeo::DecidirEntrega(Turno& t) {
     if (!duplicado) e.respuestaGuardada = false;
     e.etapa = EstadoIntercambio::Etapa::Decidida;
     Registrar(t, e);
+    subidas_.erase(t.rutaKorvane);
+    return e;
 }
 
 void CicloSondeo::CopiarAnteriores(Turno& t) {
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "5";
-    if (archivos::Existe(clicab)) archivos::Copiar(clicab, En(t.rutaKorvane, kClicabAnterior));
+    if (archivos::Existe(clicab)) archivos::Copiar(clicab, En(t.rutaKorvane, kClicabAnterior), kAvisar);
     const std::string praxis = En(t.rutaKorvane, kPraxis);
     t.punto = "7";
-    if (archivos::Existe(praxis)) archivos::Copiar(praxis, En(t.rutaKorvane, kPraxisAnterior));
+    if (archivos::Existe(praxis)) archivos::Copiar(praxis, En(t.rutaKorvane, kPraxisAnterior), kAvisar);
 }
 
-void CicloSondeo::CompletarEntrega(Turno& t) {
-    const EstadoIntercambio e = registro_.De(t.rutaKorvane);
-    t.duplicada = e.duplicado;
-    const std::string subida = En(t.rutaZelno, kSubida);
+void CicloSondeo::CompletarEntrega(Turno& t, EstadoIntercambio e) {
+    if (e.duplicado) {
+        QuitarOriginales(t, e, false);
+        ResponderDuplicado(t, e);
+        return;
+    }
+    e.etapa = EstadoIntercambio::Etapa::Subiendo;
+    Registrar(t, e);
+    subidas_[t.rutaKorvane] = Subida{};
+    QuitarOriginales(t, e, true);
+    EntregarAlCliente(t, e);
+}
 
-    // Each request file reaches the upload folder before it leaves the terminal folder.
+// Each request file that is still in the terminal folder reaches upload (`copiar`), on the disk,
+// before it leaves the terminal folder; an answer of an earlier exchange goes too.
+void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    Subida& hecho = subidas_[t.rutaKorvane];
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "3";
-    if (archivos::Existe(clicab)) {
+    if (e.conClicab && archivos::Existe(clicab)) {
         t.punto = "5";
-        if (!e.duplicado) archivos::Copiar(clicab, En(subida, kClicab));
-        archivos::Borrar(clicab);
+        if (copiar) {
+            archivos::Copiar(clicab, En(subida, kClicab), kAvisar);
+            archivos::Sincronizar(En(subida, kClicab), kAvisar);
+            hecho.clicab = true;
+        }
+        archivos::Borrar(clicab, kAvisar);
     }
     const std::string praxis = En(t.rutaKorvane, kPraxis);
     t.punto = "6";
-    if (archivos::Existe(praxis)) {
+    if (e.conPraxis && archivos::Existe(praxis)) {
         t.punto = "7";
-        if (!e.duplicado) archivos::Copiar(praxis, En(subida, kPraxis));
+        if (copiar) {
+            archivos::Copiar(praxis, En(subida, kPraxis), kAvisar);
+            archivos::Sincronizar(En(subida, kPraxis), kAvisar);
+            hecho.praxis = true;
+        }
         t.punto = "8";
-        archivos::Borrar(praxis);
+        archivos::Borrar(praxis, kAvisar);
     }
-
     const std::string serespViejo = En(t.rutaKorvane, kSeresp);
     t.punto = "9";
     if (archivos::Existe(serespViejo)) {
         t.punto = "10";
-        archivos::Borrar(serespViejo);
+        archivos::Borrar(serespViejo, kAvisar);
     }
+}
 
-    if (e.duplicado) return;  // answered from the kept answer, in this tick
-
-    // _svl.0 hands the request over: the client takes it, and removes the upload files, once it is
-    // there. After a stop it is written again only while the request is still waiting in upload.
-    const std::string svl = En(subida, kSvl);
-    const bool pendiente = !e.conArchivos || archivos::Existe(En(subida, kClicab)) ||
-                           archivos::Existe(En(subida, kPraxis)) || archivos::Existe(svl);
-    if (pendiente) {
-        t.punto = "13";
-        // The whole file: a short code written over a longer earlier one must not leave a mixture.
-        archivos::EscribirCompleto(svl, e.proveedor);
-        if (configuracion_.ActivarTX > 0) {
-            t.punto = "15";
-            archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
-                                          kPrefijoTerminal + t.codigoTerminal),
-                                       "");
-        }
-    }
-    EstadoIntercambio enviado = e;
-    enviado.etapa = EstadoIntercambio::Etapa::Ninguna;
-    Registrar(t, enviado);
+// _svl.0 hands the request over: the client takes it, and removes the upload files, once it is there.
+void CicloSondeo::EntregarAlCliente(Turno& t, EstadoIntercambio e) {
+    e.etapa = EstadoIntercambio::Etapa::Entregando;
+    Registrar(t, e);
+    const std::string svl = En(En(t.rutaZelno, kSubida), kSvl);
+    t.punto = "13";
+    // The whole file: a short code written over a longer earlier one must not leave a mixture.
+    archivos::EscribirCompleto(svl, e.proveedor, kAvisar);
+    subidas_[t.rutaKorvane].svl = true;
+    archivos::Sincronizar(svl, kAvisar);
+    e.etapa = EstadoIntercambio::Etapa::Entregada;
+    Registrar(t, e);
+    subidas_.erase(t.rutaKorvane);
     entregas_[t.rutaKorvane] = esperador_.AhoraMs();
+    if (configuracion_.ActivarTX > 0) {
+        t.punto = "15";
+        archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
+                                      kPrefijoTerminal + t.codigoTerminal),
+                                   "", kAvisar);
+    }
     const std::string tamanio = t.tamanio >= 0    ? std::to_string(t.tamanio) + " bytes"
                                 : t.tamanio == -2 ? std::string("sin CLICAB.ZLN")
                                                   : std::string("tamaño no leído en este arranque");
     Anotar(t, "solicitud entregada, " + tamanio + ", proveedor " + e.proveedor);
+}
+
+// An upload cut short. What this process did itself it knows (subidas_); after a stop, a request
+// file missing from upload may have been taken by a client that does not wait for _svl.0, and a
+// missing _svl.0 may have been taken: then nobody can tell, and the request is not sent again.
+void CicloSondeo::ReanudarEntrega(Turno& t, EstadoIntercambio e) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    const auto sabido = subidas_.find(t.rutaKorvane);
+    const bool mia = sabido != subidas_.end();
+    const Subida hecho = mia ? sabido->second : Subida{};
+    t.punto = "13";
+    const bool clicabEnSubida = e.conClicab && archivos::Existe(En(subida, kClicab));
+    const bool praxisEnSubida = e.conPraxis && archivos::Existe(En(subida, kPraxis));
+    if (e.etapa == EstadoIntercambio::Etapa::Subiendo) {
+        // A file missing from upload was taken when it had got there whole; it never got there when
+        // this process knows it did not; otherwise nobody knows.
+        const auto tomado = [&](bool parte, bool enSubida, bool copiado) { return parte && !enSubida && copiado; };
+        const auto dudoso = [&](bool parte, bool enSubida, bool copiado) {
+            return parte && !enSubida && !copiado && !mia;
+        };
+        const bool algunoTomado =
+            tomado(e.conClicab, clicabEnSubida, hecho.clicab) || tomado(e.conPraxis, praxisEnSubida, hecho.praxis);
+        const bool algunDudoso =
+            dudoso(e.conClicab, clicabEnSubida, hecho.clicab) || dudoso(e.conPraxis, praxisEnSubida, hecho.praxis);
+        const bool todoTomado = algunoTomado && !clicabEnSubida && !praxisEnSubida && (!e.conClicab || hecho.clicab) &&
+                                (!e.conPraxis || hecho.praxis);
+        if (algunDudoso || (algunoTomado && !todoTomado)) {
+            CaerEnDuda(t, e);
+            return;
+        }
+        QuitarOriginales(t, e, !todoTomado);
+        EntregarAlCliente(t, e);
+        return;
+    }
+    // Entregando: _svl.0 still there was not taken; gone, with the request files gone too (or written
+    // whole by this process), it was.
+    const bool svl = archivos::Existe(En(subida, kSvl));
+    const bool archivosFuera = (e.conClicab || e.conPraxis) && !clicabEnSubida && !praxisEnSubida;
+    if (svl || (mia && !hecho.svl)) {
+        EntregarAlCliente(t, e);
+    } else if (archivosFuera || hecho.svl) {
+        e.etapa = EstadoIntercambio::Etapa::Entregada;
+        Registrar(t, e);
+        subidas_.erase(t.rutaKorvane);
+        entregas_[t.rutaKorvane] = esperador_.AhoraMs();
+        Anotar(t, "solicitud entregada (tomada por el cliente durante la entrega), proveedor " + e.proveedor);
+    } else {
+        CaerEnDuda(t, e);
+    }
+}
+
+// The request may or may not be in the client's hands: what is left of it in upload is withdrawn, the
+// terminal's originals go as after any hand-off, and the client's answer is awaited for a while.
+void CicloSondeo::CaerEnDuda(Turno& t, EstadoIntercambio e) {
+    QuitarSubida(t);
+    QuitarOriginales(t, e, false);
+    e.etapa = EstadoIntercambio::Etapa::EnDuda;
+    Registrar(t, e);
+    subidas_.erase(t.rutaKorvane);
+    desde_[t.rutaKorvane] = esperador_.AhoraMs();
+    Anotar(t,
+           "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se "
+           "espera su respuesta " +
+               std::to_string(kEsperaDudaMs / 1000) + " s");
+}
+
+void CicloSondeo::QuitarSubida(Turno& t) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = "13";
+    for (const char* nombre : {kSvl, kClicab, kPraxis})
+        if (archivos::Existe(En(subida, nombre))) archivos::Borrar(En(subida, nombre), kAvisar);
 }
 
 std::string CicloSondeo::CodigoProveedor(Turno& t) {
@@ -150,7 +259,36 @@ std::string CicloSondeo::CodigoProveedor(Turno& t) {
     t.punto = "11";
     if (archivos::Existe(tabla)) {
         t.punto = "12";
-        if (auto proveedor = BuscarEnTablaEmpresas(archivos::LeerCompleto(tabla), codigo)) return *proveedor;
+        if (auto proveedor = BuscarEnTablaEmpresas(archivos::LeerInicio(tabla, kMaximoTabla, kAvisar), codigo))
+            return *proveedor;
     }
     return CodigoProveedorFijo(codigo);
+}
+
+void CicloSondeo::ResponderDuplicado(Turno& t, EstadoIntercambio e) {
+    // The kept answer goes only onto this request's "P", and "S" only with the kept answer in place;
+    // otherwise the request stays "P" and is tried again.
+    if (LeerLetra(t, "29") != 'P') {
+        e.etapa = EstadoIntercambio::Etapa::Ninguna;
+        Registrar(t, e);
+        return;
+    }
+    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_, kAvisar)) return;
+    if (!MarcarRespondida(t)) {
+        // The till wrote a new request meanwhile: the kept answer must not travel with it.
+        const std::string descarga = En(t.rutaZelno, kDescarga);
+        for (const auto& [copia, nombre] : {std::pair{kSerespAnterior, kSeresp}, std::pair{kPraxisAnterior, kPraxis}}) {
+            const std::string destino = En(t.rutaKorvane, nombre);
+            if (archivos::Existe(destino) && archivos::Existe(En(descarga, copia)) &&
+                CompararArchivos(destino, En(descarga, copia), kAvisar))
+                archivos::Borrar(destino, kAvisar);
+        }
+        e.etapa = EstadoIntercambio::Etapa::Ninguna;
+        Registrar(t, e);
+        Anotar(t, "duplicado no respondido: la terminal escribió otra solicitud");
+        return;
+    }
+    e.etapa = EstadoIntercambio::Etapa::Ninguna;
+    Registrar(t, e);
+    Anotar(t, "duplicado respondido con la respuesta anterior");
 }

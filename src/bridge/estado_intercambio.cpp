@@ -26,37 +26,69 @@ std::string UltimoComponente(const std::string& ruta) {
     return barra == std::string::npos ? ruta : ruta.substr(barra + 1);
 }
 
+const char* NombreResultado(EstadoIntercambio::Resultado r) {
+    switch (r) {
+        case EstadoIntercambio::Resultado::ErrorFormato: return "formato";
+        case EstadoIntercambio::Resultado::ErrorComunicacion: return "comunicacion";
+        case EstadoIntercambio::Resultado::SinRespuesta: return "sinrespuesta";
+        default: return "cliente";
+    }
+}
+
+constexpr EstadoIntercambio::Etapa kEtapas[] = {
+    EstadoIntercambio::Etapa::Ninguna,    EstadoIntercambio::Etapa::Decidida,   EstadoIntercambio::Etapa::Subiendo,
+    EstadoIntercambio::Etapa::Entregando, EstadoIntercambio::Etapa::Entregada,  EstadoIntercambio::Etapa::EnDuda,
+    EstadoIntercambio::Etapa::Vencida,    EstadoIntercambio::Etapa::Respondida,
+};
+
+}  // namespace
+
 const char* NombreEtapa(EstadoIntercambio::Etapa e) {
     switch (e) {
         case EstadoIntercambio::Etapa::Decidida: return "decidida";
+        case EstadoIntercambio::Etapa::Subiendo: return "subiendo";
+        case EstadoIntercambio::Etapa::Entregando: return "entregando";
+        case EstadoIntercambio::Etapa::Entregada: return "entregada";
+        case EstadoIntercambio::Etapa::EnDuda: return "enduda";
+        case EstadoIntercambio::Etapa::Vencida: return "vencida";
         case EstadoIntercambio::Etapa::Respondida: return "respondida";
         default: return "ninguna";
     }
 }
 
-const char* NombreResultado(EstadoIntercambio::Resultado r) {
-    switch (r) {
-        case EstadoIntercambio::Resultado::ErrorFormato: return "formato";
-        case EstadoIntercambio::Resultado::ErrorComunicacion: return "comunicacion";
-        default: return "cliente";
+Accion QueHacer(EstadoIntercambio::Etapa etapa, char letra) {
+    using E = EstadoIntercambio::Etapa;
+    const bool c = letra == 'C', p = letra == 'P';
+    switch (etapa) {
+        case E::Ninguna: return c ? Accion::Entregar : p ? Accion::Retornar : Accion::Nada;
+        // A decision serves only the request it was made for: a "C" is decided again from its files,
+        // and a letter that is neither ends it ("S": a repeat answered just before a stop).
+        case E::Decidida: return c ? Accion::Entregar : p ? Accion::Completar : Accion::Olvidar;
+        // "P" is ours alone; any other letter means the till left the request while the client
+        // may hold it or answer it.
+        case E::Subiendo:
+        case E::Entregando: return p ? Accion::Reanudar : Accion::Abandonada;
+        case E::Entregada:
+        case E::EnDuda: return p ? Accion::Retornar : Accion::Abandonada;
+        case E::Vencida: return p ? Accion::Retornar : Accion::Tardia;
+        // "S" is on the disk, or the writing of it failed: "P" tries the return again.
+        case E::Respondida: return p ? Accion::Retornar : Accion::Limpiar;
     }
+    return Accion::Nada;
 }
 
-// Creates the folder and whichever of its parents are missing.
-void CrearConSusPadres(const std::string& carpeta) {
+void CrearConSusPadres(const std::string& carpeta, archivos::AnteBloqueo modo) {
     if (carpeta.empty() || archivos::ExisteEntrada(carpeta)) return;
     const auto barra = carpeta.find_last_of("\\/");
-    if (barra != std::string::npos && barra > 0) CrearConSusPadres(carpeta.substr(0, barra));
-    archivos::CrearCarpeta(carpeta);
+    if (barra != std::string::npos && barra > 0) CrearConSusPadres(carpeta.substr(0, barra), modo);
+    archivos::CrearCarpeta(carpeta, modo);
 }
-
-}  // namespace
 
 std::string TextoEstado(const EstadoIntercambio& e) {
     return std::string("etapa=") + NombreEtapa(e.etapa) + "\nduplicado=" + (e.duplicado ? "1" : "0") +
-           "\nconArchivos=" + (e.conArchivos ? "1" : "0") + "\nproveedor=" + e.proveedor +
-           "\nresultado=" + NombreResultado(e.resultado) + "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") +
-           "\n";
+           "\nconClicab=" + (e.conClicab ? "1" : "0") + "\nconPraxis=" + (e.conPraxis ? "1" : "0") +
+           "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
+           "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n";
 }
 
 EstadoIntercambio EstadoDeTexto(std::string_view texto) {
@@ -69,24 +101,32 @@ EstadoIntercambio EstadoDeTexto(std::string_view texto) {
         if (igual == std::string_view::npos) continue;
         const std::string_view clave = linea.substr(0, igual), valor = linea.substr(igual + 1);
         if (clave == "etapa") {
-            e.etapa = valor == "decidida"     ? EstadoIntercambio::Etapa::Decidida
-                      : valor == "respondida" ? EstadoIntercambio::Etapa::Respondida
-                                              : EstadoIntercambio::Etapa::Ninguna;
+            for (const auto etapa : kEtapas)
+                if (valor == NombreEtapa(etapa)) e.etapa = etapa;
         } else if (clave == "duplicado") {
             e.duplicado = valor == "1";
-        } else if (clave == "conArchivos") {
-            e.conArchivos = valor == "1";
+        } else if (clave == "conClicab") {
+            e.conClicab = valor == "1";
+        } else if (clave == "conPraxis") {
+            e.conPraxis = valor == "1";
         } else if (clave == "proveedor") {
             e.proveedor = std::string(valor);
         } else if (clave == "resultado") {
             e.resultado = valor == "formato"        ? EstadoIntercambio::Resultado::ErrorFormato
                           : valor == "comunicacion" ? EstadoIntercambio::Resultado::ErrorComunicacion
+                          : valor == "sinrespuesta" ? EstadoIntercambio::Resultado::SinRespuesta
                                                     : EstadoIntercambio::Resultado::Cliente;
         } else if (clave == "respuestaGuardada") {
             e.respuestaGuardada = valor == "1";
         }
     }
     return e;
+}
+
+std::string CarpetaNoEntregadas(const std::string& carpetaRegistros) {
+    const auto barra = carpetaRegistros.find_last_of("\\/");
+    if (carpetaRegistros.empty() || barra == std::string::npos) return {};
+    return carpetaRegistros.substr(0, barra + 1) + "NoEntregadas";
 }
 
 std::string CarpetaRegistroIntercambios() {
@@ -106,22 +146,23 @@ std::string RegistroIntercambios::Archivo(const std::string& rutaKorvane) const 
     return archivos::Unir(carpeta_, UltimoComponente(rutaKorvane) + "-" + hash + ".txt");
 }
 
-const EstadoIntercambio& RegistroIntercambios::De(const std::string& rutaKorvane) {
+EstadoIntercambio RegistroIntercambios::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
     const auto hallado = enMemoria_.find(rutaKorvane);
     if (hallado != enMemoria_.end()) return hallado->second;
     EstadoIntercambio e;
     if (!carpeta_.empty()) {
         const std::string archivo = Archivo(rutaKorvane);
-        if (archivos::Existe(archivo)) e = EstadoDeTexto(archivos::LeerInicio(archivo, 4096));
+        if (archivos::Existe(archivo)) e = EstadoDeTexto(archivos::LeerInicio(archivo, 4096, modo));
     }
     return enMemoria_.emplace(rutaKorvane, e).first->second;
 }
 
-void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado) {
+void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado,
+                                  archivos::AnteBloqueo modo) {
     if (!carpeta_.empty()) {
-        if (!carpetaLista_) CrearConSusPadres(carpeta_);
+        if (!carpetaLista_) CrearConSusPadres(carpeta_, modo);
         carpetaLista_ = true;
-        archivos::EscribirSeguro(Archivo(rutaKorvane), TextoEstado(estado));
+        archivos::EscribirSeguro(Archivo(rutaKorvane), TextoEstado(estado), modo);
     }
     enMemoria_[rutaKorvane] = estado;
 }

@@ -1,45 +1,90 @@
 #pragma once
-// What the bridge remembers of each terminal's exchange between ticks and across a stop (a killed
-// process, a power cut): the decisions of a hand-off in progress, how the last answer was made, and
-// whether the answer kept for duplicates is the one the terminal got. The outside programs' folders
-// hold only their own files; this lives in one small file per terminal in the program's own folder,
-// replaced in one step, and is held in memory between writes.
+// Where each terminal's exchange stands, and what a turn does about it. The stages and their
+// transitions live here, with the one table that says, for a stage and the request letter of
+// STATUS.ZLN, what the turn does. The record of each terminal survives a stop (a killed process, a
+// power cut): the outside programs' folders hold only their own files, so it lives in one small
+// file per terminal in the program's own folder, replaced in one step, and held in memory between
+// writes.
 
 #include <map>
 #include <string>
+#include <string_view>
+
+#include "platform/archivos.h"
 
 struct EstadoIntercambio {
     enum class Etapa {
         Ninguna,     // no exchange of ours in progress
-        Decidida,    // the hand-off has decided; its copies, "P" and the upload may be part done
+        Decidida,    // "C" decided: its copies and "P" may be part done; nothing is in upload yet
+        Subiendo,    // "P": the request files are going into upload; an eager client may take them
+        Entregando,  // "P": _svl.0 may be written, so the client may have the request
+        Entregada,   // in the client's hands: its answer is awaited
+        EnDuda,      // may or may not have reached the client: its answer is awaited for a while only
+        Vencida,     // answered with our own error record: an answer that comes now cannot be delivered
         Respondida,  // the answer is in the terminal folder and "S" may be written; cleanup pending
     };
-    enum class Resultado { Cliente, ErrorFormato, ErrorComunicacion };
+    enum class Resultado {
+        Cliente,            // the client's own answer
+        ErrorFormato,       // our format-error record: the client said yes without a usable answer
+        ErrorComunicacion,  // our communication-error record: the client said no
+        SinRespuesta,       // our communication-error record: the client never answered a request in doubt
+    };
 
     Etapa etapa = Etapa::Ninguna;
-    // Of the hand-off in progress.
+    // Of the request decided (made afresh for each "C"; it serves only that request's hand-off).
     bool duplicado = false;
-    bool conArchivos = false;  // the request had CLICAB.ZLN or PRAXIS.ZLN
+    bool conClicab = false;  // the request had CLICAB.ZLN
+    bool conPraxis = false;  // and PRAXIS.ZLN
     std::string proveedor;
     // Of the last answer.
     Resultado resultado = Resultado::Cliente;
-    // The copies in download (SERESPAnterior.ZLN, PRAXISAnterior.ZLN) are the client's answer that
-    // the terminal got for its previous request: only then may a duplicate be answered from them.
+    // SERESPAnterior.ZLN and PRAXISAnterior.ZLN in download are exactly the answer that the terminal
+    // got for its previous request: only then may a repeat be answered from them.
     bool respuestaGuardada = false;
+
+    // The client may hold this request or answer it: the stages from the first upload copy until the
+    // answer is back or given up.
+    bool EnManosDelCliente() const {
+        return etapa == Etapa::Subiendo || etapa == Etapa::Entregando || etapa == Etapa::Entregada ||
+               etapa == Etapa::EnDuda;
+    }
 
     friend bool operator==(const EstadoIntercambio&, const EstadoIntercambio&) = default;
 };
 
+// What a turn does for a terminal.
+enum class Accion {
+    Nada,        // nothing to do
+    Entregar,    // a new request: decided afresh from the files in the folder, then handed off
+    Completar,   // the hand-off decided for this very request ("P" is ours) goes on
+    Reanudar,    // an upload cut short goes on, or falls into doubt when the client may have it
+    Retornar,    // the client's answer is looked for and brought back
+    Limpiar,     // the answer is delivered: the client's files are removed, then the letter decides
+    Olvidar,     // the decision's request is gone: the record is dropped
+    Abandonada,  // the till left a request the client may still answer: that answer is kept aside
+    Tardia,      // we answered with our own error: an answer that comes now is kept aside
+};
+
+// The one table: what a turn does with a terminal whose record is at `etapa` and whose STATUS.ZLN
+// holds `letra` ('C', 'P', 'S', or any other; '\0' for none).
+Accion QueHacer(EstadoIntercambio::Etapa etapa, char letra);
+
+// An idle terminal costs a tick its two file calls: a letter and stage with nothing to do.
+inline bool SinTrabajo(EstadoIntercambio::Etapa etapa, char letra) { return QueHacer(etapa, letra) == Accion::Nada; }
+
+const char* NombreEtapa(EstadoIntercambio::Etapa etapa);
+
 class RegistroIntercambios {
 public:
-    // `carpeta` is created (one level) when the first record is written. Empty: records are kept in
-    // memory only (a stop forgets them), for uses without a folder of their own.
+    // `carpeta` is created (with its parents) when the first record is written. Empty: records are
+    // kept in memory only (a stop forgets them), for uses without a folder of their own.
     explicit RegistroIntercambios(std::string carpeta);
 
-    // The record of the terminal whose folder is `rutaKorvane`; read from its file the first time.
-    const EstadoIntercambio& De(const std::string& rutaKorvane);
+    // A copy of the record of the terminal whose folder is `rutaKorvane`; read from its file the
+    // first time.
+    EstadoIntercambio De(const std::string& rutaKorvane, archivos::AnteBloqueo modo);
     // Replaces the record, file first: when this returns, a stop keeps it.
-    void Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado);
+    void Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado, archivos::AnteBloqueo modo);
 
 private:
     std::string Archivo(const std::string& rutaKorvane) const;
@@ -53,6 +98,12 @@ private:
 // memory only, when the platform cannot say where that is.
 std::string CarpetaRegistroIntercambios();
 
+// Beside the records' folder: where answers that could not be delivered are kept (NoEntregadas).
+std::string CarpetaNoEntregadas(const std::string& carpetaRegistros);
+
 // The text of a record and back; an unreadable text gives the empty record.
 std::string TextoEstado(const EstadoIntercambio& estado);
 EstadoIntercambio EstadoDeTexto(std::string_view texto);
+
+// Creates the folder and whichever of its parents are missing.
+void CrearConSusPadres(const std::string& carpeta, archivos::AnteBloqueo modo);

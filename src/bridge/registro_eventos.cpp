@@ -24,7 +24,8 @@ std::string NombreArchivoLog(const archivos::FechaHora& f) {
     return "LogTramiza" + std::string(anio) + DosDigitos(f.mes) + DosDigitos(f.dia) + ".txt";
 }
 
-void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj) {
+void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj,
+               archivos::AnteBloqueo modo) {
     std::string nombre;
     std::string registro1;
     try {
@@ -42,19 +43,19 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
     const std::string rutaLog = archivos::Unir(directorioKorvane, nombre);
 
     try {
-        archivos::Anexar(rutaLog, Registro(registro1));
+        archivos::Anexar(rutaLog, Registro(registro1), modo);
     } catch (...) {
         actividad::AnotarFalloIgnorado("registro de duplicados");
     }
     std::string primeraLinea;
     try {
-        const std::string clicab = archivos::LeerCompleto(En(laRutaKorvane, kClicab));
+        const std::string clicab = archivos::LeerInicio(En(laRutaKorvane, kClicab), kInicioPrimeraLinea, modo);
         primeraLinea = clicab.substr(0, clicab.find('\r'));
     } catch (...) {
         actividad::AnotarFalloIgnorado("registro de duplicados");
     }
     try {
-        archivos::Anexar(rutaLog, Registro(primeraLinea));
+        archivos::Anexar(rutaLog, Registro(primeraLinea), modo);
     } catch (...) {
         actividad::AnotarFalloIgnorado("registro de duplicados");
     }

@@ -1,6 +1,7 @@
 #include "bridge/respuestas.h"
 
 #include "bridge/archivos_intercambio.h"
+#include "bridge/aviso_bloqueo.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
@@ -58,15 +59,19 @@ std::string RegistroErrorFormato() {
     return registro;
 }
 
-bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui) {
+bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui, archivos::AnteBloqueo modo) {
     const std::string ruta = En(rutaKorvane, kSeresp);
+    const auto texto = [&](const plataforma::ErrorSistema& e) {
+        return "Archivo: " + ruta + " Error: " + e.TextoNumeroDescripcion();
+    };
     try {
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
-        archivos::EscribirCompleto(ruta, RegistroErrorFormato());
-        archivos::Sincronizar(ruta);
+        archivos::EscribirCompleto(ruta, RegistroErrorFormato(), modo);
+        archivos::Sincronizar(ruta, modo);
+    } catch (const plataforma::BloqueoPasajero& b) {
+        throw BloqueoConAviso(b, texto(b), "Respuesta de Zelno con Error", Icono::Critico);
     } catch (const plataforma::ErrorSistema& e) {
-        ui.MostrarMensaje("Archivo: " + ruta + " Error: " + e.TextoNumeroDescripcion(), "Respuesta de Zelno con Error",
-                          Icono::Critico);
+        ui.MostrarMensaje(texto(e), "Respuesta de Zelno con Error", Icono::Critico);
         return false;
     }
     return true;

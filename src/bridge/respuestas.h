@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/interfaz_usuario.h"
+#include "platform/archivos.h"
 
 // The 351-byte communication-error answer built from the client's estado.rsp text.
 std::string RegistroErrorComunicacion(std::string_view textoEstado);
@@ -14,5 +15,7 @@ std::string RegistroErrorComunicacion(std::string_view textoEstado);
 std::string RegistroErrorFormato();
 
 // Replaces rutaKorvane\SERESP.ZLN with the format-error answer, flushed to disk. A failure is shown
-// as "Respuesta de Zelno con Error", not passed on, and gives false.
-bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui);
+// as "Respuesta de Zelno con Error", not passed on, and gives false; a short lock met with
+// AnteBloqueo::Avisar reaches the caller as BloqueoConAviso with that message.
+bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui,
+                        archivos::AnteBloqueo modo = archivos::kEsperar);

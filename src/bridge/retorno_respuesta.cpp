@@ -1,8 +1,13 @@
-// The response return for a request in "P": once the client's estado.rsp is there, its answer
-// files (or an error answer of our own) are copied to the terminal folder and flushed, then "S",
-// and only then are the client's files removed. A failure or a stop before "S" leaves the client's
-// answer where the next tick finds it again; one after "S" leaves only the removal to finish.
+// The response return for a request in "P": once the client's estado.rsp is there and the client has
+// had its waits, STATUS.ZLN is read again; the answer files (or an error answer of our own) are copied
+// to the terminal folder and flushed, then "S" over that same "P", and only then are the client's
+// files removed. A failure or a stop before "S" leaves the client's answer where the next tick finds
+// it again; one after "S" leaves only the removal to finish. An answer that no terminal waits for any
+// more is never dropped: its files are kept aside, and the user is told.
 #include <algorithm>
+#include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "bridge/archivos_intercambio.h"
 #include "bridge/ciclo_sondeo.h"
@@ -18,15 +23,6 @@ namespace {
 // eighty more after any blanks).
 constexpr std::size_t kInicioEstado = 64 * 1024;
 
-// A copy of an answer file that is on the disk before "S" says it is there; its name joins the list
-// of files delivered.
-void CopiarRespuesta(const std::string& origen, const std::string& destino, std::string& entregados) {
-    archivos::Copiar(origen, destino);
-    archivos::Sincronizar(destino);
-    entregados += ' ';
-    entregados += destino.substr(destino.find_last_of("\\/") + 1);
-}
-
 // The client's estado.rsp as the activity log shows it: its first line, at most 80 bytes.
 std::string EstadoParaRegistro(const std::string& textoEstado) {
     std::string texto(1, '"');
@@ -37,42 +33,62 @@ std::string EstadoParaRegistro(const std::string& textoEstado) {
 
 }  // namespace
 
-Tarea<> CicloSondeo::RetornarRespuesta(Turno& t) {
+// What the client's download folder holds for the answer, once the client has had its waits.
+struct CicloSondeo::Respuesta {
+    enum class Clase { Cliente, ErrorFormato, ErrorComunicacion, SinRespuesta } clase = Clase::Cliente;
+    const char* puntoSeresp = "19";  // the copy of SERESP.ZLN, or the format error's checkpoint
+    bool praxis = false, tiquet = false;
+};
+
+std::int64_t CicloSondeo::DesdeHace(Turno& t) {
+    const std::int64_t ahora = esperador_.AhoraMs();
+    return ahora - desde_.emplace(t.rutaKorvane, ahora).first->second;
+}
+
+Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     t.punto = "16";
-    if (!archivos::Existe(estadoRsp)) co_return;
-
-    t.punto = "17";
-    co_await Esperar(t, 1000);
-    const std::string textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado);
-
-    EstadoIntercambio e = registro_.De(t.rutaKorvane);
-    if (!textoEstado.empty() && textoEstado[0] == '0') {
-        bool enLugar = true;
-        e.resultado = co_await RetornarRespuestaCliente(t, enLugar);
-        if (!enLugar) co_return;  // the error answer could not be written: no "S", tried again next tick
-        // Only the client's own answer, delivered whole, may serve a later duplicate.
-        e.respuestaGuardada =
-            e.resultado == EstadoIntercambio::Resultado::Cliente && GuardarRespuestasAnteriores(t.rutaZelno, ui_);
+    Respuesta r;
+    std::string textoEstado;
+    if (!archivos::Existe(estadoRsp)) {
+        // A request that may never have reached the client is answered by us once its time is over.
+        if (e.etapa != EstadoIntercambio::Etapa::EnDuda || DesdeHace(t) < kEsperaDudaMs) co_return false;
+        r.clase = Respuesta::Clase::SinRespuesta;
     } else {
-        const std::string registro = RegistroErrorComunicacion(textoEstado);
-        t.punto = "28";
-        // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
-        archivos::EscribirCompleto(En(t.rutaKorvane, kSeresp), registro);
-        archivos::Sincronizar(En(t.rutaKorvane, kSeresp));
-        Anotar(t, "respuesta de error de comunicación escrita en SERESP.ZLN");
-        t.entregados = " SERESP.ZLN";
-        e.resultado = EstadoIntercambio::Resultado::ErrorComunicacion;
-        e.respuestaGuardada = false;
+        t.punto = "17";
+        co_await Esperar(t, 1000, "17");
+        textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar);
+        if (!textoEstado.empty() && textoEstado[0] == '0')
+            r = co_await MirarRespuestaCliente(t);
+        else
+            r.clase = Respuesta::Clase::ErrorComunicacion;
     }
+
+    // The answer goes only onto the request it answers.
+    if (LeerLetra(t, "29") != 'P') {
+        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
+        e.etapa = EstadoIntercambio::Etapa::Ninguna;
+        Registrar(t, e);
+        co_return true;
+    }
+    if (!EntregarRespuesta(t, r, e, textoEstado)) co_return false;  // no "S": tried again next tick
 
     // "S" only once every answer file is in place, and before the client's files go.
     e.etapa = EstadoIntercambio::Etapa::Respondida;
     Registrar(t, e);
-    MarcarStatus(t, "S", "29", "29.5");
+    if (!MarcarRespondida(t)) {
+        // The till wrote a new request in the last moment: what we put there must not travel with it.
+        RetirarEntregados(t, r);
+        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
+        e.etapa = EstadoIntercambio::Etapa::Ninguna;
+        e.respuestaGuardada = false;
+        Registrar(t, e);
+        co_return true;
+    }
     // For the activity log: how the answer went and how long the client had the request.
     std::string que("respuesta devuelta, estado.rsp ");
-    que.append(EstadoParaRegistro(textoEstado)).append(", archivos");
+    que.append(r.clase == Respuesta::Clase::SinRespuesta ? std::string("ninguno") : EstadoParaRegistro(textoEstado))
+        .append(", archivos");
     que.append(t.entregados.empty() ? std::string(" ninguno") : t.entregados).append(", ");
     const auto entrega = entregas_.find(t.rutaKorvane);
     if (entrega != entregas_.end()) {
@@ -82,87 +98,209 @@ Tarea<> CicloSondeo::RetornarRespuesta(Turno& t) {
         que.append("duración no conocida (entregada antes de este arranque)");
     }
     Anotar(t, que);
-    LimpiarRespuesta(t);
+    desde_.erase(t.rutaKorvane);
+    LimpiarRespuesta(t, e);
+    co_return false;
 }
 
-void CicloSondeo::AnotarErrorFormato(Turno& t) {
-    Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
-    t.entregados = " SERESP.ZLN";
-}
-
-Tarea<EstadoIntercambio::Resultado> CicloSondeo::RetornarRespuestaCliente(Turno& t, bool& enLugar) {
+// The client's waits and looks: 2 s before SERESP.ZLN (and a second look a second later at an empty
+// one), 1 s more before PRAXIS.ZLN and TIQUET.PRN. Nothing is copied yet.
+Tarea<CicloSondeo::Respuesta> CicloSondeo::MirarRespuestaCliente(Turno& t) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    auto resultado = EstadoIntercambio::Resultado::Cliente;
-
     const std::string seresp = En(descarga, kSeresp);
-    const std::string serespDestino = En(t.rutaKorvane, kSeresp);
+    Respuesta r;
     t.punto = "18";
-    co_await Esperar(t, 2000);
+    co_await Esperar(t, 2000, "18");
     if (!archivos::Existe(seresp)) {
-        t.punto = "21";
-        enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
-        resultado = EstadoIntercambio::Resultado::ErrorFormato;
-        if (enLugar) AnotarErrorFormato(t);
-    } else if (archivos::Tamanio(seresp) != 0) {
-        t.punto = "19";
-        CopiarRespuesta(seresp, serespDestino, t.entregados);
-    } else {
+        r.clase = Respuesta::Clase::ErrorFormato;
+        r.puntoSeresp = "21";
+    } else if (archivos::Tamanio(seresp, kAvisar) == 0) {
         // The client may still be filling it: one more look a second later.
-        co_await Esperar(t, 1000);
-        if (archivos::Tamanio(seresp) != 0) {
-            t.punto = "18.7";
-            CopiarRespuesta(seresp, serespDestino, t.entregados);
+        co_await Esperar(t, 1000, "18.5");
+        if (archivos::Tamanio(seresp, kAvisar) != 0) {
+            r.puntoSeresp = "18.7";
         } else {
-            t.punto = "18.5";
-            enLugar = GrabarErrorFormato(t.rutaKorvane, ui_);
-            resultado = EstadoIntercambio::Resultado::ErrorFormato;
-            if (enLugar) AnotarErrorFormato(t);
+            r.clase = Respuesta::Clase::ErrorFormato;
+            r.puntoSeresp = "18.5";
         }
     }
-    if (!enLugar) co_return resultado;
-
-    const std::string praxis = En(descarga, kPraxis);
     t.punto = "22";
-    co_await Esperar(t, 1000);
-    if (archivos::Existe(praxis)) {
-        t.punto = "23";
-        CopiarRespuesta(praxis, En(t.rutaKorvane, kPraxis), t.entregados);
-    }
-
-    const std::string tiquet = En(descarga, kTiquet);
+    co_await Esperar(t, 1000, "22");
+    r.praxis = archivos::Existe(En(descarga, kPraxis));
     t.punto = "25";
-    if (archivos::Existe(tiquet)) {
-        t.punto = "26";
-        CopiarRespuesta(tiquet, En(t.rutaKorvane, kTiquet), t.entregados);
-    }
-    co_return resultado;
+    r.tiquet = archivos::Existe(En(descarga, kTiquet));
+    co_return r;
 }
 
-void CicloSondeo::LimpiarRespuesta(Turno& t) {
-    EstadoIntercambio e = registro_.De(t.rutaKorvane);
+// The answer into the terminal folder, each file on the disk before "S" says it is there. False when
+// the format-error answer could not be written (its message has been shown).
+bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercambio& e,
+                                    const std::string& textoEstado) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    // A communication error leaves the download folder as the client left it; an empty SERESP.ZLN
-    // that gave the format-error answer stays too.
-    if (e.resultado != EstadoIntercambio::Resultado::ErrorComunicacion) {
+    t.entregados.clear();
+    const auto copiar = [&](const char* punto, const char* nombre) {
+        t.punto = punto;
+        const std::string destino = En(t.rutaKorvane, nombre);
+        archivos::Copiar(En(descarga, nombre), destino, kAvisar);
+        archivos::Sincronizar(destino, kAvisar);
+        t.entregados.append(" ").append(nombre);
+    };
+    using Clase = Respuesta::Clase;
+    if (r.clase == Clase::ErrorComunicacion || r.clase == Clase::SinRespuesta) {
+        t.punto = "28";
+        const std::string seresp = En(t.rutaKorvane, kSeresp);
+        // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
+        archivos::EscribirCompleto(seresp, RegistroErrorComunicacion(textoEstado), kAvisar);
+        archivos::Sincronizar(seresp, kAvisar);
+        Anotar(t, "respuesta de error de comunicación escrita en SERESP.ZLN");
+        t.entregados = " SERESP.ZLN";
+        e.resultado = r.clase == Clase::SinRespuesta ? EstadoIntercambio::Resultado::SinRespuesta
+                                                     : EstadoIntercambio::Resultado::ErrorComunicacion;
+        e.respuestaGuardada = false;
+        return true;
+    }
+    if (r.clase == Clase::ErrorFormato) {
+        t.punto = r.puntoSeresp;
+        if (!GrabarErrorFormato(t.rutaKorvane, ui_, kAvisar)) return false;
+        Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
+        t.entregados = " SERESP.ZLN";
+        e.resultado = EstadoIntercambio::Resultado::ErrorFormato;
+    } else {
+        copiar(r.puntoSeresp, kSeresp);
+        e.resultado = EstadoIntercambio::Resultado::Cliente;
+    }
+    if (r.praxis) copiar("23", kPraxis);
+    if (r.tiquet) copiar("26", kTiquet);
+    // Only the client's own answer, delivered whole, may serve a later repeat; the kept files are
+    // exactly the ones the terminal got.
+    e.respuestaGuardada = e.resultado == EstadoIntercambio::Resultado::Cliente &&
+                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, ui_, kAvisar);
+    return true;
+}
+
+// Removes from the terminal folder the answer files that still hold what this return put there.
+void CicloSondeo::RetirarEntregados(Turno& t, const Respuesta& r) {
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    const auto retirar = [&](const char* nombre, bool entregado) {
+        const std::string destino = En(t.rutaKorvane, nombre);
+        if (entregado && archivos::Existe(destino) && archivos::Existe(En(descarga, nombre)) &&
+            CompararArchivos(destino, En(descarga, nombre), kAvisar))
+            archivos::Borrar(destino, kAvisar);
+    };
+    retirar(kSeresp, r.clase == Respuesta::Clase::Cliente);
+    retirar(kPraxis, r.praxis);
+    retirar(kTiquet, r.tiquet);
+    // Our own error records are ours alone.
+    const std::string seresp = En(t.rutaKorvane, kSeresp);
+    if (r.clase != Respuesta::Clase::Cliente && archivos::Existe(seresp)) archivos::Borrar(seresp, kAvisar);
+}
+
+void CicloSondeo::LimpiarRespuesta(Turno& t, EstadoIntercambio e) {
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    using R = EstadoIntercambio::Resultado;
+    // A communication error leaves the download folder as the client left it, and an empty SERESP.ZLN
+    // that gave the format-error answer stays: the next hand-off keeps aside whatever is there. Our
+    // answer to a request in doubt touches nothing of the client's: an answer coming now is its own.
+    if (e.resultado == R::Cliente || e.resultado == R::ErrorFormato) {
         const std::string seresp = En(descarga, kSeresp);
-        if (e.resultado == EstadoIntercambio::Resultado::Cliente && archivos::Existe(seresp)) {
+        if (e.resultado == R::Cliente && archivos::Existe(seresp)) {
             t.punto = "20";
-            archivos::Borrar(seresp);
+            archivos::Borrar(seresp, kAvisar);
         }
         const std::string praxis = En(descarga, kPraxis);
         if (archivos::Existe(praxis)) {
             t.punto = "24";
-            archivos::Borrar(praxis);
+            archivos::Borrar(praxis, kAvisar);
         }
         const std::string tiquet = En(descarga, kTiquet);
         if (archivos::Existe(tiquet)) {
             t.punto = "27";
-            archivos::Borrar(tiquet);
+            archivos::Borrar(tiquet, kAvisar);
         }
     }
-    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
-    t.punto = "30";
-    if (archivos::Existe(estadoRsp)) archivos::Borrar(estadoRsp);
-    e.etapa = EstadoIntercambio::Etapa::Ninguna;
+    if (e.resultado != R::SinRespuesta) {
+        const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+        t.punto = "30";
+        if (archivos::Existe(estadoRsp)) archivos::Borrar(estadoRsp, kAvisar);
+    }
+    e.etapa = e.resultado == R::SinRespuesta ? EstadoIntercambio::Etapa::Vencida : EstadoIntercambio::Etapa::Ninguna;
     Registrar(t, e);
+}
+
+Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char letra) {
+    using E = EstadoIntercambio::Etapa;
+    // What is left in upload belongs to the request the till left.
+    if (e.etapa == E::Subiendo || e.etapa == E::Entregando) QuitarSubida(t);
+    const bool apartada = co_await GuardarAparte(t,
+                                                 e.etapa == E::Vencida ? "llegó después de la respuesta de error"
+                                                                       : "la terminal dejó la solicitud",
+                                                 true);
+    if (!apartada) {
+        if (e.etapa == E::Vencida) {
+            // Watched for until the terminal sends its next request: its answer is the next one.
+            if (letra != 'C') co_return false;
+        } else if (DesdeHace(t) < kEsperaDudaMs) {
+            co_return false;
+        } else {
+            Anotar(t, "la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
+                          std::to_string(kEsperaDudaMs / 1000) + " s");
+        }
+    }
+    e.etapa = E::Ninguna;
+    e.respuestaGuardada = false;
+    Registrar(t, e);
+    desde_.erase(t.rutaKorvane);
+    entregas_.erase(t.rutaKorvane);
+    subidas_.erase(t.rutaKorvane);
+    co_return true;
+}
+
+Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool conEspera) {
+    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    t.punto = "16";
+    if (conEspera) {
+        if (!archivos::Existe(estadoRsp)) co_return false;
+        // The client gets the time a return would give it to finish its answer files.
+        co_await Esperar(t, 4000, "aparte");
+    }
+    std::vector<std::pair<std::string, std::string>> archivosCliente;  // where it is, its name aside
+    if (archivos::Existe(estadoRsp)) archivosCliente.emplace_back(estadoRsp, kEstadoRsp);
+    for (const char* nombre : {kSeresp, kPraxis, kTiquet})
+        if (archivos::Existe(En(descarga, nombre))) archivosCliente.emplace_back(En(descarga, nombre), nombre);
+    if (archivosCliente.empty()) co_return false;
+    const std::string textoEstado =
+        archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();
+
+    // One folder per answer, named when it is first kept: an attempt after a short lock fills the same.
+    auto carpeta = apartes_.find(t.rutaKorvane);
+    if (carpeta == apartes_.end()) {
+        std::string base = carpetaNoEntregadas_.empty() ? En(t.rutaZelno, "NoEntregadas") : carpetaNoEntregadas_;
+        const archivos::FechaHora f = reloj_();
+        char sello[40];
+        std::snprintf(sello, sizeof sello, "%04d%02d%02d-%02d%02d%02d", f.anio, f.mes, f.dia, f.hora, f.minuto,
+                      f.segundo);
+        std::string nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello);
+        for (int n = 2; archivos::ExisteEntrada(nombre); ++n)
+            nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello + "-" + std::to_string(n));
+        carpeta = apartes_.emplace(t.rutaKorvane, nombre).first;
+    }
+    CrearConSusPadres(carpeta->second, kAvisar);
+    // Copied and on the disk before the client's files go: a stop in between keeps them twice, never none.
+    for (const auto& [origen, nombre] : archivosCliente) {
+        const std::string destino = En(carpeta->second, nombre);
+        archivos::Copiar(origen, destino, kAvisar);
+        archivos::Sincronizar(destino, kAvisar);
+    }
+    for (const auto& [origen, nombre] : archivosCliente) archivos::Borrar(origen, kAvisar);
+    const std::string guardada = carpeta->second;
+    apartes_.erase(carpeta);
+
+    const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaRegistro(textoEstado);
+    Anotar(t,
+           "respuesta del cliente no entregada (" + motivo + "), estado.rsp " + estado + ", guardada en " + guardada);
+    ui_.MostrarMensaje("La respuesta del cliente para la terminal " + NombreTerminal(t) + " (estado.rsp " + estado +
+                           ") no se entregó: " + motivo + ". Sus archivos se guardaron en " + guardada + ".",
+                       "Respuesta no entregada", Icono::Critico);
+    co_return true;
 }

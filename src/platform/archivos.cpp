@@ -19,21 +19,11 @@ void Interceptar(const char* operacion, const std::string& ruta) {
 namespace detalle {
 const Interceptor& InterceptorActual() noexcept { return interceptor; }
 
-bool& SinEsperarBloqueosActual() noexcept {
-    thread_local bool sinEsperar = false;
-    return sinEsperar;
-}
 }  // namespace detalle
 
 using detalle::Operar;
 
 void InstalarInterceptor(Interceptor nuevo) { interceptor = std::move(nuevo); }
-
-SinEsperarBloqueos::SinEsperarBloqueos() noexcept : antes_(detalle::SinEsperarBloqueosActual()) {
-    detalle::SinEsperarBloqueosActual() = true;
-}
-
-SinEsperarBloqueos::~SinEsperarBloqueos() { detalle::SinEsperarBloqueosActual() = antes_; }
 
 bool Existe(const std::string& ruta) {
     Interceptar("Existe", ruta);
@@ -45,64 +35,72 @@ bool ExisteEntrada(const std::string& ruta) {
     return sistema::ExisteEntrada(ruta);
 }
 
-Entrada Atributos(const std::string& ruta) {
-    return Operar("Atributos", ruta, [&] { return sistema::Atributos(ruta); });
+Entrada Atributos(const std::string& ruta, AnteBloqueo modo) {
+    return Operar("Atributos", ruta, modo, [&] { return sistema::Atributos(ruta); });
 }
 
-std::string LeerCompleto(const std::string& ruta) {
-    return Operar("LeerCompleto", ruta, [&] { return sistema::LeerCompleto(ruta); });
+std::string LeerCompleto(const std::string& ruta, AnteBloqueo modo) {
+    return Operar("LeerCompleto", ruta, modo, [&] { return sistema::LeerCompleto(ruta); });
 }
 
-std::string LeerInicio(const std::string& ruta, std::size_t maximo) {
-    return Operar("LeerInicio", ruta, [&] { return sistema::LeerInicio(ruta, maximo); });
+std::string LeerInicio(const std::string& ruta, std::size_t maximo, AnteBloqueo modo) {
+    return Operar("LeerInicio", ruta, modo, [&] { return sistema::LeerInicio(ruta, maximo); });
 }
 
-void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
-    Operar("EscribirAlInicio", ruta, [&] { sistema::EscribirAlInicio(ruta, datos); });
+void EscribirAlInicio(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
+    Operar("EscribirAlInicio", ruta, modo, [&] { sistema::EscribirAlInicio(ruta, datos); });
 }
 
-void EscribirCompleto(const std::string& ruta, std::string_view datos) {
-    Operar("EscribirCompleto", ruta, [&] { sistema::EscribirCompleto(ruta, datos); });
+void EscribirCompleto(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
+    Operar("EscribirCompleto", ruta, modo, [&] { sistema::EscribirCompleto(ruta, datos); });
 }
 
-void EscribirSeguro(const std::string& ruta, std::string_view datos) {
+void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
     const std::string temporal = ruta + ".nuevo";
-    Operar("EscribirCompleto", temporal, [&] { sistema::EscribirCompleto(temporal, datos); });
-    Operar("Sincronizar", temporal, [&] { sistema::Sincronizar(temporal); });
-    Operar("Reemplazar", ruta, [&] { sistema::Reemplazar(temporal, ruta); });
+    Operar("EscribirCompleto", temporal, modo, [&] { sistema::EscribirCompleto(temporal, datos); });
+    Operar("Sincronizar", temporal, modo, [&] { sistema::Sincronizar(temporal); });
+    Operar("Reemplazar", ruta, modo, [&] { sistema::Reemplazar(temporal, ruta); });
 }
 
-void Sincronizar(const std::string& ruta) {
-    Operar("Sincronizar", ruta, [&] { sistema::Sincronizar(ruta); });
+void Sincronizar(const std::string& ruta, AnteBloqueo modo) {
+    Operar("Sincronizar", ruta, modo, [&] { sistema::Sincronizar(ruta); });
 }
 
-void Anexar(const std::string& ruta, std::string_view datos) {
-    Operar("Anexar", ruta, [&] { sistema::Anexar(ruta, datos); });
+void Anexar(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
+    Operar("Anexar", ruta, modo, [&] { sistema::Anexar(ruta, datos); });
 }
 
-void Copiar(const std::string& origen, const std::string& destino) {
-    Operar("Copiar", destino, [&] { sistema::Copiar(origen, destino); });
+void Copiar(const std::string& origen, const std::string& destino, AnteBloqueo modo) {
+    Operar("Copiar", destino, modo, [&] { sistema::Copiar(origen, destino); });
 }
 
-void Borrar(const std::string& ruta) {
+void Borrar(const std::string& ruta, AnteBloqueo modo) {
     Operar(
-        "Borrar", ruta, [&] { sistema::Borrar(ruta); }, true);
+        "Borrar", ruta, modo, [&] { sistema::Borrar(ruta); }, true);
 }
 
-std::int64_t Tamanio(const std::string& ruta) {
-    return Operar("Tamanio", ruta, [&] { return sistema::Tamanio(ruta); });
+std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo, AnteBloqueo modo) {
+    return Operar("LeerTramo", ruta, modo, [&] { return sistema::LeerTramo(ruta, desde, maximo); });
 }
 
-FechaHora FechaModificacion(const std::string& ruta) {
-    return Operar("FechaModificacion", ruta, [&] { return sistema::FechaModificacion(ruta); });
+std::int64_t Tamanio(const std::string& ruta, AnteBloqueo modo) {
+    return Operar("Tamanio", ruta, modo, [&] { return sistema::Tamanio(ruta); });
 }
 
-std::vector<Entrada> Listar(const std::string& patron) {
-    return Operar("Listar", patron, [&] { return sistema::Listar(patron); });
+FechaHora FechaModificacion(const std::string& ruta, AnteBloqueo modo) {
+    return Operar("FechaModificacion", ruta, modo, [&] { return sistema::FechaModificacion(ruta); });
 }
 
-void CrearCarpeta(const std::string& ruta) {
-    Operar("CrearCarpeta", ruta, [&] { sistema::CrearCarpeta(ruta); });
+std::int64_t SegundosModificacion(const std::string& ruta, AnteBloqueo modo) {
+    return Operar("FechaModificacion", ruta, modo, [&] { return sistema::SegundosModificacion(ruta); });
+}
+
+std::vector<Entrada> Listar(const std::string& patron, AnteBloqueo modo) {
+    return Operar("Listar", patron, modo, [&] { return sistema::Listar(patron); });
+}
+
+void CrearCarpeta(const std::string& ruta, AnteBloqueo modo) {
+    Operar("CrearCarpeta", ruta, modo, [&] { sistema::CrearCarpeta(ruta); });
 }
 
 std::string Unir(const std::string& carpeta, const std::string& nombre) {

@@ -27,6 +27,15 @@ struct Entrada {
     bool soloLectura = false;
 };
 
+// What an operation does when another program holds its file for a moment (a sharing or lock
+// violation, see plataforma::EsBloqueoPasajero).
+enum class AnteBloqueo {
+    Esperar,  // tries again for about a second, then fails
+    Avisar,   // throws plataforma::BloqueoPasajero at once, for a caller that tries again later
+              // without holding up its thread meanwhile
+};
+inline constexpr AnteBloqueo kEsperar = AnteBloqueo::Esperar;
+
 // True when an ordinary file of that exact name exists: not a folder, not hidden, not system.
 // A path with wild cards, an empty path or a missing folder gives false; never throws.
 bool Existe(const std::string& ruta);
@@ -35,28 +44,33 @@ bool Existe(const std::string& ruta);
 bool ExisteEntrada(const std::string& ruta);
 
 // Attributes of an existing entry (its name is the last component of `ruta`).
-Entrada Atributos(const std::string& ruta);
+Entrada Atributos(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // The whole file, from the first byte.
-std::string LeerCompleto(const std::string& ruta);
+std::string LeerCompleto(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // The first `maximo` bytes of the file, or all of it when it is shorter: what a decision needs of
 // a file that may be of any size.
-std::string LeerInicio(const std::string& ruta, std::size_t maximo);
+std::string LeerInicio(const std::string& ruta, std::size_t maximo, AnteBloqueo modo = kEsperar);
+
+// At most `maximo` bytes of the file from byte `desde` (0-based); fewer at its end.
+std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo, AnteBloqueo modo = kEsperar);
 
 // Writes `datos` from the first byte, creating the file when it is missing. The file is not
 // shortened: bytes beyond `datos` keep their old values. Empty `datos` only creates the file.
-void EscribirAlInicio(const std::string& ruta, std::string_view datos);
+void EscribirAlInicio(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
 // A file opened for reading and writing of raw bytes (created when missing), for the steps that
 // tell the opening and the writing apart. Closed when the object goes.
 class ArchivoBinario {
 public:
-    explicit ArchivoBinario(const std::string& ruta);
+    explicit ArchivoBinario(const std::string& ruta, AnteBloqueo modo = kEsperar);
     ~ArchivoBinario();
     ArchivoBinario(const ArchivoBinario&) = delete;
     ArchivoBinario& operator=(const ArchivoBinario&) = delete;
 
+    // The first `maximo` bytes, read through this same handle.
+    std::string LeerInicio(std::size_t maximo);
     // Writes `datos` from the first byte without shortening the file.
     void EscribirAlInicio(std::string_view datos);
     // Writes what was written through to the disk.
@@ -64,62 +78,52 @@ public:
 
 private:
     std::string ruta_;
+    AnteBloqueo modo_;
     std::intptr_t manejador_ = -1;  // HANDLE on Windows, file descriptor elsewhere
 };
 
 // Replaces the whole content of the file with `datos` (created when missing).
-void EscribirCompleto(const std::string& ruta, std::string_view datos);
+void EscribirCompleto(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
 // Replaces the file with `datos` in one step, through a temporary file beside it: a stop or a power
 // cut leaves either the old content or the new one whole, never a mixture. For the program's own
 // files, never the exchange files.
-void EscribirSeguro(const std::string& ruta, std::string_view datos);
+void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
 // Writes a file's data through to the disk, so that a power cut after this keeps it.
-void Sincronizar(const std::string& ruta);
+void Sincronizar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Appends `datos` at the end of the file (created when missing).
-void Anexar(const std::string& ruta, std::string_view datos);
+void Anexar(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
 // Copies a whole file, replacing the target when it exists. The copy keeps the source's
 // last-modification time, as the Windows file copy does.
-void Copiar(const std::string& origen, const std::string& destino);
+void Copiar(const std::string& origen, const std::string& destino, AnteBloqueo modo = kEsperar);
 
-void Borrar(const std::string& ruta);
+void Borrar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
-std::int64_t Tamanio(const std::string& ruta);
+std::int64_t Tamanio(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
-FechaHora FechaModificacion(const std::string& ruta);
+FechaHora FechaModificacion(const std::string& ruta, AnteBloqueo modo = kEsperar);
+
+// The same time as seconds since 1970-01-01 UTC: it never repeats when the clocks go back.
+std::int64_t SegundosModificacion(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Entries of a folder that match a wild card ("C:\K\TER*.*"), in the file system's order, with
 // their attributes; "." and ".." are left out. Matching ignores letter case, '*' and '?' work as on
 // Windows, and a pattern ending in ".*" also takes names without an extension. A folder that does
 // not exist throws; a folder with no match gives an empty list.
-std::vector<Entrada> Listar(const std::string& patron);
+std::vector<Entrada> Listar(const std::string& patron, AnteBloqueo modo = kEsperar);
 
 // Creates one folder level; the parent must exist.
-void CrearCarpeta(const std::string& ruta);
+void CrearCarpeta(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Every operation above first passes its name ("Copiar", "Borrar", ...) and path to the interceptor
 // when one is installed: tests fail an operation, or stop the program there, with it. A sharing or
-// lock violation is tried again for about a second before the operation fails.
+// lock violation is then handled as `modo` says.
 using Interceptor = std::function<void(const char* operacion, const std::string& ruta)>;
 // Installs `interceptor` for every thread; an empty one removes it.
 void InstalarInterceptor(Interceptor interceptor);
-
-// While one lives, the file operations of this thread do not wait out a short lock (see
-// plataforma::EsBloqueoPasajero) themselves: they throw plataforma::BloqueoPasajero at once, for a
-// caller that tries again without holding up its thread. Otherwise they try again for about a second.
-class SinEsperarBloqueos {
-public:
-    SinEsperarBloqueos() noexcept;
-    ~SinEsperarBloqueos();
-    SinEsperarBloqueos(const SinEsperarBloqueos&) = delete;
-    SinEsperarBloqueos& operator=(const SinEsperarBloqueos&) = delete;
-
-private:
-    bool antes_;
-};
 
 // Joins a folder and a name with one backslash, none added when the folder already ends in one.
 std::string Unir(const std::string& carpeta, const std::string& nombre);

@@ -277,6 +277,28 @@ Entrada Atributos(const std::string& ruta) {
     return {std::move(nombre), S_ISDIR(st.st_mode), oculto, false, SoloLectura(st)};
 }
 
+namespace {
+
+// Up to `maximo` bytes from byte `desde`, whatever the descriptor's position.
+std::string LeerDesde(int fd, std::int64_t desde, std::size_t maximo, const std::string& ruta) {
+    std::string datos(maximo, '\0');
+    std::size_t leidos = 0;
+    while (leidos < maximo) {
+        const ssize_t n = ::pread(fd, datos.data() + leidos, maximo - leidos,
+                                  static_cast<off_t>(desde + static_cast<std::int64_t>(leidos)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            LanzarError(errno, ruta);
+        }
+        if (n == 0) break;
+        leidos += static_cast<std::size_t>(n);
+    }
+    datos.resize(leidos);
+    return datos;
+}
+
+}  // namespace
+
 std::string LeerCompleto(const std::string& ruta) {
     Descriptor fd = AbrirExistente(ruta, O_RDONLY);
     struct stat st;
@@ -305,19 +327,12 @@ std::string LeerCompleto(const std::string& ruta) {
 
 std::string LeerInicio(const std::string& ruta, std::size_t maximo) {
     Descriptor fd = AbrirExistente(ruta, O_RDONLY);
-    std::string datos(maximo, '\0');
-    std::size_t leidos = 0;
-    while (leidos < maximo) {
-        const ssize_t n = ::read(fd.Get(), datos.data() + leidos, maximo - leidos);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            LanzarError(errno, ruta);
-        }
-        if (n == 0) break;
-        leidos += static_cast<std::size_t>(n);
-    }
-    datos.resize(leidos);
-    return datos;
+    return LeerDesde(fd.Get(), 0, maximo, ruta);
+}
+
+std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo) {
+    Descriptor fd = AbrirExistente(ruta, O_RDONLY);
+    return LeerDesde(fd.Get(), desde, maximo, ruta);
 }
 
 void EscribirAlInicio(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_RDWR, 0); }
@@ -347,19 +362,24 @@ namespace archivos {
 
 using sistema::Descriptor;
 
-ArchivoBinario::ArchivoBinario(const std::string& ruta) : ruta_(ruta) {
-    detalle::Operar("Abrir", ruta_, [&] { manejador_ = sistema::AbrirParaEscribir(ruta_, O_RDWR).Soltar(); });
+ArchivoBinario::ArchivoBinario(const std::string& ruta, AnteBloqueo modo) : ruta_(ruta), modo_(modo) {
+    detalle::Operar("Abrir", ruta_, modo_, [&] { manejador_ = sistema::AbrirParaEscribir(ruta_, O_RDWR).Soltar(); });
 }
 
 ArchivoBinario::~ArchivoBinario() { ::close(static_cast<int>(manejador_)); }
 
+std::string ArchivoBinario::LeerInicio(std::size_t maximo) {
+    return detalle::Operar("LeerInicio", ruta_, modo_,
+                           [&] { return sistema::LeerDesde(static_cast<int>(manejador_), 0, maximo, ruta_); });
+}
+
 void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
-    detalle::Operar("EscribirAlInicio", ruta_,
+    detalle::Operar("EscribirAlInicio", ruta_, modo_,
                     [&] { sistema::EscribirTodo(static_cast<int>(manejador_), datos, 0, ruta_); });
 }
 
 void ArchivoBinario::Sincronizar() {
-    detalle::Operar("Sincronizar", ruta_, [&] {
+    detalle::Operar("Sincronizar", ruta_, modo_, [&] {
         if (::fsync(static_cast<int>(manejador_)) != 0) plataforma::LanzarError(errno, ruta_);
     });
 }
@@ -418,6 +438,12 @@ FechaHora FechaModificacion(const std::string& ruta) {
     std::tm t{};
     if (!::localtime_r(&st.st_mtime, &t)) LanzarError(EOVERFLOW, ruta);
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+std::int64_t SegundosModificacion(const std::string& ruta) {
+    struct stat st;
+    EstadoOLanzar(ruta, st);
+    return static_cast<std::int64_t>(st.st_mtime);
 }
 
 std::vector<Entrada> Listar(const std::string& patron) {

@@ -19,6 +19,7 @@ bool ExisteEntrada(const std::string& ruta);
 Entrada Atributos(const std::string& ruta);
 std::string LeerCompleto(const std::string& ruta);
 std::string LeerInicio(const std::string& ruta, std::size_t maximo);
+std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo);
 void EscribirAlInicio(const std::string& ruta, std::string_view datos);
 void EscribirCompleto(const std::string& ruta, std::string_view datos);
 void Anexar(const std::string& ruta, std::string_view datos);
@@ -26,6 +27,7 @@ void Copiar(const std::string& origen, const std::string& destino);
 void Borrar(const std::string& ruta);
 std::int64_t Tamanio(const std::string& ruta);
 FechaHora FechaModificacion(const std::string& ruta);
+std::int64_t SegundosModificacion(const std::string& ruta);
 std::vector<Entrada> Listar(const std::string& patron);
 void CrearCarpeta(const std::string& ruta);
 // Writes the file's data through to the disk.
@@ -40,9 +42,6 @@ namespace archivos::detalle {
 // The interceptor in force, or nothing.
 const Interceptor& InterceptorActual() noexcept;
 
-// Whether this thread's operations leave short locks to their caller (SinEsperarBloqueos).
-bool& SinEsperarBloqueosActual() noexcept;
-
 // How long a sharing or lock violation is tried again before the operation counts as failed:
 // scanners and the two outside programs hold the exchange files for moments only.
 inline constexpr std::chrono::milliseconds kEsperaBloqueo{1000};
@@ -51,7 +50,8 @@ inline constexpr std::chrono::milliseconds kPausaBloqueo{25};
 // Runs one operation: the interceptor first (it may fail it or stop there), then the operation,
 // both again while the failure is a short lock and the time allows.
 template <typename F>
-auto Operar(const char* operacion, const std::string& ruta, F&& f, bool alBorrar = false) -> decltype(f()) {
+auto Operar(const char* operacion, const std::string& ruta, AnteBloqueo modo, F&& f, bool alBorrar = false)
+    -> decltype(f()) {
     const auto limite = std::chrono::steady_clock::now() + kEsperaBloqueo;
     for (bool anotado = false;; anotado = true) {
         try {
@@ -59,7 +59,7 @@ auto Operar(const char* operacion, const std::string& ruta, F&& f, bool alBorrar
             return f();
         } catch (const plataforma::ErrorSistema& e) {
             if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar)) throw;
-            if (SinEsperarBloqueosActual()) throw plataforma::BloqueoPasajero(e);
+            if (modo == AnteBloqueo::Avisar) throw plataforma::BloqueoPasajero(e);
             if (std::chrono::steady_clock::now() >= limite) throw;
             if (!anotado) actividad::AnotarFalloIgnorado(std::string(operacion) + " " + ruta + ", se reintenta");
         }

@@ -60,6 +60,21 @@ void EscribirTodo(HANDLE h, std::string_view datos, const std::string& ruta) {
     }
 }
 
+// Up to `maximo` bytes from the handle's position.
+std::string LeerHasta(HANDLE h, std::size_t maximo, const std::string& ruta) {
+    std::string datos(maximo, '\0');
+    std::size_t leidos = 0;
+    while (leidos < maximo) {
+        const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(maximo - leidos, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(h, datos.data() + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
+        if (n == 0) break;
+        leidos += n;
+    }
+    datos.resize(leidos);
+    return datos;
+}
+
 void CerrarOLanzar(Manejador& h, const std::string& ruta) {
     // A write that the cache could not flush is reported only here.
     if (!h.Cerrar()) LanzarUltimoError(ruta);
@@ -106,17 +121,15 @@ std::string LeerCompleto(const std::string& ruta) {
 
 std::string LeerInicio(const std::string& ruta, std::size_t maximo) {
     Manejador h = AbrirOLanzar(ruta, GENERIC_READ, OPEN_EXISTING);
-    std::string datos(maximo, '\0');
-    std::size_t leidos = 0;
-    while (leidos < maximo) {
-        const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(maximo - leidos, 1u << 30));
-        DWORD n = 0;
-        if (!ReadFile(h.Get(), datos.data() + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
-        if (n == 0) break;
-        leidos += n;
-    }
-    datos.resize(leidos);
-    return datos;
+    return LeerHasta(h.Get(), maximo, ruta);
+}
+
+std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_READ, OPEN_EXISTING);
+    LARGE_INTEGER posicion;
+    posicion.QuadPart = desde;
+    if (!SetFilePointerEx(h.Get(), posicion, nullptr, FILE_BEGIN)) LanzarUltimoError(ruta);
+    return LeerHasta(h.Get(), maximo, ruta);
 }
 
 void Sincronizar(const std::string& ruta) {
@@ -141,8 +154,8 @@ void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
 
 namespace archivos {
 
-ArchivoBinario::ArchivoBinario(const std::string& ruta) : ruta_(ruta) {
-    detalle::Operar("Abrir", ruta_, [&] {
+ArchivoBinario::ArchivoBinario(const std::string& ruta, AnteBloqueo modo) : ruta_(ruta), modo_(modo) {
+    detalle::Operar("Abrir", ruta_, modo_, [&] {
         manejador_ = reinterpret_cast<std::intptr_t>(
             sistema::AbrirOLanzar(ruta_, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS).Soltar());
     });
@@ -152,8 +165,17 @@ ArchivoBinario::~ArchivoBinario() {
     if (manejador_ != -1) CloseHandle(reinterpret_cast<HANDLE>(manejador_));
 }
 
+std::string ArchivoBinario::LeerInicio(std::size_t maximo) {
+    return detalle::Operar("LeerInicio", ruta_, modo_, [&] {
+        const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
+        LARGE_INTEGER cero{};
+        if (!SetFilePointerEx(h, cero, nullptr, FILE_BEGIN)) plataforma::LanzarUltimoError(ruta_);
+        return sistema::LeerHasta(h, maximo, ruta_);
+    });
+}
+
 void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
-    detalle::Operar("EscribirAlInicio", ruta_, [&] {
+    detalle::Operar("EscribirAlInicio", ruta_, modo_, [&] {
         const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
         LARGE_INTEGER cero{};
         if (!SetFilePointerEx(h, cero, nullptr, FILE_BEGIN)) plataforma::LanzarUltimoError(ruta_);
@@ -162,7 +184,7 @@ void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
 }
 
 void ArchivoBinario::Sincronizar() {
-    detalle::Operar("Sincronizar", ruta_, [&] {
+    detalle::Operar("Sincronizar", ruta_, modo_, [&] {
         if (!FlushFileBuffers(reinterpret_cast<HANDLE>(manejador_))) plataforma::LanzarUltimoError(ruta_);
     });
 }
@@ -205,6 +227,15 @@ FechaHora FechaModificacion(const std::string& ruta) {
     if (!FileTimeToSystemTime(&datos.ftLastWriteTime, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
         LanzarUltimoError(ruta);
     return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
+std::int64_t SegundosModificacion(const std::string& ruta) {
+    const FILETIME& t = DatosOLanzar(ruta).ftLastWriteTime;
+    // Hundreds of nanoseconds since 1601-01-01 UTC.
+    const std::int64_t cientos = (static_cast<std::int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    constexpr std::int64_t k1601a1970 = 11644473600LL;
+    const std::int64_t segundos = cientos / 10000000;
+    return segundos - k1601a1970;
 }
 
 std::vector<Entrada> Listar(const std::string& patron) {

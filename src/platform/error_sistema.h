@@ -25,7 +25,7 @@ private:
     std::string ruta_;
 };
 
-// A short lock met by a file operation that was told not to wait for it (archivos::SinEsperarBloqueos):
+// A short lock met by a file operation that was told not to wait for it (archivos::AnteBloqueo::Avisar):
 // the caller tries again later, without holding anything up meanwhile.
 class BloqueoPasajero : public ErrorSistema {
 public:

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 #include "bridge/duplicados.h"
@@ -88,12 +91,47 @@ TEST_F(DuplicadosTest, WhatIsNotADuplicate) {
     EXPECT_TRUE(ui.mensajes.empty());
 }
 
-TEST_F(DuplicadosTest, NewFileOlderThanTheCopyCountsAsTheSameMinute) {
-    Solicitudes("", "", 5, 0, 3, 0);
-    prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "");
-    prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "");
-    // Two empty files compare equal.
-    EXPECT_TRUE(Duplicado());
+// The minute of a repeat is taken in UTC: a clock set back, or the hour that the change to winter
+// time repeats, never makes two requests half an hour apart one.
+TEST_F(DuplicadosTest, RepeatMinuteInUtcWhateverTheClockDoes) {
+#ifndef _WIN32
+    // Local time with a change to winter time: 03:00 summer time of 25 October 2026 becomes 02:00.
+    const char* antes = std::getenv("TZ");
+    const std::string zonaAnterior = antes ? antes : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+#endif
+    const auto fijar = [&](const char* nombre, std::int64_t utc) {
+        fs::last_write_time(Ter(nombre), std::chrono::file_clock::from_sys(
+                                             std::chrono::system_clock::from_time_t(static_cast<std::time_t>(utc))));
+    };
+    constexpr std::int64_t k0045Utc = 1792889100;  // 2026-10-25 00:45 UTC, 02:45 summer time
+    struct Caso {
+        const char* que;
+        std::int64_t copia, nueva;
+        bool repetida;
+    } casos[] = {
+        {"the same minute", k0045Utc + 10, k0045Utc + 50, true},
+        {"the copy's clock a few seconds ahead", k0045Utc + 61, k0045Utc + 55, true},
+        {"a clock set back two minutes", k0045Utc + 180, k0045Utc + 60, false},
+        {"half an hour later, 02:15 winter time", k0045Utc + 10, k0045Utc + 1810, false},
+        {"a clock set back an hour", k0045Utc + 3610, k0045Utc + 10, false},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.que);
+        for (const char* n : {"CLICAB.ZLN", "CLICABAnterior.ZLN", "PRAXIS.ZLN", "PRAXISAnterior.ZLN"})
+            prueba::EscribirArchivo(Ter(n), "");  // two empty files compare equal
+        fijar("CLICABAnterior.ZLN", c.copia);
+        fijar("CLICAB.ZLN", c.nueva);
+        EXPECT_EQ(Duplicado(), c.repetida);
+    }
+#ifndef _WIN32
+    if (antes)
+        setenv("TZ", zonaAnterior.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+#endif
 }
 
 TEST_F(DuplicadosTest, ReadOnlyRequestFilesStillCompare) {
@@ -113,7 +151,7 @@ TEST_F(DuplicadosTest, AFailureShowsItsMessageAndCountsAsNoRepeat) {
     prueba::EscribirArchivo(Ter("PRAXIS.ZLN"), "P");
     prueba::EscribirArchivo(Ter("PRAXISAnterior.ZLN"), "P");
     archivos::InstalarInterceptor([](const char* operacion, const std::string& ruta) {
-        if (std::string_view(operacion) == "LeerCompleto" && ruta.ends_with("PRAXISAnterior.ZLN"))
+        if (std::string_view(operacion) == "LeerTramo" && ruta.ends_with("PRAXISAnterior.ZLN"))
             throw plataforma::ErrorSistema(29, "fallo de prueba");
     });
     EXPECT_FALSE(Duplicado());
@@ -134,31 +172,36 @@ TEST_F(DuplicadosTest, AFailureShowsItsMessageAndCountsAsNoRepeat) {
     EXPECT_FALSE(fs::exists(Log(ahora)));
 }
 
-TEST_F(DuplicadosTest, KeepingAndRestoringTheClientAnswer) {
-    prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R1");
-    GuardarRespuestasAnteriores(rutaZelno, ui);
-    EXPECT_EQ(prueba::LeerArchivo(Descarga("SERESPAnterior.ZLN")), "R1");
-    EXPECT_FALSE(fs::exists(Descarga("PRAXISAnterior.ZLN")));
-
+// The kept answer is exactly the set of files the terminal got, and is restored as that set.
+TEST_F(DuplicadosTest, KeepingAndRestoringTheAnswerAsASet) {
     prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R2");
     prueba::EscribirArchivo(Descarga("PRAXIS.ZLN"), "PX2");
-    GuardarRespuestasAnteriores(rutaZelno, ui);
+    EXPECT_TRUE(GuardarRespuestasAnteriores(rutaZelno, true, ui));
     EXPECT_EQ(prueba::LeerArchivo(Descarga("SERESPAnterior.ZLN")), "R2");
     EXPECT_EQ(prueba::LeerArchivo(Descarga("PRAXISAnterior.ZLN")), "PX2");
-
     RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui);
     EXPECT_EQ(prueba::LeerArchivo(Ter("SERESP.ZLN")), "R2");
     EXPECT_EQ(prueba::LeerArchivo(Ter("PRAXIS.ZLN")), "PX2");
+
+    // An answer without PRAXIS.ZLN: the older kept PRAXIS must not travel with this SERESP.
+    prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R3");
+    EXPECT_TRUE(GuardarRespuestasAnteriores(rutaZelno, false, ui));
+    EXPECT_EQ(prueba::LeerArchivo(Descarga("SERESPAnterior.ZLN")), "R3");
+    EXPECT_FALSE(fs::exists(Descarga("PRAXISAnterior.ZLN")));
+    EXPECT_TRUE(RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui));
+    EXPECT_EQ(prueba::LeerArchivo(Ter("SERESP.ZLN")), "R3");
+    EXPECT_FALSE(fs::exists(Ter("PRAXIS.ZLN")));
     // The kept answer stays for further repeats.
     EXPECT_TRUE(fs::exists(Descarga("SERESPAnterior.ZLN")));
     EXPECT_TRUE(ui.mensajes.empty());
-}
 
-TEST_F(DuplicadosTest, RestoringOnlyWhatWasKept) {
-    prueba::EscribirArchivo(Descarga("SERESPAnterior.ZLN"), "SOLO");
-    RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui);
-    EXPECT_EQ(prueba::LeerArchivo(Ter("SERESP.ZLN")), "SOLO");
-    EXPECT_FALSE(fs::exists(Ter("PRAXIS.ZLN")));
+    // Nothing kept to restore is a failure, not an "S" without SERESP.ZLN.
+    fs::remove(Descarga("SERESPAnterior.ZLN"));
+    fs::remove(Ter("SERESP.ZLN"));
+    EXPECT_FALSE(RecuperarRespuestasAnteriores(rutaZelno, rutaKorvane, ui));
+    EXPECT_FALSE(fs::exists(Ter("SERESP.ZLN")));
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al buscar archivos Zelno");
 }
 
 TEST_F(DuplicadosTest, KeepFailureShowsItsMessage) {
@@ -166,7 +209,7 @@ TEST_F(DuplicadosTest, KeepFailureShowsItsMessage) {
     prueba::EscribirArchivo(Descarga("PRAXIS.ZLN"), "P");
     // A folder where the copy should go: the copy fails and the PRAXIS copy is not made.
     prueba::CrearCarpetas(Descarga("SERESPAnterior.ZLN"));
-    GuardarRespuestasAnteriores(rutaZelno, ui);
+    EXPECT_FALSE(GuardarRespuestasAnteriores(rutaZelno, true, ui));
     ASSERT_EQ(ui.mensajes.size(), 1u);
     EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
     EXPECT_EQ(ui.mensajes[0].titulo, "Error");

@@ -224,7 +224,7 @@ TEST(Intercambio, ProviderCodeReplacesTheWholeFile) {
 }
 
 TEST(Intercambio, TxMarkerOnlyWithTheOptionOn) {
-    Banco b;
+    Banco b(2);
     b.Comportamiento("* sin-respuesta");
     b.configuracion.ActivarTX = 0;
     b.Terminal(1).EnviarSolicitud({"X", 336, "ACA", true});
@@ -232,10 +232,10 @@ TEST(Intercambio, TxMarkerOnlyWithTheOptionOn) {
     EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
 
     b.configuracion.ActivarTX = 1;
-    EscribirArchivo(b.Ter(1, "STATUS.ZLN"), "C");
+    b.Terminal(2).EnviarSolicitud({"X", 336, "ACA", true});
     b.Tick();
-    EXPECT_TRUE(fs::exists(b.Z("tx/term01")));
-    EXPECT_EQ(fs::file_size(b.Z("tx/term01")), 0u);
+    EXPECT_TRUE(fs::exists(b.Z("tx/term02")));
+    EXPECT_EQ(fs::file_size(b.Z("tx/term02")), 0u);
 }
 
 TEST(Intercambio, PraxisAloneIsHandedOff) {
@@ -328,6 +328,7 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
             "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
             "TER01: respuesta de error de formato escrita en SERESP.ZLN\r\n" + s +
             "TER01: respuesta devuelta, estado.rsp \"0\", archivos SERESP.ZLN PRAXIS.ZLN TIQUET.PRN, 5000 ms\r\n" + s +
+            "TER01: fallo en punto control 5: " + b.ui.mensajes.at(0).texto + "\r\n" + s +
             "Mensaje \"Transacción punto control: 5\": " + b.ui.mensajes.at(0).texto + "\r\n");
 
     // The log's folder is a file: nothing can be written, and the exchange goes on exactly.
@@ -597,7 +598,7 @@ namespace {
 
 // Requests and answers no terminal or client should send, each given the answer the bridge defines.
 TEST(EntradaDefectuosa, EmptyBinaryAndHugeRequestFiles) {
-    Banco b;
+    Banco b(2);
     b.Comportamiento("* sin-respuesta");
     // An empty CLICAB.ZLN: no company code, the default provider; handed off as it is.
     EscribirArchivo(b.Ter(1, "CLICAB.ZLN"), "");
@@ -610,13 +611,12 @@ TEST(EntradaDefectuosa, EmptyBinaryAndHugeRequestFiles) {
     std::string grande(3 << 20, '\0');
     for (std::size_t i = 0; i < grande.size(); ++i) grande[i] = static_cast<char>(i * 7 + 3);
     grande.replace(192, 6, "ACA\r\n\0", 6);
-    fs::remove(b.Term(1, "upload/CLICAB.ZLN"));
-    EscribirArchivo(b.Ter(1, "CLICAB.ZLN"), grande);
-    EscribirArchivo(b.Ter(1, "STATUS.ZLN"), "C");
+    EscribirArchivo(b.Ter(2, "CLICAB.ZLN"), grande);
+    EscribirArchivo(b.Ter(2, "STATUS.ZLN"), "C");
     b.Tick();
-    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/CLICAB.ZLN")), grande);
+    EXPECT_EQ(LeerArchivo(b.Term(2, "upload/CLICAB.ZLN")), grande);
     // "ACA\r\n\0" trimmed of blanks only is not "ACA": the default provider.
-    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9011101");
+    EXPECT_EQ(LeerArchivo(b.Term(2, "upload/_svl.0")), "V9011101");
     EXPECT_TRUE(b.ui.mensajes.empty());
 }
 
