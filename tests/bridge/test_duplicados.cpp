@@ -253,6 +253,25 @@ TEST(GrabarLog, DailyFileTwoRecordsPerEntry) {
               "\"Determino que el archivo de la hora 2026/07/12 00:00:01 era duplicado\"\r\n\"\"\r\n");
 }
 
+// Request files of any size are compared, and their first line logged, a bounded piece at a time.
+TEST(GrabarLog, HugeRequestFilesAreReadInBoundedPieces) {
+    prueba::CarpetaTemporal k;
+    prueba::CrearCarpetas(k / "TER01");
+    std::string grande(3 << 20, 'x');
+    prueba::EscribirArchivo(k / "a", grande);
+    prueba::EscribirArchivo(k / "TER01/CLICAB.ZLN", grande);
+    grande.back() = 'y';
+    prueba::EscribirArchivo(k / "b", grande);
+    archivos::InstalarInterceptor(
+        [&](const char* operacion, const std::string&) { EXPECT_STRNE(operacion, "LeerCompleto"); });
+    EXPECT_FALSE(CompararArchivos(k / "a", k / "b"));
+    EXPECT_TRUE(CompararArchivos(k / "b", k / "b"));
+    GrabarLog(k.Ruta(), k / "TER01", [] { return archivos::FechaHora{2026, 12, 6, 1, 2, 3}; });
+    archivos::InstalarInterceptor({});
+    const std::string log = prueba::LeerArchivo(k / "LogTramiza20261206.txt");
+    EXPECT_EQ(log.substr(log.find("\r\n\"") + 2), "\"" + std::string(kInicioPrimeraLinea, 'x') + "\"\r\n");
+}
+
 TEST(GrabarLog, MissingLogFolderIsIgnored) {
     prueba::CarpetaTemporal k;
     const RelojLocal reloj = [] { return archivos::FechaHora{2026, 1, 2, 3, 4, 5}; };

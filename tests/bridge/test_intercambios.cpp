@@ -2,6 +2,7 @@
 // client simulator and brings its answers back, on a virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -37,8 +38,22 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
     Banco b;
     b.Terminal(1).EnviarSolicitud({"PEDIDO-1", 336, "ACA", true});
 
-    // First tick: marked "P", request moved to the upload folder, provider code and TX marker.
+    // First tick: marked "P", request moved to the upload folder, provider code and TX marker. Each
+    // upload copy is on the disk before its original goes (a power cut never loses the request).
+    std::vector<std::string> operaciones;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        std::string r = ruta;
+        std::replace(r.begin(), r.end(), '\\', '/');
+        operaciones.push_back(std::string(operacion) + " " + r.substr(r.find_last_of('/', r.rfind('/') - 1) + 1));
+    });
     b.Tick();
+    archivos::InstalarInterceptor({});
+    const auto posicion = [&](const std::string& que) {
+        return std::find(operaciones.begin(), operaciones.end(), que) - operaciones.begin();
+    };
+    EXPECT_LT(posicion("Sincronizar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
+    EXPECT_LT(posicion("Sincronizar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
+    EXPECT_LT(posicion("Sincronizar upload/_svl.0"), static_cast<std::ptrdiff_t>(operaciones.size()));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(Contenido(b.Term(1, "upload")), (Nombres{"CLICAB.ZLN", "PRAXIS.ZLN", "_svl.0"}));
     EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013101");
@@ -138,16 +153,85 @@ TEST(Intercambio, AnAnswerIsReturnedNoEarlierThanTheNextTick) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
 }
 
-TEST(Intercambio, StaleEstadoIsRemovedBeforeTheHandOff) {
+// The answers kept aside because no terminal waited for them: each folder's name and its files.
+std::map<std::string, std::map<std::string, std::string>> Apartadas(const Banco& b) {
+    std::map<std::string, std::map<std::string, std::string>> apartadas;
+    const fs::path carpeta = fs::path(b.raiz.Ruta()) / "NoEntregadas";
+    if (!fs::exists(carpeta)) return apartadas;
+    for (const auto& d : fs::directory_iterator(carpeta))
+        for (const auto& f : fs::directory_iterator(d.path()))
+            apartadas[d.path().filename().string()][f.path().filename().string()] = LeerArchivo(f.path().string());
+    return apartadas;
+}
+
+// What an earlier exchange left in the client's folder (an estado.rsp, a SERESP.ZLN the client filled
+// after its format-error answer) never becomes the next request's answer: it is kept aside, and said.
+TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     Banco b;
-    EscribirArchivo(b.Term(1, "estado.rsp"), "0 viejo");
+    b.Comportamiento("* seresp-vacio");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-8", 336, "ACA", true});
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    // The client fills its answer after all, and leaves a flag behind.
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "TARDE");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0 viejo");
+
+    b.Comportamiento("* sin-seresp");
+    b.Terminal(1).EnviarSolicitud({"PEDIDO-9", 336, "ACA", true});
+    b.esperador.esperas.clear();
     b.Tick();
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000}));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    // The answer that comes back is this request's, not the stale one.
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(0)));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    const auto apartadas = Apartadas(b);
+    ASSERT_EQ(apartadas.size(), 1u);
+    EXPECT_EQ(apartadas.begin()->first, "TER01-20261206-140533");
+    EXPECT_EQ(apartadas.begin()->second,
+              (std::map<std::string, std::string>{{"SERESP.ZLN", "TARDE"}, {"estado.rsp", "0 viejo"}}));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
+    EXPECT_EQ(b.ui.mensajes[0].texto,
+              "La respuesta del cliente para la terminal TER01 (estado.rsp \"0 viejo\") no se entregó: quedó de un "
+              "intercambio anterior. Sus archivos se guardaron en " +
+                  b.raiz / "NoEntregadas" + "\\TER01-20261206-140533.");
+}
+
+// A till that gives up on a request and writes a new one while the old one's answer is being
+// returned keeps its new request: the old answer is not copied over it, nor "S" written on it. The
+// old answer, which the client may have charged, is kept aside and said; the new request goes on.
+TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
+    for (const int despuesDe : {1, 3}) {  // waits of the return before the till writes
+        SCOPED_TRACE(despuesDe);
+        Banco b;
+        b.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
+        b.Tick();
+        b.esperador.alEsperar = [&](std::int64_t) {
+            if (b.esperador.EsperasDe(1000) == static_cast<std::size_t>(despuesDe))
+                b.Terminal(1).EnviarSolicitud({"NUEVA", 336, "KOS", true});
+        };
+        b.Tick();
+        b.esperador.alEsperar = nullptr;
+        EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+        EXPECT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
+        EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013301");
+        const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
+        const auto apartadas = Apartadas(b);
+        ASSERT_EQ(apartadas.size(), 1u);
+        EXPECT_EQ(apartadas.begin()->second,
+                  (std::map<std::string, std::string>{{"SERESP.ZLN", sim::RespuestaSeresp(vieja)},
+                                                      {"PRAXIS.ZLN", sim::RespuestaPraxis(vieja)},
+                                                      {"TIQUET.PRN", sim::RespuestaTiquet(vieja)},
+                                                      {"estado.rsp", "0"}}));
+        ASSERT_EQ(b.ui.mensajes.size(), 1u);
+        EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
+
+        ASSERT_TRUE(b.TickHastaRespuesta(1));
+        const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+        EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
+        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(nueva));
+        EXPECT_EQ(b.Terminal(1).LeerRespuesta().praxis, sim::RespuestaPraxis(nueva));
+    }
 }
 
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
@@ -378,6 +462,91 @@ TEST_F(Duplicados, RepeatAfterAnErrorAnswerOrALateAnswer) {
         EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().back()));
         EXPECT_TRUE(b.ui.mensajes.empty());
     }
+}
+
+// A decision belongs to its request: a repeat decided while "P" could not be written, then replaced by
+// the till with a different sale, must not answer that sale from the kept answer (a false approval),
+// nor send it with the old request's provider code.
+TEST_F(Duplicados, ADecisionDoesNotOutliveItsRequest) {
+    Enviar("MISMO", 0, 10);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    Enviar("MISMO", 0, 50);
+    archivos::InstalarInterceptor([](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "Abrir" && ruta.ends_with("STATUS.ZLN"))
+            throw plataforma::ErrorSistema(5, "sin acceso");
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 2");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
+
+    b.Terminal(1).EnviarSolicitud({"OTRA", 336, "KOS", true});
+    prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 55);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    ASSERT_EQ(b.simulador.Registros().size(), 2u);
+    const sim::RegistroPedido& otra = b.simulador.Registros()[1];
+    EXPECT_EQ(sim::PrimeraLinea(otra.clicab), "OTRA");
+    EXPECT_EQ(otra.proveedor, "V9013301");
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(otra));
+}
+
+// Another program's brief hold on a file (a virus scan) is waited out the same way in every step, and
+// the retry second counts for each hold on its own: a repeat stays a repeat, and holds that come and
+// go all through the exchanges never give a box. One hold that lasts shows the step's own message.
+TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
+#ifdef _WIN32
+    constexpr long kBloqueo = 32;
+#else
+    constexpr long kBloqueo = 16;  // EBUSY
+#endif
+    Enviar("MISMO", 0, 10);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    // The copy of the previous request, held twice when the repeat is compared.
+    Enviar("MISMO", 0, 50);
+    int retenidas = 2;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "LeerTramo" && ruta.ends_with("CLICABAnterior.ZLN") && retenidas-- > 0)
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    EXPECT_LT(retenidas, 0);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_TRUE(b.ui.mensajes.empty());
+
+    // The same hold for good: the comparison's own message, and the request stays "C" until it ends.
+    Enviar("MISMO", 0, 55);
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "LeerTramo" && ruta.ends_with("CLICABAnterior.ZLN"))
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].texto, "Se produjo un error al comparar archivos Korvane");
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Error");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+
+    // STATUS.ZLN held for 0.44 s of every 1.1 s through five whole exchanges.
+    b.ui.mensajes.clear();
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) != "Existe" && ruta.ends_with("STATUS.ZLN") && b.esperador.ahora % 1100 < 440)
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    });
+    for (int i = 0; i < 5; ++i) {
+        b.Terminal(1).EnviarSolicitud({"CADA-" + std::to_string(i), 336, "ACA", true});
+        for (int tick = 0; tick < 20 && !b.Terminal(1).RespuestaLista(); ++tick) b.Correr(1000);
+        ASSERT_TRUE(b.Terminal(1).RespuestaLista()) << i;
+        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back())) << i;
+    }
+    archivos::InstalarInterceptor({});
+    EXPECT_EQ(b.simulador.Registros().size(), 6u);
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo;
 }
 
 class ClienteNoDisponible : public ::testing::Test {
