@@ -234,6 +234,93 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     }
 }
 
+// Every stage of a terminal's record against every request letter: what one tick does, and where
+// things stand a minute later (the client never answers here).
+TEST(Intercambio, EveryStageAgainstEveryLetter) {
+    using E = EstadoIntercambio::Etapa;
+    struct Caso {
+        E etapa;
+        char letra;
+        E tras1;
+        char letra1;
+        bool entregada;  // the request was handed to the client
+        E tras60;
+        char letra60;
+    };
+    const E N = E::Ninguna, D = E::Decidida, Su = E::Subiendo, En = E::Entregando, Ea = E::Entregada, Du = E::EnDuda,
+            V = E::Vencida, R = E::Respondida;
+    const Caso casos[] = {
+        // Nothing of ours: a "C" is handed off, anything else is left alone.
+        {N, 'C', Ea, 'P', true, Ea, 'P'},
+        {N, 'P', N, 'P', false, N, 'P'},
+        {N, 'S', N, 'S', false, N, 'S'},
+        {N, 'X', N, 'X', false, N, 'X'},
+        // A decision serves only its own request in "P".
+        {D, 'C', Ea, 'P', true, Ea, 'P'},
+        {D, 'P', Ea, 'P', true, Ea, 'P'},
+        {D, 'S', N, 'S', false, N, 'S'},
+        {D, 'X', N, 'X', false, N, 'X'},
+        // An upload cut short by a stop: nobody can tell whether the client has it, so it is not
+        // sent again; our communication error a minute later. A letter other than "P": the till left
+        // it, and its answer is awaited for a minute before a new request goes.
+        {Su, 'C', Su, 'C', false, Ea, 'P'},
+        {Su, 'P', Du, 'P', false, V, 'S'},
+        {Su, 'S', Su, 'S', false, N, 'S'},
+        {Su, 'X', Su, 'X', false, N, 'X'},
+        // _svl.0 and the request files gone from upload: the client took them.
+        {En, 'C', En, 'C', false, Ea, 'P'},
+        {En, 'P', Ea, 'P', false, Ea, 'P'},
+        {En, 'S', En, 'S', false, N, 'S'},
+        {En, 'X', En, 'X', false, N, 'X'},
+        {Ea, 'C', Ea, 'C', false, Ea, 'P'},
+        {Ea, 'P', Ea, 'P', false, Ea, 'P'},
+        {Ea, 'S', Ea, 'S', false, N, 'S'},
+        {Ea, 'X', Ea, 'X', false, N, 'X'},
+        {Du, 'C', Du, 'C', false, Ea, 'P'},
+        {Du, 'P', Du, 'P', false, V, 'S'},
+        {Du, 'S', Du, 'S', false, N, 'S'},
+        {Du, 'X', Du, 'X', false, N, 'X'},
+        // After our own error answer a late answer is watched for, until the next request.
+        {V, 'C', Ea, 'P', true, Ea, 'P'},
+        {V, 'P', V, 'P', false, V, 'P'},
+        {V, 'S', V, 'S', false, V, 'S'},
+        {V, 'X', V, 'X', false, V, 'X'},
+        // The answer delivered: the cleanup is finished, then the letter decides.
+        {R, 'C', Ea, 'P', true, Ea, 'P'},
+        {R, 'P', R, 'P', false, R, 'P'},
+        {R, 'S', N, 'S', false, N, 'S'},
+        {R, 'X', N, 'X', false, N, 'X'},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(std::string(NombreEtapa(c.etapa)) + " " + c.letra);
+        Banco b;
+        b.Comportamiento("* sin-respuesta");
+        const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, "TER01");
+        EstadoIntercambio e;
+        e.etapa = c.etapa;
+        e.conClicab = e.conPraxis = true;
+        e.proveedor = "V9013101";
+        RegistroIntercambios(b.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+        b.Reiniciar();
+        b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
+        EscribirArchivo(b.Ter(1, "STATUS.ZLN"), std::string(1, c.letra));
+        const auto etapa = [&] { return RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+
+        b.Tick();
+        EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras1)));
+        EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), std::string(1, c.letra1));
+        EXPECT_EQ(fs::exists(b.Term(1, "upload/_svl.0")), c.entregada);
+        b.Correr(61000);
+        EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras60)));
+        EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), std::string(1, c.letra60));
+        // Never twice, and an answer of ours only for a request in doubt.
+        EXPECT_EQ(b.simulador.Registros().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
+        if (c.letra60 == 'S' && c.letra != 'S') {
+            EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+        }
+    }
+}
+
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
     Banco b(5);
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{
