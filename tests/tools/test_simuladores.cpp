@@ -247,12 +247,11 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     EXPECT_EQ(s.Registros()[0].proveedor, "");
     EXPECT_TRUE(fs::is_empty(z.Upload("term01")));
     EXPECT_FALSE(Existe(z.Z() / "tx" / "term01"));
-    // Answered at once, before the provider is known.
-    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), "RESPUESTA  APURADO\r");
-    EXPECT_EQ(Leer(z.Estado("term01")), "0");
+    // Not answered before the provider is known.
+    EXPECT_FALSE(Existe(z.Estado("term01")));
 
-    // The _svl.0 the system writes next names the provider: no second request. An empty one is
-    // still being written.
+    // The _svl.0 the system writes next names the provider: no second request, and the answer. An
+    // empty one is still being written.
     Escribir(z.Upload("term01") / "_svl.0", "");
     s.Paso(10);
     EXPECT_TRUE(Existe(z.Upload("term01") / "_svl.0"));
@@ -261,6 +260,8 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     ASSERT_EQ(s.Registros().size(), 1u);
     EXPECT_EQ(s.Registros()[0].proveedor, "V9013101");
     EXPECT_FALSE(Existe(z.Upload("term01") / "_svl.0"));
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), "RESPUESTA V9013101 APURADO\r");
+    EXPECT_EQ(Leer(z.Estado("term01")), "0");
 
     // A detail alone is taken too, with _svl.0 when it is already there; a later _svl.0 is then a
     // request of its own.
@@ -500,6 +501,28 @@ TEST(TerminalKorvane, HoraDeModificacionElegida) {
     t.EnviarSolicitud({"HORA", 336, "ACA", false, false, 1700000000LL});
     EXPECT_EQ(ModificacionUtc(dir / "CLICAB.ZLN"), 1700000000LL);
     EXPECT_FALSE(Existe(dir / "PRAXIS.ZLN"));
+}
+
+}  // namespace
+
+namespace {
+
+// A terminal is served one request at a time: a newer request drops what is still due of the older.
+TEST(SimuladorZelno, UnaTerminalALaVez) {
+    CarpetaZelno z;
+    z.Reglas("term01 tarde 5000\n");
+    sim::SimuladorZelno s(z.Z().string());
+    z.Pedido("term01", "VIEJA");
+    s.Paso(0);
+    z.Pedido("term01", "NUEVA");
+    s.Paso(100);
+    s.Paso(6000);
+    ASSERT_EQ(s.Registros().size(), 2u);
+    EXPECT_TRUE(s.Registros()[0].reemplazada);
+    EXPECT_EQ(s.Registros()[0].estadoMs, -1);
+    EXPECT_FALSE(s.Registros()[1].reemplazada);
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Registros()[1]));
+    EXPECT_FALSE(s.Pendiente());
 }
 
 }  // namespace

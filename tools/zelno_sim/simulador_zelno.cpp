@@ -172,9 +172,18 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
     if (sinSvl != sinSvl_.end() && !hayClicab && !hayPraxis) {
         if (proveedor.empty()) return;
         RegistroPedido& tomado = registros_[sinSvl->second];
-        if (tomado.proveedor.empty()) tomado.proveedor = proveedor;
+        const bool sinProveedor = tomado.proveedor.empty();
+        if (sinProveedor) tomado.proveedor = proveedor;
         fs::remove(svl, ec);
-        if (!ExisteArchivo(svl)) sinSvl_.erase(sinSvl);
+        if (ExisteArchivo(svl)) return;
+        sinSvl_.erase(sinSvl);
+        // The answer needs the provider: it is made now.
+        const auto espera = esperandoSvl_.find(dirTerminal);
+        if (espera != esperandoSvl_.end()) {
+            Entrega e = std::move(espera->second);
+            esperandoSvl_.erase(espera);
+            if (sinProveedor) Programar(std::move(e), Parte::Respuesta, ahoraMs + e.comportamiento.ms);
+        }
         return;
     }
     if (proveedor.empty() && !hayClicab && !hayPraxis) return;
@@ -216,6 +225,15 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         r.id = std::string(1, '#') += std::to_string(registros_.size() + 1);
     r.tomadoMs = ahoraMs;
     r.comportamiento = c.nombre;
+    std::erase_if(entregas_, [&](const Entrega& e) {
+        if (e.dirTerminal != dirTerminal) return false;
+        registros_[e.registro].reemplazada = true;
+        return true;
+    });
+    if (const auto espera = esperandoSvl_.find(dirTerminal); espera != esperandoSvl_.end()) {
+        registros_[espera->second.registro].reemplazada = true;
+        esperandoSvl_.erase(espera);
+    }
     AgregarArchivo(BuscarSinCaso(dir_, "_zelno_sim.log"),
                    r.terminal + "\t" + r.comportamiento + "\t" + r.proveedor + "\t" + PrimeraLinea(r.clicab) + "\r\n");
     registros_.push_back(std::move(r));
@@ -233,6 +251,10 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
     e.comportamiento = std::move(c);
     if (e.comportamiento.toma == Toma::Lenta) {
         tomasLentas_.push_back(std::move(e));
+        return;
+    }
+    if (pronto && proveedor.empty()) {
+        esperandoSvl_[dirTerminal] = std::move(e);
         return;
     }
     const std::int64_t vence = ahoraMs + (e.comportamiento.clase == Clase::Normal ? e.comportamiento.ms : 0);

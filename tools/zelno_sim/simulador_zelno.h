@@ -23,14 +23,16 @@
 //   toma-lenta            _svl.0 goes when taken; CLICAB.ZLN, PRAXIS.ZLN and the TX marker only in
 //                         the next pass, which then answers as normal
 //   toma-pronto           an eager client: takes CLICAB.ZLN (or PRAXIS.ZLN) as soon as it is there,
-//                         with _svl.0 if written, and answers as normal; a _svl.0 that comes later
-//                         only names the provider of what it took, if it had none
+//                         with _svl.0 if written, and answers as normal once it has the provider; a
+//                         _svl.0 that comes later names the provider of what it took (no new request)
 //   azar                  one of normal, falla, sin-seresp, seresp-vacio, seresp-tarde 3500, drawn
 //                         from the seed
 //   descortes             drawn from the seed, in 40ths: normal 10, falla 4, sin-seresp 3,
 //                         seresp-vacio 3, seresp-tarde 3500 3, sin-praxis 3, sin-tiquet 3,
 //                         estado-primero 1500 3, falla-con-archivos 3, seresp-muy-tarde 8000 2,
 //                         toma-lenta 2, tarde 90000 1
+// A terminal is served one request at a time: taking a new one drops what is still due of an older
+// one of that terminal (its record says so).
 // A request is named by the first line of its CLICAB.ZLN, else of its PRAXIS.ZLN, else by "#"
 // and its serial number among the requests taken (from 1); its answers carry that name.
 // Every request taken adds a line to Z\_zelno_sim.log: terminal, behaviour, provider code and
@@ -63,6 +65,9 @@ struct RegistroPedido {          // one request the client took
     bool escribioPraxis = false;
     bool escribioTiquet = false;
     std::int64_t archivosMs = -1;  // when a download file was last written; -1 before any
+    // A newer request of the same terminal was taken before this one's answer was wholly written:
+    // the client, like the real one, serves a terminal one request at a time, and drops the rest.
+    bool reemplazada = false;
 };
 
 class SimuladorZelno {
@@ -133,6 +138,8 @@ private:
     std::vector<Entrega> tomasLentas_;  // their answers, once the next pass has removed the rest
     // Terminal folder -> the request toma-pronto took there before its _svl.0 was written.
     std::map<std::filesystem::path, std::size_t> sinSvl_;
+    // Its answer, made once that _svl.0 names the provider.
+    std::map<std::filesystem::path, Entrega> esperandoSvl_;
     std::optional<std::string> reglas_;  // the control file in this pass ("" when there is none)
     std::uint64_t siguienteOrden_ = 0;
 };
