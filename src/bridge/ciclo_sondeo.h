@@ -126,6 +126,7 @@ private:
     void QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar);
     void EntregarAlCliente(Turno& t, EstadoIntercambio e);
     void ReanudarEntrega(Turno& t, EstadoIntercambio e);
+    void MarcarEntregada(Turno& t, EstadoIntercambio e, const char* como);
     void CaerEnDuda(Turno& t, EstadoIntercambio e);
     void ResponderDuplicado(Turno& t, EstadoIntercambio e);
 

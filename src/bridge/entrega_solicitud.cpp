@@ -124,15 +124,17 @@ void CicloSondeo::CompletarEntrega(Turno& t, EstadoIntercambio e) {
 // before it leaves the terminal folder; an answer of an earlier exchange goes too.
 void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar) {
     const std::string subida = En(t.rutaZelno, kSubida);
-    Subida& hecho = subidas_[t.rutaKorvane];
+    // Only an upload of this process's own is known; removing the originals alone learns nothing.
+    Subida* hecho = copiar ? &subidas_[t.rutaKorvane] : nullptr;
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "3";
     if (e.conClicab && archivos::Existe(clicab)) {
         t.punto = "5";
         if (copiar) {
             archivos::Copiar(clicab, En(subida, kClicab), kAvisar);
+            // In upload whole from here on: a client may take it even if the flush is held up.
+            hecho->clicab = true;
             archivos::Sincronizar(En(subida, kClicab), kAvisar);
-            hecho.clicab = true;
         }
         archivos::Borrar(clicab, kAvisar);
     }
@@ -142,8 +144,8 @@ void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool co
         t.punto = "7";
         if (copiar) {
             archivos::Copiar(praxis, En(subida, kPraxis), kAvisar);
+            hecho->praxis = true;
             archivos::Sincronizar(En(subida, kPraxis), kAvisar);
-            hecho.praxis = true;
         }
         t.punto = "8";
         archivos::Borrar(praxis, kAvisar);
@@ -210,25 +212,39 @@ void CicloSondeo::ReanudarEntrega(Turno& t, EstadoIntercambio e) {
             CaerEnDuda(t, e);
             return;
         }
-        QuitarOriginales(t, e, !todoTomado);
+        if (todoTomado) {
+            // A client that takes the files before _svl.0: it has the request. A _svl.0 written now
+            // could be taken for a request of its own.
+            QuitarOriginales(t, e, false);
+            MarcarEntregada(t, e, "tomada por el cliente antes de _svl.0");
+            return;
+        }
+        QuitarOriginales(t, e, true);
         EntregarAlCliente(t, e);
         return;
     }
-    // Entregando: _svl.0 still there was not taken; gone, with the request files gone too (or written
-    // whole by this process), it was.
+    // Entregando: _svl.0 still there was not taken. Gone, it was taken when this process wrote it;
+    // request files gone too were taken, with it or before it; a _svl.0 that this process knows it
+    // did not write is written, while the files wait in upload.
     const bool svl = archivos::Existe(En(subida, kSvl));
     const bool archivosFuera = (e.conClicab || e.conPraxis) && !clicabEnSubida && !praxisEnSubida;
-    if (svl || (mia && !hecho.svl)) {
+    if (svl) {
         EntregarAlCliente(t, e);
     } else if (archivosFuera || hecho.svl) {
-        e.etapa = EstadoIntercambio::Etapa::Entregada;
-        Registrar(t, e);
-        subidas_.erase(t.rutaKorvane);
-        entregas_[t.rutaKorvane] = esperador_.AhoraMs();
-        Anotar(t, "solicitud entregada (tomada por el cliente durante la entrega), proveedor " + e.proveedor);
+        MarcarEntregada(t, e, "tomada por el cliente durante la entrega");
+    } else if (mia) {
+        EntregarAlCliente(t, e);
     } else {
         CaerEnDuda(t, e);
     }
+}
+
+void CicloSondeo::MarcarEntregada(Turno& t, EstadoIntercambio e, const char* como) {
+    e.etapa = EstadoIntercambio::Etapa::Entregada;
+    Registrar(t, e);
+    subidas_.erase(t.rutaKorvane);
+    entregas_[t.rutaKorvane] = esperador_.AhoraMs();
+    Anotar(t, std::string("solicitud entregada (") + como + "), proveedor " + e.proveedor);
 }
 
 // The request may or may not be in the client's hands: what is left of it in upload is withdrawn, the

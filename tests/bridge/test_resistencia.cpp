@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
+#include <string_view>
 #include <utility>
 
 #ifdef _WIN32
@@ -16,6 +19,7 @@
 #endif
 
 #include "banco_pruebas.h"
+#include "bridge/estado_intercambio.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -54,12 +58,18 @@ public:
     // After a tick: a stop throws the cycle object away, as a killed process loses it.
     bool TomarParada() { return std::exchange(parado_, false); }
     std::map<std::string, int> cuenta;
+    // Files held now and again by another program, whatever the dice say.
+    std::function<bool(const std::string& ruta)> retenida;
 
 private:
     void Interceptar(std::string_view operacion, const std::string& ruta) {
         if (parado_) throw Parada{};
         // Looking whether a file exists cannot fail, nor meet a lock; a stop can happen there too.
         const bool puedeFallar = operacion != "Existe" && operacion != "ExisteEntrada";
+        if (puedeFallar && retenida && retenida(ruta)) {
+            ++cuenta["retenida"];
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+        }
         if (puedeFallar && bloqueada_ == ruta && restantes_ > 0) {
             --restantes_;
             throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
@@ -148,13 +158,6 @@ void Aguante(int kSolicitudes, bool conFallas) {
             if (tomada == tomadas.end()) {
                 // A stop in the middle of its upload, where nobody can tell whether the client took
                 // it: never sent again, and answered with our communication error once its wait is over.
-                if (r.seresp != RegistroErrorComunicacion("")) {
-                    for (const auto& reg : registros)
-                        if (reg.terminal == "term" + std::string(n < 10 ? "0" : "") + std::to_string(n))
-                            fprintf(stderr, "take %s %s clicab=[%s] praxis=%d\n", reg.terminal.c_str(),
-                                    reg.comportamiento.c_str(), sim::PrimeraLinea(reg.clicab).c_str(),
-                                    (int)reg.conPraxis);
-                }
                 ASSERT_EQ(r.seresp, RegistroErrorComunicacion("")) << "answered without reaching the client: " << s.id;
                 ASSERT_TRUE(fallas) << s.id;
                 ++enDuda;
@@ -247,6 +250,279 @@ TEST(Resistencia, FiftyTerminalsFiveThousandRequests) { Aguante(5000, false); }
 
 TEST(Resistencia, FiftyTerminalsTenThousandRequestsWithFaultsAndStops) { Aguante(10000, true); }
 
+// --- Peers that behave like real ones --------------------------------------------------------------
+//
+// Fifty tills that give up on a waiting request and send another, repeat a request within the minute
+// and after it, send requests without PRAXIS.ZLN or without any file, and set their clock back an
+// hour; a client that answers late, leaves out files, writes estado.rsp first, fails leaving files
+// behind, takes a request in two passes, or (six terminals) before _svl.0; random faults, short and
+// long locks, a STATUS.ZLN held for 0.44 s of every 1.1 s, and stops. Every "S" must hold exactly the
+// answer to that very request; no request reaches the client twice; none is lost or stuck; and every
+// answer of the client's that no till got is kept aside, and said.
+
+// The files a till holds after its "S".
+struct Recibida {
+    std::string seresp;
+    std::optional<std::string> praxis, tiquet;
+    friend bool operator==(const Recibida&, const Recibida&) = default;
+};
+
+// What the till must get for the client's record `r`: its answer, or our error answer for it.
+std::vector<Recibida> DelCliente(const sim::RegistroPedido& r) {
+    const std::string c = r.comportamiento;
+    if (c == "falla" || c == "falla-con-archivos") return {{RegistroErrorComunicacion(r.estado), {}, {}}};
+    const std::optional<std::string> praxis = c == "sin-praxis" ? std::nullopt : std::optional(sim::RespuestaPraxis(r));
+    const std::optional<std::string> tiquet = c == "sin-tiquet" ? std::nullopt : std::optional(sim::RespuestaTiquet(r));
+    if (c == "sin-seresp" || c == "seresp-vacio") return {{RegistroErrorFormato(), praxis, tiquet}};
+    // A return that a fault held up past the late fill finds the client's answer after all.
+    if (c == "seresp-muy-tarde")
+        return {{RegistroErrorFormato(), praxis, tiquet}, {sim::RespuestaSeresp(r), praxis, tiquet}};
+    return {{sim::RespuestaSeresp(r), praxis, tiquet}};
+}
+
+std::optional<std::string> Opcional(const std::string& ruta) {
+    if (!fs::exists(ruta)) return std::nullopt;
+    return prueba::LeerArchivo(ruta);
+}
+
+void AguanteDescortes(int kSolicitudes) {
+    constexpr int kTerminales = 50;
+    constexpr std::int64_t kBase = 1773136800;  // 2026-03-10 10:00:00 UTC: the tills' clock at the start
+    prueba::Banco b(kTerminales, 20261208);
+    FallasAlAzar fallas;
+    fallas.retenida = [&](const std::string& ruta) {
+        return ruta.find("TER07") != std::string::npos && ruta.ends_with("STATUS.ZLN") &&
+               b.esperador.ahora % 1100 < 440;
+    };
+    std::string reglas;
+    for (int n = 45; n <= kTerminales; ++n) reglas += "term" + std::to_string(n) + " toma-pronto\n";
+    b.Comportamiento(reglas + "* descortes\n");
+    std::mt19937 azar(8);
+
+    struct Envio {
+        sim::Solicitud s;
+        std::int64_t enviadaMs = 0;
+        std::string clase;
+        std::optional<Recibida> guardada;  // the kept answer a repeat within the minute may get
+    };
+    struct Till {
+        std::optional<Envio> actual;
+        std::optional<Envio> ultima;         // the last request answered
+        std::optional<Recibida> delCliente;  // the client's own answer that `ultima` got
+        std::int64_t proximoMs = 0;
+    };
+    std::vector<Till> tills(kTerminales + 1);
+    std::set<std::size_t> entregados;  // client records whose answer a till got
+    std::map<std::string, int> clases, resultados;
+    int enviadas = 0, respondidas = 0;
+
+    const auto minuto = [&] { return (kBase + b.esperador.ahora / 1000) / 60 * 60 + 5; };
+    const auto enviar = [&](int n, bool abandono) {
+        Till& t = tills[static_cast<std::size_t>(n)];
+        Envio e;
+        e.enviadaMs = b.esperador.ahora;
+        const unsigned tirada = azar() % 100;
+        if (!abandono && t.ultima && tirada < 24) {
+            // The same request again: within the minute, after it, or with the clock set back an hour.
+            e.s = t.ultima->s;
+            const std::int64_t antes = *t.ultima->s.modificacionUtc;
+            e.clase = tirada < 14 ? "repetida" : tirada < 20 ? "repetida tras el minuto" : "reloj atrasado";
+            e.s.modificacionUtc = tirada < 14 ? antes + 20 : tirada < 20 ? antes + 125 : antes - 3600;
+            if (tirada < 14 && e.s.conPraxis && !e.s.sinArchivos) e.guardada = t.delCliente;
+        } else {
+            e.s = {"T" + std::to_string(n) + "-" + std::to_string(enviadas), 336, "ACA", azar() % 8 != 0};
+            e.s.sinArchivos = azar() % 30 == 0;
+            e.s.modificacionUtc = minuto();
+            e.clase = abandono          ? "tras abandonar otra"
+                      : e.s.sinArchivos ? "sin archivos"
+                      : e.s.conPraxis   ? "nueva"
+                                        : "sin PRAXIS";
+        }
+        ++clases[e.clase];
+        b.Terminal(n).EnviarSolicitud(e.s);
+        t.actual = e;
+        ++enviadas;
+    };
+
+    const auto& registros = b.simulador.Registros();
+    std::map<std::string, std::int64_t> tomadoPorUltimaVez;  // request id -> when the client last took it
+    std::size_t vistos = 0;
+    for (int tick = 0; tick < 40 * kSolicitudes / kTerminales; ++tick) {
+        b.Tick();
+        if (fallas.TomarParada()) b.Reiniciar();
+        for (; vistos < registros.size(); ++vistos) {
+            const sim::RegistroPedido& r = registros[vistos];
+            // Every request with files is named by its first line: the same name taken twice for
+            // one sending is a request handed over twice.
+            if (r.id.starts_with("#")) continue;
+            const int n = std::stoi(r.terminal.substr(4));
+            const Till& t = tills[static_cast<std::size_t>(n)];
+            const auto anterior = tomadoPorUltimaVez.find(r.id);
+            ASSERT_FALSE(anterior != tomadoPorUltimaVez.end() && t.actual && t.actual->s.id == r.id &&
+                         anterior->second >= t.actual->enviadaMs)
+                << "handed over twice: " << r.id;
+            tomadoPorUltimaVez[r.id] = r.tomadoMs;
+        }
+        bool quedan = false;
+        for (int n = 1; n <= kTerminales; ++n) {
+            Till& t = tills[static_cast<std::size_t>(n)];
+            sim::TerminalKorvane& k = b.Terminal(n);
+            if (!t.actual) {
+                if (enviadas < kSolicitudes && b.esperador.ahora >= t.proximoMs) enviar(n, false);
+                quedan = quedan || t.actual.has_value();
+                continue;
+            }
+            quedan = true;
+            if (!k.RespuestaLista()) {
+                // A till that gives up on a request the client has, and sends another.
+                if (enviadas < kSolicitudes && azar() % 300 == 0 &&
+                    prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")).starts_with("P")) {
+                    ++resultados["abandonadas"];
+                    enviar(n, true);
+                }
+                continue;
+            }
+            const Envio& e = *t.actual;
+            const Recibida got{prueba::LeerArchivo(b.Ter(n, "SERESP.ZLN")), Opcional(b.Ter(n, "PRAXIS.ZLN")),
+                               Opcional(b.Ter(n, "TIQUET.PRN"))};
+            // Which of the client's records can be this request's: its own name, taken since it was sent.
+            std::optional<std::size_t> deCliente;
+            for (std::size_t i = 0; i < registros.size() && !deCliente; ++i) {
+                const sim::RegistroPedido& r = registros[i];
+                const bool suyo = e.s.sinArchivos ? r.id.starts_with("#") : r.id == e.s.id;
+                if (!suyo || r.terminal != "term" + std::string(n < 10 ? "0" : "") + std::to_string(n) ||
+                    r.tomadoMs < e.enviadaMs || entregados.count(i) || r.estadoMs < 0)
+                    continue;
+                for (const Recibida& esperada : DelCliente(r))
+                    if (got == esperada) deCliente = i;
+            }
+            std::string como;
+            if (deCliente) {
+                entregados.insert(*deCliente);
+                como = "respuesta del cliente";
+                const std::string& c = registros[*deCliente].comportamiento;
+                if (c != "falla" && c != "falla-con-archivos" && c != "sin-seresp" && c != "seresp-vacio" &&
+                    got.seresp == sim::RespuestaSeresp(registros[*deCliente]))
+                    t.delCliente = Recibida{got.seresp, got.praxis, std::nullopt};
+                else
+                    t.delCliente.reset();
+            } else if (got == Recibida{RegistroErrorComunicacion(""), std::nullopt, std::nullopt}) {
+                como = "error de comunicación, entrega en duda";
+                t.delCliente.reset();
+            } else if (e.guardada && got == *e.guardada) {
+                como = "repetida, con la respuesta guardada";
+            } else {
+                ADD_FAILURE() << "terminal " << n << ", request " << e.s.id << " (" << e.clase
+                              << "): not its answer: " << got.seresp;
+                return;
+            }
+            ++resultados[como];
+            for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(n, f));
+            t.ultima = e;
+            t.actual.reset();
+            ++respondidas;
+            // Now and then the till waits before its next sale: late files land in between.
+            t.proximoMs = b.esperador.ahora + (azar() % 4 == 0 ? 2000 + azar() % 12000 : 0);
+        }
+        if (!quedan && enviadas >= kSolicitudes) break;
+    }
+    fallas.retenida = nullptr;
+
+    // Nothing lost or stuck: every request sent was answered or left by its till.
+    EXPECT_EQ(enviadas, kSolicitudes);
+    EXPECT_EQ(respondidas + resultados["abandonadas"], kSolicitudes);
+    for (int n = 1; n <= kTerminales; ++n) {
+        const Till& t = tills[static_cast<std::size_t>(n)];
+        if (!t.actual) continue;
+        const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane,
+                                               "TER" + std::string(n < 10 ? "0" : "") + std::to_string(n));
+        std::string zelno;
+        for (const auto& f : fs::recursive_directory_iterator(b.Term(n))) zelno += " " + f.path().filename().string();
+        ADD_FAILURE() << "stuck: terminal " << n << ", " << t.actual->s.id << " (" << t.actual->clase << ") sent at "
+                      << t.actual->enviadaMs << ", now " << b.esperador.ahora << ", STATUS "
+                      << prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")) << ", stage "
+                      << NombreEtapa(RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa)
+                      << ", client folder:" << zelno;
+    }
+
+    // Every answer of the client's that no till got is kept aside, whole and on its own, and said.
+    // A folder holds the files of one request of its terminal, each as the client wrote it: an answer
+    // kept twice (a stop between keeping it and removing it from the client's folder) is allowed.
+    const fs::path carpeta = fs::path(b.raiz.Ruta()) / "NoEntregadas";
+    std::vector<std::pair<std::string, std::map<std::string, std::string>>> guardadas;
+    if (fs::exists(carpeta)) {
+        for (const auto& d : fs::directory_iterator(carpeta)) {
+            std::map<std::string, std::string> archivos;
+            for (const auto& f : fs::directory_iterator(d.path()))
+                archivos[f.path().filename().string()] = prueba::LeerArchivo(f.path().string());
+            guardadas.emplace_back(d.path().filename().string(), archivos);
+        }
+    }
+    const int carpetas = static_cast<int>(guardadas.size());
+    std::set<std::size_t> apartados;
+    // Folders with answer files name their request; those with estado.rsp alone take any request of
+    // their terminal with that estado.rsp that is still unaccounted for.
+    for (const bool soloEstado : {false, true}) {
+        for (const auto& [nombre, archivos] : guardadas) {
+            if ((archivos.size() == 1 && archivos.count("estado.rsp")) != soloEstado) continue;
+            std::optional<std::size_t> hallado;
+            for (std::size_t i = 0; i < registros.size(); ++i) {
+                const sim::RegistroPedido& r = registros[i];
+                if ("TER" + r.terminal.substr(4) != nombre.substr(0, 5)) continue;
+                const auto es = [&](const char* archivo, const std::string& contenido) {
+                    const auto a = archivos.find(archivo);
+                    return a == archivos.end() || a->second == contenido || a->second.empty();
+                };
+                if (!es("estado.rsp", r.estado) || !es("SERESP.ZLN", sim::RespuestaSeresp(r)) ||
+                    !es("PRAXIS.ZLN", sim::RespuestaPraxis(r)) || !es("TIQUET.PRN", sim::RespuestaTiquet(r)) ||
+                    (archivos.count("estado.rsp") && r.estadoMs < 0))
+                    continue;
+                // A repeated request has the same answer as the one it repeats: the one nobody got first.
+                const auto libre = [&](std::size_t k) { return !apartados.count(k) && !entregados.count(k); };
+                if (!hallado || (!libre(*hallado) && libre(i))) hallado = i;
+            }
+            EXPECT_TRUE(hallado) << nombre;
+            if (hallado) apartados.insert(*hallado);
+        }
+    }
+    for (std::size_t i = 0; i < registros.size(); ++i) {
+        const sim::RegistroPedido& r = registros[i];
+        if (r.estadoMs >= 0 && !entregados.count(i)) {
+            EXPECT_TRUE(apartados.count(i))
+                << "an answer neither delivered nor kept: " << r.id << " " << r.comportamiento;
+        }
+    }
+    const auto avisos = std::count_if(b.ui.mensajes.begin(), b.ui.mensajes.end(),
+                                      [](const prueba::Mensaje& m) { return m.titulo == "Respuesta no entregada"; });
+    EXPECT_LE(avisos, carpetas);
+    EXPECT_GE(avisos, static_cast<std::ptrdiff_t>(apartados.size()));
+
+    std::map<std::string, int> comportamientos;
+    for (std::size_t i : entregados) ++comportamientos[registros[i].comportamiento];
+    for (const auto& [que, cuantas] : clases) std::printf("solicitud %s: %d\n", que.c_str(), cuantas);
+    for (const auto& [que, cuantas] : comportamientos) std::printf("cliente %s: %d\n", que.c_str(), cuantas);
+    for (const auto& [que, cuantas] : resultados) std::printf("%s: %d\n", que.c_str(), cuantas);
+    for (const auto& [que, cuantas] : fallas.cuenta) std::printf("%s: %d\n", que.c_str(), cuantas);
+    std::printf("respuestas apartadas: %d\n", carpetas);
+    for (const char* c : {"normal", "falla", "sin-praxis", "estado-primero", "falla-con-archivos", "toma-lenta",
+                          "toma-pronto", "seresp-muy-tarde", "tarde"})
+        EXPECT_GT(comportamientos[c], 0) << c;
+    for (const char* c :
+         {"repetida", "repetida tras el minuto", "reloj atrasado", "sin archivos", "sin PRAXIS", "tras abandonar otra"})
+        EXPECT_GT(clases[c], 0) << c;
+    EXPECT_GT(resultados["repetida, con la respuesta guardada"], 0);
+    EXPECT_GT(carpetas, 0);
+}
+
+// Ten thousand requests natively; under Wine, where every file call costs far more, two thousand.
+TEST(Resistencia, FiftyImpoliteTillsAndAnImpoliteClientWithFaultsAndStops) {
+#ifdef _WIN32
+    AguanteDescortes(2000);
+#else
+    AguanteDescortes(10000);
+#endif
+}
+
 // --- Faults and stops at every file operation ------------------------------------------------------
 //
 // Each scenario is run once without faults; then once per file operation it performs, with that one
@@ -308,7 +584,7 @@ private:
 #ifdef _WIN32
         constexpr long kBloqueo = 32;
 #else
-        constexpr long kBloqueo = 16;     // EBUSY
+        constexpr long kBloqueo = 16;  // EBUSY
 #endif
         if (modo_ == Modo::Bloqueo && n >= objetivo_ && n < objetivo_ + 3)
             throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");

@@ -276,6 +276,19 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     s.Paso(40);
     ASSERT_EQ(s.Registros().size(), 3u);
     EXPECT_EQ(s.Registros()[2].id, "#3");
+
+    // A take whose _svl.0 never comes is answered without a provider 5 s later; a _svl.0 after that
+    // is a request of its own.
+    fs::remove(z.Estado("term01"));
+    Escribir(z.Upload("term01") / "CLICAB.ZLN", "SIN PROVEEDOR\r\nCAB");
+    s.Paso(100);
+    s.Paso(5099);
+    EXPECT_FALSE(Existe(z.Estado("term01")));
+    s.Paso(5100);
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), "RESPUESTA  SIN PROVEEDOR\r");
+    Escribir(z.Upload("term01") / "_svl.0", "V9012101");
+    s.Paso(5200);
+    EXPECT_EQ(s.Registros().size(), 5u);
 }
 
 TEST(SimuladorZelno, PedidoSinClicabSeNombraPorPraxisOPorSuNumero) {

@@ -101,6 +101,18 @@ SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla) : dir_(st
 void SimuladorZelno::Paso(std::int64_t ahoraMs) {
     reglas_.reset();
     TerminarTomasLentas(ahoraMs);
+    // An eager take whose provider never came is answered without one.
+    for (auto it = esperandoSvl_.begin(); it != esperandoSvl_.end();) {
+        if (registros_[it->second.registro].tomadoMs + kEsperaProveedorMs > ahoraMs) {
+            ++it;
+            continue;
+        }
+        sinSvl_.erase(it->first);
+        Entrega e = std::move(it->second);
+        it = esperandoSvl_.erase(it);
+        const std::int64_t vence = ahoraMs + e.comportamiento.ms;
+        Programar(std::move(e), Parte::Respuesta, vence);
+    }
     std::error_code ec;
     std::vector<fs::path> terminales;
     for (fs::directory_iterator it(dir_, ec), fin; !ec && it != fin; it.increment(ec)) {

@@ -24,7 +24,8 @@
 //                         the next pass, which then answers as normal
 //   toma-pronto           an eager client: takes CLICAB.ZLN (or PRAXIS.ZLN) as soon as it is there,
 //                         with _svl.0 if written, and answers as normal once it has the provider; a
-//                         _svl.0 that comes later names the provider of what it took (no new request)
+//                         _svl.0 that comes later names the provider of what it took (no new request);
+//                         without one for 5 s it answers with none
 //   azar                  one of normal, falla, sin-seresp, seresp-vacio, seresp-tarde 3500, drawn
 //                         from the seed
 //   descortes             drawn from the seed, in 40ths: normal 10, falla 4, sin-seresp 3,
@@ -80,7 +81,9 @@ public:
     void Paso(std::int64_t ahoraMs);
     const std::vector<RegistroPedido>& Registros() const { return registros_; }
     // An answer, a late write or the rest of a slow take is still due.
-    bool Pendiente() const { return !entregas_.empty() || !tomasLentas_.empty(); }
+    bool Pendiente() const { return !entregas_.empty() || !tomasLentas_.empty() || !esperandoSvl_.empty(); }
+    // How long an eager take waits for its _svl.0 before it is answered without a provider.
+    static constexpr std::int64_t kEsperaProveedorMs = 5000;
 
 private:
     // What is written in download and estado.rsp.
