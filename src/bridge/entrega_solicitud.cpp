@@ -250,11 +250,13 @@ void CicloSondeo::MarcarEntregada(Turno& t, EstadoIntercambio e, const char* com
 // The request may or may not be in the client's hands: what is left of it in upload is withdrawn, the
 // terminal's originals go as after any hand-off, and the client's answer is awaited for a while.
 void CicloSondeo::CaerEnDuda(Turno& t, EstadoIntercambio e) {
+    // Forgotten first: files that we remove from upload ourselves must not look taken to an attempt
+    // after a failure here.
+    subidas_.erase(t.rutaKorvane);
     QuitarSubida(t);
     QuitarOriginales(t, e, false);
     e.etapa = EstadoIntercambio::Etapa::EnDuda;
     Registrar(t, e);
-    subidas_.erase(t.rutaKorvane);
     desde_[t.rutaKorvane] = esperador_.AhoraMs();
     Anotar(t,
            "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se "

@@ -229,8 +229,11 @@ void CicloSondeo::LimpiarRespuesta(Turno& t, EstadoIntercambio e) {
 
 Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char letra) {
     using E = EstadoIntercambio::Etapa;
-    // What is left in upload belongs to the request the till left.
-    if (e.etapa == E::Subiendo || e.etapa == E::Entregando) QuitarSubida(t);
+    // What is left in upload belongs to the request the till left (and must not look taken later).
+    if (e.etapa == E::Subiendo || e.etapa == E::Entregando) {
+        subidas_.erase(t.rutaKorvane);
+        QuitarSubida(t);
+    }
     const bool apartada = co_await GuardarAparte(t,
                                                  e.etapa == E::Vencida ? "llegó después de la respuesta de error"
                                                                        : "la terminal dejó la solicitud",

@@ -321,6 +321,30 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
     }
 }
 
+// An upload that a client took half of falls into doubt; when recording the doubt fails once, the
+// next attempt must not take the files that the doubt itself removed from upload for "taken".
+TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
+    const auto fallarUnaVez = [](std::string operacion, std::string ruta) {
+        archivos::InstalarInterceptor([=, fallos = 1](const char* op, const std::string& r) mutable {
+            if (op == operacion && r.ends_with(ruta) && fallos-- > 0) throw plataforma::ErrorSistema(29, "fallo");
+        });
+    };
+    fallarUnaVez("Borrar", "TER01\\PRAXIS.ZLN");  // both files are in upload by then
+    b.Tick();
+    fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
+    fallarUnaVez("Reemplazar", ".txt");
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
+    b.Correr(61000);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_TRUE(b.simulador.Registros().empty());
+}
+
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
     Banco b(5);
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{
