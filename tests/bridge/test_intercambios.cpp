@@ -485,6 +485,27 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     EXPECT_TRUE(b.esperador.esperas.empty());
     EXPECT_EQ(LeerArchivo((fs::path(b.configuracion.DirectorioKorvane) / "LogTramiza20261206.txt").string()),
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
+
+    // The till writes a new request just before the repeat's "S": no "S" goes onto it, and the kept
+    // answer does not stay with it; the new request is handed off at the next tick.
+    for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
+    Enviar("MISMO", 0, 55);
+    bool escrita = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (!escrita && std::string_view(operacion) == "Abrir" && ruta.ends_with("STATUS.ZLN") &&
+            fs::exists(b.Ter(1, "SERESP.ZLN"))) {
+            escrita = true;
+            b.Terminal(1).EnviarSolicitud({"NUEVA", 336, "KOS", true});
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(escrita);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
 }
 
 // The activity log of a day with a success, a client failure, a format error, a duplicate and a
@@ -893,7 +914,12 @@ TEST(EntradaDefectuosa, EmptyBinaryAndHugeRequestFiles) {
     grande.replace(192, 6, "ACA\r\n\0", 6);
     EscribirArchivo(b.Ter(2, "CLICAB.ZLN"), grande);
     EscribirArchivo(b.Ter(2, "STATUS.ZLN"), "C");
+    // A company table of any size costs a bounded read; no outside file is ever read whole.
+    EscribirArchivo(b.Z("_zelno.emp"), std::string(5 << 20, 'E'));
+    archivos::InstalarInterceptor(
+        [](const char* operacion, const std::string&) { EXPECT_STRNE(operacion, "LeerCompleto"); });
     b.Tick();
+    archivos::InstalarInterceptor({});
     EXPECT_EQ(LeerArchivo(b.Term(2, "upload/CLICAB.ZLN")), grande);
     // "ACA\r\n\0" trimmed of blanks only is not "ACA": the default provider.
     EXPECT_EQ(LeerArchivo(b.Term(2, "upload/_svl.0")), "V9011101");
