@@ -8,6 +8,7 @@
 #include <chrono>
 #include <coroutine>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -124,6 +125,8 @@ private:
     void CopiarAnteriores(Turno& t);
     void CompletarEntrega(Turno& t, EstadoIntercambio e);
     void QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar);
+    void SinRastro(Turno& t, EstadoIntercambio e, EstadoIntercambio::Etapa atras, const std::string& destino,
+                   const std::function<void()>& escribir);
     void EntregarAlCliente(Turno& t, EstadoIntercambio e);
     void ReanudarEntrega(Turno& t, EstadoIntercambio e);
     void MarcarEntregada(Turno& t, EstadoIntercambio e, const char* como);

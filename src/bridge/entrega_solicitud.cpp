@@ -11,6 +11,8 @@
 #include "platform/archivos.h"
 #include "platform/registro_actividad.h"
 
+#include <functional>
+
 #include <utility>
 
 using namespace intercambio;
@@ -120,6 +122,26 @@ void CicloSondeo::CompletarEntrega(Turno& t, EstadoIntercambio e) {
     EntregarAlCliente(t, e);
 }
 
+// A write into upload that failed without leaving its file there: the record goes back to `atras`,
+// so that after a stop the request is not taken for one that a client may have (a doubt) when
+// nothing of it ever reached upload.
+void CicloSondeo::SinRastro(Turno& t, EstadoIntercambio e, EstadoIntercambio::Etapa atras, const std::string& destino,
+                            const std::function<void()>& escribir) {
+    try {
+        escribir();
+    } catch (...) {
+        if (atras != e.etapa && !archivos::ExisteEntrada(destino)) {
+            e.etapa = atras;
+            try {
+                Registrar(t, e);
+            } catch (...) {
+                actividad::AnotarFalloIgnorado(NombreTerminal(t) + ": registro tras fallar " + destino);
+            }
+        }
+        throw;
+    }
+}
+
 // Each request file that is still in the terminal folder reaches upload (`copiar`), on the disk,
 // before it leaves the terminal folder; an answer of an earlier exchange goes too.
 void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar) {
@@ -131,7 +153,8 @@ void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool co
     if (e.conClicab && archivos::Existe(clicab)) {
         t.punto = "5";
         if (copiar) {
-            archivos::Copiar(clicab, En(subida, kClicab), kAvisar);
+            SinRastro(t, e, EstadoIntercambio::Etapa::Decidida, En(subida, kClicab),
+                      [&] { archivos::Copiar(clicab, En(subida, kClicab), kAvisar); });
             // In upload whole from here on: a client may take it even if the flush is held up.
             hecho->clicab = true;
             archivos::Sincronizar(En(subida, kClicab), kAvisar);
@@ -143,7 +166,9 @@ void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool co
     if (e.conPraxis && archivos::Existe(praxis)) {
         t.punto = "7";
         if (copiar) {
-            archivos::Copiar(praxis, En(subida, kPraxis), kAvisar);
+            // The first file of a request without CLICAB.ZLN: nothing of it is in upload when it fails.
+            SinRastro(t, e, e.conClicab ? e.etapa : EstadoIntercambio::Etapa::Decidida, En(subida, kPraxis),
+                      [&] { archivos::Copiar(praxis, En(subida, kPraxis), kAvisar); });
             hecho->praxis = true;
             archivos::Sincronizar(En(subida, kPraxis), kAvisar);
         }
@@ -165,7 +190,8 @@ void CicloSondeo::EntregarAlCliente(Turno& t, EstadoIntercambio e) {
     const std::string svl = En(En(t.rutaZelno, kSubida), kSvl);
     t.punto = "13";
     // The whole file: a short code written over a longer earlier one must not leave a mixture.
-    archivos::EscribirCompleto(svl, e.proveedor, kAvisar);
+    SinRastro(t, e, EstadoIntercambio::Etapa::Subiendo, svl,
+              [&] { archivos::EscribirCompleto(svl, e.proveedor, kAvisar); });
     subidas_[t.rutaKorvane].svl = true;
     archivos::Sincronizar(svl, kAvisar);
     e.etapa = EstadoIntercambio::Etapa::Entregada;
@@ -196,31 +222,22 @@ void CicloSondeo::ReanudarEntrega(Turno& t, EstadoIntercambio e) {
     const bool clicabEnSubida = e.conClicab && archivos::Existe(En(subida, kClicab));
     const bool praxisEnSubida = e.conPraxis && archivos::Existe(En(subida, kPraxis));
     if (e.etapa == EstadoIntercambio::Etapa::Subiendo) {
-        // A file missing from upload was taken when it had got there whole; it never got there when
-        // this process knows it did not; otherwise nobody knows.
-        const auto tomado = [&](bool parte, bool enSubida, bool copiado) { return parte && !enSubida && copiado; };
-        const auto dudoso = [&](bool parte, bool enSubida, bool copiado) {
-            return parte && !enSubida && !copiado && !mia;
-        };
-        const bool algunoTomado =
-            tomado(e.conClicab, clicabEnSubida, hecho.clicab) || tomado(e.conPraxis, praxisEnSubida, hecho.praxis);
-        const bool algunDudoso =
-            dudoso(e.conClicab, clicabEnSubida, hecho.clicab) || dudoso(e.conPraxis, praxisEnSubida, hecho.praxis);
-        const bool todoTomado = algunoTomado && !clicabEnSubida && !praxisEnSubida && (!e.conClicab || hecho.clicab) &&
-                                (!e.conPraxis || hecho.praxis);
-        if (algunDudoso || (algunoTomado && !todoTomado)) {
-            CaerEnDuda(t, e);
-            return;
-        }
-        if (todoTomado) {
-            // A client that takes the files before _svl.0: it has the request. A _svl.0 written now
-            // could be taken for a request of its own.
+        // A client that does not wait for _svl.0 takes every request file it finds, at once: while
+        // one is still in upload, nothing was taken. With none left, this process knows which it
+        // copied there; after a stop, nobody knows.
+        const bool conArchivos = e.conClicab || e.conPraxis;
+        const bool copiadoAlguno = (e.conClicab && hecho.clicab) || (e.conPraxis && hecho.praxis);
+        const bool copiadoTodo = (!e.conClicab || hecho.clicab) && (!e.conPraxis || hecho.praxis);
+        if (!conArchivos || clicabEnSubida || praxisEnSubida || (mia && !copiadoAlguno)) {
+            QuitarOriginales(t, e, true);
+            EntregarAlCliente(t, e);
+        } else if (mia && copiadoTodo) {
+            // It has the request. A _svl.0 written now could be taken for a request of its own.
             QuitarOriginales(t, e, false);
             MarcarEntregada(t, e, "tomada por el cliente antes de _svl.0");
-            return;
+        } else {
+            CaerEnDuda(t, e);
         }
-        QuitarOriginales(t, e, true);
-        EntregarAlCliente(t, e);
         return;
     }
     // Entregando: _svl.0 still there was not taken. Gone, it was taken when this process wrote it;

@@ -51,8 +51,13 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     Respuesta r;
     std::string textoEstado;
     if (!archivos::Existe(estadoRsp)) {
-        // A request that may never have reached the client is answered by us once its time is over.
-        if (e.etapa != EstadoIntercambio::Etapa::EnDuda || DesdeHace(t) < kEsperaDudaMs) co_return false;
+        // A request that may never have reached the client is answered by us once its time is over
+        // (and again, when the "S" of that answer could not be written).
+        const bool vencida = e.etapa == EstadoIntercambio::Etapa::EnDuda
+                                 ? DesdeHace(t) >= kEsperaDudaMs
+                                 : e.etapa == EstadoIntercambio::Etapa::Respondida &&
+                                       e.resultado == EstadoIntercambio::Resultado::SinRespuesta;
+        if (!vencida) co_return false;
         r.clase = Respuesta::Clase::SinRespuesta;
     } else {
         t.punto = "17";

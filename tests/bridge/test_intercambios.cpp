@@ -321,8 +321,10 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
     }
 }
 
-// An upload that a client took half of falls into doubt; when recording the doubt fails once, the
-// next attempt must not take the files that the doubt itself removed from upload for "taken".
+// A client took the request's CLICAB.ZLN before its PRAXIS.ZLN could follow: a doubt, not sent again.
+// When recording the doubt fails once, the next attempt, which knows nothing of the files the doubt
+// removed from upload itself, is still a doubt; a minute later the till gets our error answer, even
+// when its "S" fails once.
 TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
@@ -332,16 +334,29 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
             if (op == operacion && r.ends_with(ruta) && fallos-- > 0) throw plataforma::ErrorSistema(29, "fallo");
         });
     };
-    fallarUnaVez("Borrar", "TER01\\PRAXIS.ZLN");  // both files are in upload by then
+    fallarUnaVez("Copiar", "upload\\PRAXIS.ZLN");
     b.Tick();
+    ASSERT_TRUE(fs::exists(b.Term(1, "upload/CLICAB.ZLN")));
     fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
     fallarUnaVez("Reemplazar", ".txt");
     b.Tick();
     archivos::InstalarInterceptor({});
     EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
-    b.Correr(61000);
+    // Its "S" cannot be written the first time: it is written at the next tick all the same.
+    bool fallado = false;
+    archivos::InstalarInterceptor([&](const char* op, const std::string& r) {
+        if (!fallado && std::string_view(op) == "Abrir" && r.ends_with("STATUS.ZLN") &&
+            fs::exists(b.Ter(1, "SERESP.ZLN"))) {
+            fallado = true;
+            throw plataforma::ErrorSistema(29, "fallo");
+        }
+    });
+    b.Correr(62000);
+    archivos::InstalarInterceptor({});
+    EXPECT_TRUE(fallado);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
     EXPECT_TRUE(b.simulador.Registros().empty());
 }
 

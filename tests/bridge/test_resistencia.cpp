@@ -106,6 +106,20 @@ private:
     int restantes_ = 0;
 };
 
+// Where terminal n stands, for the message of a request that got no answer: its letter, its stage,
+// and the files on both sides.
+std::string DondeEsta(prueba::Banco& b, int n) {
+    const std::string nombre = "TER" + std::string(n < 10 ? "0" : "") + std::to_string(n);
+    const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, nombre);
+    std::string texto = nombre + ": STATUS " + prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")) + ", stage " +
+                        NombreEtapa(RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa) +
+                        ", files:";
+    for (const auto& f : fs::directory_iterator(b.Ter(n))) texto += " " + f.path().filename().string();
+    texto += ", client:";
+    for (const auto& f : fs::recursive_directory_iterator(b.Term(n))) texto += " " + f.path().filename().string();
+    return texto;
+}
+
 // Fifty terminals, each sending its next request as soon as its answer is in; the client picks its
 // behaviour at random. With `fallas`, faults and stops happen at random file operations: every
 // request must still reach the client once and get the answer its behaviour calls for.
@@ -208,7 +222,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
     }
 
     EXPECT_EQ(respondidas, kSolicitudes);
-    EXPECT_TRUE(enviadas.empty());
+    for (const auto& [id, e] : enviadas) ADD_FAILURE() << "no answer for " << id << ": " << DondeEsta(b, e.terminal);
     EXPECT_EQ(tomadas.size() + static_cast<std::size_t>(enDuda), static_cast<std::size_t>(kSolicitudes));
     std::printf("en duda, respondidas con error de comunicación: %d\n", enDuda);
     if (fallas) {
@@ -433,16 +447,9 @@ void AguanteDescortes(int kSolicitudes) {
     EXPECT_EQ(respondidas + resultados["abandonadas"], kSolicitudes);
     for (int n = 1; n <= kTerminales; ++n) {
         const Till& t = tills[static_cast<std::size_t>(n)];
-        if (!t.actual) continue;
-        const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane,
-                                               "TER" + std::string(n < 10 ? "0" : "") + std::to_string(n));
-        std::string zelno;
-        for (const auto& f : fs::recursive_directory_iterator(b.Term(n))) zelno += " " + f.path().filename().string();
-        ADD_FAILURE() << "stuck: terminal " << n << ", " << t.actual->s.id << " (" << t.actual->clase << ") sent at "
-                      << t.actual->enviadaMs << ", now " << b.esperador.ahora << ", STATUS "
-                      << prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")) << ", stage "
-                      << NombreEtapa(RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa)
-                      << ", client folder:" << zelno;
+        if (t.actual)
+            ADD_FAILURE() << "stuck: " << t.actual->s.id << " (" << t.actual->clase << ") sent at "
+                          << t.actual->enviadaMs << ", now " << b.esperador.ahora << ", " << DondeEsta(b, n);
     }
 
     // Every answer of the client's that no till got is kept aside, whole and on its own, and said.
