@@ -191,9 +191,8 @@ void CicloSondeo::EntregarAlCliente(Turno& t, EstadoIntercambio e) {
     t.punto = "13";
     // The whole file: a short code written over a longer earlier one must not leave a mixture.
     SinRastro(t, e, EstadoIntercambio::Etapa::Subiendo, svl,
-              [&] { archivos::EscribirCompleto(svl, e.proveedor, kAvisar); });
+              [&] { archivos::EscribirEntrega(svl, e.proveedor, kAvisar); });
     subidas_[t.rutaKorvane].svl = true;
-    archivos::Sincronizar(svl, kAvisar);
     e.etapa = EstadoIntercambio::Etapa::Entregada;
     Registrar(t, e);
     subidas_.erase(t.rutaKorvane);

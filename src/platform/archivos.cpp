@@ -55,6 +55,10 @@ void EscribirCompleto(const std::string& ruta, std::string_view datos, AnteBloqu
     Operar("EscribirCompleto", ruta, modo, [&] { sistema::EscribirCompleto(ruta, datos); });
 }
 
+void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
+    Operar("EscribirCompleto", ruta, modo, [&] { sistema::EscribirEntrega(ruta, datos); });
+}
+
 void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
     const std::string temporal = ruta + ".nuevo";
     Operar("EscribirCompleto", temporal, modo, [&] { sistema::EscribirCompleto(temporal, datos); });

@@ -85,6 +85,12 @@ private:
 // Replaces the whole content of the file with `datos` (created when missing).
 void EscribirCompleto(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
+// Replaces the whole content of the file with `datos` and writes it through to the disk, holding the
+// file to itself meanwhile: another program can neither read it half written nor remove it while
+// it is open (a removal then would take the new content with it). For a file that hands something
+// over to another program.
+void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
+
 // Replaces the file with `datos` in one step, through a temporary file beside it: a stop or a power
 // cut leaves either the old content or the new one whole, never a mixture. For the program's own
 // files, never the exchange files.

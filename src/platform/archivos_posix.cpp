@@ -392,6 +392,12 @@ void EscribirCompleto(const std::string& ruta, std::string_view datos) {
     Escribir(ruta, datos, O_WRONLY | O_TRUNC, -1);
 }
 
+void EscribirEntrega(const std::string& ruta, std::string_view datos) {
+    // Nothing here keeps another program out; the data is on the disk when this returns.
+    Escribir(ruta, datos, O_WRONLY | O_TRUNC, -1);
+    Sincronizar(ruta);
+}
+
 void Anexar(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_WRONLY | O_APPEND, -1); }
 
 void Copiar(const std::string& origen, const std::string& destino) {

@@ -22,6 +22,7 @@ std::string LeerInicio(const std::string& ruta, std::size_t maximo);
 std::string LeerTramo(const std::string& ruta, std::int64_t desde, std::size_t maximo);
 void EscribirAlInicio(const std::string& ruta, std::string_view datos);
 void EscribirCompleto(const std::string& ruta, std::string_view datos);
+void EscribirEntrega(const std::string& ruta, std::string_view datos);
 void Anexar(const std::string& ruta, std::string_view datos);
 void Copiar(const std::string& origen, const std::string& destino);
 void Borrar(const std::string& ruta);

@@ -199,6 +199,15 @@ void EscribirCompleto(const std::string& ruta, std::string_view datos) {
     CerrarOLanzar(h, ruta);
 }
 
+void EscribirEntrega(const std::string& ruta, std::string_view datos) {
+    // No sharing at all while it is written and flushed.
+    Manejador h(CreateFileA(ruta.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) LanzarUltimoError(ruta);
+    EscribirTodo(h.Get(), datos, ruta);
+    if (!FlushFileBuffers(h.Get())) LanzarUltimoError(ruta);
+    CerrarOLanzar(h, ruta);
+}
+
 void Anexar(const std::string& ruta, std::string_view datos) {
     Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, OPEN_ALWAYS);
     LARGE_INTEGER cero{};

@@ -53,7 +53,7 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
     };
     EXPECT_LT(posicion("Sincronizar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
     EXPECT_LT(posicion("Sincronizar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
-    EXPECT_LT(posicion("Sincronizar upload/_svl.0"), static_cast<std::ptrdiff_t>(operaciones.size()));
+    EXPECT_LT(posicion("Borrar TER01/PRAXIS.ZLN"), posicion("EscribirCompleto upload/_svl.0"));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(Contenido(b.Term(1, "upload")), (Nombres{"CLICAB.ZLN", "PRAXIS.ZLN", "_svl.0"}));
     EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013101");
