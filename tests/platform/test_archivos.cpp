@@ -301,11 +301,12 @@ TEST(ArchivosLectura, ModificationTimeIsLocalToTheSecond) {
 }
 
 TEST(ArchivosLectura, NowIsTheLocalTimeToTheSecond) {
-    // Read between two readings of the C library's local time: a second that turns over in between
-    // leaves it equal to one of them.
-    const FechaHora antes = Local(std::time(nullptr));
+    // Read between two readings of the system clock: a second that turns over in between leaves it
+    // equal to one of them.
+    const auto segundos = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+    const FechaHora antes = Local(segundos());
     const FechaHora ahora = reloj::Ahora();
-    const FechaHora despues = Local(std::time(nullptr));
+    const FechaHora despues = Local(segundos());
     EXPECT_TRUE(ahora == antes || ahora == despues) << ahora.anio << "-" << ahora.mes << "-" << ahora.dia << " "
                                                     << ahora.hora << ":" << ahora.minuto << ":" << ahora.segundo;
 }
