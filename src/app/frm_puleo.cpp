@@ -225,8 +225,17 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
     }
 }
 
+// The folders and the interval in use, at start and after each change, for support.
+void frmPuleo::AnotarAjustes() const {
+    actividad::Anotar("Ajustes: Korvane " + Configuracion.DirectorioKorvane + ", Zelno " +
+                      Configuracion.DirectorioZELNO + ", intervalo " + std::to_string(Configuracion.Intervalo) +
+                      " s, cliente " + Configuracion.ZelnoExe +
+                      (Configuracion.IniciarZelnoExe != 0 ? " (se inicia)" : " (no se inicia)"));
+}
+
 void frmPuleo::Form_Load() {
-    Terminales = CargarTerminales(Configuracion, ui_);
+    AnotarAjustes();
+    Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
     IndiceIcono = 1;
     AplicarIcono();
     AgregarIconoBandeja(hwnd_);
@@ -258,11 +267,13 @@ void frmPuleo::chkConected_Click() {
         tmrHabilitado_ = true;
         AplicarTemporizador();
         ui_.EstablecerEstado("Buscando...");
+        actividad::Anotar("Buscar transacción: activado");
     } else {
         IndiceIcono = 1;
         tmrHabilitado_ = false;
         AplicarTemporizador();
         ui_.EstablecerEstado("Detenido.");
+        actividad::Anotar("Buscar transacción: desactivado");
     }
     ui_.ProcesarMensajes();
     AplicarIcono();
@@ -299,6 +310,8 @@ void frmPuleo::AplicarTemporizador() {
 
 void frmPuleo::TmrBuscando_Timer() {
     if (ciclo_.TmrBuscando_Timer(Terminales)) ++ciclos_;
+    // A root that came back: the list is loaded again for the next tick.
+    if (ciclo_.TomarRecarga()) Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
     ProgramarPasos();
 }
 
@@ -391,7 +404,8 @@ void frmPuleo::mnuConfiguracion_Click() {
     // A disabled window has a modal box of its own open; the menu cannot be reached then.
     if (!IsWindowEnabled(hwnd_)) return;
     MostrarConfiguracion(hwnd_, Configuracion);
-    Terminales = CargarTerminales(Configuracion, ui_);
+    AnotarAjustes();
+    Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
     EstablecerIntervalo();
     AplicarTemporizador();
 }

@@ -58,6 +58,7 @@ private:
     void AplicarIcono();
     HICON IconoVentana() const;
     void EstablecerIntervalo();
+    void AnotarAjustes() const;
     void AplicarTemporizador();
     void ProgramarPasos();
     void MostrarSinCambiarEstado();

@@ -14,7 +14,10 @@ public:
     BloqueoConAviso(const plataforma::BloqueoPasajero& bloqueo, std::string texto, std::string titulo, Icono icono)
         : BloqueoPasajero(bloqueo), texto_(std::move(texto)), titulo_(std::move(titulo)), icono_(icono) {}
 
-    void Avisar(InterfazUsuario& ui) const { ui.MostrarMensaje(texto_, titulo_, icono_); }
+    // The box; the caller logs it, with the file and the checkpoint.
+    void Avisar(InterfazUsuario& ui) const { ui.MostrarSinAnotar(texto_, titulo_, icono_); }
+    const std::string& Texto() const noexcept { return texto_; }
+    const std::string& Titulo() const noexcept { return titulo_; }
 
 private:
     std::string texto_, titulo_;

@@ -45,12 +45,20 @@ CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario&
       cliente_(cliente),
       reloj_(std::move(reloj)),
       registro_(carpetaEstado),
-      carpetaNoEntregadas_(CarpetaNoEntregadas(carpetaEstado)) {}
+      carpetaNoEntregadas_(CarpetaNoEntregadas(carpetaEstado)),
+      fallos_([this] { return esperador_.AhoraMs(); }),
+      cortes_(ui_, [this] { return esperador_.AhoraMs(); }) {}
 
 bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
     Bandera enCurso(enCurso_);
     ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
+    // A folder that came back is served again from this tick; a root that came back may hold
+    // terminals that the last load could not see.
+    if (!cortes_.Vacio())
+        for (const std::string& carpeta : cortes_.Revisar())
+            if (carpeta == configuracion_.DirectorioKorvane || carpeta == configuracion_.DirectorioZELNO)
+                recargar_ = true;
     // A walk that the last tick could not finish goes on; a new one begins only after it.
     if (!recorrido_) {
         recorrido_ = std::move(terminales);
@@ -79,17 +87,30 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
     std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
     // A terminal whose turn is still in progress is left to it.
     if (turnos_.count(rutaKorvane) != 0) return;
-    std::optional<char> estado;
-    auto t = std::make_unique<Turno>();
+    auto t = std::make_unique<Turno>(ui_, fallos_, item.TerXX);
     t->codigoTerminal = item.CodigoTerminal;
     t->rutaKorvane = std::move(rutaKorvane);
+    t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
+    t->directorioKorvane = configuracion_.DirectorioKorvane;
+    t->directorioZelno = configuracion_.DirectorioZELNO;
+    // A terminal in a folder out of reach waits for it to come back, without a call.
+    if (!cortes_.Vacio() && (cortes_.Cortada(t->rutaKorvane) || cortes_.Cortada(t->rutaZelno))) return;
+    std::optional<char> estado;
     try {
         const std::string status = En(t->rutaKorvane, kStatus);
-        if (!archivos::Existe(status)) return;
+        if (!archivos::Existe(status)) {
+            // No request yet, or no folder: only the second is worth a word.
+            VerCarpetas(*t);
+            if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
+            return;
+        }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
         // An idle terminal costs its two file calls and nothing more.
-        if (SinTrabajo(registro_.De(t->rutaKorvane, kAvisar).etapa, *estado)) return;
+        if (SinTrabajo(registro_.De(t->rutaKorvane, kAvisar).etapa, *estado)) {
+            if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
+            return;
+        }
     } catch (const plataforma::BloqueoPasajero&) {
         // Held by another program for a moment, maybe: a turn reads it again shortly.
         estado.reset();
@@ -98,9 +119,6 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
         return;
     }
 
-    t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
-    t->directorioKorvane = configuracion_.DirectorioKorvane;
-    t->directorioZelno = configuracion_.DirectorioZELNO;
     t->rutina = Atender(*t, estado);
     t->rutina.Iniciar();
     if (!t->rutina.Terminada()) turnos_.emplace(t->rutaKorvane, std::move(t));
@@ -128,12 +146,41 @@ std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
 }
 
 // A turn's one handler: the failure is reported with the step it happened in, and ends that turn;
-// the terminal is tried again at the next tick. The box goes to the activity log too, but the log
-// also names the terminal, which the box does not.
-void CicloSondeo::AvisarFallo(const Turno& t) {
+// the terminal is tried again at the next tick. The log names the terminal and the file, which the
+// box does not; a failure that comes back at every tick is logged as one fault that lasts.
+void CicloSondeo::AvisarFallo(Turno& t) {
     const std::string texto = plataforma::TextoFalloEnCurso();
-    Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + texto);
-    ui_.MostrarMensaje(texto, std::string("Transacción punto control: ") + t.punto, Icono::Critico);
+    const std::string ruta = plataforma::RutaFalloEnCurso();
+    if (VerCarpetas(t)) return;
+    const std::string linea =
+        std::string("fallo en punto control ") + t.punto + ": " + (ruta.empty() ? "" : ruta + ": ") + texto;
+    fallos_.Ocurre(NombreTerminal(t), linea, linea);
+    ui_.MostrarSinAnotar(texto, std::string("Transacción punto control: ") + t.punto, Icono::Critico);
+}
+
+bool CicloSondeo::VerCarpetas(const Turno& t) {
+    const std::string subida = En(t.rutaZelno, kSubida), descarga = En(t.rutaZelno, kDescarga);
+    const std::pair<const std::string*, bool> carpetas[] = {
+        {&t.directorioKorvane, false}, {&t.rutaKorvane, true}, {&t.directorioZelno, false},
+        {&t.rutaZelno, true},          {&subida, true},        {&descarga, true}};
+    for (const auto& [carpeta, deTerminal] : carpetas) {
+        if (cortes_.Cortada(*carpeta)) return true;
+        if (auto motivo = MotivoInalcanzable(*carpeta)) {
+            cortes_.Empieza(*carpeta, *motivo, deTerminal ? NombreTerminal(t) : std::string());
+            return true;
+        }
+    }
+    return false;
+}
+
+void CicloSondeo::InterfazTurno::AnotarMensaje(const std::string& texto, const std::string& titulo) {
+    std::string linea = "mensaje \"" + titulo + "\": " + texto;
+    if (std::current_exception()) {
+        const std::string ruta = plataforma::RutaFalloEnCurso();
+        linea += std::string(" (punto control ") + punto_ + ": " + (ruta.empty() ? "" : ruta + ": ") +
+                 plataforma::TextoFalloEnCurso() + ")";
+    }
+    fallos_.Ocurre(terminal_, linea, linea);
 }
 
 std::string CicloSondeo::NombreTerminal(const Turno& t) const {
@@ -153,6 +200,11 @@ void CicloSondeo::Registrar(const Turno& t, const EstadoIntercambio& e) { regist
 // lock is the same file refused again at every attempt, with no more than a pause between: when it
 // has lasted kEsperaBloqueoMs, the failure's message is shown (the step's own, when it has one).
 Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
+    co_await Intentar(t, estado);
+    fallos_.FinDeTurno(NombreTerminal(t));
+}
+
+Tarea<> CicloSondeo::Intentar(Turno& t, std::optional<char> estado) {
     struct Bloqueo {
         std::string ruta;
         std::int64_t desde = 0, ultimo = 0;
@@ -168,8 +220,9 @@ Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
             const std::int64_t ahora = esperador_.AhoraMs();
             if (!bloqueo || bloqueo->ruta != b.Ruta() || ahora - bloqueo->ultimo > 3 * kPausaBloqueoMs) {
                 bloqueo = Bloqueo{b.Ruta(), ahora, ahora};
-                actividad::AnotarFalloIgnorado(NombreTerminal(t) + ": punto control " + t.punto + ", " + b.Ruta() +
-                                               ", se reintenta");
+                const std::string linea = std::string("archivo retenido en punto control ") + t.punto + ": " +
+                                          b.Ruta() + ": " + b.TextoNumeroDescripcion() + ", se reintenta";
+                fallos_.Ocurre(NombreTerminal(t), linea, linea);
             }
             bloqueo->ultimo = ahora;
             if (ahora - bloqueo->desde >= kEsperaBloqueoMs) aviso = std::current_exception();
@@ -181,7 +234,10 @@ Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
             try {
                 std::rethrow_exception(aviso);
             } catch (const BloqueoConAviso& b) {
-                Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + b.TextoNumeroDescripcion());
+                const std::string linea = std::string("fallo en punto control ") + t.punto + ": " + b.Ruta() + ": " +
+                                          b.TextoNumeroDescripcion() + " (mensaje \"" + b.Titulo() +
+                                          "\": " + b.Texto() + ")";
+                fallos_.Ocurre(NombreTerminal(t), linea, linea);
                 b.Avisar(ui_);
             } catch (...) {
                 AvisarFallo(t);

@@ -14,10 +14,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "bridge/control_cliente.h"
 #include "bridge/esperar.h"
 #include "bridge/estado_intercambio.h"
+#include "bridge/fallos_duraderos.h"
 #include "bridge/registro_eventos.h"
 #include "bridge/tarea.h"
 #include "bridge/terminales.h"
@@ -64,9 +66,42 @@ public:
     // program ended, repeats without harm: a command may end the program at any time between steps.
     std::size_t TurnosEnCurso() const noexcept { return turnos_.size(); }
 
+    // Folders out of reach: terminals in them are left alone until they come back.
+    CortesCarpetas& Cortes() noexcept { return cortes_; }
+    // True once after the Korvane or the Zelno root came back from an outage: the terminal list
+    // should be loaded again (it may have been loaded while the root was away).
+    bool TomarRecarga() noexcept { return std::exchange(recargar_, false); }
+
 private:
+    // How a turn reaches the user: its boxes are logged under its terminal's name, and a box that
+    // comes back at every tick is counted as a fault that lasts instead of logged each time.
+    class InterfazTurno final : public InterfazUsuario {
+    public:
+        InterfazTurno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal, const char* const& punto)
+            : base_(base), fallos_(fallos), terminal_(std::move(terminal)), punto_(punto) {}
+        void EstablecerEstado(const std::string& texto) override { base_.EstablecerEstado(texto); }
+        void ProcesarMensajes() override { base_.ProcesarMensajes(); }
+        const std::string& Terminal() const noexcept { return terminal_; }
+
+    protected:
+        void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
+            base_.MostrarSinAnotar(texto, titulo, icono);
+        }
+        // A box shown while a failure is handled names the checkpoint, the file and the failure.
+        void AnotarMensaje(const std::string& texto, const std::string& titulo) override;
+
+    private:
+        InterfazUsuario& base_;
+        FallosDuraderos& fallos_;
+        std::string terminal_;
+        const char* const& punto_;
+    };
+
     // One terminal's exchange in progress, with what its steps share.
     struct Turno {
+        Turno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal)
+            : ui(base, fallos, std::move(terminal), punto) {}
+        InterfazTurno ui;  // every box of the turn goes through it
         std::string codigoTerminal;
         std::string rutaKorvane;      // the terminal's folder
         std::string rutaZelno;        // its folder in the client's tree
@@ -102,7 +137,14 @@ private:
 
     void Recorrer(std::chrono::steady_clock::time_point limite);
     void EmpezarTurno(const clsItemTerXX& item);
-    void AvisarFallo(const Turno& t);
+    // Inside a catch block: a failure of the turn's, reported once as an outage when one of its
+    // folders cannot be reached, otherwise with its checkpoint's message; logged as a fault that
+    // may last.
+    void AvisarFallo(Turno& t);
+    // The first of the turn's folders that cannot be reached, reported as an outage; false when
+    // all can.
+    bool VerCarpetas(const Turno& t);
+    Tarea<> Intentar(Turno& t, std::optional<char> estado);
     // `estado`: the request letter read at the start of the turn; none when a short lock kept it from
     // being read.
     Tarea<> Atender(Turno& t, std::optional<char> estado);
@@ -184,6 +226,9 @@ private:
     };
     std::map<std::string, Subida> subidas_;
     bool enCurso_ = false;
+    FallosDuraderos fallos_;
+    CortesCarpetas cortes_;
+    bool recargar_ = false;
 };
 
 // The request state of a STATUS.ZLN text: its first character after blanks, in upper case; empty

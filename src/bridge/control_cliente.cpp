@@ -20,7 +20,9 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) { return procesos::Proceso
 std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
     try {
         try {
-            return procesos::Iniciar(rutaExe);
+            auto proceso = procesos::Iniciar(rutaExe);
+            actividad::Anotar("Cliente iniciado: " + rutaExe + " (proceso " + std::to_string(proceso.Id()) + ")");
+            return proceso;
         } catch (const plataforma::ErrorSistema&) {
             // Whatever the system's reason, the user is told the client could not be loaded.
             throw plataforma::ErrorSistema(1, kNoSePuedeCargar);

@@ -30,7 +30,7 @@ Tarea<bool> CicloSondeo::ClienteDisponible(Turno& t) {
     if (configuracion_.IniciarZelnoExe == 0) co_return true;
     if (cliente_.ProcesoEnEjecucion(API::kNombreCliente)) co_return true;
     // A client that ends within its start-up wait did not start; the other terminals go on meanwhile.
-    const auto arrancado = cliente_.IniciarCliente(configuracion_.ZelnoExe, ui_);
+    const auto arrancado = cliente_.IniciarCliente(configuracion_.ZelnoExe, t.ui);
     if (!arrancado) co_return false;
     co_await Esperar(t, static_cast<std::int32_t>(API::kEsperaArranqueMs));
     co_return arrancado() > 0;
@@ -39,7 +39,7 @@ Tarea<bool> CicloSondeo::ClienteDisponible(Turno& t) {
 Tarea<> CicloSondeo::EntregarSolicitud(Turno& t) {
     const bool disponible = co_await ClienteDisponible(t);
     if (!disponible) {
-        ui_.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
+        t.ui.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
         co_return;
     }
     co_await ApartarRestos(t);
@@ -84,7 +84,7 @@ EstadoIntercambio CicloSondeo::DecidirEntrega(Turno& t, EstadoIntercambio e) {
         t.punto = "5";
         // The kept answer serves only when it is the one the terminal got for the request repeated.
         duplicado = e.respuestaGuardada && archivos::Existe(En(En(t.rutaZelno, kDescarga), kSerespAnterior)) &&
-                    EsDuplicado(t.rutaKorvane, t.directorioKorvane, reloj_, ui_, kAvisar);
+                    EsDuplicado(t.rutaKorvane, t.directorioKorvane, reloj_, t.ui, kAvisar);
     }
     t.punto = "6";
     e.conPraxis = archivos::Existe(En(t.rutaKorvane, kPraxis));
@@ -307,7 +307,7 @@ void CicloSondeo::ResponderDuplicado(Turno& t, EstadoIntercambio e) {
         Registrar(t, e);
         return;
     }
-    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, ui_, kAvisar)) return;
+    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, t.ui, kAvisar)) return;
     if (!MarcarRespondida(t)) {
         // The till wrote a new request meanwhile: the kept answer must not travel with it.
         const std::string descarga = En(t.rutaZelno, kDescarga);

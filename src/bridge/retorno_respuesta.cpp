@@ -166,7 +166,7 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
     }
     if (r.clase == Clase::ErrorFormato) {
         t.punto = r.puntoSeresp;
-        if (!GrabarErrorFormato(t.rutaKorvane, ui_, kAvisar)) return false;
+        if (!GrabarErrorFormato(t.rutaKorvane, t.ui, kAvisar)) return false;
         Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
         e.resultado = EstadoIntercambio::Resultado::ErrorFormato;
@@ -179,7 +179,7 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
     // Only the client's own answer, delivered whole, may serve a later repeat; the kept files are
     // exactly the ones the terminal got.
     e.respuestaGuardada = e.resultado == EstadoIntercambio::Resultado::Cliente &&
-                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, ui_, kAvisar);
+                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.ui, kAvisar);
     return true;
 }
 
@@ -307,8 +307,8 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
     const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaRegistro(textoEstado);
     Anotar(t,
            "respuesta del cliente no entregada (" + motivo + "), estado.rsp " + estado + ", guardada en " + guardada);
-    ui_.MostrarMensaje("La respuesta del cliente para la terminal " + NombreTerminal(t) + " (estado.rsp " + estado +
-                           ") no se entregó: " + motivo + ". Sus archivos se guardaron en " + guardada + ".",
-                       "Respuesta no entregada", Icono::Critico);
+    t.ui.MostrarMensaje("La respuesta del cliente para la terminal " + NombreTerminal(t) + " (estado.rsp " + estado +
+                            ") no se entregó: " + motivo + ". Sus archivos se guardaron en " + guardada + ".",
+                        "Respuesta no entregada", Icono::Critico);
     co_return true;
 }

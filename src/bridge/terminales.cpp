@@ -1,10 +1,12 @@
 #include "bridge/terminales.h"
 #include "bridge/archivos_intercambio.h"
+#include "bridge/fallos_duraderos.h"
 
 #include <string_view>
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
 using namespace intercambio;
@@ -19,10 +21,32 @@ void CrearSiFalta(const std::string& ruta) {
 
 // The 16-bit counter of the discovery order cannot pass 32767.
 constexpr int kMaximoTerminales = 32767;
+// Names listed in the log line of a load; the count says the rest.
+constexpr std::size_t kNombresEnRegistro = 40;
+
+void AnotarCarga(const std::string& raiz, const std::vector<clsItemTerXX>& lista) {
+    std::string linea = "Terminales en " + raiz + ": " + std::to_string(lista.size());
+    for (std::size_t i = 0; i < lista.size() && i < kNombresEnRegistro; ++i)
+        linea += (i == 0 ? " (" : ", ") + lista[i].TerXX;
+    if (lista.size() > kNombresEnRegistro) linea += ", ...";
+    if (!lista.empty()) linea += ")";
+    actividad::Anotar(linea);
+}
+
+// True when the failure in flight is a root out of reach, now reported to `cortes`.
+bool RaizCortada(CortesCarpetas* cortes, const clsConfiguracion& configuracion) {
+    if (cortes == nullptr) return false;
+    for (const std::string* raiz : {&configuracion.DirectorioKorvane, &configuracion.DirectorioZELNO})
+        if (auto motivo = MotivoInalcanzable(*raiz)) {
+            cortes->Empieza(*raiz, *motivo);
+            return true;
+        }
+    return false;
+}
 
 }  // namespace
 
-ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui) {
+ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui, CortesCarpetas* cortes) {
     auto lista = std::make_shared<std::vector<clsItemTerXX>>();
     // A settings load that stopped early can leave a folder empty: it would name the root of the
     // current drive, which is never listed or written to.
@@ -45,8 +69,10 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
             CrearSiFalta(En(carpeta, kDescarga));
         }
         if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, kCarpetaTx));
+        AnotarCarga(configuracion.DirectorioKorvane, *lista);
     } catch (const plataforma::ErrorSistema& e) {
-        ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
+        if (!RaizCortada(cortes, configuracion))
+            ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
     } catch (const std::exception& e) {
         ui.MostrarMensaje(e.what(), "Carga de terminales", Icono::Critico);
     }

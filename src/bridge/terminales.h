@@ -10,6 +10,8 @@
 #include "config/configuracion.h"
 #include "config/interfaz_usuario.h"
 
+class CortesCarpetas;
+
 struct clsItemTerXX {
     std::string TerXX;            // folder name as the listing gave it, e.g. TER01
     std::string CodigoTerminal;   // TerXX from its fourth character on: "01"
@@ -22,5 +24,8 @@ using ListaTerminales = std::shared_ptr<const std::vector<clsItemTerXX>>;
 // Lists the terminal folders of DirectorioKorvane ("TER*.*", not "TERM...", folders only, hidden and
 // system entries left out) and creates on the client side, one level at a time, term<code> with its
 // upload and download folders, and tx when ActivarTX is above 0. A failure ends the load with a
-// "Carga de terminales" message; the list then holds the terminals found before it.
-ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui);
+// "Carga de terminales" message; the list then holds the terminals found before it. With `cortes`,
+// a root that cannot be reached is reported as an outage there instead (the cycle says when it is
+// back, and the list is loaded again then). Each load logs the terminals found.
+ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui,
+                                 CortesCarpetas* cortes = nullptr);

@@ -20,10 +20,17 @@ public:
     // A message box with an OK button. Every message is written to the activity log first, whoever
     // shows it.
     void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) {
-        actividad::Anotar("Mensaje \"" + titulo + "\": " + texto);
+        AnotarMensaje(texto, titulo);
+        Mostrar(texto, titulo, icono);
+    }
+    // The same box, for a caller that has logged it its own way.
+    void MostrarSinAnotar(const std::string& texto, const std::string& titulo, Icono icono) {
         Mostrar(texto, titulo, icono);
     }
 
 protected:
     virtual void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) = 0;
+    virtual void AnotarMensaje(const std::string& texto, const std::string& titulo) {
+        actividad::Anotar("Mensaje \"" + titulo + "\": " + texto);
+    }
 };

@@ -37,10 +37,13 @@ enum class AnteBloqueo {
 inline constexpr AnteBloqueo kEsperar = AnteBloqueo::Esperar;
 
 // True when an ordinary file of that exact name exists: not a folder, not hidden, not system.
-// A path with wild cards, an empty path or a missing folder gives false; never throws.
+// A path with wild cards, an empty path or a missing folder gives false. When the system cannot
+// tell (a network path gone, access denied, a device not ready) it throws: "cannot tell" is never
+// taken for "no".
 bool Existe(const std::string& ruta);
 
-// True when anything of that name exists, file or folder, whatever its attributes. Never throws.
+// True when anything of that name exists, file or folder, whatever its attributes. Throws when the
+// system cannot tell, as Existe.
 bool ExisteEntrada(const std::string& ruta);
 
 // Attributes of an existing entry (its name is the last component of `ruta`).

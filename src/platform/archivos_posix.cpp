@@ -253,11 +253,23 @@ bool SoloLectura(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 }  // namespace
 
+namespace {
+
+// The entry's status; false when it does not exist. A failure that does not say so (access denied,
+// an input/output error of a network file system) throws: nobody can tell.
+bool EstadoSiExiste(const std::string& normal, const std::string& ruta, struct stat& st) {
+    if (Estado(normal, st)) return true;
+    if (Falta(errno) || errno == ENAMETOOLONG) return false;
+    LanzarError(errno, ruta);
+}
+
+}  // namespace
+
 bool Existe(const std::string& ruta) {
     if (ruta.empty() || TieneComodin(ruta)) return false;
     const std::string normal = Normalizar(ruta);
     struct stat st;
-    if (!Estado(normal, st) || !S_ISREG(st.st_mode)) return false;
+    if (!EstadoSiExiste(normal, ruta, st) || !S_ISREG(st.st_mode)) return false;
     std::string_view carpeta, nombre;
     Dividir(normal, carpeta, nombre);
     return !EsOculto(nombre);
@@ -266,7 +278,7 @@ bool Existe(const std::string& ruta) {
 bool ExisteEntrada(const std::string& ruta) {
     if (ruta.empty() || TieneComodin(ruta)) return false;
     struct stat st;
-    return Estado(Normalizar(ruta), st);
+    return EstadoSiExiste(Normalizar(ruta), ruta, st);
 }
 
 Entrada Atributos(const std::string& ruta) {

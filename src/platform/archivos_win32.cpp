@@ -82,16 +82,36 @@ void CerrarOLanzar(Manejador& h, const std::string& ruta) {
 
 }  // namespace
 
+namespace {
+
+// The attributes of an entry; INVALID_FILE_ATTRIBUTES when it does not exist. A failure that does
+// not say so (a network path gone, access denied, a drive not ready) throws: nobody can tell.
+DWORD AtributosSiExiste(const std::string& ruta) {
+    const DWORD atributos = GetFileAttributesA(ruta.c_str());
+    if (atributos != INVALID_FILE_ATTRIBUTES) return atributos;
+    const DWORD error = GetLastError();
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY: return INVALID_FILE_ATTRIBUTES;
+        default: LanzarError(static_cast<long>(error), ruta);
+    }
+}
+
+}  // namespace
+
 bool Existe(const std::string& ruta) {
     if (ruta.empty() || TieneComodin(ruta)) return false;
-    const DWORD atributos = GetFileAttributesA(ruta.c_str());
+    const DWORD atributos = AtributosSiExiste(ruta);
     if (atributos == INVALID_FILE_ATTRIBUTES) return false;
     return (atributos & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
 bool ExisteEntrada(const std::string& ruta) {
     if (ruta.empty() || TieneComodin(ruta)) return false;
-    return GetFileAttributesA(ruta.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return AtributosSiExiste(ruta) != INVALID_FILE_ATTRIBUTES;
 }
 
 Entrada Atributos(const std::string& ruta) {

@@ -44,6 +44,16 @@ std::string DescripcionFalloEnCurso() {
     }
 }
 
+std::string RutaFalloEnCurso() {
+    try {
+        throw;
+    } catch (const ErrorSistema& e) {
+        return e.Ruta();
+    } catch (...) {
+        return {};
+    }
+}
+
 void LanzarError(long numero, const std::string& ruta) { throw ErrorSistema(numero, DescripcionError(numero), ruta); }
 
 void LanzarUltimoError(const std::string& ruta) { LanzarError(UltimoError(), ruta); }

@@ -45,6 +45,8 @@ std::string DescripcionError(long numero);
 std::string TextoFalloEnCurso();
 // The same failure's description alone, for the messages that show no number.
 std::string DescripcionFalloEnCurso();
+// The file or folder of the failure being handled, when it names one.
+std::string RutaFalloEnCurso();
 
 // Throws ErrorSistema for `numero` with the platform's description and the path that failed.
 [[noreturn]] void LanzarError(long numero, const std::string& ruta = {});

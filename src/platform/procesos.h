@@ -25,6 +25,9 @@ public:
     // has ended, -1 when the wait failed.
     std::int32_t Esperar(std::uint32_t msEspera);
 
+    // The system's process id, for the activity log; 0 when unknown.
+    std::uint32_t Id() const noexcept;
+
 private:
     std::intptr_t id_;  // the process handle on Windows, the pid elsewhere; 0 once let go
 };

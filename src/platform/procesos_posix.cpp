@@ -208,4 +208,6 @@ bool IniciarPrograma(const std::string& ruta) {
     }
 }
 
+std::uint32_t ProcesoIniciado::Id() const noexcept { return static_cast<std::uint32_t>(id_); }
+
 }  // namespace procesos

@@ -91,4 +91,8 @@ bool IniciarPrograma(const std::string& ruta) {
     return true;
 }
 
+std::uint32_t ProcesoIniciado::Id() const noexcept {
+    return id_ == 0 ? 0 : static_cast<std::uint32_t>(GetProcessId(reinterpret_cast<HANDLE>(id_)));
+}
+
 }  // namespace procesos

@@ -548,6 +548,9 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
 
     const std::string s = "2026-12-07 09:30:05.042 ";
     const std::string k = b.Ter(1, "CLICAB.ZLN");
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    const std::string& caja = b.ui.mensajes[0].texto;
+    const std::string motivo = caja.substr(caja.find("\r\n") + 2, caja.rfind("\r\n") - caja.find("\r\n") - 2);
     EXPECT_EQ(
         LeerArchivo(registro / "2026-12-07.log"),
         s + "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
@@ -559,8 +562,7 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
             "TER01: solicitud entregada, 336 bytes, proveedor V9013101\r\n" + s +
             "TER01: respuesta de error de formato escrita en SERESP.ZLN\r\n" + s +
             "TER01: respuesta devuelta, estado.rsp \"0\", archivos SERESP.ZLN PRAXIS.ZLN TIQUET.PRN, 5000 ms\r\n" + s +
-            "TER01: fallo en punto control 5: " + b.ui.mensajes.at(0).texto + "\r\n" + s +
-            "Mensaje \"Transacción punto control: 5\": " + b.ui.mensajes.at(0).texto + "\r\n");
+            "TER01: carpeta inaccesible " + b.configuracion.DirectorioZELNO + "\\term01\\upload: " + motivo + "\r\n");
 
     // The log's folder is a file: nothing can be written, and the exchange goes on exactly.
     const std::string bloqueada = registro / "archivo";
@@ -572,6 +574,36 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(LeerArchivo(bloqueada), "x");
+}
+
+// A failure that comes back at every tick for half an hour: a line when it starts, one every ten
+// minutes with the count, one when it ends; the box comes back at every tick as before.
+TEST(Intercambio, AFaultThatLastsIsLoggedWhenItStartsNowAndThenAndWhenItEnds) {
+    Banco b;
+    prueba::CarpetaTemporal registro;
+    actividad::Iniciar(registro.Ruta(), [] { return reloj::FechaHoraMs{{2026, 12, 7, 9, 30, 5}, 42}; });
+    fs::create_directory(b.Term(1, "upload/CLICAB.ZLN"));
+    b.Terminal(1).EnviarSolicitud({"R1", 336, "ACA", true});
+    b.Correr(30 * 60 * 1000);
+    const std::size_t cajas = b.ui.mensajes.size();
+    fs::remove(b.Term(1, "upload/CLICAB.ZLN"));
+    EXPECT_TRUE(b.TickHastaRespuesta(1));
+    actividad::Terminar();
+
+    EXPECT_GE(cajas, 1790u);
+    std::vector<std::string> lineas;
+    std::istringstream log(LeerArchivo(registro / "2026-12-07.log"));
+    for (std::string l; std::getline(log, l);)
+        if (l.find("punto control 5") != std::string::npos) lineas.push_back(l.substr(24, l.size() - 25));
+    ASSERT_EQ(lineas.size(), 4u) << LeerArchivo(registro / "2026-12-07.log");
+    // The line names the terminal, the checkpoint, the file and the system's number and text.
+    const std::string fallo = lineas[0].substr(7);
+    EXPECT_TRUE(fallo.starts_with("fallo en punto control 5: ")) << fallo;
+    EXPECT_TRUE(fallo.ends_with("upload\\CLICAB.ZLN: " + b.ui.mensajes.at(0).texto)) << fallo;
+    EXPECT_EQ(lineas[1], "TER01: sigue desde hace 10 min 0 s (600 veces más en 10 min 0 s): " + fallo);
+    EXPECT_EQ(lineas[2], "TER01: sigue desde hace 20 min 0 s (600 veces más en 10 min 0 s): " + fallo);
+    EXPECT_TRUE(lineas[3].starts_with("TER01: terminó tras 30 min ")) << lineas[3];
+    EXPECT_TRUE(lineas[3].ends_with(" veces): " + fallo)) << lineas[3];
 }
 
 TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
@@ -780,8 +812,8 @@ TEST(Intercambio, FailureShowsTheCheckpointAndEndsOnlyThatTerminalsTurn) {
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
     for (int n = 1; n <= 3; ++n)
         b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
-    // Terminal 2's upload folder is gone: copying its request there fails.
-    fs::remove_all(b.Term(2, "upload"));
+    // A folder in terminal 2's upload folder under the request's name: copying the request fails.
+    fs::create_directory(b.Term(2, "upload/CLICAB.ZLN"));
     b.Tick();
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 5");
@@ -798,11 +830,44 @@ TEST(Intercambio, FailureShowsTheCheckpointAndEndsOnlyThatTerminalsTurn) {
     EXPECT_TRUE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
 
     b.ui.mensajes.clear();
-    fs::create_directory(b.Term(2, "upload"));
+    fs::remove(b.Term(2, "upload/CLICAB.ZLN"));
     b.Tick();
     EXPECT_TRUE(b.ui.mensajes.empty());
     EXPECT_FALSE(fs::exists(b.Ter(2, "CLICAB.ZLN")));
     EXPECT_EQ(LeerArchivo(b.Term(2, "upload/_svl.0")), "V9013101");
+}
+
+// A folder that cannot be reached is one outage: one message naming it, whatever the ticks meanwhile;
+// its terminal waits without a call, the others are served, and it is served again once it is back.
+TEST(Intercambio, AFolderOutOfReachIsOneMessageAndServedAgainOnceBack) {
+    Banco b(2);
+    b.lista =
+        std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
+    fs::remove_all(b.Term(1, "upload"));
+    b.Terminal(1).EnviarSolicitud({"R1", 336, "ACA", true});
+    for (int i = 0; i < 5; ++i) b.Tick();
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Carpeta inaccesible");
+    const std::string subida = b.configuracion.DirectorioZELNO + "\\term01\\upload";
+    EXPECT_EQ(b.ui.mensajes[0].texto.substr(0, 33 + subida.size() + 2),
+              "No se puede acceder a la carpeta " + subida + "\r\n");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    b.Terminal(2).EnviarSolicitud({"R2", 336, "ACA", true});
+    EXPECT_TRUE(b.TickHastaRespuesta(2));
+
+    // The whole Korvane root away: one more message, for it; back, and the request goes.
+    const std::string korvane = b.configuracion.DirectorioKorvane;
+    fs::rename(korvane, korvane + ".fuera");
+    for (int i = 0; i < 3; ++i) b.Tick();
+    ASSERT_EQ(b.ui.mensajes.size(), 2u);
+    EXPECT_EQ(b.ui.mensajes[1].texto.substr(0, 33 + korvane.size() + 2),
+              "No se puede acceder a la carpeta " + korvane + "\r\n");
+    fs::rename(korvane + ".fuera", korvane);
+    fs::create_directory(b.Term(1, "upload"));
+    EXPECT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_TRUE(b.ciclo->TomarRecarga());
+    EXPECT_EQ(b.ui.mensajes.size(), 2u);
+    EXPECT_EQ(b.simulador.Registros().size(), 2u);
 }
 
 TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
