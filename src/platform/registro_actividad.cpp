@@ -145,11 +145,12 @@ private:
 
     // The writer: takes everything queued, writes it day by day, and on a failure puts it back and
     // waits a while, so a folder that cannot be written costs one try every few seconds.
-    void Escribir(const std::string carpeta, archivos::FechaHora dia) {
+    void Escribir(const std::string carpeta, archivos::FechaHora hoy) {
         try {
-            if (sistema::CrearCarpeta(carpeta)) Limpiar(carpeta, dia);
+            if (sistema::CrearCarpeta(carpeta)) Limpiar(carpeta, hoy);
         } catch (...) {
         }
+        Dia dia{hoy};
         std::unique_lock lock(m_);
         for (;;) {
             cambio_.wait(lock, [this] { return terminar_ || !cola_.empty(); });
@@ -181,26 +182,51 @@ private:
         }
     }
 
+    // The day being written, and how big its file is.
+    struct Dia {
+        archivos::FechaHora fecha;
+        std::int64_t tamanio = -1;  // not looked at yet
+        bool lleno = false;         // the cap is reached: the day's other events are not written
+    };
+
     // Appends the events to their days' files. Leaves in `lote` what could not be written, and
     // `descartados` at 0 once the line that counts them is written.
-    static bool EscribirLote(const std::string& carpeta, std::deque<Evento>& lote, std::size_t& descartados,
-                             archivos::FechaHora& dia) {
+    static bool EscribirLote(const std::string& carpeta, std::deque<Evento>& lote, std::size_t& descartados, Dia& dia) {
         while (!lote.empty()) {
             const archivos::FechaHora fecha = lote.front().sello.fecha;
-            if (!MismoDia(fecha, dia)) {
-                dia = fecha;
-                Limpiar(carpeta, dia);
+            if (!MismoDia(fecha, dia.fecha)) {
+                dia = Dia{fecha};
+                Limpiar(carpeta, fecha);
             }
+            const std::string ruta = sistema::Unir(carpeta, NombreArchivo(fecha));
+            if (dia.tamanio < 0) dia.tamanio = sistema::Tamanio(ruta);
             std::string datos;
-            if (descartados != 0)
+            if (descartados != 0 && !dia.lleno)
                 datos = Linea(lote.front().sello, "Registro: se descartaron " + std::to_string(descartados) +
                                                       " eventos anteriores (cola llena)");
             std::size_t n = 0;
-            for (; n < lote.size() && MismoDia(lote[n].sello.fecha, fecha); ++n)
-                datos += Linea(lote[n].sello, lote[n].texto);
-            const std::string ruta = sistema::Unir(carpeta, NombreArchivo(fecha));
-            if (!sistema::Anexar(ruta, datos) && !(sistema::CrearCarpeta(carpeta) && sistema::Anexar(ruta, datos)))
-                return false;
+            bool llena = false;
+            for (; n < lote.size() && MismoDia(lote[n].sello.fecha, fecha); ++n) {
+                if (dia.lleno) continue;
+                std::string linea = Linea(lote[n].sello, lote[n].texto);
+                if (dia.tamanio + static_cast<std::int64_t>(datos.size() + linea.size()) > kTamanioMaximoDia - 200) {
+                    datos += Linea(lote[n].sello, "Registro: el archivo de hoy llegó a " +
+                                                      std::to_string(kTamanioMaximoDia / (1024 * 1024)) +
+                                                      " MB; los eventos de hoy desde aquí no se anotan");
+                    llena = true;
+                    dia.lleno = true;
+                    continue;
+                }
+                datos += linea;
+            }
+            if (!datos.empty()) {
+                if (!sistema::Anexar(ruta, datos) &&
+                    !(sistema::CrearCarpeta(carpeta) && sistema::Anexar(ruta, datos))) {
+                    if (llena) dia.lleno = false;
+                    return false;
+                }
+                dia.tamanio += static_cast<std::int64_t>(datos.size());
+            }
             descartados = 0;
             lote.erase(lote.begin(), lote.begin() + static_cast<std::ptrdiff_t>(n));
         }

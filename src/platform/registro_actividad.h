@@ -7,6 +7,7 @@
 // never through archivos::, so log writes stay out of the exchange's file operations.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ using RelojMs = std::function<reloj::FechaHoraMs()>;
 inline constexpr std::size_t kMaximoEnCola = 10000;
 // A file dated this many days before the current date is kept; one dated a day earlier is deleted.
 inline constexpr int kDiasConservados = 31;
+// A day's file stops growing at about this size: one line says so, and the events of the rest of
+// that day are not written (a fault that floods the log cannot fill the disk).
+inline constexpr std::int64_t kTamanioMaximoDia = 20 * 1024 * 1024;
 
 // Starts the process-wide log in `carpeta`, created with its parents when missing. Until then, and
 // after Terminar(), Anotar does nothing. A log already started is ended first. Never throws: when no

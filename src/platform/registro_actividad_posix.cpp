@@ -71,6 +71,11 @@ bool Anexar(const std::string& ruta, std::string_view datos) {
     return close(fd) == 0 && bien;
 }
 
+std::int64_t Tamanio(const std::string& ruta) {
+    struct stat st;
+    return ::stat(ruta.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
 void Borrar(const std::string& ruta) { unlink(ruta.c_str()); }
 
 std::string Unir(const std::string& carpeta, const std::string& nombre) {

@@ -64,6 +64,12 @@ bool Anexar(const std::string& ruta, std::string_view datos) {
     return archivo.Cerrar();
 }
 
+std::int64_t Tamanio(const std::string& ruta) {
+    WIN32_FILE_ATTRIBUTE_DATA datos;
+    if (!GetFileAttributesExA(ruta.c_str(), GetFileExInfoStandard, &datos)) return 0;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(datos.nFileSizeHigh) << 32) | datos.nFileSizeLow);
+}
+
 void Borrar(const std::string& ruta) { DeleteFileA(ruta.c_str()); }
 
 std::string Unir(const std::string& carpeta, const std::string& nombre) {

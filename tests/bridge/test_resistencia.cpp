@@ -64,8 +64,9 @@ public:
 private:
     void Interceptar(std::string_view operacion, const std::string& ruta) {
         if (parado_) throw Parada{};
-        // Looking whether a file exists cannot fail, nor meet a lock; a stop can happen there too.
-        const bool puedeFallar = operacion != "Existe" && operacion != "ExisteEntrada";
+        // Looking whether a file exists meets no lock, but may not be able to tell (a share gone).
+        const bool mira = operacion == "Existe" || operacion == "ExisteEntrada";
+        const bool puedeFallar = !mira;
         if (puedeFallar && retenida && retenida(ruta)) {
             ++cuenta["retenida"];
             throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
@@ -79,6 +80,10 @@ private:
             ++cuenta["parada"];
             parado_ = true;
             throw Parada{};
+        }
+        if (mira && tirada < 140) {
+            ++cuenta["no se sabe"];
+            throw plataforma::ErrorSistema(1231, "red de prueba inaccesible", ruta);
         }
         if (!puedeFallar) return;
         if (tirada < 140) {
@@ -584,9 +589,9 @@ private:
             parado_ = true;
             throw Parada{};
         }
-        // Looking whether a file exists cannot fail; only a stop can happen there.
-        if (operacion == "Existe" || operacion == "ExisteEntrada") return;
         if (n == objetivo_ && modo_ == Modo::Fallo) throw plataforma::ErrorSistema(29, "fallo de prueba");
+        // Looking whether a file exists meets no lock.
+        if (operacion == "Existe" || operacion == "ExisteEntrada") return;
             // A lock held for three tries: retried within the operation, nobody sees it.
 #ifdef _WIN32
         constexpr long kBloqueo = 32;

@@ -79,6 +79,23 @@ TEST(RegistroActividad, AnEventGoesToTheFileOfItsOwnLocalDate) {
     EXPECT_EQ(Nombres(t.Ruta()), (std::set<std::string>{"2026-12-31.log", "2027-01-01.log"}));
     EXPECT_EQ(LeerArchivo(t / "2026-12-31.log"), "2026-12-31 23:59:59.999 último del año\r\n");
     EXPECT_EQ(LeerArchivo(t / "2027-01-01.log"), "2027-01-01 00:00:00.000 primero del año\r\n");
+
+    // A day's file near its cap: what fits, one line that says so, nothing more that day; the next
+    // day starts afresh.
+    const std::string relleno(static_cast<std::size_t>(actividad::kTamanioMaximoDia - 300), '.');
+    EscribirArchivo(t / "2027-01-02.log", relleno);
+    reloj.ahora = Hora(2027, 1, 2, 8, 0, 0, 0);
+    actividad::Iniciar(t.Ruta(), reloj.Funcion());
+    for (const char* evento : {"cabe", "ya no cabe entero: llega al tope de lo que se anota en un dia", "tampoco"})
+        actividad::Anotar(evento);
+    reloj.ahora = Hora(2027, 1, 3, 0, 0, 0, 0);
+    actividad::Anotar("otro dia");
+    actividad::Terminar();
+    EXPECT_EQ(LeerArchivo(t / "2027-01-02.log"),
+              relleno + "2027-01-02 08:00:00.000 cabe\r\n" +
+                  "2027-01-02 08:00:00.000 Registro: el archivo de hoy llegó a 20 MB; los eventos de hoy desde "
+                  "aquí no se anotan\r\n");
+    EXPECT_EQ(LeerArchivo(t / "2027-01-03.log"), "2027-01-03 00:00:00.000 otro dia\r\n");
 }
 
 TEST(RegistroActividad, LogsOlderThan31DaysGoAtTheStartAndWhenTheDateChanges) {
