@@ -262,19 +262,20 @@ void frmPuleo::EstablecerToggle(bool activo) {
 }
 
 void frmPuleo::chkConected_Click() {
+    const bool antes = tmrHabilitado_;
     if (SendMessageA(chkConected_, BM_GETCHECK, 0, 0) == BST_CHECKED) {
         IndiceIcono = 2;
         tmrHabilitado_ = true;
         AplicarTemporizador();
         ui_.EstablecerEstado("Buscando...");
-        actividad::Anotar("Buscar transacción: activado");
     } else {
         IndiceIcono = 1;
         tmrHabilitado_ = false;
         AplicarTemporizador();
         ui_.EstablecerEstado("Detenido.");
-        actividad::Anotar("Buscar transacción: desactivado");
     }
+    if (tmrHabilitado_ != antes)
+        actividad::Anotar(std::string("Buscar transacción: ") + (tmrHabilitado_ ? "activado" : "desactivado"));
     ui_.ProcesarMensajes();
     AplicarIcono();
     CambiarIconoBandeja(IconoVentana());

@@ -96,7 +96,7 @@ DWORD AtributosSiExiste(const std::string& ruta) {
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME:
         case ERROR_DIRECTORY: return INVALID_FILE_ATTRIBUTES;
-        default: LanzarError(static_cast<long>(error), ruta);
+        default: plataforma::LanzarError(static_cast<long>(error), ruta);
     }
 }
 

@@ -58,6 +58,8 @@ estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 # left in progress in the same folders are forgotten.
 ajustes() {  # KORVANE ZELNO INTERVALO INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE [ACTIVAR_TX]
   c borrar-intercambios || fatal "no se pueden borrar los registros de intercambios"
+  # Each case reads the activity log of its own run only.
+  rm -f "$(registro_tramiza)"
   tramiza_ajustes "$1" "$2" "$3" "${7:-0}" "$4" "$5" "$6" || fatal "no se pueden escribir los ajustes"
 }
 
@@ -137,6 +139,9 @@ respondido() {  # TERMINAL ID
     "$(printf 'estado: respuesta lista\nSTATUS.ZLN (1 bytes): S\nSERESP.ZLN (%d bytes): RESPUESTA V9014502 %s\\r' \
       $((${#2} + 20)) "$2")" "$(head -3 "$trabajo/$1-$2.txt" | tr -d '\r')"
 }
+
+# Today's activity log of the program under test.
+registro_tramiza() { echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log; }
 
 esperar_contenido() {  # FILE TEXT SECONDS
   for _ in $(seq $(($3 * 5))); do
@@ -282,6 +287,10 @@ caso_conmutador() {
   igual "temporizador al apagar" 0 "$(estado IntervaloMs)"
   igual "ningun ciclo" 0 "$(estado Ciclos)"
   salir_con mnuFileExit
+  # The activity log has the settings in use and each switch, once each.
+  igual "el registro anota los ajustes y cada cambio" \
+    "$(printf 'Ajustes: Korvane %s, Zelno %s, intervalo 30 s, cliente  (no se inicia)\nBuscar transacci\363n: activado\nBuscar transacci\363n: desactivado' "$Kw" "$Zw")" \
+    "$(grep -aE 'Ajustes: |Buscar transacci' "$(registro_tramiza)" | cut -c25- | tr -d '\r')"
 }
 
 presentacion_es() {  # DESCRIPTION EXPECTED
@@ -709,6 +718,35 @@ caso_bloqueo() {
   n=$(estado Ciclos)
   c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt $((n + 2)) 30000 >/dev/null || falla "no hubo mas ciclos"
   igual "ninguna caja mas" 0 "$(c contar-cajas)"
+  salir_con mnuFileExit
+}
+
+# The Korvane root renamed away for 8 s and put back: one box naming it, a line in the activity log
+# when the outage starts and one when it ends, and the next request answered without any action.
+caso_carpeta_perdida() {
+  local titulo="Carpeta inaccesible" caja log
+  mkdir -p "$K/TER01"
+  tabla_empresas
+  cliente_simulado '* normal 300'
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  iniciar_tramiza
+  esperar_principal
+  mv "$K" "$K.fuera"
+  al_salir+=("[ -d '$K.fuera' ] && mv '$K.fuera' '$K'")
+  caja=$(c caja-mensaje 60000 "$titulo" | tr -d '\r')
+  igual "la caja nombra la carpeta" "$(printf '%s\nNo se puede acceder a la carpeta %s' "$titulo" "$Kw")" \
+    "$(head -2 <<<"$caja")"
+  captura carpeta-perdida
+  sleep 8
+  igual "una sola caja en todo el corte" 1 "$(c contar-cajas)"
+  mv "$K.fuera" "$K"
+  c pulsar-ok 10000 "$titulo" || falla "no se pudo cerrar la caja"
+  solicitar TER01 VENTA-0101 60000 || falla "TER01 no recibio respuesta tras volver la carpeta"
+  respondido TER01 VENTA-0101
+  igual "ninguna caja mas" 0 "$(c contar-cajas)"
+  log=$(registro_tramiza)
+  ok_si "el registro anota el comienzo del corte" grep -qE "carpeta inaccesible ${Kw//\\/\\\\}: [0-9]+: " "$log"
+  ok_si "el registro anota el fin del corte y su duracion" grep -qE "carpeta accesible de nuevo .*, tras [0-9]+ s" "$log"
   salir_con mnuFileExit
 }
 
