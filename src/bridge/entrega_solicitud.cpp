@@ -135,7 +135,7 @@ void CicloSondeo::SinRastro(Turno& t, EstadoIntercambio e, EstadoIntercambio::Et
             try {
                 Registrar(t, e);
             } catch (...) {
-                actividad::AnotarFalloIgnorado(NombreTerminal(t) + ": registro tras fallar " + destino);
+                actividad::AnotarFalloIgnorado(NombreTerminal(t), "registro tras fallar " + destino);
             }
         }
         throw;

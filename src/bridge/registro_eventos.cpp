@@ -26,6 +26,7 @@ std::string NombreArchivoLog(const archivos::FechaHora& f) {
 
 void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj,
                archivos::AnteBloqueo modo) {
+    const std::string terminal = laRutaKorvane.substr(laRutaKorvane.find_last_of("\\/") + 1);
     std::string nombre;
     std::string registro1;
     try {
@@ -38,25 +39,25 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
                     DosDigitos(t.mes) + " " + DosDigitos(t.hora) + ":" + DosDigitos(t.minuto) + ":" +
                     DosDigitos(t.segundo) + " era duplicado";
     } catch (...) {
-        actividad::AnotarFalloIgnorado("registro de duplicados");
+        actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
     const std::string rutaLog = archivos::Unir(directorioKorvane, nombre);
 
     try {
         archivos::Anexar(rutaLog, Registro(registro1), modo);
     } catch (...) {
-        actividad::AnotarFalloIgnorado("registro de duplicados");
+        actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
     std::string primeraLinea;
     try {
         const std::string clicab = archivos::LeerInicio(En(laRutaKorvane, kClicab), kInicioPrimeraLinea, modo);
         primeraLinea = clicab.substr(0, clicab.find('\r'));
     } catch (...) {
-        actividad::AnotarFalloIgnorado("registro de duplicados");
+        actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
     try {
         archivos::Anexar(rutaLog, Registro(primeraLinea), modo);
     } catch (...) {
-        actividad::AnotarFalloIgnorado("registro de duplicados");
+        actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
 }

@@ -268,13 +268,29 @@ void Terminar() noexcept {
     }
 }
 
+namespace {
+
+std::string FalloIgnorado(std::string texto, std::string_view donde) {
+    texto.append(donde).append("): ");
+    const std::string ruta = plataforma::RutaFalloEnCurso();
+    if (!ruta.empty()) texto.append(ruta).append(": ");
+    return texto.append(plataforma::TextoFalloEnCurso());
+}
+
+}  // namespace
+
 void AnotarFalloIgnorado(std::string_view donde) noexcept {
     try {
-        std::string texto = "Fallo ignorado (";
-        texto.append(donde).append("): ").append(plataforma::TextoFalloEnCurso());
-        Anotar(texto);
+        Anotar(FalloIgnorado("Fallo ignorado (", donde));
     } catch (...) {
         // Nothing is left to log it with.
+    }
+}
+
+void AnotarFalloIgnorado(std::string_view terminal, std::string_view donde) noexcept {
+    try {
+        Anotar(FalloIgnorado(std::string(terminal) + ": fallo ignorado (", donde));
+    } catch (...) {
     }
 }
 

@@ -44,6 +44,9 @@ void Anotar(std::string_view texto) noexcept;
 // Inside a catch block: logs the failure in flight, which the caller swallows on purpose, with where
 // it happened ("Fallo ignorado (donde): number: description").
 void AnotarFalloIgnorado(std::string_view donde) noexcept;
+// The same for a failure about one terminal: the line begins with its folder name ("TER01: fallo
+// ignorado (donde): path: number: description").
+void AnotarFalloIgnorado(std::string_view terminal, std::string_view donde) noexcept;
 
 // %LOCALAPPDATA%\Tramiza\Registro on Windows, ${XDG_STATE_HOME:-~/.local/state}/tramiza elsewhere;
 // empty when the platform cannot say.
