@@ -1,6 +1,7 @@
 #include "bridge/ciclo_sondeo.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "bridge/archivos_intercambio.h"
@@ -38,12 +39,13 @@ char EstadoSolicitud(const std::string& textoStatus) {
 }
 
 CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
-                         ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado)
+                         ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado, Ejecutor* ejecutor)
     : configuracion_(configuracion),
       ui_(ui),
       esperador_(esperador),
       cliente_(cliente),
       reloj_(std::move(reloj)),
+      ejecutor_(ejecutor ? *ejecutor : enLinea_),
       registro_(carpetaEstado),
       carpetaNoEntregadas_(CarpetaNoEntregadas(carpetaEstado)),
       fallos_([this] { return esperador_.AhoraMs(); }),
@@ -51,29 +53,50 @@ CicloSondeo::CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario&
 
 bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     if (enCurso_) return false;
-    Bandera enCurso(enCurso_);
-    ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
-    // A folder that came back is served again from this tick; a root that came back may hold
-    // terminals that the last load could not see.
-    if (!cortes_.Vacio())
-        for (const std::string& carpeta : cortes_.Revisar())
-            if (carpeta == configuracion_.DirectorioKorvane || carpeta == configuracion_.DirectorioZELNO)
-                recargar_ = true;
-    // A walk that the last tick could not finish goes on; a new one begins only after it.
-    if (!recorrido_) {
-        recorrido_ = std::move(terminales);
-        siguiente_ = 0;
+    {
+        Bandera enCurso(enCurso_);
+        ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
+        ejecutor_.Ejecutar([this, lista = std::move(terminales), korvane = configuracion_.DirectorioKorvane,
+                            zelno = configuracion_.DirectorioZELNO] { Recorrer(lista, korvane, zelno); });
     }
-    Recorrer(cronometro::now() + kPresupuesto);
+    // Done at once: the turns it asked for begin in this tick.
+    if (ejecutor_.EnLinea()) EjecutarPasosVencidos();
     return true;
 }
 
-void CicloSondeo::Recorrer(std::chrono::steady_clock::time_point limite) {
-    while (recorrido_ && siguiente_ < recorrido_->size()) {
-        EmpezarTurno((*recorrido_)[siguiente_++]);
-        if (cronometro::now() >= limite) return;
+void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& directorioKorvane,
+                           const std::string& directorioZelno) {
+    // A folder that came back is served again from this tick; a root that came back may hold
+    // terminals that the last load could not see. One look at a time: it may hang as well.
+    if (!cortes_.Vacio() && !revisando_.exchange(true)) {
+        for (const std::string& carpeta : cortes_.Revisar())
+            if (carpeta == directorioKorvane || carpeta == directorioZelno) recargar_ = true;
+        revisando_ = false;
     }
-    recorrido_.reset();
+    if (!lista) return;
+    for (const clsItemTerXX& item : *lista) {
+        const std::string ruta = archivos::Unir(directorioKorvane, item.TerXX);
+        {
+            const std::lock_guard lock(mutexTerminales_);
+            // A terminal with a turn is left to it; one whose last look hangs is left to that look.
+            if (conTurno_.count(ruta) != 0 || !mirando_.insert(ruta).second) continue;
+        }
+        std::optional<Hallazgo> hallado;
+        try {
+            hallado = Mirar(item, directorioKorvane, directorioZelno);
+        } catch (...) {
+            actividad::AnotarFalloIgnorado(item.TerXX, "búsqueda");
+        }
+        {
+            const std::lock_guard lock(mutexTerminales_);
+            mirando_.erase(ruta);
+            if (!hallado) continue;
+            conTurno_.insert(ruta);
+            hallados_.push_back(std::move(*hallado));
+        }
+        // Its turn need not wait for the rest of the look.
+        ejecutor_.Avisar();
+    }
 }
 
 CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* nombre) {
@@ -83,66 +106,137 @@ CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* 
     return Espera{t, esperador_.AhoraMs() + ms};
 }
 
-void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
-    std::string rutaKorvane = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
-    // A terminal whose turn is still in progress is left to it.
-    if (turnos_.count(rutaKorvane) != 0) return;
-    auto t = std::make_unique<Turno>(ui_, fallos_, item.TerXX);
-    t->codigoTerminal = item.CodigoTerminal;
-    t->rutaKorvane = std::move(rutaKorvane);
-    t->rutaZelno = archivos::Unir(configuracion_.DirectorioZELNO, kPrefijoTerminal + item.CodigoTerminal);
-    t->directorioKorvane = configuracion_.DirectorioKorvane;
-    t->directorioZelno = configuracion_.DirectorioZELNO;
+std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item, const std::string& directorioKorvane,
+                                                        const std::string& directorioZelno) {
+    // What a failure needs to be reported with; the turn itself is made on the window's thread.
+    Memoria ninguna;
+    Turno t(ui_, fallos_, item.TerXX, ninguna);
+    t.codigoTerminal = item.CodigoTerminal;
+    t.rutaKorvane = archivos::Unir(directorioKorvane, item.TerXX);
+    t.rutaZelno = archivos::Unir(directorioZelno, kPrefijoTerminal + item.CodigoTerminal);
+    t.directorioKorvane = directorioKorvane;
+    t.directorioZelno = directorioZelno;
     // A terminal in a folder out of reach waits for it to come back, without a call.
-    if (!cortes_.Vacio() && (cortes_.Cortada(t->rutaKorvane) || cortes_.Cortada(t->rutaZelno))) return;
+    if (!cortes_.Vacio() && (cortes_.Cortada(t.rutaKorvane) || cortes_.Cortada(t.rutaZelno))) return std::nullopt;
     std::optional<char> estado;
     try {
-        const std::string status = En(t->rutaKorvane, kStatus);
+        const std::string status = En(t.rutaKorvane, kStatus);
         if (!archivos::Existe(status)) {
             // No request yet, or no folder: only the second is worth a word.
-            VerCarpetas(*t);
+            VerCarpetas(t);
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
-            return;
+            return std::nullopt;
         }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
         // An idle terminal costs its two file calls and nothing more.
-        if (SinTrabajo(registro_.De(t->rutaKorvane, kAvisar).etapa, *estado)) {
+        if (SinTrabajo(registro_.De(t.rutaKorvane, kAvisar).etapa, *estado)) {
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
-            return;
+            return std::nullopt;
         }
     } catch (const plataforma::BloqueoPasajero&) {
         // Held by another program for a moment, maybe: a turn reads it again shortly.
         estado.reset();
     } catch (...) {
-        AvisarFallo(*t);
-        return;
+        AvisarFallo(t);
+        return std::nullopt;
     }
+    return Hallazgo{item, estado, directorioKorvane, directorioZelno};
+}
 
-    t->rutina = Atender(*t, estado);
-    t->rutina.Iniciar();
-    if (!t->rutina.Terminada()) turnos_.emplace(t->rutaKorvane, std::move(t));
+CicloSondeo::Memoria& CicloSondeo::MemoriaDe(const std::string& rutaKorvane) {
+    auto& m = memorias_[rutaKorvane];
+    if (!m) m = std::make_unique<Memoria>();
+    return *m;
+}
+
+void CicloSondeo::EmpezarTurno(Hallazgo h) {
+    std::string rutaKorvane = archivos::Unir(h.directorioKorvane, h.item.TerXX);
+    if (turnos_.count(rutaKorvane) != 0) return;
+    auto t = std::make_unique<Turno>(ui_, fallos_, h.item.TerXX, MemoriaDe(rutaKorvane));
+    t->codigoTerminal = h.item.CodigoTerminal;
+    t->rutaKorvane = std::move(rutaKorvane);
+    t->rutaZelno = archivos::Unir(h.directorioZelno, kPrefijoTerminal + h.item.CodigoTerminal);
+    t->directorioKorvane = std::move(h.directorioKorvane);
+    t->directorioZelno = std::move(h.directorioZelno);
+    t->iniciarZelno = configuracion_.IniciarZelnoExe != 0;
+    t->zelnoExe = configuracion_.ZelnoExe;
+    t->activarTx = configuracion_.ActivarTX > 0;
+    t->rutina = Atender(*t, h.estado);
+    Turno& turno = *t;
+    turnos_[turno.rutaKorvane] = std::move(t);
+    Despachar(turno, turno.rutina.Rutina());
+}
+
+void CicloSondeo::Despachar(Turno& t, std::coroutine_handle<> paso) {
+    t.ocupadoDesde = esperador_.AhoraMs();
+    t.ocupado.store(true, std::memory_order_relaxed);
+    ejecutor_.Ejecutar([&t, paso] {
+        paso.resume();
+        t.ocupado.store(false, std::memory_order_release);
+    });
 }
 
 void CicloSondeo::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
     const auto limite = cronometro::now() + kPresupuesto;
-    Recorrer(limite);
+    std::vector<Hallazgo> nuevos;
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        nuevos.swap(hallados_);
+    }
+    for (std::size_t i = 0; i < nuevos.size(); ++i) {
+        if (cronometro::now() >= limite) {
+            // The rest begin at the next call, before any found later.
+            const std::lock_guard lock(mutexTerminales_);
+            hallados_.insert(hallados_.begin(),
+                             std::make_move_iterator(nuevos.begin() + static_cast<std::ptrdiff_t>(i)),
+                             std::make_move_iterator(nuevos.end()));
+            break;
+        }
+        EmpezarTurno(std::move(nuevos[i]));
+    }
     const std::int64_t ahora = esperador_.AhoraMs();
-    for (auto it = turnos_.begin(); it != turnos_.end() && cronometro::now() < limite;) {
+    for (auto it = turnos_.begin(); it != turnos_.end();) {
         Turno& t = *it->second;
-        if (t.reanudar && t.vence <= ahora) std::exchange(t.reanudar, {}).resume();
-        it = t.rutina.Terminada() ? turnos_.erase(it) : std::next(it);
+        if (!t.ocupado.load(std::memory_order_acquire)) {
+            if (t.reanudar && t.vence <= ahora && cronometro::now() < limite)
+                Despachar(t, std::exchange(t.reanudar, {}));
+            if (!t.ocupado.load(std::memory_order_acquire) && t.rutina.Terminada()) {
+                {
+                    const std::lock_guard lock(mutexTerminales_);
+                    conTurno_.erase(it->first);
+                }
+                it = turnos_.erase(it);
+                continue;
+            }
+        }
+        ++it;
     }
 }
 
 std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
-    if (recorrido_) return esperador_.AhoraMs();
+    const std::int64_t ahora = esperador_.AhoraMs();
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        if (!hallados_.empty()) return ahora;
+    }
     std::optional<std::int64_t> proximo;
-    for (const auto& [ruta, t] : turnos_)
+    for (const auto& [ruta, t] : turnos_) {
+        if (t->ocupado.load(std::memory_order_acquire)) continue;
+        if (t->rutina.Terminada()) return ahora;
         if (t->reanudar && (!proximo || t->vence < *proximo)) proximo = t->vence;
+    }
     return proximo;
+}
+
+std::size_t CicloSondeo::TurnosEnCurso() const {
+    const std::int64_t ahora = esperador_.AhoraMs();
+    std::size_t n = 0;
+    for (const auto& [ruta, t] : turnos_)
+        if (!t->ocupado.load(std::memory_order_acquire) || ahora - t->ocupadoDesde < kColgadoMs) ++n;
+    return n;
 }
 
 // A turn's one handler: the failure is reported with the step it happened in, and ends that turn;

@@ -5,18 +5,22 @@
 // there while the other terminals and the window go on, and goes on once its wait is over. No
 // terminal waits for another, and a failure ends only the turn of the terminal it happened in.
 
+#include <atomic>
 #include <chrono>
 #include <coroutine>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "bridge/control_cliente.h"
+#include "bridge/ejecutor.h"
 #include "bridge/esperar.h"
 #include "bridge/estado_intercambio.h"
 #include "bridge/fallos_duraderos.h"
@@ -30,27 +34,31 @@ class CicloSondeo {
 public:
     // `carpetaEstado` keeps the record of each terminal's exchange (see RegistroIntercambios): a new
     // cycle object over the same folder finishes what a stopped one left half done.
+    //
+    // Every file call runs through `ejecutor` (none: at once, on the caller's thread). With a pool,
+    // the calls below only hand work to it and never wait for a file: a share that hangs holds up
+    // only its own terminal. They must then all be made from one thread (the window's), which the
+    // pool's notice brings back to EjecutarPasosVencidos.
     CicloSondeo(const clsConfiguracion& configuracion, InterfazUsuario& ui, Esperador& esperador,
-                ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado);
+                ControlCliente& cliente, RelojLocal reloj, std::string carpetaEstado, Ejecutor* ejecutor = nullptr);
 
     // One tick over `terminales`, taken by value: a list reloaded later applies from the next tick.
-    // Each terminal with work to do and no turn in progress gets a turn, run up to its first wait or
-    // its end; a terminal whose turn is still in progress is left to it, so the same terminal never
-    // has two. A tick that arrives while a step runs (a message box of a user interface that lets
+    // A look at every terminal is handed to the executor; each terminal with work to do and no turn
+    // in progress gets a turn, run up to its first wait or its end; a terminal whose turn is still in
+    // progress, or whose last look has not come back, is left to it, so the same terminal never has
+    // two. A tick that arrives while a step runs here (a message box of a user interface that lets
     // timer messages through) is skipped and returns false.
-    //
-    // No call runs for much longer than kPresupuesto: a walk over many terminals, or many steps due
-    // at once, stop there and go on at the next call of EjecutarPasosVencidos, at once due, so that
-    // the window answers its other messages in between. A tick that finds the last walk unfinished
-    // goes on with it.
     bool TmrBuscando_Timer(ListaTerminales terminales);
 
-    // Goes on with the walk left unfinished, then with every turn whose wait is over (on the
-    // waiter's clock, never earlier), each up to its next wait or its end.
+    // Starts the turns that the looks asked for, then goes on with every turn whose wait is over (on
+    // the waiter's clock, never earlier), each up to its next wait or its end. Steps run here stop
+    // after about kPresupuesto and go on at the next call, at once due, so that the window answers
+    // its other messages in between.
     void EjecutarPasosVencidos();
 
-    // When the next step is due, on the waiter's clock: now for an unfinished walk, otherwise the end
-    // of the earliest wait; none when nothing is left to do before the next tick.
+    // When the next step is due, on the waiter's clock: now for turns waiting to start, otherwise the
+    // end of the earliest wait; none when nothing is left to do before the next tick (a step running
+    // on the pool is followed by the pool's notice).
     std::optional<std::int64_t> ProximoPaso() const;
 
     static constexpr std::chrono::milliseconds kPresupuesto{50};
@@ -64,13 +72,16 @@ public:
 
     // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
     // program ended, repeats without harm: a command may end the program at any time between steps.
-    std::size_t TurnosEnCurso() const noexcept { return turnos_.size(); }
+    // A turn whose step has been in a call for kColgadoMs (a share that does not answer) is not
+    // counted: the program may end in that call, as after a stop at that file operation.
+    std::size_t TurnosEnCurso() const;
+    static constexpr std::int64_t kColgadoMs = 2000;
 
     // Folders out of reach: terminals in them are left alone until they come back.
     CortesCarpetas& Cortes() noexcept { return cortes_; }
     // True once after the Korvane or the Zelno root came back from an outage: the terminal list
     // should be loaded again (it may have been loaded while the root was away).
-    bool TomarRecarga() noexcept { return std::exchange(recargar_, false); }
+    bool TomarRecarga() noexcept { return recargar_.exchange(false); }
 
 private:
     // How a turn reaches the user: its boxes are logged under its terminal's name, and a box that
@@ -97,16 +108,39 @@ private:
         const char* const& punto_;
     };
 
+    // What this process knows of a terminal's exchange beyond its record, kept from one turn to the
+    // next. After a stop nothing is known.
+    struct Subida {
+        bool clicab = false, praxis = false, svl = false;
+    };
+    struct Memoria {
+        std::optional<std::int64_t> entrega;  // when the request in the client's hands was handed off
+        std::optional<std::int64_t> desde;    // since when an answer in doubt, or of a left request, is awaited
+        std::optional<std::string> aparte;    // the folder an answer is being kept aside in
+        // Of an upload made by this process: which files reached upload whole, and whether _svl.0
+        // was written.
+        std::optional<Subida> subida;
+    };
+
     // One terminal's exchange in progress, with what its steps share.
     struct Turno {
-        Turno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal)
-            : ui(base, fallos, std::move(terminal), punto) {}
+        Turno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal, Memoria& memoria)
+            : ui(base, fallos, std::move(terminal), punto), m(memoria) {}
         InterfazTurno ui;  // every box of the turn goes through it
+        Memoria& m;
+        // A step is running on the executor; set and read by the window's thread, cleared by the step
+        // once it has suspended or ended (what it left in `vence` and `reanudar` is then visible).
+        std::atomic<bool> ocupado{false};
+        std::int64_t ocupadoDesde = 0;
         std::string codigoTerminal;
         std::string rutaKorvane;      // the terminal's folder
         std::string rutaZelno;        // its folder in the client's tree
         std::string directorioZelno;  // the client's root when the turn began
         std::string directorioKorvane;
+        // The settings a step needs, as they were when the turn began: a step may run on another
+        // thread while the settings change.
+        bool iniciarZelno = false, activarTx = false;
+        std::string zelnoExe;
         const char* punto = "1";  // checkpoint of the step running or last run; always a fixed name
         std::string codigoEmpresa;
         std::int64_t tamanio = -1;         // of CLICAB.ZLN, for the activity log: -1 not read by this turn, -2 none
@@ -135,8 +169,22 @@ private:
     // after a short lock when the turn already had it; none: one that every attempt has.
     Espera Esperar(Turno& t, std::int32_t ms, const char* nombre = nullptr);
 
-    void Recorrer(std::chrono::steady_clock::time_point limite);
-    void EmpezarTurno(const clsItemTerXX& item);
+    // A terminal that a look found with work to do.
+    struct Hallazgo {
+        clsItemTerXX item;
+        std::optional<char> estado;  // none when a short lock kept the letter from being read
+        std::string directorioKorvane, directorioZelno;
+    };
+    // The look at every terminal of one tick, on the executor.
+    void Recorrer(const ListaTerminales& lista, const std::string& directorioKorvane,
+                  const std::string& directorioZelno);
+    std::optional<Hallazgo> Mirar(const clsItemTerXX& item, const std::string& directorioKorvane,
+                                  const std::string& directorioZelno);
+    void EmpezarTurno(Hallazgo h);
+    // Hands the turn's next step to the executor.
+    void Despachar(Turno& t, std::coroutine_handle<> paso);
+    Memoria& MemoriaDe(const std::string& rutaKorvane);
+    static Subida& SubidaDe(Turno& t) { return t.m.subida ? *t.m.subida : t.m.subida.emplace(); }
     // Inside a catch block: a failure of the turn's, reported once as an outage when one of its
     // folders cannot be reached, otherwise with its checkpoint's message; logged as a fault that
     // may last.
@@ -211,24 +259,26 @@ private:
     ControlCliente& cliente_;
     RelojLocal reloj_;
 
+    EjecutorEnLinea enLinea_;
+    Ejecutor& ejecutor_;
     RegistroIntercambios registro_;
     std::string carpetaNoEntregadas_;
-    std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
-    ListaTerminales recorrido_;                             // the walk in progress, when a call could not finish it
-    std::size_t siguiente_ = 0;
-    std::map<std::string, std::int64_t> entregas_;  // when each request in the client's hands was handed off
-    std::map<std::string, std::int64_t> desde_;     // since when an answer in doubt, or of a left request, is awaited
-    std::map<std::string, std::string> apartes_;    // the folder an answer is being kept aside in
-    // What this process knows of an upload it made itself, beyond the record: which files reached
-    // upload whole, and whether _svl.0 was written. After a stop nothing is known.
-    struct Subida {
-        bool clicab = false, praxis = false, svl = false;
-    };
-    std::map<std::string, Subida> subidas_;
+    // By terminal folder. Only the window's thread adds and removes entries; a step reaches its own
+    // through its turn.
+    std::map<std::string, std::unique_ptr<Turno>> turnos_;
+    std::map<std::string, std::unique_ptr<Memoria>> memorias_;
     bool enCurso_ = false;
     FallosDuraderos fallos_;
     CortesCarpetas cortes_;
-    bool recargar_ = false;
+    std::atomic<bool> recargar_{false};
+    std::atomic<bool> revisando_{false};  // a look at the folders out of reach is under way
+    std::mutex arranque_;                 // one look for the client and its start at a time
+
+    // Between the looks on the executor and the window's thread: the terminals being looked at, those
+    // with a turn (or one asked for), and the turns asked for.
+    mutable std::mutex mutexTerminales_;
+    std::set<std::string, std::less<>> mirando_, conTurno_;
+    std::vector<Hallazgo> hallados_;
 };
 
 // The request state of a STATUS.ZLN text: its first character after blanks, in upper case; empty

@@ -27,10 +27,15 @@ constexpr std::size_t kMaximoTabla = 4 * 1024 * 1024;
 }  // namespace
 
 Tarea<bool> CicloSondeo::ClienteDisponible(Turno& t) {
-    if (configuracion_.IniciarZelnoExe == 0) co_return true;
-    if (cliente_.ProcesoEnEjecucion(API::kNombreCliente)) co_return true;
+    if (!t.iniciarZelno) co_return true;
     // A client that ends within its start-up wait did not start; the other terminals go on meanwhile.
-    const auto arrancado = cliente_.IniciarCliente(configuracion_.ZelnoExe, t.ui);
+    std::function<std::int32_t()> arrancado;
+    {
+        // Two terminals whose steps run side by side start one client.
+        const std::lock_guard lock(arranque_);
+        if (cliente_.ProcesoEnEjecucion(API::kNombreCliente)) co_return true;
+        arrancado = cliente_.IniciarCliente(t.zelnoExe, t.ui);
+    }
     if (!arrancado) co_return false;
     co_await Esperar(t, static_cast<std::int32_t>(API::kEsperaArranqueMs));
     co_return arrancado() > 0;
@@ -96,7 +101,7 @@ EstadoIntercambio CicloSondeo::DecidirEntrega(Turno& t, EstadoIntercambio e) {
     if (!duplicado) e.respuestaGuardada = false;
     e.etapa = EstadoIntercambio::Etapa::Decidida;
     Registrar(t, e);
-    subidas_.erase(t.rutaKorvane);
+    t.m.subida.reset();
     return e;
 }
 
@@ -117,7 +122,7 @@ void CicloSondeo::CompletarEntrega(Turno& t, EstadoIntercambio e) {
     }
     e.etapa = EstadoIntercambio::Etapa::Subiendo;
     Registrar(t, e);
-    subidas_[t.rutaKorvane] = Subida{};
+    t.m.subida = Subida{};
     QuitarOriginales(t, e, true);
     EntregarAlCliente(t, e);
 }
@@ -147,7 +152,7 @@ void CicloSondeo::SinRastro(Turno& t, EstadoIntercambio e, EstadoIntercambio::Et
 void CicloSondeo::QuitarOriginales(Turno& t, const EstadoIntercambio& e, bool copiar) {
     const std::string subida = En(t.rutaZelno, kSubida);
     // Only an upload of this process's own is known; removing the originals alone learns nothing.
-    Subida* hecho = copiar ? &subidas_[t.rutaKorvane] : nullptr;
+    Subida* hecho = copiar ? &SubidaDe(t) : nullptr;
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "3";
     if (e.conClicab && archivos::Existe(clicab)) {
@@ -192,12 +197,12 @@ void CicloSondeo::EntregarAlCliente(Turno& t, EstadoIntercambio e) {
     // The whole file: a short code written over a longer earlier one must not leave a mixture.
     SinRastro(t, e, EstadoIntercambio::Etapa::Subiendo, svl,
               [&] { archivos::EscribirEntrega(svl, e.proveedor, kAvisar); });
-    subidas_[t.rutaKorvane].svl = true;
+    SubidaDe(t).svl = true;
     e.etapa = EstadoIntercambio::Etapa::Entregada;
     Registrar(t, e);
-    subidas_.erase(t.rutaKorvane);
-    entregas_[t.rutaKorvane] = esperador_.AhoraMs();
-    if (configuracion_.ActivarTX > 0) {
+    t.m.subida.reset();
+    t.m.entrega = esperador_.AhoraMs();
+    if (t.activarTx) {
         t.punto = "15";
         archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
                                       kPrefijoTerminal + t.codigoTerminal),
@@ -209,14 +214,13 @@ void CicloSondeo::EntregarAlCliente(Turno& t, EstadoIntercambio e) {
     Anotar(t, "solicitud entregada, " + tamanio + ", proveedor " + e.proveedor);
 }
 
-// An upload cut short. What this process did itself it knows (subidas_); after a stop, a request
+// An upload cut short. What this process did itself it knows (Memoria::subida); after a stop, a request
 // file missing from upload may have been taken by a client that does not wait for _svl.0, and a
 // missing _svl.0 may have been taken: then nobody can tell, and the request is not sent again.
 void CicloSondeo::ReanudarEntrega(Turno& t, EstadoIntercambio e) {
     const std::string subida = En(t.rutaZelno, kSubida);
-    const auto sabido = subidas_.find(t.rutaKorvane);
-    const bool mia = sabido != subidas_.end();
-    const Subida hecho = mia ? sabido->second : Subida{};
+    const bool mia = t.m.subida.has_value();
+    const Subida hecho = t.m.subida.value_or(Subida{});
     t.punto = "13";
     const bool clicabEnSubida = e.conClicab && archivos::Existe(En(subida, kClicab));
     const bool praxisEnSubida = e.conPraxis && archivos::Existe(En(subida, kPraxis));
@@ -258,8 +262,8 @@ void CicloSondeo::ReanudarEntrega(Turno& t, EstadoIntercambio e) {
 void CicloSondeo::MarcarEntregada(Turno& t, EstadoIntercambio e, const char* como) {
     e.etapa = EstadoIntercambio::Etapa::Entregada;
     Registrar(t, e);
-    subidas_.erase(t.rutaKorvane);
-    entregas_[t.rutaKorvane] = esperador_.AhoraMs();
+    t.m.subida.reset();
+    t.m.entrega = esperador_.AhoraMs();
     Anotar(t, std::string("solicitud entregada (") + como + "), proveedor " + e.proveedor);
 }
 
@@ -268,12 +272,12 @@ void CicloSondeo::MarcarEntregada(Turno& t, EstadoIntercambio e, const char* com
 void CicloSondeo::CaerEnDuda(Turno& t, EstadoIntercambio e) {
     // Forgotten first: files that we remove from upload ourselves must not look taken to an attempt
     // after a failure here.
-    subidas_.erase(t.rutaKorvane);
+    t.m.subida.reset();
     QuitarSubida(t);
     QuitarOriginales(t, e, false);
     e.etapa = EstadoIntercambio::Etapa::EnDuda;
     Registrar(t, e);
-    desde_[t.rutaKorvane] = esperador_.AhoraMs();
+    t.m.desde = esperador_.AhoraMs();
     Anotar(t,
            "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se "
            "espera su respuesta " +

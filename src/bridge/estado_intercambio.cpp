@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/archivos.h"
+#include "platform/error_sistema.h"
 #include "platform/carpetas.h"
 #include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
@@ -81,7 +82,12 @@ void CrearConSusPadres(const std::string& carpeta, archivos::AnteBloqueo modo) {
     if (carpeta.empty() || archivos::ExisteEntrada(carpeta)) return;
     const auto barra = carpeta.find_last_of("\\/");
     if (barra != std::string::npos && barra > 0) CrearConSusPadres(carpeta.substr(0, barra), modo);
-    archivos::CrearCarpeta(carpeta, modo);
+    try {
+        archivos::CrearCarpeta(carpeta, modo);
+    } catch (const plataforma::ErrorSistema&) {
+        // Made meanwhile by another terminal's step: what was wanted.
+        if (!archivos::ExisteEntrada(carpeta)) throw;
+    }
 }
 
 std::string TextoEstado(const EstadoIntercambio& e) {
@@ -147,13 +153,17 @@ std::string RegistroIntercambios::Archivo(const std::string& rutaKorvane) const 
 }
 
 EstadoIntercambio RegistroIntercambios::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
-    const auto hallado = enMemoria_.find(rutaKorvane);
-    if (hallado != enMemoria_.end()) return hallado->second;
+    {
+        const std::lock_guard lock(m_);
+        const auto hallado = enMemoria_.find(rutaKorvane);
+        if (hallado != enMemoria_.end()) return hallado->second;
+    }
     EstadoIntercambio e;
     if (!carpeta_.empty()) {
         const std::string archivo = Archivo(rutaKorvane);
         if (archivos::Existe(archivo)) e = EstadoDeTexto(archivos::LeerInicio(archivo, 4096, modo));
     }
+    const std::lock_guard lock(m_);
     return enMemoria_.emplace(rutaKorvane, e).first->second;
 }
 
@@ -164,5 +174,6 @@ void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIn
         carpetaLista_ = true;
         archivos::EscribirSeguro(Archivo(rutaKorvane), TextoEstado(estado), modo);
     }
+    const std::lock_guard lock(m_);
     enMemoria_[rutaKorvane] = estado;
 }

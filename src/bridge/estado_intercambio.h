@@ -6,7 +6,9 @@
 // file per terminal in the program's own folder, replaced in one step, and held in memory between
 // writes.
 
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -90,7 +92,9 @@ private:
     std::string Archivo(const std::string& rutaKorvane) const;
 
     std::string carpeta_;
-    bool carpetaLista_ = false;
+    std::atomic<bool> carpetaLista_{false};
+    // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
+    mutable std::mutex m_;
     std::map<std::string, EstadoIntercambio> enMemoria_;
 };
 

@@ -17,6 +17,7 @@ FallosDuraderos::FallosDuraderos(std::function<std::int64_t()> relojMs) : reloj_
 
 bool FallosDuraderos::Ocurre(const std::string& terminal, const std::string& clave, const std::string& texto) {
     const std::int64_t ahora = reloj_();
+    const std::lock_guard lock(m_);
     auto& deTerminal = fallos_[terminal];
     const auto hallado = deTerminal.find(clave);
     if (hallado == deTerminal.end()) {
@@ -39,6 +40,8 @@ bool FallosDuraderos::Ocurre(const std::string& terminal, const std::string& cla
 }
 
 void FallosDuraderos::FinDeTurno(const std::string& terminal) {
+    const std::int64_t ahora = reloj_();
+    const std::lock_guard lock(m_);
     const auto hallado = fallos_.find(terminal);
     if (hallado == fallos_.end()) return;
     auto& deTerminal = hallado->second;
@@ -50,7 +53,7 @@ void FallosDuraderos::FinDeTurno(const std::string& terminal) {
             continue;
         }
         if (f.veces > 1)
-            actividad::Anotar(terminal + ": terminó tras " + TextoDuracion(reloj_() - f.desde) + " (" +
+            actividad::Anotar(terminal + ": terminó tras " + TextoDuracion(ahora - f.desde) + " (" +
                               std::to_string(f.veces) + " veces): " + f.texto);
         it = deTerminal.erase(it);
     }
@@ -76,7 +79,11 @@ CortesCarpetas::CortesCarpetas(InterfazUsuario& ui, std::function<std::int64_t()
 
 void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::ErrorSistema& motivo,
                              const std::string& terminal) {
-    if (!cortes_.emplace(carpeta, Corte{terminal, reloj_()}).second) return;
+    {
+        const std::int64_t ahora = reloj_();
+        const std::lock_guard lock(m_);
+        if (!cortes_.emplace(carpeta, Corte{terminal, ahora}).second) return;
+    }
     actividad::Anotar((terminal.empty() ? "" : terminal + ": ") + "carpeta inaccesible " + carpeta + ": " +
                       motivo.TextoNumeroDescripcion());
     ui_.MostrarSinAnotar("No se puede acceder a la carpeta " + carpeta + "\r\n" + motivo.TextoNumeroDescripcion() +
@@ -85,6 +92,7 @@ void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::Error
 }
 
 bool CortesCarpetas::Cortada(const std::string& ruta) const {
+    const std::lock_guard lock(m_);
     for (const auto& [carpeta, corte] : cortes_) {
         if (ruta.size() < carpeta.size() ||
             !IgualesSinMayusculas(std::string_view(ruta).substr(0, carpeta.size()), carpeta))
@@ -97,17 +105,21 @@ bool CortesCarpetas::Cortada(const std::string& ruta) const {
 }
 
 std::vector<std::string> CortesCarpetas::Revisar() {
+    std::map<std::string, Corte> cortes;
+    {
+        const std::lock_guard lock(m_);
+        cortes = cortes_;
+    }
     std::vector<std::string> vueltas;
-    for (auto it = cortes_.begin(); it != cortes_.end();) {
-        if (MotivoInalcanzable(it->first)) {
-            ++it;
-            continue;
+    for (const auto& [carpeta, corte] : cortes) {
+        if (MotivoInalcanzable(carpeta)) continue;
+        {
+            const std::lock_guard lock(m_);
+            cortes_.erase(carpeta);
         }
-        actividad::Anotar((it->second.terminal.empty() ? "" : it->second.terminal + ": ") +
-                          "carpeta accesible de nuevo " + it->first + ", tras " +
-                          TextoDuracion(reloj_() - it->second.desde));
-        vueltas.push_back(it->first);
-        it = cortes_.erase(it);
+        actividad::Anotar((corte.terminal.empty() ? "" : corte.terminal + ": ") + "carpeta accesible de nuevo " +
+                          carpeta + ", tras " + TextoDuracion(reloj_() - corte.desde));
+        vueltas.push_back(carpeta);
     }
     return vueltas;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,9 +34,13 @@ public:
     // the last call is over, with a line when it had come back at least once.
     void FinDeTurno(const std::string& terminal);
 
-    bool Vacio() const noexcept { return fallos_.empty(); }
+    bool Vacio() const {
+        const std::lock_guard lock(m_);
+        return fallos_.empty();
+    }
 
 private:
+    mutable std::mutex m_;  // the terminals' steps may run side by side
     struct Fallo {
         std::string texto;
         std::int64_t desde = 0, ultimaLinea = 0;
@@ -65,9 +70,14 @@ public:
     // outage's length and forgotten. Returns them.
     std::vector<std::string> Revisar();
 
-    bool Vacio() const noexcept { return cortes_.empty(); }
+    bool Vacio() const {
+        const std::lock_guard lock(m_);
+        return cortes_.empty();
+    }
 
 private:
+    // Held only over the list, never over a look at a folder (which may hang).
+    mutable std::mutex m_;
     struct Corte {
         std::string terminal;
         std::int64_t desde = 0;

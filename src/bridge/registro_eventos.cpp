@@ -3,6 +3,7 @@
 #include "platform/registro_actividad.h"
 
 #include <cstdio>
+#include <mutex>
 
 using namespace intercambio;
 
@@ -27,6 +28,9 @@ std::string NombreArchivoLog(const archivos::FechaHora& f) {
 void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKorvane, const RelojLocal& reloj,
                archivos::AnteBloqueo modo) {
     const std::string terminal = laRutaKorvane.substr(laRutaKorvane.find_last_of("\\/") + 1);
+    // One file for every terminal: two records written side by side would mix their lines.
+    static std::mutex unoALaVez;
+    const std::lock_guard lock(unoALaVez);
     std::string nombre;
     std::string registro1;
     try {

@@ -42,7 +42,8 @@ struct CicloSondeo::Respuesta {
 
 std::int64_t CicloSondeo::DesdeHace(Turno& t) {
     const std::int64_t ahora = esperador_.AhoraMs();
-    return ahora - desde_.emplace(t.rutaKorvane, ahora).first->second;
+    if (!t.m.desde) t.m.desde = ahora;
+    return ahora - *t.m.desde;
 }
 
 Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
@@ -95,15 +96,14 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     que.append(r.clase == Respuesta::Clase::SinRespuesta ? std::string("ninguno") : EstadoParaRegistro(textoEstado))
         .append(", archivos");
     que.append(t.entregados.empty() ? std::string(" ninguno") : t.entregados).append(", ");
-    const auto entrega = entregas_.find(t.rutaKorvane);
-    if (entrega != entregas_.end()) {
-        que.append(std::to_string(esperador_.AhoraMs() - entrega->second)).append(" ms");
-        entregas_.erase(entrega);
+    if (t.m.entrega) {
+        que.append(std::to_string(esperador_.AhoraMs() - *t.m.entrega)).append(" ms");
+        t.m.entrega.reset();
     } else {
         que.append("duración no conocida (entregada antes de este arranque)");
     }
     Anotar(t, que);
-    desde_.erase(t.rutaKorvane);
+    t.m.desde.reset();
     LimpiarRespuesta(t, e);
     co_return false;
 }
@@ -236,7 +236,7 @@ Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char l
     using E = EstadoIntercambio::Etapa;
     // What is left in upload belongs to the request the till left (and must not look taken later).
     if (e.etapa == E::Subiendo || e.etapa == E::Entregando) {
-        subidas_.erase(t.rutaKorvane);
+        t.m.subida.reset();
         QuitarSubida(t);
     }
     const bool apartada = co_await GuardarAparte(t,
@@ -257,9 +257,9 @@ Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char l
     e.etapa = E::Ninguna;
     e.respuestaGuardada = false;
     Registrar(t, e);
-    desde_.erase(t.rutaKorvane);
-    entregas_.erase(t.rutaKorvane);
-    subidas_.erase(t.rutaKorvane);
+    t.m.desde.reset();
+    t.m.entrega.reset();
+    t.m.subida.reset();
     co_return true;
 }
 
@@ -281,8 +281,7 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
         archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();
 
     // One folder per answer, named when it is first kept: an attempt after a short lock fills the same.
-    auto carpeta = apartes_.find(t.rutaKorvane);
-    if (carpeta == apartes_.end()) {
+    if (!t.m.aparte) {
         std::string base = carpetaNoEntregadas_.empty() ? En(t.rutaZelno, "NoEntregadas") : carpetaNoEntregadas_;
         const archivos::FechaHora f = reloj_();
         char sello[40];
@@ -291,18 +290,19 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
         std::string nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello);
         for (int n = 2; archivos::ExisteEntrada(nombre); ++n)
             nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello + "-" + std::to_string(n));
-        carpeta = apartes_.emplace(t.rutaKorvane, nombre).first;
+        t.m.aparte = nombre;
     }
-    CrearConSusPadres(carpeta->second, kAvisar);
+    const std::string carpeta = *t.m.aparte;
+    CrearConSusPadres(carpeta, kAvisar);
     // Copied and on the disk before the client's files go: a stop in between keeps them twice, never none.
     for (const auto& [origen, nombre] : archivosCliente) {
-        const std::string destino = En(carpeta->second, nombre);
+        const std::string destino = En(carpeta, nombre);
         archivos::Copiar(origen, destino, kAvisar);
         archivos::Sincronizar(destino, kAvisar);
     }
     for (const auto& [origen, nombre] : archivosCliente) archivos::Borrar(origen, kAvisar);
-    const std::string guardada = carpeta->second;
-    apartes_.erase(carpeta);
+    const std::string guardada = carpeta;
+    t.m.aparte.reset();
 
     const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaRegistro(textoEstado);
     Anotar(t,

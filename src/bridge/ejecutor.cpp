@@ -1,0 +1,53 @@
+#include "bridge/ejecutor.h"
+
+#include <utility>
+
+#include "platform/registro_actividad.h"
+
+EjecutorHilos::EjecutorHilos(std::function<void()> avisar) : avisar_(std::move(avisar)) {}
+
+EjecutorHilos::~EjecutorHilos() {
+    {
+        const std::lock_guard lock(m_);
+        fin_ = true;
+        cola_.clear();
+    }
+    hay_.notify_all();
+    for (std::thread& h : hilos_) h.join();
+}
+
+void EjecutorHilos::Ejecutar(std::function<void()> trabajo) {
+    std::unique_lock lock(m_);
+    cola_.push_back(std::move(trabajo));
+    if (libres_ < cola_.size() && hilos_.size() < kMaximoHilos) {
+        try {
+            hilos_.emplace_back(&EjecutorHilos::Trabajar, this);
+            ++libres_;
+        } catch (const std::system_error&) {
+            // No thread now: the work waits for one of the others.
+            actividad::AnotarFalloIgnorado("hilo de trabajo");
+        }
+    }
+    lock.unlock();
+    hay_.notify_one();
+}
+
+void EjecutorHilos::Trabajar() {
+    std::unique_lock lock(m_);
+    for (;;) {
+        hay_.wait(lock, [this] { return fin_ || !cola_.empty(); });
+        if (fin_) return;
+        std::function<void()> trabajo = std::move(cola_.front());
+        cola_.pop_front();
+        --libres_;
+        lock.unlock();
+        try {
+            trabajo();
+            if (avisar_) avisar_();
+        } catch (...) {
+            actividad::AnotarFalloIgnorado("trabajo del ciclo");
+        }
+        lock.lock();
+        ++libres_;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Where a terminal's file calls run. The polling cycle hands each piece of work that touches the
+// terminals' folders (the look at every terminal, one step of a turn) to an executor and never waits
+// for it: a share that stops answering holds only the thread its call runs on, never the window.
+// Tests and the console run the work at once, on the caller's thread; the program on a small pool.
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class Ejecutor {
+public:
+    virtual ~Ejecutor() = default;
+    // Runs `trabajo`, now on this thread or later on another.
+    virtual void Ejecutar(std::function<void()> trabajo) = 0;
+    // True when work runs on the caller's thread, before Ejecutar returns.
+    virtual bool EnLinea() const noexcept { return false; }
+    // From inside a piece of work: what it has done so far is worth looking at now.
+    virtual void Avisar() {}
+};
+
+class EjecutorEnLinea final : public Ejecutor {
+public:
+    void Ejecutar(std::function<void()> trabajo) override { trabajo(); }
+    bool EnLinea() const noexcept override { return true; }
+};
+
+// A pool that grows while all its threads are busy, up to kMaximoHilos: a call that hangs keeps its
+// thread, and the next piece of work gets another. After each piece, `avisar` is called on the
+// pool's thread (the program posts a message to its window with it). The destructor waits for the
+// work in progress, and drops what has not begun.
+class EjecutorHilos final : public Ejecutor {
+public:
+    explicit EjecutorHilos(std::function<void()> avisar);
+    ~EjecutorHilos() override;
+    EjecutorHilos(const EjecutorHilos&) = delete;
+    EjecutorHilos& operator=(const EjecutorHilos&) = delete;
+
+    void Ejecutar(std::function<void()> trabajo) override;
+    void Avisar() override {
+        if (avisar_) avisar_();
+    }
+
+    static constexpr std::size_t kMaximoHilos = 64;
+
+private:
+    void Trabajar();
+
+    std::function<void()> avisar_;
+    std::mutex m_;
+    std::condition_variable hay_;
+    std::deque<std::function<void()>> cola_;
+    std::vector<std::thread> hilos_;
+    std::size_t libres_ = 0;
+    bool fin_ = false;
+};
