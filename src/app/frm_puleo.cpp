@@ -28,6 +28,10 @@ constexpr int kAnchoCliente = 3810, kAltoCliente = 1140;
 constexpr RECT kLblProceso{120, 120, 120 + 3495, 120 + 615};
 constexpr RECT kChkConected{120, 720, 120 + 2475, 720 + 255};
 constexpr int kMargenSuperior = 100;
+// Posted by the cycle's pool when a piece of work comes back.
+constexpr UINT kMensajePasos = WM_APP + 1;
+// While "&Salir" waits for a step that is in a call.
+constexpr std::int64_t kRevisionFinMs = 250;
 
 // Clears the busy flag however the handler ends.
 class Ocupado {
@@ -46,7 +50,11 @@ private:
 frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
     : instancia_(instancia),
       Configuracion(configuracion),
-      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios()) {
+      ejecutor_([this] {
+          const HWND destino = destinoAvisos_.load();
+          if (destino != nullptr && !avisoPendiente_.exchange(true)) PostMessageA(destino, kMensajePasos, 0, 0);
+      }),
+      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios(), &ejecutor_) {
     // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
@@ -100,6 +108,7 @@ void frmPuleo::CrearControles() {
                         nullptr);
     ui_.Asignar(hwnd_, lblProceso_);
     ui_.SinBloqueo();
+    destinoAvisos_ = hwnd_;
 }
 
 int frmPuleo::Pixeles(int twips) const { return ventana::Pixeles(twips, ventana::Dpi(hwnd_)); }
@@ -171,6 +180,10 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == ID_TMR_BUSCANDO) TmrBuscando_Timer();
             if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
+            return 0;
+        case kMensajePasos:
+            avisoPendiente_ = false;
+            PasosAvisados();
             return 0;
         case WM_MOUSEMOVE: Notificacion(lParam); return 0;
         case WM_SYSCOMMAND:
@@ -318,7 +331,13 @@ void frmPuleo::TmrBuscando_Timer() {
 
 void frmPuleo::TmrPasos_Timer() {
     pasosVence_.reset();  // it has fired; what comes next is set again below
+    PasosAvisados();
+}
+
+void frmPuleo::PasosAvisados() {
     ciclo_.EjecutarPasosVencidos();
+    // A root that came back: the list is loaded again for the next tick.
+    if (ciclo_.TomarRecarga()) Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
     ProgramarPasos();
     if (terminarPendiente_ && ciclo_.TurnosEnCurso() == 0) DestroyWindow(hwnd_);
 }
@@ -329,7 +348,10 @@ void frmPuleo::TmrPasos_Timer() {
 // runs as long as the interval (a file held by another program), the polling timer would always come
 // first and no turn would ever go on.
 void frmPuleo::ProgramarPasos() {
-    const auto proximo = ciclo_.ProximoPaso();
+    auto proximo = ciclo_.ProximoPaso();
+    // Waiting to end while a step is in a call: looked at again shortly, as it may come back or be
+    // counted as hung.
+    if (!proximo && terminarPendiente_ && ciclo_.TurnosEnCurso() != 0) proximo = esperador_.AhoraMs() + kRevisionFinMs;
     if (!proximo) {
         KillTimer(hwnd_, ID_TMR_PASOS);
         pasosVence_.reset();

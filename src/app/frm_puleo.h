@@ -5,12 +5,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
 #include "app/interfaz_ventana.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/control_cliente.h"
+#include "bridge/ejecutor.h"
 #include "bridge/esperar.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
@@ -35,6 +37,8 @@ private:
     void chkConected_Click();
     void TmrBuscando_Timer();
     void TmrPasos_Timer();
+    // A step on the pool has come back, or a look has found work.
+    void PasosAvisados();
     void Notificacion(LPARAM lParam);
     void Comando(WORD id, WORD codigo, HWND control);
     void mnuConfiguracion_Click();
@@ -79,6 +83,11 @@ private:
     InterfazVentana ui_;
     EsperadorReal esperador_;
     ControlClienteReal cliente_;
+    // The cycle's file work runs here, never on the window's thread; each piece that comes back posts
+    // one message (kMensajePasos) unless one is already waiting.
+    EjecutorHilos ejecutor_;
+    std::atomic<bool> avisoPendiente_{false};
+    std::atomic<HWND> destinoAvisos_{nullptr};
     CicloSondeo ciclo_;
     ListaTerminales Terminales;
 

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -19,6 +23,7 @@
 #endif
 
 #include "banco_pruebas.h"
+#include "bridge/ejecutor.h"
 #include "bridge/estado_intercambio.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
@@ -872,3 +877,94 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
     }
 }
 #endif
+
+// A share that stops answering: from the moment terminal 2's request is in the client's hands,
+// every call into its folders is held for 30 s. The calls of the window's thread into the cycle
+// never wait for it, the other terminals' exchanges go on meanwhile, and terminal 2 gets its own
+// answer once its calls come back. The longest call of the window's thread and the exchanges'
+// lengths are printed; the benchmark measures them.
+TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
+    using namespace std::chrono;
+    prueba::Banco b(3);
+    b.configuracion.IniciarZelnoExe = 0;
+    b.Comportamiento("* normal\n");
+    std::mutex m;
+    std::condition_variable cv;
+    bool soltar = false;
+    std::atomic<bool> retener{false};
+    std::atomic<int> retenidas{0};
+    archivos::InstalarInterceptor([&](const char*, const std::string& ruta) {
+        if (!retener || (ruta.find("TER02") == std::string::npos && ruta.find("term02") == std::string::npos)) return;
+        ++retenidas;
+        std::unique_lock lock(m);
+        cv.wait_for(lock, seconds(30), [&] { return soltar; });
+    });
+    EsperadorReal reloj;
+    std::atomic<bool> avisado{false};
+    std::map<int, int> respondidas, enLaRetencion;
+    std::map<int, std::int64_t> enviada;
+    std::vector<std::int64_t> duraciones;
+    std::int64_t masLarga = 0;
+    {
+        EjecutorHilos ejecutor([&] { avisado = true; });
+        CicloSondeo ciclo(
+            b.configuracion, b.ui, reloj, b.cliente, [] { return archivos::FechaHora{2026, 12, 8, 10, 0, 0}; },
+            b.CarpetaEstado(), &ejecutor);
+        const auto Enviar = [&](int n) {
+            b.Terminal(n).EnviarSolicitud(
+                {"T" + std::to_string(n) + "-" + std::to_string(respondidas[n]), 336, "ACA", true});
+            enviada[n] = reloj.AhoraMs();
+        };
+        for (int n = 1; n <= 3; ++n) Enviar(n);
+        std::int64_t proximoTick = reloj.AhoraMs();
+        std::optional<std::int64_t> retenidoHasta;
+        bool soltado = false;
+        const std::int64_t limite = reloj.AhoraMs() + 60000;
+        while (reloj.AhoraMs() < limite && respondidas[2] == 0) {
+            const std::int64_t ahora = reloj.AhoraMs();
+            b.simulador.Paso(ahora);
+            const auto antes = steady_clock::now();
+            if (ahora >= proximoTick) {
+                ciclo.TmrBuscando_Timer(b.lista);
+                proximoTick += 1000;
+            }
+            const auto paso = ciclo.ProximoPaso();
+            if (avisado.exchange(false) || (paso && *paso <= ahora)) ciclo.EjecutarPasosVencidos();
+            masLarga =
+                std::max<std::int64_t>(masLarga, duration_cast<milliseconds>(steady_clock::now() - antes).count());
+            if (!retenidoHasta && prueba::LeerArchivo(b.Ter(2, "STATUS.ZLN")) == "P") {
+                retener = true;
+                retenidoHasta = ahora + 30000;
+            }
+            if (retenidoHasta && !soltado && ahora >= *retenidoHasta) {
+                const std::lock_guard lock(m);
+                soltar = soltado = true;
+                cv.notify_all();
+            }
+            for (int n = 1; n <= 3; ++n) {
+                if (!b.Terminal(n).RespuestaLista()) continue;
+                const std::string esperada =
+                    "RESPUESTA V9013101 T" + std::to_string(n) + "-" + std::to_string(respondidas[n]) + "\r";
+                ASSERT_EQ(b.Terminal(n).LeerRespuesta().seresp, esperada);
+                duraciones.push_back(ahora - enviada[n]);
+                ++respondidas[n];
+                if (retenidoHasta && !soltado) ++enLaRetencion[n];
+                if (n != 2) Enviar(n);
+            }
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+        const std::lock_guard lock(m);
+        soltar = true;
+        cv.notify_all();
+    }
+    archivos::InstalarInterceptor({});
+    EXPECT_GT(retenidas.load(), 0);
+    EXPECT_EQ(respondidas[2], 1);
+    // Each of the others was answered while terminal 2 was held.
+    EXPECT_GE(enLaRetencion[1], 1);
+    EXPECT_GE(enLaRetencion[3], 1);
+    EXPECT_TRUE(b.ui.mensajes.empty());
+    std::printf("llamada mas larga del hilo de la ventana: %lld ms; intercambios:", static_cast<long long>(masLarga));
+    for (const std::int64_t d : duraciones) std::printf(" %lld", static_cast<long long>(d));
+    std::printf(" ms\n");
+}

@@ -615,9 +615,10 @@ caso_terminar() {
   ajustes "$Kw" "$Zw" 1 1 0 ""
   iniciar_tramiza
   esperar_principal
-  caja=$(c caja-mensaje 30000) || fatal "no aparecio la caja del fallo"
-  # The copy into the "folder" finds no such path; the box shows the system's own description.
-  igual "caja del fallo" "$(printf 'Transacción punto control: 5\n3: %s' "$(c descripcion-error 3)")" "$caja"
+  caja=$(c caja-mensaje 30000 | tr -d '\r') || fatal "no aparecio la caja del fallo"
+  # The copy into the "folder" fails: a folder that cannot be used, named, once.
+  igual "caja del fallo" "$(printf 'Carpeta inaccesible\nNo se puede acceder a la carpeta %s\n267: No es una carpeta' \
+    "$Zw\\term01\\upload")" "$(head -3 <<<"$caja")"
   # The failure ends only its turn: the ticks go on, and repeating it opens no second box.
   n=$(estado Ciclos)
   c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt $((n + 2)) 30000 >/dev/null ||
