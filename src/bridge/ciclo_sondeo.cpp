@@ -85,9 +85,13 @@ void CicloSondeo::EmpezarTurno(const clsItemTerXX& item) {
     t->rutaKorvane = std::move(rutaKorvane);
     try {
         const std::string status = En(t->rutaKorvane, kStatus);
-        if (!archivos::Existe(status)) return;
+        if (!archivos::Existe(status)) {
+            tablero_.SinStatus(t->rutaKorvane);
+            return;
+        }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
+        tablero_.Letra(t->rutaKorvane, *estado, esperador_.AhoraMs());
         // An idle terminal costs its two file calls and nothing more.
         if (SinTrabajo(registro_.De(t->rutaKorvane, kAvisar).etapa, *estado)) return;
     } catch (const plataforma::BloqueoPasajero&) {
@@ -134,6 +138,7 @@ void CicloSondeo::AvisarFallo(const Turno& t) {
     const std::string texto = plataforma::TextoFalloEnCurso();
     Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + texto);
     ui_.MostrarMensaje(texto, std::string("Transacción punto control: ") + t.punto, Icono::Critico);
+    tablero_.Fallo(t.rutaKorvane, t.punto, texto, reloj_());
 }
 
 std::string CicloSondeo::NombreTerminal(const Turno& t) const {
@@ -163,6 +168,7 @@ Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
         try {
             const char letra = estado ? *estado : LeerLetra(t, "1");
             co_await AtenderPasos(t, letra);
+            tablero_.TurnoCumplido(t.rutaKorvane, reloj_);
             co_return;
         } catch (const plataforma::BloqueoPasajero& b) {
             const std::int64_t ahora = esperador_.AhoraMs();
@@ -183,6 +189,7 @@ Tarea<> CicloSondeo::Atender(Turno& t, std::optional<char> estado) {
             } catch (const BloqueoConAviso& b) {
                 Anotar(t, std::string("fallo en punto control ") + t.punto + ": " + b.TextoNumeroDescripcion());
                 b.Avisar(ui_);
+                tablero_.Fallo(t.rutaKorvane, t.punto, b.TextoNumeroDescripcion(), reloj_());
             } catch (...) {
                 AvisarFallo(t);
             }
@@ -229,7 +236,9 @@ Tarea<> CicloSondeo::AtenderPasos(Turno& t, char letra) {
 
 char CicloSondeo::LeerLetra(Turno& t, const char* punto) {
     t.punto = punto;
-    return EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
+    const char letra = EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
+    tablero_.Letra(t.rutaKorvane, letra, esperador_.AhoraMs());
+    return letra;
 }
 
 void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
@@ -239,6 +248,7 @@ void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbr
     status.EscribirAlInicio(letra);
     // On the disk before anything that depends on it: the upload after "P", the next request after "S".
     status.Sincronizar();
+    tablero_.Letra(t.rutaKorvane, letra[0], esperador_.AhoraMs());
 }
 
 bool CicloSondeo::MarcarRespondida(Turno& t) {
@@ -250,4 +260,18 @@ bool CicloSondeo::MarcarRespondida(Turno& t) {
     status.EscribirAlInicio("S");
     status.Sincronizar();
     return true;
+}
+
+std::vector<FilaTerminal> CicloSondeo::Filas(const ListaTerminales& terminales) const {
+    std::vector<FilaTerminal> filas;
+    if (!terminales) return filas;
+    const archivos::FechaHora ahora = reloj_();
+    filas.reserve(terminales->size());
+    for (const clsItemTerXX& item : *terminales) {
+        const std::string ruta = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
+        const auto turno = turnos_.find(ruta);
+        filas.push_back(tablero_.Fila(ruta, item.TerXX, registro_.EnMemoria(ruta),
+                                      turno != turnos_.end() ? turno->second->punto : nullptr, ahora));
+    }
+    return filas;
 }

@@ -14,11 +14,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "bridge/control_cliente.h"
 #include "bridge/esperar.h"
 #include "bridge/estado_intercambio.h"
 #include "bridge/registro_eventos.h"
+#include "bridge/tablero_terminales.h"
 #include "bridge/tarea.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
@@ -63,6 +65,10 @@ public:
     // Turns in progress. Each is waiting at a point that a later tick, or a new start after the
     // program ended, repeats without harm: a command may end the program at any time between steps.
     std::size_t TurnosEnCurso() const noexcept { return turnos_.size(); }
+
+    // One row per terminal of `terminales`, in its order, for the "Terminales" window: built now,
+    // from what the cycle holds in memory, without a file call.
+    std::vector<FilaTerminal> Filas(const ListaTerminales& terminales) const;
 
 private:
     // One terminal's exchange in progress, with what its steps share.
@@ -183,6 +189,7 @@ private:
         bool clicab = false, praxis = false, svl = false;
     };
     std::map<std::string, Subida> subidas_;
+    TableroTerminales tablero_;  // what the "Terminales" window shows, fed as the turns go
     bool enCurso_ = false;
 };
 

@@ -166,3 +166,8 @@ void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIn
     }
     enMemoria_[rutaKorvane] = estado;
 }
+
+const EstadoIntercambio* RegistroIntercambios::EnMemoria(const std::string& rutaKorvane) const {
+    const auto hallado = enMemoria_.find(rutaKorvane);
+    return hallado != enMemoria_.end() ? &hallado->second : nullptr;
+}
