@@ -25,10 +25,10 @@ struct Columna {
     std::string FilaTerminal::*campo;
 };
 const Columna kColumnas[] = {
-    {"Terminal", 1050, &FilaTerminal::terminal},   {"Solicitud", 1350, &FilaTerminal::letra},
-    {"Situación", 3300, &FilaTerminal::situacion}, {"Última respuesta", 1650, &FilaTerminal::hora},
-    {"Resultado", 2700, &FilaTerminal::resultado}, {"Duración", 1050, &FilaTerminal::duracion},
-    {"Último fallo", 4200, &FilaTerminal::fallo},  {"Descripción del fallo", 4500, &FilaTerminal::textoFallo},
+    {"Terminal", 900, &FilaTerminal::terminal},    {"Solicitud", 1200, &FilaTerminal::letra},
+    {"Situación", 2700, &FilaTerminal::situacion}, {"Última respuesta", 1500, &FilaTerminal::hora},
+    {"Resultado", 2400, &FilaTerminal::resultado}, {"Duración", 900, &FilaTerminal::duracion},
+    {"Último fallo", 4500, &FilaTerminal::fallo},  {"Descripción del fallo", 3600, &FilaTerminal::textoFallo},
 };
 constexpr int kAltoLista = 3000;  // twips: about ten rows
 // Room for the list's frame and vertical scroll bar beside the columns.
