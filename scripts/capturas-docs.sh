@@ -1,32 +1,39 @@
 #!/usr/bin/env bash
 # Takes the screenshots of the shop staff's guide again, under Wine, and keeps them in
-# docs/capturas/: the main window, the notification-area menu, the settings dialog and the about
-# box. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by conductor.exe,
-# with example settings and folders in a Wine prefix of its own under build/ (never the tests'
-# prefix: its C:\Estandar would change what the GUI tests see).
+# docs/capturas/: the main window, the notification-area menu, the settings dialog, the about box
+# and the "Terminales" window. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by
+# conductor.exe, with example settings and folders in a Wine prefix of its own under build/ (never
+# the tests' prefix: its C:\Estandar would change what the GUI tests see).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/install-deps.sh
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target Tramiza conductor >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target Tramiza conductor Zelno32 TerminalKorvane >/dev/null
 tramiza=$root/build/win32/src/Tramiza.exe
 conductor=$root/build/win32/tools/conductor.exe
+zelno32=$root/build/win32/tools/Zelno32.exe
+terminal=$root/build/win32/tools/TerminalKorvane.exe
 destino=$root/docs/capturas
 
 export WINEPREFIX=$root/build/capturas-docs/prefijo
 export CONDUCTOR_ESCRITORIO=tramiza-docs
-tramiza_pantalla=800x600
+tramiza_pantalla=1024x768
 ancho=${tramiza_pantalla%x*} alto=${tramiza_pantalla#*x}
 # shellcheck source=scripts/sesion-tramiza.sh
 source scripts/sesion-tramiza.sh
 
 trabajo=$(mktemp -d /tmp/tramiza-capturas.XXXXXX)
 capturas=$trabajo
+cliente=
 cleanup() {
   set +e
   tramiza_limpiar
+  if [ -n "$cliente" ]; then
+    touch "$WINEPREFIX/drive_c/Estandar/_zelno_sim.stop"
+    terminar_arbol "$cliente"
+  fi
   entorno_wine_terminar
   [ -n "${CAPTURAS_CONSERVAR:-}" ] || rm -rf "$trabajo"
 }
@@ -35,10 +42,17 @@ trap cleanup EXIT
 mkdir -p "$(dirname "$WINEPREFIX")"
 entorno_wine_preparar
 
-# The example shop: a point-of-sale root with two terminals and the client's working folder.
+# The example shop: a point-of-sale root with two terminals and the client's working folder. A third
+# terminal, TER03, whose client-side upload "folder" is a file for a while, only shows in the
+# "Terminales" window: its hand-off fails until the folder is there.
 unidad=$WINEPREFIX/drive_c
-mkdir -p "$unidad/Korvane/TER01" "$unidad/Korvane/TER02" "$unidad/Estandar" "$unidad/Zelno"
+# What an earlier run left is cleared, the program's records of exchanges too.
+rm -rf "$unidad/Korvane" "$unidad/Estandar"
+mkdir -p "$unidad/Korvane/TER01" "$unidad/Korvane/TER02" "$unidad/Korvane/TER03" "$unidad/Estandar" "$unidad/Zelno"
+mkdir -p "$unidad/Estandar/term03/download"
+printf 'X' >"$unidad/Estandar/term03/upload"
 tramiza_ajustes 'C:\Korvane' 'C:\Estandar' 2 1 1 0 ''
+c borrar-intercambios
 # Recent entries of the settings dialog's lists.
 wine_reintentando reg add 'HKCU\Software\VB and VBA Program Settings\Tramiza\LastDirExeZelno' /v 1 /d 'C:\Zelno\Zelno32.exe' /f \
   >/dev/null 2>&1 </dev/null
@@ -105,6 +119,44 @@ foto
 ventana acerca-de.png frmAbout 12
 c tecla frmAbout 0x1B
 c esperar-sin-ventana frmAbout 10000
+
+# The "Terminales" window, opened from the menu: TER01 answered by the simulated client, TER02's
+# request still waiting for it, and TER03's failure over once its folder is back.
+printf '%s\n' 'term02 sin-respuesta' '* normal 500' >"$unidad/Estandar/_zelno_sim.cfg"
+rm -f "$unidad/Estandar/_zelno_sim.stop"
+wine_reintentando "$zelno32" --dir 'C:\Estandar' --vida 300000 >/dev/null 2>&1 </dev/null &
+cliente=$!
+c comando frmPuleo mnuTerminales
+c esperar-ventana TramizaTerminales Terminales 20000 >/dev/null
+solicitud() {  # TERMINAL ID: the request written, its answer not awaited (the simulator ends with 1)
+  local rc=0
+  wine_reintentando "$terminal" --dir "C:\\Korvane\\$1" --id "$2" --longitud 336 --empresa ACA --espera 0 \
+    >/dev/null 2>&1 </dev/null || rc=$?
+  [ "$rc" -le 1 ]
+}
+fila_es() {  # TERMINAL TEXT: waits until the terminal's row holds TEXT
+  for _ in $(seq 150); do
+    c lista frmTerminales lstTerminales | grep "^$1"$'\t'".*$2" >/dev/null && return 0
+    sleep 0.2
+  done
+  echo "the row of $1 never showed \"$2\"" >&2
+  return 1
+}
+solicitud TER03 VENTA-0301
+c caja-mensaje 30000 'Transacción punto control: 5' >/dev/null
+solicitud TER01 VENTA-0101
+solicitud TER02 VENTA-0201
+rm -f "$unidad/Estandar/term03/upload"
+mkdir -p "$unidad/Estandar/term03/upload"
+fila_es TER01 'respuesta del cliente'
+fila_es TER02 'esperando al cliente'
+fila_es TER03 'resuelto'
+c pulsar-ok 10000 'Transacción punto control: 5'
+c comando frmPuleo mnuTerminales  # the open window comes forward
+foto
+ventana terminales.png frmTerminales 12
+c tecla frmTerminales 0x1B lstTerminales
+c esperar-sin-ventana frmTerminales 10000
 
 tramiza_salir mnuFileExit || { echo "Tramiza.exe did not end through &Salir" >&2; exit 1; }
 

@@ -36,6 +36,15 @@ SIZE TamanioParaCliente(int ancho, int alto, DWORD estilo, bool conMenu, DWORD e
     return SIZE{marco.right - marco.left, marco.bottom - marco.top};
 }
 
+HFONT FuenteMensajes(UINT dpi) {
+    NONCLIENTMETRICSA metricas{};
+    metricas.cbSize = sizeof metricas;
+    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metricas, &metricas, 0)) return nullptr;
+    LOGFONTA fuente = metricas.lfMessageFont;
+    fuente.lfHeight = MulDiv(fuente.lfHeight, static_cast<int>(dpi), static_cast<int>(DpiSistema()));
+    return CreateFontIndirectA(&fuente);
+}
+
 void AplicarDpiNuevo(HWND hwnd, LPARAM lParam) {
     const RECT* sugerido = reinterpret_cast<const RECT*>(lParam);
     if (!IsIconic(hwnd))

@@ -29,6 +29,10 @@ inline int Pixeles(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(
 // with its frame measured at `dpi`.
 SIZE TamanioParaCliente(int ancho, int alto, DWORD estilo, bool conMenu, DWORD extendido, UINT dpi);
 
+// The system's message-box font at `dpi` (the metrics come at the system's DPI, the window may sit
+// on a monitor with another); null when it cannot be made, and the controls keep their own.
+HFONT FuenteMensajes(UINT dpi);
+
 // WM_DPICHANGED: puts the window in the rectangle the system suggests in `lParam`. A minimised
 // window keeps its restored size; it changes the next time the DPI does.
 void AplicarDpiNuevo(HWND hwnd, LPARAM lParam);

@@ -9,6 +9,7 @@
 #include "app/ayudas_ventana.h"
 #include "app/frm_about.h"
 #include "app/frm_configuracion.h"
+#include "app/frm_terminales.h"
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
@@ -65,6 +66,7 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
 }
 
 frmPuleo::~frmPuleo() {
+    frmTerminales::Cerrar();  // it reads this window's cycle and list
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (mnuTray_ != nullptr) DestroyMenu(mnuTray_);
     if (fuente_ != nullptr) DeleteObject(fuente_);
@@ -228,6 +230,8 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
     }
     switch (id) {
         case IDM_CONFIGURACION: mnuConfiguracion_Click(); break;
+        case IDM_TERMINALES:
+        case IDM_TRAY_TERMINALES: mnuTerminales_Click(); break;
         case IDM_FILE_CLOSE: mnuFileClose_Click(); break;
         case IDM_FILE_ABOUT: mnuFileAbout_Click(); break;
         case IDM_FILE_EXIT: mnuFileExit_Click(); break;
@@ -433,6 +437,12 @@ void frmPuleo::mnuConfiguracion_Click() {
     AplicarTemporizador();
 }
 
+// The rows are built at each refresh from the cycle and the list as they are then: a list reloaded by
+// the settings dialog shows at the next one.
+void frmPuleo::mnuTerminales_Click() {
+    frmTerminales::Mostrar(instancia_, [this] { return ciclo_.Filas(Terminales); });
+}
+
 void frmPuleo::mnuFileClose_Click() { ShowWindow(hwnd_, SW_HIDE); }
 
 void frmPuleo::mnuFileAbout_Click() {
@@ -454,7 +464,10 @@ void frmPuleo::mnuTrayHide_Click() {
 
 void frmPuleo::mnuTrayClose_Click() { Terminar(); }
 
-void frmPuleo::Form_Unload() { modPrincipal::TerminarPrograma(); }
+void frmPuleo::Form_Unload() {
+    frmTerminales::Cerrar();
+    modPrincipal::TerminarPrograma();
+}
 
 // The end asked for by another program: as "&Salir"; wParam 1 withdraws a request still waiting for
 // the turns in progress.

@@ -42,6 +42,7 @@ private:
     void Notificacion(LPARAM lParam);
     void Comando(WORD id, WORD codigo, HWND control);
     void mnuConfiguracion_Click();
+    void mnuTerminales_Click();
     void mnuFileClose_Click();
     void mnuFileAbout_Click();
     void mnuFileExit_Click();

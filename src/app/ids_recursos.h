@@ -21,11 +21,17 @@
 #define IDM_FILE_CLOSE 2002
 #define IDM_FILE_ABOUT 2003
 #define IDM_FILE_EXIT 2004
+#define IDM_TERMINALES 2005
 
 // Pop-up menu of the notification-area icon
 #define IDM_TRAY_SHOW 2101
 #define IDM_TRAY_HIDE 2102
 #define IDM_TRAY_CLOSE 2103
+#define IDM_TRAY_TERMINALES 2104
+
+// frmTerminales
+#define IDC_LST_TERMINALES 5001
+#define ID_TMR_REFRESCO 1
 
 // frmAbout (cmdOK is IDOK; Esc arrives as IDCANCEL)
 #define IDC_LBL_TITLE 3001
@@ -46,6 +52,9 @@ inline constexpr char kTituloAplicacion[] = "Tramiza";
 inline constexpr const char* kClasePuleo = "TramizaPuleo";
 inline constexpr const char* kTituloPuleo = "Plug IN Zelno Korvane...";
 inline constexpr const char* kTituloAbout = "About Tramiza";
+// Window class and title of the "Terminales" window.
+inline constexpr const char* kClaseTerminales = "TramizaTerminales";
+inline constexpr const char* kTituloTerminales = "Terminales";
 // Named mutex of the running-instance test.
 inline constexpr const char* kMutexInstancia = "Local\\TramizaInstanciaUnica";
 

@@ -122,6 +122,7 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
     try {
         const std::string status = En(t.rutaKorvane, kStatus);
         if (!archivos::Existe(status)) {
+            tablero_.SinStatus(t.rutaKorvane);
             // No request yet, or no folder: only the second is worth a word.
             VerCarpetas(t);
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
@@ -129,6 +130,7 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
         }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
+        tablero_.Letra(t.rutaKorvane, *estado, esperador_.AhoraMs());
         // An idle terminal costs its two file calls and nothing more.
         if (SinTrabajo(registro_.De(t.rutaKorvane, kAvisar).etapa, *estado)) {
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
@@ -245,11 +247,12 @@ std::size_t CicloSondeo::TurnosEnCurso() const {
 void CicloSondeo::AvisarFallo(Turno& t) {
     const std::string texto = plataforma::TextoFalloEnCurso();
     const std::string ruta = plataforma::RutaFalloEnCurso();
+    tablero_.Fallo(t.rutaKorvane, t.punto, texto, reloj_());
     if (VerCarpetas(t)) return;
     const std::string linea =
-        std::string("fallo en punto control ") + t.punto + ": " + (ruta.empty() ? "" : ruta + ": ") + texto;
+        std::string("fallo en punto control ") + t.punto.load() + ": " + (ruta.empty() ? "" : ruta + ": ") + texto;
     fallos_.Ocurre(NombreTerminal(t), linea, linea);
-    ui_.MostrarSinAnotar(texto, std::string("Transacción punto control: ") + t.punto, Icono::Critico);
+    ui_.MostrarSinAnotar(texto, std::string("Transacción punto control: ") + t.punto.load(), Icono::Critico);
 }
 
 bool CicloSondeo::VerCarpetas(const Turno& t) {
@@ -271,7 +274,7 @@ void CicloSondeo::InterfazTurno::AnotarMensaje(const std::string& texto, const s
     std::string linea = "mensaje \"" + titulo + "\": " + texto;
     if (std::current_exception()) {
         const std::string ruta = plataforma::RutaFalloEnCurso();
-        linea += std::string(" (punto control ") + punto_ + ": " + (ruta.empty() ? "" : ruta + ": ") +
+        linea += std::string(" (punto control ") + punto_.load() + ": " + (ruta.empty() ? "" : ruta + ": ") +
                  plataforma::TextoFalloEnCurso() + ")";
     }
     fallos_.Ocurre(terminal_, linea, linea);
@@ -309,12 +312,13 @@ Tarea<> CicloSondeo::Intentar(Turno& t, std::optional<char> estado) {
         try {
             const char letra = estado ? *estado : LeerLetra(t, "1");
             co_await AtenderPasos(t, letra);
+            tablero_.TurnoCumplido(t.rutaKorvane, reloj_);
             co_return;
         } catch (const plataforma::BloqueoPasajero& b) {
             const std::int64_t ahora = esperador_.AhoraMs();
             if (!bloqueo || bloqueo->ruta != b.Ruta() || ahora - bloqueo->ultimo > 3 * kPausaBloqueoMs) {
                 bloqueo = Bloqueo{b.Ruta(), ahora, ahora};
-                const std::string linea = std::string("archivo retenido en punto control ") + t.punto + ": " +
+                const std::string linea = std::string("archivo retenido en punto control ") + t.punto.load() + ": " +
                                           b.Ruta() + ": " + b.TextoNumeroDescripcion() + ", se reintenta";
                 fallos_.Ocurre(NombreTerminal(t), linea, linea);
             }
@@ -328,11 +332,12 @@ Tarea<> CicloSondeo::Intentar(Turno& t, std::optional<char> estado) {
             try {
                 std::rethrow_exception(aviso);
             } catch (const BloqueoConAviso& b) {
-                const std::string linea = std::string("fallo en punto control ") + t.punto + ": " + b.Ruta() + ": " +
+                const std::string linea = std::string("fallo en punto control ") + t.punto.load() + ": " + b.Ruta() + ": " +
                                           b.TextoNumeroDescripcion() + " (mensaje \"" + b.Titulo() +
                                           "\": " + b.Texto() + ")";
                 fallos_.Ocurre(NombreTerminal(t), linea, linea);
                 b.Avisar(ui_);
+                tablero_.Fallo(t.rutaKorvane, t.punto, b.TextoNumeroDescripcion(), reloj_());
             } catch (...) {
                 AvisarFallo(t);
             }
@@ -379,7 +384,9 @@ Tarea<> CicloSondeo::AtenderPasos(Turno& t, char letra) {
 
 char CicloSondeo::LeerLetra(Turno& t, const char* punto) {
     t.punto = punto;
-    return EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
+    const char letra = EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
+    tablero_.Letra(t.rutaKorvane, letra, esperador_.AhoraMs());
+    return letra;
 }
 
 void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
@@ -389,6 +396,7 @@ void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbr
     status.EscribirAlInicio(letra);
     // On the disk before anything that depends on it: the upload after "P", the next request after "S".
     status.Sincronizar();
+    tablero_.Letra(t.rutaKorvane, letra[0], esperador_.AhoraMs());
 }
 
 bool CicloSondeo::MarcarRespondida(Turno& t) {
@@ -400,4 +408,19 @@ bool CicloSondeo::MarcarRespondida(Turno& t) {
     status.EscribirAlInicio("S");
     status.Sincronizar();
     return true;
+}
+
+std::vector<FilaTerminal> CicloSondeo::Filas(const ListaTerminales& terminales) const {
+    std::vector<FilaTerminal> filas;
+    if (!terminales) return filas;
+    const archivos::FechaHora ahora = reloj_();
+    filas.reserve(terminales->size());
+    for (const clsItemTerXX& item : *terminales) {
+        const std::string ruta = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
+        const auto turno = turnos_.find(ruta);
+        const auto registro = registro_.EnMemoria(ruta);
+        filas.push_back(tablero_.Fila(ruta, item.TerXX, registro ? &*registro : nullptr,
+                                      turno != turnos_.end() ? turno->second->punto.load() : nullptr, ahora));
+    }
+    return filas;
 }

@@ -25,6 +25,7 @@
 #include "bridge/estado_intercambio.h"
 #include "bridge/fallos_duraderos.h"
 #include "bridge/registro_eventos.h"
+#include "bridge/tablero_terminales.h"
 #include "bridge/tarea.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
@@ -83,12 +84,17 @@ public:
     // should be loaded again (it may have been loaded while the root was away).
     bool TomarRecarga() noexcept { return recargar_.exchange(false); }
 
+    // One row per terminal of `terminales`, in its order, for the "Terminales" window: built now,
+    // from what the cycle holds in memory, without a file call.
+    std::vector<FilaTerminal> Filas(const ListaTerminales& terminales) const;
+
 private:
     // How a turn reaches the user: its boxes are logged under its terminal's name, and a box that
     // comes back at every tick is counted as a fault that lasts instead of logged each time.
     class InterfazTurno final : public InterfazUsuario {
     public:
-        InterfazTurno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal, const char* const& punto)
+        InterfazTurno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal,
+                      const std::atomic<const char*>& punto)
             : base_(base), fallos_(fallos), terminal_(std::move(terminal)), punto_(punto) {}
         void EstablecerEstado(const std::string& texto) override { base_.EstablecerEstado(texto); }
         void ProcesarMensajes() override { base_.ProcesarMensajes(); }
@@ -105,7 +111,7 @@ private:
         InterfazUsuario& base_;
         FallosDuraderos& fallos_;
         std::string terminal_;
-        const char* const& punto_;
+        const std::atomic<const char*>& punto_;
     };
 
     // What this process knows of a terminal's exchange beyond its record, kept from one turn to the
@@ -141,7 +147,8 @@ private:
         // thread while the settings change.
         bool iniciarZelno = false, activarTx = false;
         std::string zelnoExe;
-        const char* punto = "1";  // checkpoint of the step running or last run; always a fixed name
+        // Read by the window's thread while a step may be writing it.
+        std::atomic<const char*> punto{"1"};  // checkpoint of the step running or last run; always a fixed name
         std::string codigoEmpresa;
         std::int64_t tamanio = -1;         // of CLICAB.ZLN, for the activity log: -1 not read by this turn, -2 none
         std::string entregados;            // answer files put in the terminal folder, for the activity log
@@ -267,6 +274,7 @@ private:
     // through its turn.
     std::map<std::string, std::unique_ptr<Turno>> turnos_;
     std::map<std::string, std::unique_ptr<Memoria>> memorias_;
+    TableroTerminales tablero_;  // what the "Terminales" window shows, fed as the turns go
     bool enCurso_ = false;
     FallosDuraderos fallos_;
     CortesCarpetas cortes_;

@@ -328,5 +328,6 @@ void CicloSondeo::ResponderDuplicado(Turno& t, EstadoIntercambio e) {
     }
     e.etapa = EstadoIntercambio::Etapa::Ninguna;
     Registrar(t, e);
+    tablero_.RespondidaDuplicado(t.rutaKorvane, reloj_(), esperador_.AhoraMs());
     Anotar(t, "duplicado respondido con la respuesta anterior");
 }

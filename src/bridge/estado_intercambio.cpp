@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "platform/archivos.h"
-#include "platform/error_sistema.h"
 #include "platform/carpetas.h"
+#include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
@@ -176,4 +176,11 @@ void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIn
     }
     const std::lock_guard lock(m_);
     enMemoria_[rutaKorvane] = estado;
+}
+
+std::optional<EstadoIntercambio> RegistroIntercambios::EnMemoria(const std::string& rutaKorvane) const {
+    const std::lock_guard lock(m_);
+    const auto hallado = enMemoria_.find(rutaKorvane);
+    if (hallado == enMemoria_.end()) return std::nullopt;
+    return hallado->second;
 }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,6 +88,8 @@ public:
     EstadoIntercambio De(const std::string& rutaKorvane, archivos::AnteBloqueo modo);
     // Replaces the record, file first: when this returns, a stop keeps it.
     void Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado, archivos::AnteBloqueo modo);
+    // The record as held in memory, without reading any file: none before it was first read.
+    std::optional<EstadoIntercambio> EnMemoria(const std::string& rutaKorvane) const;
 
 private:
     std::string Archivo(const std::string& rutaKorvane) const;

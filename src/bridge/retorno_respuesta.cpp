@@ -91,6 +91,7 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
         Registrar(t, e);
         co_return true;
     }
+    tablero_.Respondida(t.rutaKorvane, e, textoEstado, reloj_(), esperador_.AhoraMs());
     // For the activity log: how the answer went and how long the client had the request.
     std::string que("respuesta devuelta, estado.rsp ");
     que.append(r.clase == Respuesta::Clase::SinRespuesta ? std::string("ninguno") : EstadoParaRegistro(textoEstado))

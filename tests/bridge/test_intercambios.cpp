@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
@@ -17,6 +18,15 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+// A row of the "Terminales" window as its cells, for the failures' messages.
+void PrintTo(const FilaTerminal& f, std::ostream* os) {
+    *os << '{';
+    for (const std::string* c :
+         {&f.terminal, &f.letra, &f.situacion, &f.hora, &f.resultado, &f.duracion, &f.fallo, &f.textoFallo})
+        *os << '"' << *c << "\" ";
+    *os << '}';
+}
 
 namespace {
 
@@ -106,6 +116,7 @@ TEST(Intercambio, SuccessWithoutUsableAnswerGivesTheFormatErrorAnswer) {
         EXPECT_EQ(r.praxis, sim::RespuestaPraxis(pedido)) << regla;
         EXPECT_EQ(r.tiquet, sim::RespuestaTiquet(pedido)) << regla;
         EXPECT_TRUE(b.ui.mensajes.empty());
+        EXPECT_EQ(b.ciclo->Filas(b.lista).at(0).resultado, "error de formato (respuesta de Tramiza)") << regla;
     }
     // The empty answer stays where the client left it, after the second look.
     Banco b;
@@ -498,6 +509,9 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     EXPECT_TRUE(Contenido(b.Term(1, "upload")).empty());
     EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
     EXPECT_TRUE(b.esperador.esperas.empty());
+    // Answered in the tick that saw its "C".
+    EXPECT_EQ(b.ciclo->Filas(b.lista).at(0),
+              (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", ""}));
     EXPECT_EQ(LeerArchivo((fs::path(b.configuracion.DirectorioKorvane) / "LogTramiza20261206.txt").string()),
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
 
@@ -868,6 +882,59 @@ TEST(Intercambio, AFolderOutOfReachIsOneMessageAndServedAgainOnceBack) {
     EXPECT_TRUE(b.ciclo->TomarRecarga());
     EXPECT_EQ(b.ui.mensajes.size(), 2u);
     EXPECT_EQ(b.simulador.Registros().size(), 2u);
+}
+
+// The rows of the "Terminales" window through three exchanges side by side: the client's answer, the
+// client's error and a hand-off that fails until its folder comes back.
+TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
+    Banco b(3);
+    b.Comportamiento("term02 falla E12\\r\\n\n* normal\n");
+    b.lista = std::make_shared<std::vector<clsItemTerXX>>(
+        std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
+    const auto fila = [&](int n) { return b.ciclo->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
+    ASSERT_EQ(b.ciclo->Filas(b.lista).size(), 3u);
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", ""}));
+    b.Tick();
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", ""}));
+
+    for (int n = 1; n <= 3; ++n)
+        b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
+    // A folder under the request's name in terminal 3's upload folder: its copy fails.
+    fs::create_directory(b.Term(3, "upload/CLICAB.ZLN"));
+    b.Tick();  // "C" seen at 2000 ms
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "P", "esperando al cliente", "", "", "", "", ""}));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    const std::string textoFallo = b.ui.mensajes[0].texto;
+    EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "entregando la solicitud", "", "", "", "punto control 5, 14:05:33",
+                                     textoFallo}));
+
+    // The returns wait for the client's files; terminal 3 fails again.
+    b.hora = {2026, 12, 6, 14, 5, 34};
+    b.esperador.ahora += 1000;
+    b.simulador.Paso(b.esperador.ahora);
+    b.ciclo->TmrBuscando_Timer(b.lista);
+    EXPECT_EQ(fila(1).situacion, "devolviendo la respuesta, punto control 17");
+    EXPECT_EQ(fila(2).situacion, "devolviendo la respuesta, punto control 17");
+    EXPECT_EQ(fila(3).fallo, "punto control 5, desde 14:05:33 (2 veces)");
+    b.hora = {2026, 12, 6, 14, 5, 40};
+    b.TerminarTurnos();
+    // "C" at 2000 ms, "S" after the waits of 1 + 2 + 1 s from 3000 ms; the client's error after 1 s.
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "S", "en reposo", "14:05:40", "respuesta del cliente", "5,0 s", "", ""}));
+    EXPECT_EQ(fila(2), (FilaTerminal{"TER02", "S", "en reposo", "14:05:40", "error del cliente E12", "2,0 s", "", ""}));
+
+    // The way is clear: the hand-off goes through and the failure is over; the answer's time counts
+    // from the first "C".
+    fs::remove(b.Term(3, "upload/CLICAB.ZLN"));
+    b.hora = {2026, 12, 6, 14, 5, 50};
+    b.Tick();
+    EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "esperando al cliente", "", "", "",
+                                     "punto control 5, desde 14:05:33 (2 veces); resuelto 14:05:50", textoFallo}));
+    ASSERT_TRUE(b.TickHastaRespuesta(3));
+    EXPECT_EQ(fila(3).duracion, "11,0 s");
+    // The next day, times carry their date.
+    b.hora = {2026, 12, 7, 9, 0, 0};
+    EXPECT_EQ(fila(1).hora, "06/12/2026 14:05:40");
+    EXPECT_EQ(fila(3).fallo, "punto control 5, desde 06/12/2026 14:05:33 (2 veces); resuelto 06/12/2026 14:05:50");
 }
 
 TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {

@@ -779,6 +779,102 @@ caso_latencia() {
   salir_con mnuFileExit
 }
 
+# The "Terminales" window's list: the row of TERMINAL, cells separated by tabs.
+fila_terminal() {  # TERMINAL
+  c lista frmTerminales lstTerminales | grep "^$1"$'\t'
+}
+# Waits until the row of TERMINAL matches the extended regular expression; the row in $fila.
+esperar_fila() {  # DESCRIPTION TERMINAL REGEX SECONDS
+  local fin=$((SECONDS + $4))
+  while :; do
+    fila=$(fila_terminal "$2")
+    if [[ $fila =~ $3 ]]; then
+      echo "ok: $1"
+      return 0
+    fi
+    [ $SECONDS -lt $fin ] || break
+    sleep 0.2
+  done
+  falla "$1: la fila es [$fila]"
+  return 1
+}
+
+# The "Terminales..." window: one at a time from either menu, its rows during and after an exchange,
+# a failure with its checkpoint and its end, the keyboard; it goes with the program.
+caso_terminales() {
+  local t=$'\t' hora='[0-9]{2}:[0-9]{2}:[0-9]{2}' campos desc pid
+  # TER02's upload "folder" is a file: its hand-off fails at checkpoint 5 at every tick.
+  mkdir -p "$K/TER01" "$K/TER02" "$Z/term02/download"
+  printf 'X' >"$Z/term02/upload"
+  tabla_empresas
+  cliente_simulado 'term01 normal 3000'
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  iniciar_tramiza
+  esperar_principal
+  c comando frmPuleo mnuTerminales
+  c esperar-ventana TramizaTerminales Terminales 20000 >/dev/null || fatal "no se abrio la ventana Terminales"
+  igual "columnas" "$(printf 'Terminal\tSolicitud\tSituación\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\tDescripción del fallo')" \
+    "$(c lista frmTerminales lstTerminales | head -1)"
+  igual "el foco en la lista" 5001 "$(c foco frmTerminales)"
+  esperar_fila "TER01 sin solicitud" TER01 "^TER01${t}sin STATUS.ZLN${t}en reposo${t}{5}\$" 20
+  esperar_fila "TER02 sin solicitud" TER02 "^TER02${t}sin STATUS.ZLN${t}en reposo${t}{5}\$" 20
+
+  solicitar TER01 VENTA-0101 &
+  pid=$!
+  solicitar TER02 VENTA-0201 0
+  esperar_fila "TER01 espera al cliente" TER01 "^TER01${t}P${t}esperando al cliente${t}{5}\$" 30
+  captura durante
+  esperar_fila "TER01 devuelve la respuesta" TER01 \
+    "^TER01${t}P${t}devolviendo la respuesta, punto control (17|18|22)${t}{5}\$" 30
+  esperar_fila "TER02 falla en el punto 5 una y otra vez" TER02 \
+    "^TER02${t}P${t}entregando la solicitud${t}{4}punto control 5, desde $hora \([0-9]+ veces\)${t}" 30
+  desc=$(printf '3: %s' "$(c descripcion-error 3)")
+  igual "descripcion del fallo de TER02" "$desc" "${fila##*"$t"}"
+  igual "la caja del mismo fallo" "$(printf 'Transacción punto control: 5\n%s' "$desc")" \
+    "$(c caja-mensaje 10000 "Transacción punto control: 5")"
+  wait "$pid"
+  respondido TER01 VENTA-0101
+  # The client's answer, and the time from "C" to "S": at least the four seconds of the return's waits.
+  esperar_fila "TER01 respondida" TER01 \
+    "^TER01${t}S${t}en reposo${t}$hora${t}respuesta del cliente${t}([0-9]+),[0-9] s${t}{2}\$" 30
+  IFS=$t read -r -a campos <<<"$fila"
+  ok_si "duracion de TER01 (${campos[5]}) desde la C" test "${campos[5]%%,*}" -ge 4
+
+  # The folder is back: TER02 is served, and its failure is over.
+  rm -f "$Z/term02/upload"
+  mkdir -p "$Z/term02/upload"
+  c pulsar-ok 10000 "Transacción punto control: 5" || falla "no se pudo cerrar la caja del fallo"
+  esperar_contenido "$K/TER02/STATUS.ZLN" S 60 || falla "TER02 no recibio respuesta"
+  esperar_fila "TER02 respondida, el fallo resuelto" TER02 \
+    "^TER02${t}S${t}en reposo${t}$hora${t}respuesta del cliente${t}[0-9]+,[0-9] s${t}punto control 5, desde $hora \([0-9]+ veces\); resuelto $hora${t}" 30
+  igual "la descripcion sigue" "$desc" "${fila##*"$t"}"
+  captura despues
+
+  # One window at a time: the tray's item brings the minimised one back.
+  c mensaje frmTerminales 0x112 0xF020 0  # WM_SYSCOMMAND SC_MINIMIZE
+  for _ in $(seq 50); do [ "$(c minimizada frmTerminales)" = 1 ] && break; sleep 0.1; done
+  c comando frmPuleo mnuTrayTerminales
+  for _ in $(seq 50); do [ "$(c minimizada frmTerminales)" = 0 ] && break; sleep 0.1; done
+  igual "restaurada desde el menu de la bandeja" 0 "$(c minimizada frmTerminales)"
+  c comando frmPuleo mnuTerminales
+  sleep 1
+  igual "una sola ventana Terminales" 1 "$(c contar-ventanas frmTerminales)"
+
+  # The keyboard: arrows through the rows, Esc closes.
+  igual "primera fila seleccionada" 0 "$(c seleccion frmTerminales lstTerminales)"
+  c tecla frmTerminales 0x28 lstTerminales
+  for _ in $(seq 50); do [ "$(c seleccion frmTerminales lstTerminales)" = 1 ] && break; sleep 0.1; done
+  igual "flecha abajo" 1 "$(c seleccion frmTerminales lstTerminales)"
+  c tecla frmTerminales 0x1B lstTerminales
+  c esperar-sin-ventana frmTerminales 10000 || falla "Esc no cerro la ventana Terminales"
+
+  # Open when the program ends: it closes with it.
+  c comando frmPuleo mnuTrayTerminales
+  c esperar-ventana TramizaTerminales Terminales 20000 >/dev/null || fatal "no se abrio la ventana Terminales"
+  salir_con mnuFileExit
+  igual "sin ventana Terminales" 0 "$(c contar-ventanas frmTerminales)"
+}
+
 if ! declare -F "caso_$caso" >/dev/null; then
   echo "caso desconocido: $caso" >&2
   exit 2

@@ -5,7 +5,7 @@
 //
 // Exit code 0 when the action succeeded, 1 when it failed (the reason on stderr), 2 for a wrong
 // call. Results go to stdout as UTF-8, one per line. A window is named by a VENTANA: frmPuleo,
-// frmAbout, a window class, "titulo:TEXT", "dialogo:TEXT" (a dialog box with that caption) or a
+// frmAbout, frmTerminales, a window class, "titulo:TEXT", "dialogo:TEXT" (a dialog box with that caption) or a
 // handle "0x...". Controls, menu items and the introspection values may be given by the names of
 // the program (lblProceso, mnuFileExit, IndiceIcono...) or by number. When the environment
 // variable CONDUCTOR_ESCRITORIO names a desktop, windows are looked for on that desktop.
@@ -29,7 +29,7 @@
 //   pulsar VENTANA ID                       posts the button's WM_COMMAND to the dialog
 //   comando VENTANA ID                      posts WM_COMMAND (a menu item)
 //   mensaje VENTANA MSG WPARAM LPARAM       posts a message
-//   tecla VENTANA VK                        posts WM_KEYDOWN and WM_KEYUP
+//   tecla VENTANA VK [ID]                   posts WM_KEYDOWN and WM_KEYUP (to the control ID)
 //   enviar-comando VENTANA ID               sends WM_COMMAND (a menu item): returns after the handler
 //   consulta VENTANA NAME WPARAM            sends the registered message NAME, prints the result
 //   esperar-consulta VENTANA NAME WPARAM eq|ne|gt VALUE MS
@@ -39,6 +39,10 @@
 //   cerrar VENTANA                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
 //   controles VENTANA                       every child: id, class, text
 //   rectangulo VENTANA                      left, top, width and height on the screen
+//   lista VENTANA ID                        a report list view: its column titles, then each row,
+//                                        cells separated by tabs (read in the program's memory: a
+//                                        conductor of the same bitness as the program)
+//   seleccion VENTANA ID                    the list view's selected row, -1 for none
 //   raton X Y                               moves the mouse pointer (SetCursorPos)
 // Message boxes (a visible top-level #32770 with the text control of MessageBox):
 //   caja-mensaje MS [TITLE]              waits for one, prints its title and its text
@@ -84,6 +88,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <commctrl.h>
 
 #include "app/ids_recursos.h"
 
@@ -136,6 +142,9 @@ long long Identificador(const std::string& texto) {
         {"mnuTrayShow", IDM_TRAY_SHOW},
         {"mnuTrayHide", IDM_TRAY_HIDE},
         {"mnuTrayClose", IDM_TRAY_CLOSE},
+        {"mnuTerminales", IDM_TERMINALES},
+        {"mnuTrayTerminales", IDM_TRAY_TERMINALES},
+        {"lstTerminales", IDC_LST_TERMINALES},
         {"lblTitle", IDC_LBL_TITLE},
         {"lblVersion", IDC_LBL_VERSION},
         {"lblDescription", IDC_LBL_DESCRIPTION},
@@ -232,6 +241,8 @@ std::vector<HWND> Todas(const std::string& ventana) {
     bool soloTitulo = false;
     if (ventana == "frmPuleo") {
         clase = ids::kClasePuleo;
+    } else if (ventana == "frmTerminales") {
+        clase = ids::kClaseTerminales;
     } else if (ventana == "frmAbout") {
         clase = "#32770";
         titulo = ids::kTituloAbout;
@@ -397,6 +408,81 @@ std::string SinValorHklm(const std::string& ruta, const std::string& valor) {
     return r;
 }
 
+// A block of memory in the process of window `h`: a list view's messages take pointers into the
+// process that owns it.
+class MemoriaAjena {
+public:
+    MemoriaAjena(HWND h, std::size_t tamanio) : tamanio_(tamanio) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        proceso_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (proceso_ == nullptr) throw Fallo("no se puede abrir el proceso " + std::to_string(pid));
+        base_ =
+            static_cast<char*>(VirtualAllocEx(proceso_, nullptr, tamanio, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        if (base_ == nullptr) {
+            CloseHandle(proceso_);
+            throw Fallo("no hay memoria en el proceso " + std::to_string(pid));
+        }
+    }
+    ~MemoriaAjena() {
+        VirtualFreeEx(proceso_, base_, 0, MEM_RELEASE);
+        CloseHandle(proceso_);
+    }
+    MemoriaAjena(const MemoriaAjena&) = delete;
+    MemoriaAjena& operator=(const MemoriaAjena&) = delete;
+
+    char* En(std::size_t desplazamiento) const { return base_ + desplazamiento; }
+    void Escribir(std::size_t desplazamiento, const void* datos, std::size_t n) {
+        if (desplazamiento + n > tamanio_ || !WriteProcessMemory(proceso_, En(desplazamiento), datos, n, nullptr))
+            throw Fallo("no se puede escribir en el otro proceso");
+    }
+    void Leer(std::size_t desplazamiento, void* datos, std::size_t n) {
+        if (desplazamiento + n > tamanio_ || !ReadProcessMemory(proceso_, En(desplazamiento), datos, n, nullptr))
+            throw Fallo("no se puede leer del otro proceso");
+    }
+
+private:
+    std::size_t tamanio_;
+    HANDLE proceso_ = nullptr;
+    char* base_ = nullptr;
+};
+
+// Column titles, then the rows, of a report list view of another process.
+std::vector<std::vector<std::string>> LeerLista(HWND lista) {
+    constexpr std::size_t kTexto = 1024, kDatos = 256;  // the structure first, its text after it
+    MemoriaAjena memoria(lista, kDatos + kTexto);
+    const auto texto = [&](UINT mensaje, WPARAM indice, auto estructura) {
+        memoria.Escribir(0, &estructura, sizeof estructura);
+        Enviar(lista, mensaje, indice, reinterpret_cast<LPARAM>(memoria.En(0)));
+        char leido[kTexto];
+        memoria.Leer(kDatos, leido, kTexto);
+        leido[kTexto - 1] = '\0';
+        return Utf8(leido);
+    };
+    const HWND cabecera = reinterpret_cast<HWND>(Enviar(lista, LVM_GETHEADER, 0, 0));
+    const LRESULT columnas = cabecera != nullptr ? Enviar(cabecera, HDM_GETITEMCOUNT, 0, 0) : 0;
+    std::vector<std::vector<std::string>> r(1);
+    for (int c = 0; c < columnas; ++c) {
+        LVCOLUMNA columna{};
+        columna.mask = LVCF_TEXT;
+        columna.pszText = memoria.En(kDatos);
+        columna.cchTextMax = kTexto;
+        r[0].push_back(texto(LVM_GETCOLUMNA, static_cast<WPARAM>(c), columna));
+    }
+    const LRESULT filas = Enviar(lista, LVM_GETITEMCOUNT, 0, 0);
+    for (LRESULT f = 0; f < filas; ++f) {
+        r.emplace_back();
+        for (int c = 0; c < columnas; ++c) {
+            LVITEMA item{};
+            item.iSubItem = c;
+            item.pszText = memoria.En(kDatos);
+            item.cchTextMax = kTexto;
+            r.back().push_back(texto(LVM_GETITEMTEXTA, static_cast<WPARAM>(f), item));
+        }
+    }
+    return r;
+}
+
 bool Existe(const std::string& ruta) { return GetFileAttributesA(ruta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Round trips of a harmless message to the window, for MS: how long the window leaves a sender waiting.
@@ -439,7 +525,7 @@ void Ejecutar(const std::vector<std::string>& a) {
     const std::string& accion = a.at(0);
     const auto pedir = [&](std::size_t n) {
         const bool conOpcional = accion == "icono" || accion == "caja-mensaje" || accion == "pulsar-ok" ||
-                                 accion == "contar-cajas" || accion == "bloquear";
+                                 accion == "contar-cajas" || accion == "bloquear" || accion == "tecla";
         if (a.size() != n + 1 && !(a.size() == n + 2 && conOpcional))
             throw MalUso(accion + " lleva " + std::to_string(n) + " argumentos");
     };
@@ -551,7 +637,7 @@ void Ejecutar(const std::vector<std::string>& a) {
                  static_cast<LPARAM>(Numero(a[4])));
     } else if (accion == "tecla") {
         pedir(2);
-        const HWND h = Ventana(a[1]);
+        const HWND h = opcional(3).empty() ? Ventana(a[1]) : Control(a[1], a[3]);
         const auto vk = static_cast<WPARAM>(Numero(a[2]));
         Publicar(h, WM_KEYDOWN, vk, 1);
         Publicar(h, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
@@ -587,6 +673,17 @@ void Ejecutar(const std::vector<std::string>& a) {
         if (!GetWindowRect(Ventana(a[1]), &r)) throw Fallo("no se puede leer el rectangulo de " + a[1]);
         Imprimir(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
                  std::to_string(r.bottom - r.top));
+    } else if (accion == "lista") {
+        pedir(2);
+        for (const auto& fila : LeerLista(Control(a[1], a[2]))) {
+            std::string linea;
+            for (std::size_t i = 0; i < fila.size(); ++i) linea += (i == 0 ? "" : "\t") + fila[i];
+            Imprimir(linea);
+        }
+    } else if (accion == "seleccion") {
+        pedir(2);
+        const LRESULT i = Enviar(Control(a[1], a[2]), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+        Imprimir(std::to_string(static_cast<long long>(i)));
     } else if (accion == "raton") {
         pedir(2);
         if (!EntrarEnEscritorio() || !SetCursorPos(static_cast<int>(Numero(a[1])), static_cast<int>(Numero(a[2]))))
