@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/interfaz_ventana.h"
+#include "bridge/cerrojo_korvane.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/control_cliente.h"
 #include "bridge/esperar.h"
@@ -79,6 +80,7 @@ private:
     EsperadorReal esperador_;
     ControlClienteReal cliente_;
     CicloSondeo ciclo_;
+    CerrojoKorvane cerrojoKorvane_;
     ListaTerminales Terminales;
 
     std::int16_t IndiceIcono = 0;

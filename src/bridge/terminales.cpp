@@ -1,6 +1,8 @@
 #include "bridge/terminales.h"
 #include "bridge/archivos_intercambio.h"
 
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "platform/archivos.h"
@@ -20,6 +22,20 @@ void CrearSiFalta(const std::string& ruta) {
 // The 16-bit counter of the discovery order cannot pass 32767.
 constexpr int kMaximoTerminales = 32767;
 
+// The ANSI listing gives '?' for each character of a name that the code page cannot hold, and '?' is
+// never part of a real name: such a folder cannot be opened by that name, so it is not served. Each
+// one is reported once a run, whatever the number of loads.
+std::set<std::string> nombresIlegiblesAvisados;
+
+void AvisarNombreIlegible(const std::string& carpeta, InterfazUsuario& ui) {
+    if (!nombresIlegiblesAvisados.insert(carpeta).second) return;
+    ui.MostrarMensaje("La carpeta de terminal " + carpeta +
+                          " tiene en su nombre caracteres que este equipo no puede representar (aquí "
+                          "aparecen como \"?\"): esa terminal no se atiende. Cámbiele el nombre por uno con "
+                          "letras y cifras corrientes.",
+                      "Carga de terminales", Icono::Critico);
+}
+
 }  // namespace
 
 ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui) {
@@ -33,6 +49,10 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
             if (entrada.oculto || entrada.sistema) continue;
             if (EmpiezaPorTERM(entrada.nombre) || entrada.nombre == "." || entrada.nombre == "..") continue;
             if (!entrada.esCarpeta) continue;
+            if (entrada.nombre.find('?') != std::string::npos) {
+                AvisarNombreIlegible(archivos::Unir(configuracion.DirectorioKorvane, entrada.nombre), ui);
+                continue;
+            }
             if (static_cast<int>(lista->size()) >= kMaximoTerminales)
                 throw plataforma::ErrorSistema(6, "Desbordamiento: demasiadas carpetas de terminal");
             lista->push_back({entrada.nombre, entrada.nombre.substr(3), static_cast<std::int16_t>(lista->size() + 1)});
