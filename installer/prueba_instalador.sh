@@ -93,6 +93,8 @@ ajustes_intactos() {  # DESCRIPTION
 }
 log_dia=$K/LogTramiza20260102.txt
 printf '"Determino que el archivo de la hora 2026/02/01 10:00:00 era duplicado"\r\n""\r\n' >"$log_dia"
+cerrojo_raiz=$K/Tramiza.lck
+printf 'Tramiza atiende esta carpeta\r\n' >"$cerrojo_raiz"
 poner_ajustes
 
 version=${instalador##*TramizaSetup-}
@@ -183,6 +185,7 @@ sin_registro "valor Run" "$clave_run" Tramiza
 sin_registro "entrada de Aplicaciones" "$clave_app"
 ajustes_intactos "ajustes conservados"
 existe "registro diario conservado" "$log_dia"
+existe "cerrojo de la raiz conservado" "$cerrojo_raiz"
 
 # --- 4. Two installers at once ------------------------------------------------------------------------
 echo "=== dos instaladores a la vez"
@@ -272,6 +275,7 @@ sin_registro "entrada de Aplicaciones" "$clave_app"
 sin_registro "valor Run" "$clave_run" Tramiza
 sin_registro "ajustes" 'HKCU\Software\VB and VBA Program Settings\Tramiza'
 no_existe "registro diario" "$log_dia"
+no_existe "cerrojo de la raiz" "$cerrojo_raiz"
 no_existe "carpeta de datos" "$datos"
 
 # --- 9. Uninstall after the folder was deleted by hand -------------------------------------------------

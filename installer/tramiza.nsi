@@ -449,8 +449,9 @@ Function un.QuitarEntradas
   DetailPrint "Quitados el registro en Aplicaciones, el inicio al iniciar sesión y el acceso directo."
 FunctionEnd
 
-; The settings are the user's own: this user's settings, the daily logs in the point-of-sale
-; root folder they name, and the program's own data folder.
+; The settings are the user's own: this user's settings, the daily logs and the lock file in the
+; point-of-sale root folder they name (a lock that another Tramiza holds cannot be deleted and
+; stays), and the program's own data folder.
 Function un.BorrarAjustes
   ClearErrors
   ReadRegStr $0 HKCU "${CLAVE_AJUSTES}\DirectorioKorvane" "Tramiza"
@@ -464,6 +465,7 @@ Function un.BorrarAjustes
   ${EndIf}
   ${If} $0 != ""
     Delete "$0LogTramiza*.txt"
+    Delete "$0Tramiza.lck"
   ${EndIf}
   DeleteRegKey HKCU "${CLAVE_AJUSTES}"
   SetShellVarContext current

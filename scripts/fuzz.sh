@@ -31,6 +31,7 @@ targets=(
   fuzz_conversiones_numero
   fuzz_listas_recientes
   fuzz_archivo_ajustes
+  fuzz_titular_cerrojo
 )
 limite=()
 [ "$segundos" -gt 0 ] && limite=(-max_total_time="$segundos")

@@ -55,7 +55,8 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
           const HWND destino = destinoAvisos_.load();
           if (destino != nullptr && !avisoPendiente_.exchange(true)) PostMessageA(destino, kMensajePasos, 0, 0);
       }),
-      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios(), &ejecutor_) {
+      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios(), &ejecutor_),
+      cerrojoKorvane_(ui_, reloj::Ahora) {
     // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
@@ -327,7 +328,10 @@ void frmPuleo::AplicarTemporizador() {
 }
 
 void frmPuleo::TmrBuscando_Timer() {
-    if (ciclo_.TmrBuscando_Timer(Terminales)) ++ciclos_;
+    // While another Tramiza serves the root, a tick touches nothing in it; turns already in progress
+    // (of a root left behind) still go on below.
+    if (cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane) && ciclo_.TmrBuscando_Timer(Terminales))
+        ++ciclos_;
     // A root that came back: the list is loaded again for the next tick.
     if (ciclo_.TomarRecarga()) Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
     ProgramarPasos();

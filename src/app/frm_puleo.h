@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/interfaz_ventana.h"
+#include "bridge/cerrojo_korvane.h"
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/control_cliente.h"
 #include "bridge/ejecutor.h"
@@ -90,6 +91,7 @@ private:
     std::atomic<bool> avisoPendiente_{false};
     std::atomic<HWND> destinoAvisos_{nullptr};
     CicloSondeo ciclo_;
+    CerrojoKorvane cerrojoKorvane_;
     ListaTerminales Terminales;
 
     std::int16_t IndiceIcono = 0;

@@ -55,8 +55,14 @@ inline constexpr const char* kTituloAbout = "About Tramiza";
 // Window class and title of the "Terminales" window.
 inline constexpr const char* kClaseTerminales = "TramizaTerminales";
 inline constexpr const char* kTituloTerminales = "Terminales";
-// Named mutex of the running-instance test.
-inline constexpr const char* kMutexInstancia = "Local\\TramizaInstanciaUnica";
+// Named mutex of the running-instance test: machine-wide, one Tramiza serves a PC whatever the
+// session (fast user switching, remote desktop).
+inline constexpr const char* kMutexInstancia = "Global\\TramizaInstanciaUnica";
+// What the running copy publishes about itself (a lock file, platform/cerrojo.h), under the
+// machine-wide application data (CSIDL_COMMON_APPDATA): a copy in another session finds no window of
+// it, and learns from this where it runs.
+inline constexpr const char* kCarpetaComun = "Tramiza";
+inline constexpr const char* kRegistroInstancia = "Instancia.lck";
 
 // The notification-area icon reports to the main window as WM_MOUSEMOVE with the mouse message in
 // the low word of lParam; a second copy posts the same message to hand over.

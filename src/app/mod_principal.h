@@ -5,8 +5,9 @@
 
 namespace modPrincipal {
 
-// The program: hands over to a running copy, or loads the settings, starts the exchange client when
-// asked to, shows the main window and runs the message loop for as long as the window exists.
+// The program: hands over to a running copy in this session (or, when the copy that runs is in another
+// session of the PC, says so and ends), or loads the settings, starts the exchange client when asked
+// to, shows the main window and runs the message loop for as long as the window exists.
 int Main(HINSTANCE instancia);
 
 // Removes the notification-area icon and ends the process at once; nothing else runs.

@@ -332,8 +332,8 @@ Tarea<> CicloSondeo::Intentar(Turno& t, std::optional<char> estado) {
             try {
                 std::rethrow_exception(aviso);
             } catch (const BloqueoConAviso& b) {
-                const std::string linea = std::string("fallo en punto control ") + t.punto.load() + ": " + b.Ruta() + ": " +
-                                          b.TextoNumeroDescripcion() + " (mensaje \"" + b.Titulo() +
+                const std::string linea = std::string("fallo en punto control ") + t.punto.load() + ": " + b.Ruta() +
+                                          ": " + b.TextoNumeroDescripcion() + " (mensaje \"" + b.Titulo() +
                                           "\": " + b.Texto() + ")";
                 fallos_.Ocurre(NombreTerminal(t), linea, linea);
                 b.Avisar(ui_);

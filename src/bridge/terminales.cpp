@@ -2,6 +2,8 @@
 #include "bridge/archivos_intercambio.h"
 #include "bridge/fallos_duraderos.h"
 
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "platform/archivos.h"
@@ -44,6 +46,20 @@ bool RaizCortada(CortesCarpetas* cortes, const clsConfiguracion& configuracion) 
     return false;
 }
 
+// The ANSI listing gives '?' for each character of a name that the code page cannot hold, and '?' is
+// never part of a real name: such a folder cannot be opened by that name, so it is not served. Each
+// one is reported once a run, whatever the number of loads.
+std::set<std::string> nombresIlegiblesAvisados;
+
+void AvisarNombreIlegible(const std::string& carpeta, InterfazUsuario& ui) {
+    if (!nombresIlegiblesAvisados.insert(carpeta).second) return;
+    ui.MostrarMensaje("La carpeta de terminal " + carpeta +
+                          " tiene en su nombre caracteres que este equipo no puede representar (aquí "
+                          "aparecen como \"?\"): esa terminal no se atiende. Cámbiele el nombre por uno con "
+                          "letras y cifras corrientes.",
+                      "Carga de terminales", Icono::Critico);
+}
+
 }  // namespace
 
 ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui, CortesCarpetas* cortes) {
@@ -57,6 +73,10 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
             if (entrada.oculto || entrada.sistema) continue;
             if (EmpiezaPorTERM(entrada.nombre) || entrada.nombre == "." || entrada.nombre == "..") continue;
             if (!entrada.esCarpeta) continue;
+            if (entrada.nombre.find('?') != std::string::npos) {
+                AvisarNombreIlegible(archivos::Unir(configuracion.DirectorioKorvane, entrada.nombre), ui);
+                continue;
+            }
             if (static_cast<int>(lista->size()) >= kMaximoTerminales)
                 throw plataforma::ErrorSistema(6, "Desbordamiento: demasiadas carpetas de terminal");
             lista->push_back({entrada.nombre, entrada.nombre.substr(3), static_cast<std::int16_t>(lista->size() + 1)});

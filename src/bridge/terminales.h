@@ -24,8 +24,10 @@ using ListaTerminales = std::shared_ptr<const std::vector<clsItemTerXX>>;
 // Lists the terminal folders of DirectorioKorvane ("TER*.*", not "TERM...", folders only, hidden and
 // system entries left out) and creates on the client side, one level at a time, term<code> with its
 // upload and download folders, and tx when ActivarTX is above 0. A failure ends the load with a
-// "Carga de terminales" message; the list then holds the terminals found before it. With `cortes`,
-// a root that cannot be reached is reported as an outage there instead (the cycle says when it is
-// back, and the list is loaded again then). Each load logs the terminals found.
+// "Carga de terminales" message; the list then holds the terminals found before it. A folder whose
+// listed name holds '?' (characters outside the ANSI code page) is left out, with a message of the
+// same title the first time this process meets it. With `cortes`, a root that cannot be reached is
+// reported as an outage there instead (the cycle says when it is back, and the list is loaded again
+// then). Each load logs the terminals found.
 ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui,
                                  CortesCarpetas* cortes = nullptr);

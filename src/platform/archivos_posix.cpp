@@ -354,6 +354,8 @@ void Sincronizar(const std::string& ruta) {
     if (::fsync(fd.Get()) != 0) LanzarError(errno, ruta);
 }
 
+std::string RutaLocal(const std::string& ruta) { return RutaParaCrear(Normalizar(ruta)); }
+
 void Reemplazar(const std::string& origen, const std::string& destino) {
     const std::string desde = Normalizar(origen);
     const std::string hacia = RutaParaCrear(Normalizar(destino));

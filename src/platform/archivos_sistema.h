@@ -35,6 +35,10 @@ void CrearCarpeta(const std::string& ruta);
 void Sincronizar(const std::string& ruta);
 // Renames `origen` over `destino` in one step, replacing it, durably.
 void Reemplazar(const std::string& origen, const std::string& destino);
+// The path as the system's own calls take it, for the platform's code outside the file layer that
+// opens files itself (the lock file): the same on Windows; on Linux with '/' separators and each
+// component spelt as it exists, whatever the letter case.
+std::string RutaLocal(const std::string& ruta);
 
 }  // namespace archivos::sistema
 

@@ -158,6 +158,8 @@ void Sincronizar(const std::string& ruta) {
     if (!FlushFileBuffers(h.Get())) LanzarUltimoError(ruta);
 }
 
+std::string RutaLocal(const std::string& ruta) { return ruta; }
+
 void Reemplazar(const std::string& origen, const std::string& destino) {
     if (!MoveFileExA(origen.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         LanzarUltimoError(origen + " -> " + destino);

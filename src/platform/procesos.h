@@ -3,7 +3,10 @@
 // is told about them is the callers' business.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace procesos {
 
@@ -32,9 +35,23 @@ private:
     std::intptr_t id_;  // the process handle on Windows, the pid elsewhere; 0 once let go
 };
 
-// Starts `lineaComando` as a whole Windows command line (the first word names the program, found
-// the system's usual way; handles inherited, normal priority). Throws when it cannot be started.
+// Starts `lineaComando` as a whole Windows command line (handles inherited, normal priority). A
+// quoted program path is taken as it is; an unquoted one may hold blanks: the program is the longest
+// part of the line, cut at a blank, that names an existing file (see ProgramaExistente), never a
+// shorter one that happens to exist too ("C:\Archivos.exe" for "C:\Archivos de programa\..."). When
+// none exists the system finds the program its usual way. Throws when it cannot be started.
 ProcesoIniciado Iniciar(const std::string& lineaComando);
+
+// The program of an unquoted command line that exists: from the longest part of the line up to a
+// blank to the shortest, the first for which `esArchivo` is true; with `conExe`, a part whose last
+// component has no dot is also tried with ".exe" added, as Windows does. `resto` is what follows
+// it, from the blank on. None for a quoted program, an empty line, or when no part exists.
+struct ProgramaYResto {
+    std::string programa;
+    std::string resto;
+};
+std::optional<ProgramaYResto> ProgramaExistente(std::string_view linea,
+                                                const std::function<bool(const std::string&)>& esArchivo, bool conExe);
 
 // Iniciar, then Esperar(msEspera).
 std::int32_t IniciarYEsperar(const std::string& lineaComando, std::uint32_t msEspera);

@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,6 +134,11 @@ std::vector<std::string> PartirLineaComando(const std::string& linea) {
     return argumentos;
 }
 
+bool EsArchivo(const std::string& ruta) {
+    struct stat st;
+    return ::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 pid_t Lanzar(const std::vector<std::string>& argumentos) {
     std::vector<char*> argv;
     for (const auto& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
@@ -165,7 +171,14 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
 
 ProcesoIniciado Iniciar(const std::string& lineaComando) {
     RecogerHijosTerminados();
-    const std::vector<std::string> argumentos = PartirLineaComando(lineaComando);
+    std::vector<std::string> argumentos;
+    if (const auto existente = ProgramaExistente(lineaComando, EsArchivo, false)) {
+        // A program of its own in front keeps the arguments' split as it is.
+        argumentos = PartirLineaComando("x" + existente->resto);
+        argumentos[0] = existente->programa;
+    } else {
+        argumentos = PartirLineaComando(lineaComando);
+    }
     if (argumentos.empty() || argumentos[0].empty()) plataforma::LanzarError(ENOENT, lineaComando);
     return ProcesoIniciado(Lanzar(argumentos));
 }

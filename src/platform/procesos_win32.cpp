@@ -21,6 +21,11 @@ static_assert(sizeof(PROCESSENTRY32) == 296, "PROCESSENTRY32 (ANSI) must be 296 
 
 using plataforma::Manejador;
 
+bool EsArchivo(const std::string& ruta) {
+    const DWORD atributos = GetFileAttributesA(ruta.c_str());
+    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace
 
 bool ProcesoEnEjecucion(const std::string& nombreExe) {
@@ -44,8 +49,12 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
 }
 
 ProcesoIniciado Iniciar(const std::string& lineaComando) {
+    // Left to itself, the system would try "C:\Archivos.exe" first for an unquoted
+    // "C:\Archivos de programa\Zelno\Zelno32.exe": the program that exists is named to it instead.
+    const auto existente = ProgramaExistente(lineaComando, EsArchivo, true);
+    const std::string completa = existente ? "\"" + existente->programa + "\"" + existente->resto : lineaComando;
     // CreateProcessA may write into the command line, so it gets a copy of its own.
-    std::vector<char> linea(lineaComando.begin(), lineaComando.end());
+    std::vector<char> linea(completa.begin(), completa.end());
     linea.push_back('\0');
 
     STARTUPINFOA si;
@@ -54,8 +63,8 @@ ProcesoIniciado Iniciar(const std::string& lineaComando) {
     PROCESS_INFORMATION pi;
     std::memset(&pi, 0, sizeof pi);
 
-    if (!CreateProcessA(nullptr, linea.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si,
-                        &pi))
+    if (!CreateProcessA(existente ? existente->programa.c_str() : nullptr, linea.data(), nullptr, nullptr, TRUE,
+                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &si, &pi))
         plataforma::LanzarUltimoError(lineaComando);
 
     Manejador hilo(pi.hThread);

@@ -56,12 +56,13 @@ public:
     CopiaCliente& operator=(const CopiaCliente&) = delete;
 
     // Stays up until told to stop, or ends by itself after 4 s.
-    std::string LineaComando(const std::string& extra = {}) const {
-        return Comillas(exe_) + " --dir " + Comillas(carpeta_) + " --vida 4000 --fin " + Comillas(Fin()) + extra;
+    std::string LineaComando(const std::string& extra = {}, bool comillas = true) const {
+        return (comillas ? Comillas(exe_) : exe_) + " --dir " + Comillas(carpeta_) + " --vida 4000 --fin " +
+               Comillas(Fin()) + extra;
     }
 
-    std::int32_t Iniciar(InterfazUsuario& ui, const std::string& extra = {}) {
-        const std::int32_t r = API::EjecutarCliente(LineaComando(extra), ui);
+    std::int32_t Iniciar(InterfazUsuario& ui, const std::string& extra = {}, bool comillas = true) {
+        const std::int32_t r = API::EjecutarCliente(LineaComando(extra, comillas), ui);
         iniciado_ = r != 0 || Existe(Fin());
         return r;
     }
@@ -178,6 +179,22 @@ TEST(EjecutarCliente, LaLineaDeComandoLlegaEnteraAlCliente) {
                                  Unir(copia.Carpeta(), "fin.txt") + "\n--eco\n" + eco +
                                  "\ndos palabras\nx\"y\na\\\\b\nc:\\dir\\\nfin\n";
     EXPECT_EQ(prueba::LeerArchivo(eco), esperado);
+}
+
+// A program path with blanks and no quotes: the system would try the part before the first blank
+// ("Mi", "Mi.exe": here files that are no programs) before the real one.
+TEST(EjecutarCliente, RutaConBlancosSinComillasIniciaElProgramaQueExiste) {
+    prueba::CarpetaTemporal tmp;
+    prueba::EscribirArchivo(tmp / "Mi", "no es un programa");
+    prueba::EscribirArchivo(tmp / "Mi.exe", "no es un programa");
+    CopiaCliente copia(tmp / "Mi Zelno", "Zelno32.exe");
+    const std::string eco = Unir(copia.Carpeta(), "eco.txt");
+    prueba::GrabadorInterfaz ui;
+    EXPECT_EQ(copia.Iniciar(ui, " --eco " + Comillas(eco) + "  uno \"dos tres\"", false), 258);
+    EXPECT_TRUE(ui.mensajes.empty()) << ui.mensajes[0].texto;
+    ASSERT_TRUE(EsperarQue([&] { return Existe(eco); }));
+    EXPECT_EQ(prueba::LeerArchivo(eco), "--dir\n" + copia.Carpeta() + "\n--vida\n4000\n--fin\n" +
+                                            Unir(copia.Carpeta(), "fin.txt") + "\n--eco\n" + eco + "\nuno\ndos tres\n");
 }
 
 #if !defined(_WIN32)

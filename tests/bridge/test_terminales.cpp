@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 
+#include "bridge/cerrojo_korvane.h"
 #include "bridge/terminales.h"
 #include "platform/archivos.h"
+#include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 #include "support/soporte.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -157,6 +166,108 @@ TEST_F(CargarTerminalesTest, FolderNamesWithSpacesAndNonAsciiBytes) {
     ASSERT_EQ(lista->size(), 1u);
     EXPECT_EQ((*lista)[0].CodigoTerminal, " 1\xE9");
     EXPECT_TRUE(ui.mensajes.empty());
+}
+
+TEST_F(CargarTerminalesTest, FolderNameOutsideTheCodePageIsReportedOnceAndLeftOut) {
+    prueba::CrearCarpetas(K("TER01"));
+    const std::string listado = "TER0??";
+#ifdef _WIN32
+    // Made through the wide-character call; the ANSI listing shows each character outside the code
+    // page as '?'.
+    ASSERT_TRUE(CreateDirectoryW((fs::path(configuracion.DirectorioKorvane) / L"TER0\u0416\u4E2D").c_str(), nullptr));
+#else
+    // Linux keeps '?' in a name: the listing gives it as Windows gives such a folder.
+    prueba::CrearCarpetas(K(listado));
+#endif
+    for (int carga = 0; carga < 2; ++carga) {
+        const auto lista = CargarTerminales(configuracion, ui);
+        ASSERT_EQ(lista->size(), 1u);
+        EXPECT_EQ((*lista)[0].TerXX, "TER01");
+    }
+    ASSERT_EQ(ui.mensajes.size(), 1u);
+    EXPECT_EQ(ui.mensajes[0].titulo, "Carga de terminales");
+    EXPECT_EQ(ui.mensajes[0].icono, Icono::Critico);
+    EXPECT_EQ(ui.mensajes[0].texto,
+              "La carpeta de terminal " + archivos::Unir(configuracion.DirectorioKorvane, listado) +
+                  " tiene en su nombre caracteres que este equipo no puede representar (aquí aparecen como "
+                  "\"?\"): esa terminal no se atiende. Cámbiele el nombre por uno con letras y cifras corrientes.");
+    EXPECT_TRUE(fs::is_directory(Z("term01")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(configuracion.DirectorioZELNO), fs::directory_iterator()), 2);
+}
+
+// Two programs on one Korvane root: the second is refused, told once who serves it, and takes over
+// once the first has let go; the lock file never passes for a terminal; a root where no lock can be
+// made is served all the same.
+TEST_F(CargarTerminalesTest, OneTramizaPerKorvaneRoot) {
+    prueba::CarpetaTemporal registro;
+    actividad::Iniciar(registro.Ruta(), [] { return reloj::FechaHoraMs{{2026, 12, 7, 9, 30, 5}, 42}; });
+    const std::string raiz = configuracion.DirectorioKorvane;
+    const std::string otraRaiz = (fs::path(raiz).parent_path() / "K2").string();
+    prueba::CrearCarpetas(otraRaiz);
+    prueba::CrearCarpetas(K("TER01"));
+    const auto aLas = [](int hora) { return [hora] { return archivos::FechaHora{2026, 12, 7, hora, 30, 5}; }; };
+    prueba::GrabadorInterfaz uiSegundo, uiTercero;
+    auto primero = std::make_unique<CerrojoKorvane>(ui, aLas(9));
+    CerrojoKorvane segundo(uiSegundo, aLas(10));
+
+    EXPECT_TRUE(primero->PuedeAtender(raiz));
+    EXPECT_TRUE(primero->PuedeAtender(raiz));
+    for (int tick = 0; tick < 3; ++tick) EXPECT_FALSE(segundo.PuedeAtender(raiz));
+    const cerrojo::Titular yo = cerrojo::TitularPropio();
+    const std::string quien = "equipo " + yo.equipo + ", usuario " + yo.usuario + ", sesión " + yo.sesion +
+                              ", proceso " + yo.proceso + ", desde 2026-12-07 09:30:05";
+    const std::string aviso = "Otro Tramiza ya atiende la carpeta de Korvane " + raiz + " (" + quien +
+                              "). Este Tramiza no atiende las terminales mientras el otro siga; lo vuelve a "
+                              "intentar en cada ciclo.";
+    ASSERT_EQ(uiSegundo.mensajes.size(), 1u);
+    EXPECT_EQ(uiSegundo.mensajes[0].titulo, "Carpeta de Korvane atendida por otro Tramiza");
+    EXPECT_EQ(uiSegundo.mensajes[0].texto, aviso);
+    EXPECT_EQ(uiSegundo.estados, std::vector<std::string>(3, "Otro Tramiza atiende " + raiz));
+    const auto lista = CargarTerminales(configuracion, ui);
+    ASSERT_EQ(lista->size(), 1u);
+    EXPECT_EQ((*lista)[0].TerXX, "TER01");
+
+    // The first moves to another root: its lock goes with it, and the second takes this one.
+    EXPECT_TRUE(primero->PuedeAtender(otraRaiz));
+    EXPECT_TRUE(segundo.PuedeAtender(raiz));
+    EXPECT_EQ(prueba::LeerArchivo(K("Tramiza.lck")),
+              cerrojo::TextoTitular({yo.equipo, yo.usuario, yo.sesion, yo.proceso, "2026-12-07 10:30:05"}));
+    // The first ends: the root it had is free for a third.
+    CerrojoKorvane tercero(uiTercero, aLas(11));
+    EXPECT_FALSE(tercero.PuedeAtender(otraRaiz));
+    primero.reset();
+    EXPECT_TRUE(tercero.PuedeAtender(otraRaiz));
+
+    // A root where the lock file cannot be made: served, and said once in the log.
+    CerrojoKorvane cuarto(ui, aLas(12));
+    const std::string sinCarpeta = (fs::path(raiz).parent_path() / "NOEXISTE").string();
+    EXPECT_TRUE(cuarto.PuedeAtender(sinCarpeta));
+    EXPECT_TRUE(cuarto.PuedeAtender(sinCarpeta));
+    EXPECT_TRUE(ui.mensajes.empty());
+    actividad::Terminar();
+
+#ifdef _WIN32
+    const long sinRuta = 3;  // ERROR_PATH_NOT_FOUND
+#else
+    const long sinRuta = ENOENT;
+#endif
+    const std::string s = "2026-12-07 09:30:05.042 ";
+    const std::string otroAviso = "Otro Tramiza ya atiende la carpeta de Korvane " + otraRaiz + " (" + "equipo " +
+                                  yo.equipo + ", usuario " + yo.usuario + ", sesión " + yo.sesion + ", proceso " +
+                                  yo.proceso + ", desde 2026-12-07 09:30:05" +
+                                  "). Este Tramiza no atiende las terminales mientras el otro siga; lo vuelve a "
+                                  "intentar en cada ciclo.";
+    EXPECT_EQ(prueba::LeerArchivo(registro / "2026-12-07.log"),
+              s + "Tramiza atiende la carpeta de Korvane " + raiz + "\r\n" + s +
+                  "Mensaje \"Carpeta de Korvane atendida por otro Tramiza\": " + aviso + "\r\n" + s + "Terminales en " +
+                  raiz + ": 1 (TER01)\r\n" + s + "Tramiza deja de atender la carpeta de Korvane " + raiz + "\r\n" + s +
+                  "Tramiza atiende la carpeta de Korvane " + otraRaiz + "\r\n" + s +
+                  "Tramiza atiende la carpeta de Korvane " + raiz + ": el otro Tramiza la ha dejado\r\n" + s +
+                  "Mensaje \"Carpeta de Korvane atendida por otro Tramiza\": " + otroAviso + "\r\n" + s +
+                  "Tramiza atiende la carpeta de Korvane " + otraRaiz + ": el otro Tramiza la ha dejado\r\n" + s +
+                  "No se pudo crear el cerrojo " + archivos::Unir(sinCarpeta, "Tramiza.lck") + " (" +
+                  std::to_string(sinRuta) + ": " + plataforma::DescripcionError(sinRuta) +
+                  "); se atiende la carpeta sin él\r\n");
 }
 
 }  // namespace

@@ -410,6 +410,74 @@ caso_segunda_instancia() {
   salir_con mnuFileExit
 }
 
+# A field of a lock file that a conductor holds ("Proceso", "Desde").
+campo_cerrojo() {  # FILE FIELD
+  sed -n "s/^$2: \(.*\)\r\$/\1/p" "$1"
+}
+
+# Lines of today's activity log that match a pattern (the log is CP1252: "." for an accented letter).
+lineas_actividad() {  # PATTERN
+  cat "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log 2>/dev/null |
+    LC_ALL=C grep -a -c "$1"
+}
+
+# One Tramiza per PC and one per Korvane root. Wine has a single session: the Tramiza of another
+# session is a conductor holding the machine-wide mutex and the record a running Tramiza publishes,
+# with no window; another PC's Tramiza on the same root is a conductor holding the root's lock file.
+caso_otro_tramiza() {
+  local registro=$WINEPREFIX/drive_c/ProgramData/Tramiza/Instancia.lck esperado n antes
+  local linea='en otra sesi.n de este equipo (equipo CAJA-2, usuario cajero2, sesi.n 7,'
+  mkdir -p "$K/TER01"
+  tabla_empresas
+  ajustes "$Kw" "$Zw" 1 1 0 ""
+  rm -f "$trabajo/soltar" "$trabajo/soltar-raiz"
+  al_salir+=("touch '$trabajo/soltar' '$trabajo/soltar-raiz'")
+  c otra-sesion CAJA-2 cajero2 7 600000 "$(win "$trabajo/soltar")" >"$trabajo/sesion.txt" &
+  otros+=($!)
+  linea_escrita "$trabajo/sesion.txt" "en marcha" || fatal "el conductor no hizo de Tramiza de otra sesion"
+  esperado=$(printf 'Tramiza ya está en marcha\nTramiza ya está en marcha en otra sesión de este equipo (equipo CAJA-2, usuario cajero2, sesión 7, proceso %s, desde %s). Un solo Tramiza atiende las terminales de cada equipo: este se cierra.' \
+    "$(campo_cerrojo "$registro" Proceso)" "$(campo_cerrojo "$registro" Desde)")
+  antes=$(lineas_actividad "$linea")
+  tramiza_propio=1
+  tramiza_lanzar "$(win "$tramiza")"
+  igual "caja de la copia que no atiende" "$esperado" "$(c caja-mensaje 60000 "Tramiza ya está en marcha")"
+  igual "ninguna ventana principal" 0 "$(c contar-ventanas TramizaPuleo)"
+  captura otra-sesion
+  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  c esperar-procesos Tramiza.exe 0 30000 || fatal "la copia que no atiende sigue en marcha"
+  terminado
+  igual "una linea en el registro de actividad" $((antes + 1)) "$(lineas_actividad "$linea")"
+  touch "$trabajo/soltar"
+
+  # Another PC's Tramiza serves the root: no tick touches the terminal's request until it lets go.
+  solicitar TER01 VENTA-0001 0
+  c titular "$(win "$K/Tramiza.lck")" CAJA-9 encargada 3 600000 "$(win "$trabajo/soltar-raiz")" \
+    >"$trabajo/titular.txt" &
+  otros+=($!)
+  linea_escrita "$trabajo/titular.txt" tomado || fatal "el conductor no tomo el cerrojo de la raiz"
+  esperado=$(printf 'Carpeta de Korvane atendida por otro Tramiza\nOtro Tramiza ya atiende la carpeta de Korvane %s (equipo CAJA-9, usuario encargada, sesión 3, proceso %s, desde %s). Este Tramiza no atiende las terminales mientras el otro siga; lo vuelve a intentar en cada ciclo.' \
+    "$Kw" "$(campo_cerrojo "$K/Tramiza.lck" Proceso)" "$(campo_cerrojo "$K/Tramiza.lck" Desde)")
+  iniciar_tramiza
+  esperar_principal
+  igual "caja de la raiz atendida" "$esperado" \
+    "$(c caja-mensaje 60000 "Carpeta de Korvane atendida por otro Tramiza")"
+  c esperar-texto frmPuleo lblProceso "Otro Tramiza atiende $Kw" 20000 || falla "la etiqueta no lo dice"
+  sleep 3
+  igual "ningun ciclo" 0 "$(estado Ciclos)"
+  igual "una sola caja" 1 "$(c contar-cajas)"
+  contenido "STATUS.ZLN intacto" "$K/TER01/STATUS.ZLN" 'C'
+  ok_si "la solicitud sigue en la terminal" test -e "$K/TER01/CLICAB.ZLN"
+  captura raiz-atendida
+  touch "$trabajo/soltar-raiz"
+  linea_escrita "$trabajo/titular.txt" soltado || falla "el conductor no solto el cerrojo"
+  esperar_contenido "$K/TER01/STATUS.ZLN" P 60 || falla "la solicitud no se entrego al soltar el cerrojo"
+  n=$(estado Ciclos)
+  ok_si "ciclos tras tomar el cerrojo ($n)" test "$n" -gt 0
+  igual "el cerrojo nombra a este Tramiza" "$(c procesos Tramiza.exe)" "$(campo_cerrojo "$K/Tramiza.lck" Proceso)"
+  c pulsar-ok 10000 "Carpeta de Korvane atendida por otro Tramiza" || falla "no se pudo cerrar la caja"
+  salir_con mnuFileExit
+}
+
 caso_cliente_inicio() {
   local linea
   # Asked for and not running: started with the configured command line.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/archivos.h"
+#include "platform/cerrojo.h"
 #include "platform/comodin.h"
 #include "platform/error_sistema.h"
 #include "platform/reloj.h"
@@ -558,6 +559,67 @@ TEST(ArchivosListado, FoldersAreCreatedOneLevelAtATime) {
     EXPECT_FALSE(fs::exists(t / "falta"));
     EscribirArchivo(t / "tx", "");
     EXPECT_NE(ErrorDe([&] { archivos::CrearCarpeta(t / "tx"); }).Numero(), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lock files
+
+TEST(Cerrojo, WhoHoldsItGoesInLinesThatAnyGarbageReadsBackSafely) {
+    const cerrojo::Titular ana{"CAJA1", "ana", "1", "2040", "2026-12-07 09:30:05"};
+    EXPECT_EQ(cerrojo::TextoTitular(ana),
+              "Tramiza atiende esta carpeta\r\nEquipo: CAJA1\r\nUsuario: ana\r\nSesion: 1\r\nProceso: 2040\r\n"
+              "Desde: 2026-12-07 09:30:05\r\n");
+    EXPECT_EQ(cerrojo::LeerTitular(cerrojo::TextoTitular(ana)), ana);
+    // LF line ends, blanks around, unknown and broken lines, control bytes, a last line without end.
+    EXPECT_EQ(cerrojo::LeerTitular("Proceso:7\nOtra: x\nsin dos puntos\n  Usuario :  luis \t\r\nEquipo: PC\x01"
+                                   "2\nSesion"),
+              (cerrojo::Titular{"PC 2", "luis", "", "7", ""}));
+    EXPECT_EQ(cerrojo::LeerTitular(TodosLosBytes()), cerrojo::Titular{});
+    EXPECT_EQ(cerrojo::LeerTitular("Usuario: " + std::string(100000, 'x')).usuario, std::string(128, 'x'));
+    // Only the first kMaximoTitular bytes count.
+    EXPECT_EQ(cerrojo::LeerTitular(std::string(cerrojo::kMaximoTitular, '\n') + "Equipo: lejos"), cerrojo::Titular{});
+}
+
+TEST(Cerrojo, OneHolderAtATimeOthersReadWhoAndTheFileOutlivesIt) {
+    CarpetaTemporal t;
+    const std::string ruta = t / "Tramiza.lck";
+    const cerrojo::Titular ana{"CAJA1", "ana", "1", "2040", "2026-12-07 09:30:05"};
+    const cerrojo::Titular luis{"C2", "luis", "3", "9", ""};
+    EXPECT_EQ(cerrojo::Consultar(ruta).estado, cerrojo::Estado::Libre);
+
+    cerrojo::Cerrojo primero, segundo;
+    EXPECT_EQ(primero.Tomar(ruta, ana).estado, cerrojo::Estado::Tomado);
+    EXPECT_TRUE(primero.Tomado());
+    const cerrojo::Intento visto = cerrojo::Consultar(ruta);
+    EXPECT_EQ(visto.estado, cerrojo::Estado::Ocupado);
+    EXPECT_EQ(visto.otro, ana);
+    const cerrojo::Intento rechazo = segundo.Tomar(ruta, luis);
+    EXPECT_EQ(rechazo.estado, cerrojo::Estado::Ocupado);
+    EXPECT_EQ(rechazo.otro, ana);
+    EXPECT_FALSE(segundo.Tomado());
+    EXPECT_EQ(LeerArchivo(ruta), cerrojo::TextoTitular(ana));
+#ifdef _WIN32
+    // Held without delete or write sharing (Linux's lock is advisory only).
+    EXPECT_FALSE(DeleteFileA(ruta.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+#endif
+
+    primero.Soltar();
+    EXPECT_EQ(cerrojo::Consultar(ruta).estado, cerrojo::Estado::Libre);
+    EXPECT_EQ(LeerArchivo(ruta), cerrojo::TextoTitular(ana));
+    // The next holder writes over the longer lines of the last one.
+    EXPECT_EQ(segundo.Tomar(ruta, luis).estado, cerrojo::Estado::Tomado);
+    EXPECT_EQ(LeerArchivo(ruta), cerrojo::TextoTitular(luis));
+    EXPECT_EQ(cerrojo::Consultar(ruta).otro, luis);
+
+    // No folder to make it in: a failure with its number, and nothing held.
+    cerrojo::Cerrojo tercero;
+    const std::string sinCarpeta = (fs::path(t.Ruta()) / "falta" / "Tramiza.lck").string();
+    const cerrojo::Intento fallo = tercero.Tomar(sinCarpeta, ana);
+    EXPECT_EQ(fallo.estado, cerrojo::Estado::Fallo);
+    EXPECT_FALSE(fallo.error.empty());
+    EXPECT_FALSE(tercero.Tomado());
+    EXPECT_EQ(cerrojo::Consultar(sinCarpeta).estado, cerrojo::Estado::Libre);
 }
 
 }  // namespace

@@ -65,6 +65,13 @@
 //   tras-borrado FILE MS ACTION... [+ ACTION...]  FILE must be there: prints "vigilando", waits until
 //                                        FILE is gone, then runs the actions at once, one after
 //                                        another, in this same process
+//   titular FILE EQUIPO USUARIO SESION MS SOLTAR  holds FILE as Tramiza holds its lock files, naming
+//                                        that computer, user and session, this process and the time
+//                                        now; prints "tomado" once it holds it, "soltado" when it lets
+//                                        go (MS passed or SOLTAR exists): another PC's Tramiza
+//   otra-sesion EQUIPO USUARIO SESION MS SOLTAR  a Tramiza of another session of this PC, as well as
+//                                        Wine can show one: Tramiza's machine-wide mutex and its
+//                                        instance record (as titular), and no window
 // Other:
 //   descripcion-error N                  the system's description of error N, without line ends
 //   hklm-poner KEY VALUE TEXT            sets a REG_SZ value under HKEY_LOCAL_MACHINE
@@ -72,6 +79,7 @@
 // (HKEY_LOCAL_MACHINE is seen the way a program of this one's bitness sees it.)
 
 #include <windows.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <fcntl.h>
@@ -92,6 +100,7 @@
 #include <commctrl.h>
 
 #include "app/ids_recursos.h"
+#include "platform/cerrojo.h"
 
 namespace {
 
@@ -485,6 +494,38 @@ std::vector<std::vector<std::string>> LeerLista(HWND lista) {
 
 bool Existe(const std::string& ruta) { return GetFileAttributesA(ruta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Holds the lock file `archivo` as a Tramiza with those names would, for MS or until SOLTAR exists.
+void SostenerCerrojo(const std::string& archivo, const std::vector<std::string>& a, std::size_t desde,
+                     const char* tomado) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char ahora[32];
+    std::snprintf(ahora, sizeof ahora, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    const cerrojo::Titular quien{a[desde], a[desde + 1], a[desde + 2], std::to_string(GetCurrentProcessId()), ahora};
+    cerrojo::Cerrojo cerrojo;
+    const cerrojo::Intento intento = cerrojo.Tomar(archivo, quien);
+    if (intento.estado != cerrojo::Estado::Tomado)
+        throw Fallo("no se puede tomar " + archivo +
+                    (intento.error.empty() ? ": lo tiene otro" : ": " + intento.error));
+    Imprimir(tomado);
+    std::fflush(stdout);
+    const std::string soltar = a[desde + 4];
+    Esperar(Numero(a[desde + 3]), [&] { return Existe(soltar); });
+    cerrojo.Soltar();
+    Imprimir("soltado");
+}
+
+// Tramiza's instance record: %ProgramData%\Tramiza\Instancia.lck.
+std::string RegistroInstancia() {
+    char comun[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, comun)))
+        throw Fallo("no hay carpeta comun de datos");
+    const std::string carpeta = std::string(comun) + "\\" + ids::kCarpetaComun;
+    CreateDirectoryA(carpeta.c_str(), nullptr);
+    return carpeta + "\\" + ids::kRegistroInstancia;
+}
+
 // Round trips of a harmless message to the window, for MS: how long the window leaves a sender waiting.
 void Latencia(HWND h, long long total, long long intervalo) {
     if (total < 0 || intervalo <= 0) throw MalUso("latencia lleva MS >= 0 e INTERVALO_MS > 0");
@@ -790,6 +831,16 @@ void Ejecutar(const std::vector<std::string>& a) {
         std::fflush(stdout);
         if (!Esperar(Numero(a[2]), [&] { return !Existe(a[1]); })) throw Fallo(a[1] + " sigue ahi");
         for (const auto& accionSiguiente : acciones) Ejecutar(accionSiguiente);
+    } else if (accion == "titular") {
+        pedir(6);
+        SostenerCerrojo(a[1], a, 2, "tomado");
+    } else if (accion == "otra-sesion") {
+        pedir(5);
+        const HANDLE mutex = CreateMutexA(nullptr, FALSE, ids::kMutexInstancia);
+        if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
+            throw Fallo("el mutex de Tramiza ya existe: corre un Tramiza.exe");
+        SostenerCerrojo(RegistroInstancia(), a, 1, "en marcha");
+        CloseHandle(mutex);
     } else if (accion == "ajuste") {
         pedir(2);
         Ajuste(a[1], a[2]);

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "bridge/cerrojo_korvane.h"
 #include "bridge/ciclo_sondeo.h"
 #include "platform/reloj.h"
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     EsperadorReal esperador;
     ControlClienteReal cliente;
     CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaRegistroIntercambios());
+    CerrojoKorvane cerrojo(ui, reloj::Ahora);
     const ListaTerminales terminales = CargarTerminales(configuracion, ui);
     std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
 
@@ -88,7 +90,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_until(despertar);
         ciclo.EjecutarPasosVencidos();
         if ((ciclos < 0 || n < ciclos) && reloj::now() >= siguiente) {
-            ciclo.TmrBuscando_Timer(terminales);
+            // The same root served by a Tramiza.exe, or another console, is left to it.
+            if (cerrojo.PuedeAtender(configuracion.DirectorioKorvane)) ciclo.TmrBuscando_Timer(terminales);
             ++n;
             siguiente = std::max(siguiente + periodo, reloj::now());
         }
