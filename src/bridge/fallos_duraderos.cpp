@@ -78,7 +78,7 @@ CortesCarpetas::CortesCarpetas(InterfazUsuario& ui, std::function<std::int64_t()
     : ui_(ui), reloj_(std::move(relojMs)) {}
 
 void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::ErrorSistema& motivo,
-                             const std::string& terminal) {
+                             const std::string& terminal, bool conMensaje) {
     {
         const std::int64_t ahora = reloj_();
         const std::lock_guard lock(m_);
@@ -86,6 +86,7 @@ void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::Error
     }
     actividad::Anotar((terminal.empty() ? "" : terminal + ": ") + "carpeta inaccesible " + carpeta + ": " +
                       motivo.TextoNumeroDescripcion());
+    if (!conMensaje) return;
     ui_.MostrarSinAnotar("No se puede acceder a la carpeta " + carpeta + "\r\n" + motivo.TextoNumeroDescripcion() +
                              "\r\nTramiza la atenderá de nuevo en cuanto vuelva a estar disponible.",
                          "Carpeta inaccesible", Icono::Critico);

@@ -59,9 +59,10 @@ public:
     CortesCarpetas(InterfazUsuario& ui, std::function<std::int64_t()> relojMs);
 
     // `carpeta` cannot be reached, for `motivo`. The first time: a line in the activity log (begun
-    // by `terminal` when the folder is one terminal's) and a message naming it; later calls for a
-    // folder already out do nothing.
-    void Empieza(const std::string& carpeta, const plataforma::ErrorSistema& motivo, const std::string& terminal = {});
+    // by `terminal` when the folder is one terminal's) and, `conMensaje`, a message naming it; later
+    // calls for a folder already out do nothing.
+    void Empieza(const std::string& carpeta, const plataforma::ErrorSistema& motivo, const std::string& terminal = {},
+                 bool conMensaje = true);
 
     // True while `ruta` is, or lies inside, a folder out of reach.
     bool Cortada(const std::string& ruta) const;

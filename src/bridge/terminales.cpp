@@ -35,15 +35,12 @@ void AnotarCarga(const std::string& raiz, const std::vector<clsItemTerXX>& lista
     actividad::Anotar(linea);
 }
 
-// True when the failure in flight is a root out of reach, now reported to `cortes`.
-bool RaizCortada(CortesCarpetas* cortes, const clsConfiguracion& configuracion) {
-    if (cortes == nullptr) return false;
+// A root out of reach behind the load's failure goes to `cortes` without a message of its own (the
+// load's is shown): the cycle leaves its terminals alone and says when it is back.
+void AnotarRaizCortada(CortesCarpetas* cortes, const clsConfiguracion& configuracion) {
+    if (cortes == nullptr) return;
     for (const std::string* raiz : {&configuracion.DirectorioKorvane, &configuracion.DirectorioZELNO})
-        if (auto motivo = MotivoInalcanzable(*raiz)) {
-            cortes->Empieza(*raiz, *motivo);
-            return true;
-        }
-    return false;
+        if (auto motivo = MotivoInalcanzable(*raiz)) cortes->Empieza(*raiz, *motivo, {}, false);
 }
 
 // The ANSI listing gives '?' for each character of a name that the code page cannot hold, and '?' is
@@ -91,8 +88,8 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
         if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, kCarpetaTx));
         AnotarCarga(configuracion.DirectorioKorvane, *lista);
     } catch (const plataforma::ErrorSistema& e) {
-        if (!RaizCortada(cortes, configuracion))
-            ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
+        ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
+        AnotarRaizCortada(cortes, configuracion);
     } catch (const std::exception& e) {
         ui.MostrarMensaje(e.what(), "Carga de terminales", Icono::Critico);
     }

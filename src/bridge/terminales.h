@@ -27,7 +27,7 @@ using ListaTerminales = std::shared_ptr<const std::vector<clsItemTerXX>>;
 // "Carga de terminales" message; the list then holds the terminals found before it. A folder whose
 // listed name holds '?' (characters outside the ANSI code page) is left out, with a message of the
 // same title the first time this process meets it. With `cortes`, a root that cannot be reached is
-// reported as an outage there instead (the cycle says when it is back, and the list is loaded again
-// then). Each load logs the terminals found.
+// also noted there as an outage, without a second message (the cycle says when it is back, and the
+// list is loaded again then). Each load logs the terminals found.
 ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, InterfazUsuario& ui,
                                  CortesCarpetas* cortes = nullptr);
