@@ -251,9 +251,29 @@ void frmPuleo::AnotarAjustes() const {
                       (Configuracion.IniciarZelnoExe != 0 ? " (se inicia)" : " (no se inicia)"));
 }
 
+// A watch that cannot start, or that loses events, costs only the wait for the next tick: a line in
+// the activity log, never a message.
+void frmPuleo::Vigilar() {
+    vigilantes_.clear();
+    for (const std::string* raiz : {&Configuracion.DirectorioKorvane, &Configuracion.DirectorioZELNO}) {
+        if (raiz->empty() || (!vigilantes_.empty() && *raiz == Configuracion.DirectorioKorvane)) continue;
+        const std::string carpeta = *raiz;
+        try {
+            vigilantes_.push_back(std::make_unique<vigilancia::Vigilante>(
+                carpeta, [this](const std::string& ruta) { ciclo_.Cambio(ruta); },
+                [carpeta](const std::string& motivo) {
+                    actividad::Anotar("Vigilancia de " + carpeta + ": " + motivo + "; se sigue con el temporizador");
+                }));
+        } catch (...) {
+            actividad::AnotarFalloIgnorado("vigilancia de " + carpeta);
+        }
+    }
+}
+
 void frmPuleo::Form_Load() {
     AnotarAjustes();
     Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+    Vigilar();
     IndiceIcono = 1;
     AplicarIcono();
     AgregarIconoBandeja(hwnd_);
@@ -333,7 +353,10 @@ void frmPuleo::TmrBuscando_Timer() {
     if (cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane) && ciclo_.TmrBuscando_Timer(Terminales))
         ++ciclos_;
     // A root that came back: the list is loaded again for the next tick.
-    if (ciclo_.TomarRecarga()) Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+    if (ciclo_.TomarRecarga()) {
+        Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+        Vigilar();
+    }
     ProgramarPasos();
 }
 
@@ -345,7 +368,10 @@ void frmPuleo::TmrPasos_Timer() {
 void frmPuleo::PasosAvisados() {
     ciclo_.EjecutarPasosVencidos();
     // A root that came back: the list is loaded again for the next tick.
-    if (ciclo_.TomarRecarga()) Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+    if (ciclo_.TomarRecarga()) {
+        Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+        Vigilar();
+    }
     ProgramarPasos();
     if (terminarPendiente_ && ciclo_.TurnosEnCurso() == 0) DestroyWindow(hwnd_);
 }
@@ -437,6 +463,7 @@ void frmPuleo::mnuConfiguracion_Click() {
     MostrarConfiguracion(hwnd_, Configuracion);
     AnotarAjustes();
     Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+    Vigilar();
     EstablecerIntervalo();
     AplicarTemporizador();
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "app/interfaz_ventana.h"
@@ -17,6 +18,7 @@
 #include "bridge/esperar.h"
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
+#include "platform/vigilancia.h"
 
 class frmPuleo {
 public:
@@ -65,6 +67,7 @@ private:
     HICON IconoVentana() const;
     void EstablecerIntervalo();
     void AnotarAjustes() const;
+    void Vigilar();
     void AplicarTemporizador();
     void ProgramarPasos();
     void MostrarSinCambiarEstado();
@@ -91,6 +94,8 @@ private:
     std::atomic<bool> avisoPendiente_{false};
     std::atomic<HWND> destinoAvisos_{nullptr};
     CicloSondeo ciclo_;
+    // One watch per root: a request or an answer is served as it appears; the timer is the safety net.
+    std::vector<std::unique_ptr<vigilancia::Vigilante>> vigilantes_;
     CerrojoKorvane cerrojoKorvane_;
     ListaTerminales Terminales;
 

@@ -1,6 +1,7 @@
 #include "bridge/ciclo_sondeo.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
+#include "platform/texto_ansi.h"
 
 using namespace intercambio;
 
@@ -56,6 +58,12 @@ bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     {
         Bandera enCurso(enCurso_);
         ui_.EstablecerEstado("Buscando en " + configuracion_.DirectorioKorvane + "...");
+        {
+            const std::lock_guard lock(mutexTerminales_);
+            vistos_ = terminales;
+            vistosKorvane_ = configuracion_.DirectorioKorvane;
+            vistosZelno_ = configuracion_.DirectorioZELNO;
+        }
         ejecutor_.Ejecutar([this, lista = std::move(terminales), korvane = configuracion_.DirectorioKorvane,
                             zelno = configuracion_.DirectorioZELNO] { Recorrer(lista, korvane, zelno); });
     }
@@ -179,10 +187,83 @@ void CicloSondeo::Despachar(Turno& t, std::coroutine_handle<> paso) {
     });
 }
 
+namespace {
+
+// The part of `ruta` below `raiz` split at its separators; none when `ruta` is not below it.
+std::optional<std::vector<std::string>> Debajo(const std::string& ruta, const std::string& raiz) {
+    if (raiz.empty() || ruta.size() <= raiz.size() ||
+        !IgualesSinMayusculas(std::string_view(ruta).substr(0, raiz.size()), raiz))
+        return std::nullopt;
+    std::size_t i = raiz.size();
+    const bool conBarra = raiz.back() == '\\' || raiz.back() == '/';
+    if (!conBarra && ruta[i] != '\\' && ruta[i] != '/') return std::nullopt;
+    std::vector<std::string> partes;
+    std::string parte;
+    for (; i < ruta.size(); ++i) {
+        if (ruta[i] == '\\' || ruta[i] == '/') {
+            if (!parte.empty()) partes.push_back(std::move(parte));
+            parte.clear();
+        } else {
+            parte += ruta[i];
+        }
+    }
+    if (!parte.empty()) partes.push_back(std::move(parte));
+    return partes;
+}
+
+}  // namespace
+
+void CicloSondeo::Cambio(const std::string& ruta) {
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        if (!vistos_) return;
+        const auto esta = [](const std::string& a, const char* b) { return IgualesSinMayusculas(a, b); };
+        const clsItemTerXX* item = nullptr;
+        // The longer root first: one may lie inside the other.
+        const bool zelnoDentro = vistosZelno_.size() > vistosKorvane_.size();
+        for (int vuelta = 0; vuelta < 2 && item == nullptr; ++vuelta) {
+            const bool deZelno = (vuelta == 0) == zelnoDentro;
+            const auto partes = Debajo(ruta, deZelno ? vistosZelno_ : vistosKorvane_);
+            if (!partes) continue;
+            if (partes->size() != 2) break;
+            const std::string& carpeta = (*partes)[0];
+            if (!deZelno && esta((*partes)[1], kStatus)) {
+                for (const clsItemTerXX& i : *vistos_)
+                    if (esta(i.TerXX, carpeta.c_str())) item = &i;
+            } else if (deZelno && esta((*partes)[1], kEstadoRsp) && carpeta.size() > std::strlen(kPrefijoTerminal) &&
+                       esta(carpeta.substr(0, std::strlen(kPrefijoTerminal)), kPrefijoTerminal)) {
+                const std::string codigo = carpeta.substr(std::strlen(kPrefijoTerminal));
+                for (const clsItemTerXX& i : *vistos_)
+                    if (esta(i.CodigoTerminal, codigo.c_str())) item = &i;
+            }
+            break;
+        }
+        if (item == nullptr) return;
+        for (const clsItemTerXX& d : despertados_)
+            if (d.TerXX == item->TerXX) return;
+        despertados_.push_back(*item);
+    }
+    ejecutor_.Avisar();
+}
+
 void CicloSondeo::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
     const auto limite = cronometro::now() + kPresupuesto;
+    // The terminals a change asked for are looked at now, as a tick would.
+    std::vector<clsItemTerXX> despertados;
+    std::string korvane, zelno;
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        despertados.swap(despertados_);
+        korvane = vistosKorvane_;
+        zelno = vistosZelno_;
+    }
+    if (!despertados.empty()) {
+        auto lista = std::make_shared<const std::vector<clsItemTerXX>>(std::move(despertados));
+        ejecutor_.Ejecutar(
+            [this, lista = ListaTerminales(std::move(lista)), korvane, zelno] { Recorrer(lista, korvane, zelno); });
+    }
     std::vector<Hallazgo> nuevos;
     {
         const std::lock_guard lock(mutexTerminales_);
@@ -222,7 +303,7 @@ std::optional<std::int64_t> CicloSondeo::ProximoPaso() const {
     const std::int64_t ahora = esperador_.AhoraMs();
     {
         const std::lock_guard lock(mutexTerminales_);
-        if (!hallados_.empty()) return ahora;
+        if (!hallados_.empty() || !despertados_.empty()) return ahora;
     }
     std::optional<std::int64_t> proximo;
     for (const auto& [ruta, t] : turnos_) {

@@ -57,6 +57,11 @@ public:
     // its other messages in between.
     void EjecutarPasosVencidos();
 
+    // A file changed under the Korvane or the Zelno root (from a watch's thread, or any other): a
+    // STATUS.ZLN of a terminal, or the client's estado.rsp for one, has that terminal looked at now,
+    // at the next EjecutarPasosVencidos, instead of at the next tick. Anything else is ignored.
+    void Cambio(const std::string& ruta);
+
     // When the next step is due, on the waiter's clock: now for turns waiting to start, otherwise the
     // end of the earliest wait; none when nothing is left to do before the next tick (a step running
     // on the pool is followed by the pool's notice).
@@ -287,6 +292,10 @@ private:
     mutable std::mutex mutexTerminales_;
     std::set<std::string, std::less<>> mirando_, conTurno_;
     std::vector<Hallazgo> hallados_;
+    // What the last tick walked, for Cambio; and the terminals a change asked to look at.
+    ListaTerminales vistos_;
+    std::string vistosKorvane_, vistosZelno_;
+    std::vector<clsItemTerXX> despertados_;
 };
 
 // The request state of a STATUS.ZLN text: its first character after blanks, in upper case; empty

@@ -937,6 +937,41 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     EXPECT_EQ(fila(3).fallo, "punto control 5, desde 06/12/2026 14:05:33 (2 veces); resuelto 06/12/2026 14:05:50");
 }
 
+// A change seen by a watch: the request is handed off the moment its "C" appears, and the client's
+// estado.rsp starts the return at once, with its waits as they are. Without a notice, the next tick
+// does it; changes to other files change nothing.
+TEST(Intercambio, AChangeIsServedAtOnceAndTheTickWithoutOne) {
+    Banco b(2);
+    b.lista =
+        std::make_shared<std::vector<clsItemTerXX>>(std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}});
+    b.Tick();
+    const std::int64_t t0 = b.esperador.ahora;
+    b.Terminal(1).EnviarSolicitud({"R1", 336, "ACA", true});
+    b.ciclo->Cambio(b.Ter(1, "CLICAB.ZLN"));
+    b.ciclo->Cambio(b.Z("_zelno.emp"));
+    EXPECT_FALSE(b.ciclo->ProximoPaso());
+    b.ciclo->Cambio(b.Ter(1, "STATUS.ZLN"));
+    EXPECT_EQ(b.ciclo->ProximoPaso(), t0);
+    b.ciclo->EjecutarPasosVencidos();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013101");
+
+    b.esperador.ahora += 300;
+    b.simulador.Paso(b.esperador.ahora);
+    ASSERT_TRUE(fs::exists(b.Term(1, "estado.rsp")));
+    b.ciclo->Cambio(b.Term(1, "estado.rsp"));
+    b.TerminarTurnos();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    // estado.rsp at t0 + 300 ms, then the return's waits of 1 + 2 + 1 s.
+    EXPECT_EQ(b.esperador.ahora, t0 + 300 + 4000);
+
+    b.Terminal(2).EnviarSolicitud({"R2", 336, "ACA", true});
+    b.ciclo->EjecutarPasosVencidos();
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "C");
+    b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
+}
+
 TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     Banco b(2);
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "platform/comodin.h"
 #include "platform/error_sistema.h"
 #include "platform/reloj.h"
+#include "platform/vigilancia.h"
 #include "support/soporte.h"
 
 #ifdef _WIN32
@@ -370,6 +374,60 @@ TEST(ArchivosCopia, DeleteRemovesFilesOnly) {
 
 // ---------------------------------------------------------------------------------------------
 // Existence and attributes
+
+// A watch reports every change below its folder with its path, in a folder made after it began too;
+// the folder gone, it says so once and ends.
+TEST(ArchivosVigilancia, ChangesBelowTheFolderAreReportedWithTheirPaths) {
+    CarpetaTemporal t;
+    const std::string raiz = t / "K";
+    std::filesystem::create_directories(std::filesystem::path(t / "K") / "TER01");
+    std::mutex m;
+    std::condition_variable cv;
+    std::set<std::string> vistos;
+    std::vector<std::string> perdidas;
+    vigilancia::Vigilante v(
+        raiz,
+        [&](const std::string& ruta) {
+            const std::lock_guard lock(m);
+            vistos.insert(ruta);
+            cv.notify_all();
+        },
+        [&](const std::string& motivo) {
+            const std::lock_guard lock(m);
+            perdidas.push_back(motivo);
+            cv.notify_all();
+        });
+    ASSERT_TRUE(v.Activo());
+#ifdef _WIN32
+    const std::string sep = "\\";
+#else
+    const std::string sep = "/";
+#endif
+    const auto Visto = [&](const std::string& ruta) {
+        std::unique_lock lock(m);
+        return cv.wait_for(lock, std::chrono::seconds(10), [&] { return vistos.count(ruta) != 0; });
+    };
+    EscribirArchivo(t / "K/TER01/STATUS.ZLN", "C");
+    EXPECT_TRUE(Visto(raiz + sep + "TER01" + sep + "STATUS.ZLN"));
+    std::filesystem::create_directory(std::filesystem::path(raiz) / "TER02");
+    EXPECT_TRUE(Visto(raiz + sep + "TER02"));
+    EscribirArchivo(t / "K/TER02/STATUS.ZLN", "C");
+    EXPECT_TRUE(Visto(raiz + sep + "TER02" + sep + "STATUS.ZLN"));
+    {
+        const std::lock_guard lock(m);
+        EXPECT_TRUE(perdidas.empty());
+    }
+}
+
+TEST(ArchivosVigilancia, AFolderThatCannotBeWatchedSaysSoAtOnce) {
+    CarpetaTemporal t;
+    std::vector<std::string> perdidas;
+    vigilancia::Vigilante v(
+        t / "no-existe", [](const std::string&) {}, [&](const std::string& motivo) { perdidas.push_back(motivo); });
+    EXPECT_FALSE(v.Activo());
+    ASSERT_EQ(perdidas.size(), 1u);
+    EXPECT_NE(perdidas[0].find(": "), std::string::npos) << perdidas[0];
+}
 
 TEST(ArchivosExistencia, OnlyOrdinaryFilesExist) {
     CarpetaTemporal t;
