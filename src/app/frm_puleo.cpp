@@ -251,10 +251,13 @@ void frmPuleo::AnotarAjustes() const {
                       (Configuracion.IniciarZelnoExe != 0 ? " (se inicia)" : " (no se inicia)"));
 }
 
-// A watch that cannot start, or that loses events, costs only the wait for the next tick: a line in
-// the activity log, never a message.
+// Watches run while the polling does and this program serves the root; a watch that cannot start,
+// or that loses events, costs only the wait for the next tick: a line in the activity log, never a
+// message.
 void frmPuleo::Vigilar() {
     vigilantes_.clear();
+    if (tmrAplicado_ == 0 || !cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane)) return;
+    ciclo_.Conocer(Terminales);
     for (const std::string* raiz : {&Configuracion.DirectorioKorvane, &Configuracion.DirectorioZELNO}) {
         if (raiz->empty() || (!vigilantes_.empty() && *raiz == Configuracion.DirectorioKorvane)) continue;
         const std::string carpeta = *raiz;
@@ -273,7 +276,6 @@ void frmPuleo::Vigilar() {
 void frmPuleo::Form_Load() {
     AnotarAjustes();
     Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
-    Vigilar();
     IndiceIcono = 1;
     AplicarIcono();
     AgregarIconoBandeja(hwnd_);
@@ -345,13 +347,16 @@ void frmPuleo::AplicarTemporizador() {
         KillTimer(hwnd_, ID_TMR_BUSCANDO);
     }
     tmrAplicado_ = deseado;
+    Vigilar();
 }
 
 void frmPuleo::TmrBuscando_Timer() {
     // While another Tramiza serves the root, a tick touches nothing in it; turns already in progress
     // (of a root left behind) still go on below.
-    if (cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane) && ciclo_.TmrBuscando_Timer(Terminales))
-        ++ciclos_;
+    const bool atiende = cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane);
+    if (atiende && ciclo_.TmrBuscando_Timer(Terminales)) ++ciclos_;
+    // The root taken over, or lost to another Tramiza: the watches follow.
+    if (atiende == vigilantes_.empty()) Vigilar();
     // A root that came back: the list is loaded again for the next tick.
     if (ciclo_.TomarRecarga()) {
         Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());

@@ -213,6 +213,13 @@ std::optional<std::vector<std::string>> Debajo(const std::string& ruta, const st
 
 }  // namespace
 
+void CicloSondeo::Conocer(ListaTerminales terminales) {
+    const std::lock_guard lock(mutexTerminales_);
+    vistos_ = std::move(terminales);
+    vistosKorvane_ = configuracion_.DirectorioKorvane;
+    vistosZelno_ = configuracion_.DirectorioZELNO;
+}
+
 void CicloSondeo::Cambio(const std::string& ruta) {
     {
         const std::lock_guard lock(mutexTerminales_);

@@ -61,6 +61,9 @@ public:
     // STATUS.ZLN of a terminal, or the client's estado.rsp for one, has that terminal looked at now,
     // at the next EjecutarPasosVencidos, instead of at the next tick. Anything else is ignored.
     void Cambio(const std::string& ruta);
+    // The terminals that Cambio matches changes against, in the folders in force, until the next tick
+    // gives its own: for a watch that starts before the first tick.
+    void Conocer(ListaTerminales terminales);
 
     // When the next step is due, on the waiter's clock: now for turns waiting to start, otherwise the
     // end of the earliest wait; none when nothing is left to do before the next tick (a step running
