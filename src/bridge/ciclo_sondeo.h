@@ -124,8 +124,9 @@ private:
 
     // What this process knows of a terminal's exchange beyond its record, kept from one turn to the
     // next. After a stop nothing is known.
+    // An aggregate without member initialisers: Subida{} and an emplaced one are all false.
     struct Subida {
-        bool clicab = false, praxis = false, svl = false;
+        bool clicab, praxis, svl;
     };
     struct Memoria {
         std::optional<std::int64_t> entrega;  // when the request in the client's hands was handed off
@@ -199,7 +200,7 @@ private:
     // Hands the turn's next step to the executor.
     void Despachar(Turno& t, std::coroutine_handle<> paso);
     Memoria& MemoriaDe(const std::string& rutaKorvane);
-    static Subida& SubidaDe(Turno& t) { return t.m.subida ? *t.m.subida : t.m.subida.emplace(); }
+    static Subida& SubidaDe(Turno& t);
     // Inside a catch block: a failure of the turn's, reported once as an outage when one of its
     // folders cannot be reached, otherwise with its checkpoint's message; logged as a fault that
     // may last.

@@ -105,6 +105,8 @@ EstadoIntercambio CicloSondeo::DecidirEntrega(Turno& t, EstadoIntercambio e) {
     return e;
 }
 
+CicloSondeo::Subida& CicloSondeo::SubidaDe(Turno& t) { return t.m.subida ? *t.m.subida : t.m.subida.emplace(); }
+
 void CicloSondeo::CopiarAnteriores(Turno& t) {
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "5";
