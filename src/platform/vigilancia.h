@@ -1,6 +1,7 @@
 #pragma once
-// A watch over a folder and everything below it: each file created, written, renamed or removed
-// there is reported with its path, from a thread of the watch's own, as it happens. The polling
+// A watch over a folder and the folders in it (a root and its terminals' folders, made before the
+// watch or after): each file created, written, renamed or removed there is reported with its path,
+// from a thread of the watch's own, as it happens. The polling
 // timer stays the safety net: a watch may lose events (a share that drops notifications, an
 // overflow), and says so once through `alPerder`; what it misses a later tick finds.
 

@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -9,16 +11,39 @@
 
 namespace vigilancia {
 
+namespace {
+
+// One folder's watch: its handle, its request in progress and the buffer the system fills.
+struct Carpeta {
+    Vigilante::Estado* estado = nullptr;
+    std::string ruta;
+    bool raiz = false;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    OVERLAPPED ov{};
+    alignas(DWORD) char registros[16 * 1024];
+};
+
+}  // namespace
+
+// Each folder has a watch of its own, not one over the root's subtree: Wine's watch of a subtree
+// leaves out the folders that were there before it began. All run on one thread, which issues
+// every request and takes their completions in alertable waits.
 struct Vigilante::Estado {
     std::string raiz;
     std::function<void(const std::string&)> alCambiar, alPerder;
-    HANDLE carpeta = INVALID_HANDLE_VALUE;
     HANDLE parar = nullptr;
+    HANDLE listo = nullptr;
+    std::string motivoInicio;  // why the root's watch could not begin; empty once it has
+    std::map<std::string, std::unique_ptr<Carpeta>> carpetas;
     std::atomic<bool> activo{false};
+    bool terminando = false;  // on the watch's thread only: no new request once the end has begun
     std::thread hilo;
 };
 
 namespace {
+
+constexpr DWORD kCambios = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                           FILE_NOTIFY_CHANGE_SIZE;
 
 std::string Ansi(const wchar_t* texto, int largo) {
     const int n = WideCharToMultiByte(CP_ACP, 0, texto, largo, nullptr, 0, nullptr, nullptr);
@@ -31,56 +56,113 @@ std::string Motivo(DWORD error) {
     return std::to_string(error) + ": " + plataforma::DescripcionError(static_cast<long>(error));
 }
 
-void Vigilar(Vigilante::Estado& e) {
-    // DWORD-aligned, as the records in it are.
-    alignas(DWORD) static thread_local char registros[64 * 1024];
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (ov.hEvent == nullptr) {
-        e.alPerder(Motivo(GetLastError()));
-        e.activo = false;
+std::string Unir(const std::string& carpeta, const std::string& nombre) {
+    const bool barra = !carpeta.empty() && (carpeta.back() == '\\' || carpeta.back() == '/');
+    return carpeta + (barra ? "" : "\\") + nombre;
+}
+
+void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov);
+
+bool Pedir(Carpeta& c) {
+    return ReadDirectoryChangesW(c.h, c.registros, sizeof c.registros, FALSE, kCambios, nullptr, &c.ov, Completado) !=
+           0;
+}
+
+// Starts the watch of one folder; the reason when it cannot.
+std::string Abrir(Vigilante::Estado& e, const std::string& ruta, bool raiz) {
+    if (e.carpetas.count(ruta) != 0) return {};
+    auto c = std::make_unique<Carpeta>();
+    c->estado = &e;
+    c->ruta = ruta;
+    c->raiz = raiz;
+    c->h = CreateFileA(ruta.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (c->h == INVALID_HANDLE_VALUE) return Motivo(GetLastError());
+    // The completion routine gets its folder through hEvent, which the system leaves alone then.
+    c->ov.hEvent = reinterpret_cast<HANDLE>(c.get());
+    if (!Pedir(*c)) {
+        const DWORD error = GetLastError();
+        CloseHandle(c->h);
+        return Motivo(error);
+    }
+    e.carpetas.emplace(ruta, std::move(c));
+    return {};
+}
+
+void Cerrar(Vigilante::Estado& e, const std::string& ruta) {
+    const auto hallada = e.carpetas.find(ruta);
+    if (hallada == e.carpetas.end()) return;
+    CloseHandle(hallada->second->h);
+    e.carpetas.erase(hallada);
+}
+
+bool EsCarpeta(const std::string& ruta) {
+    const DWORD a = GetFileAttributesA(ruta.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov) {
+    auto& c = *reinterpret_cast<Carpeta*>(ov->hEvent);
+    Vigilante::Estado& e = *c.estado;
+    if (error == ERROR_OPERATION_ABORTED || e.terminando) return;  // the watch is ending
+    if (error != ERROR_SUCCESS && error != ERROR_NOTIFY_ENUM_DIR) {
+        // The folder went away, or the system gave up on it: the timer covers it from now.
+        if (c.raiz) e.alPerder(Motivo(error));
+        if (!c.raiz) Cerrar(e, c.ruta);
         return;
     }
-    for (;;) {
-        ResetEvent(ov.hEvent);
-        constexpr DWORD kCambios = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
-                                   FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
-        if (!ReadDirectoryChangesW(e.carpeta, registros, sizeof registros, TRUE, kCambios, nullptr, &ov, nullptr)) {
-            e.alPerder(Motivo(GetLastError()));
-            break;
-        }
-        HANDLE esperados[2] = {ov.hEvent, e.parar};
-        const DWORD hecho = WaitForMultipleObjects(2, esperados, FALSE, INFINITE);
-        DWORD leidos = 0;
-        if (hecho != WAIT_OBJECT_0) {
-            CancelIo(e.carpeta);
-            GetOverlappedResult(e.carpeta, &ov, &leidos, TRUE);
-            break;
-        }
-        if (!GetOverlappedResult(e.carpeta, &ov, &leidos, FALSE)) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_NOTIFY_ENUM_DIR) {
-                e.alPerder("desbordamiento");
-                continue;
-            }
-            e.alPerder(Motivo(error));
-            break;
-        }
-        // Nothing read: more changed than the buffer holds.
-        if (leidos == 0) {
-            e.alPerder("desbordamiento");
-            continue;
-        }
+    if (error == ERROR_NOTIFY_ENUM_DIR || leidos == 0) {
+        e.alPerder("desbordamiento");
+    } else {
         for (DWORD desde = 0;;) {
-            const auto* r = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(registros + desde);
-            const std::string nombre = Ansi(r->FileName, static_cast<int>(r->FileNameLength / sizeof(wchar_t)));
-            const bool barra = !e.raiz.empty() && (e.raiz.back() == '\\' || e.raiz.back() == '/');
-            e.alCambiar(e.raiz + (barra ? "" : "\\") + nombre);
+            const auto* r = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(c.registros + desde);
+            const std::string ruta =
+                Unir(c.ruta, Ansi(r->FileName, static_cast<int>(r->FileNameLength / sizeof(wchar_t))));
+            // A folder made in the root (a new terminal's) is watched from now on.
+            if (c.raiz && (r->Action == FILE_ACTION_ADDED || r->Action == FILE_ACTION_RENAMED_NEW_NAME) &&
+                EsCarpeta(ruta))
+                Abrir(e, ruta, false);
+            e.alCambiar(ruta);
             if (r->NextEntryOffset == 0) break;
             desde += r->NextEntryOffset;
         }
     }
-    CloseHandle(ov.hEvent);
+    if (!Pedir(c)) {
+        if (c.raiz)
+            e.alPerder(Motivo(GetLastError()));
+        else
+            Cerrar(e, c.ruta);
+    }
+}
+
+void Vigilar(Vigilante::Estado& e) {
+    e.motivoInicio = Abrir(e, e.raiz, true);
+    if (e.motivoInicio.empty()) {
+        WIN32_FIND_DATAA datos;
+        const HANDLE busqueda = FindFirstFileA(Unir(e.raiz, "*").c_str(), &datos);
+        if (busqueda != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string nombre = datos.cFileName;
+                if ((datos.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && nombre != "." && nombre != "..")
+                    Abrir(e, Unir(e.raiz, nombre), false);
+            } while (FindNextFileA(busqueda, &datos));
+            FindClose(busqueda);
+        }
+    }
+    const bool bien = e.motivoInicio.empty();
+    e.activo = bien;
+    SetEvent(e.listo);
+    if (!bien) return;
+    // Completions run here, in the alertable wait, until the end is asked for.
+    while (WaitForSingleObjectEx(e.parar, INFINITE, TRUE) == WAIT_IO_COMPLETION) {
+    }
+    e.terminando = true;
+    for (auto& [ruta, c] : e.carpetas) CancelIoEx(c->h, &c->ov);
+    // The cancelled requests complete too: their buffers must outlive them.
+    while (SleepEx(100, TRUE) == WAIT_IO_COMPLETION) {
+    }
+    for (auto& [ruta, c] : e.carpetas) CloseHandle(c->h);
+    e.carpetas.clear();
     e.activo = false;
 }
 
@@ -93,23 +175,23 @@ Vigilante::Vigilante(std::string raiz, std::function<void(const std::string&)> a
     e.raiz = std::move(raiz);
     e.alCambiar = std::move(alCambiar);
     e.alPerder = std::move(alPerder);
-    e.carpeta = CreateFileA(e.raiz.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-    if (e.carpeta == INVALID_HANDLE_VALUE) {
-        e.alPerder(Motivo(GetLastError()));
-        return;
-    }
     e.parar = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (e.parar == nullptr) {
+    e.listo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (e.parar == nullptr || e.listo == nullptr) {
         e.alPerder(Motivo(GetLastError()));
         return;
     }
-    e.activo = true;
     try {
         e.hilo = std::thread(Vigilar, std::ref(e));
     } catch (const std::system_error&) {
-        e.activo = false;
         e.alPerder("sin hilo");
+        return;
+    }
+    // The watch has begun when this returns: what changes from now on is reported.
+    WaitForSingleObject(e.listo, INFINITE);
+    if (!e.motivoInicio.empty()) {
+        e.hilo.join();
+        e.alPerder(e.motivoInicio);
     }
 }
 
@@ -118,7 +200,7 @@ Vigilante::~Vigilante() {
     if (e.parar != nullptr) SetEvent(e.parar);
     if (e.hilo.joinable()) e.hilo.join();
     if (e.parar != nullptr) CloseHandle(e.parar);
-    if (e.carpeta != INVALID_HANDLE_VALUE) CloseHandle(e.carpeta);
+    if (e.listo != nullptr) CloseHandle(e.listo);
 }
 
 bool Vigilante::Activo() const noexcept { return estado_->activo; }
