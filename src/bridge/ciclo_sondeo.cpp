@@ -271,13 +271,16 @@ void CicloSondeo::EjecutarPasosVencidos() {
         ejecutor_.Ejecutar(
             [this, lista = ListaTerminales(std::move(lista)), korvane, zelno] { Recorrer(lista, korvane, zelno); });
     }
+    // Something is done at each call, however slow the machine.
+    bool hecho = false;
+    const auto agotado = [&] { return hecho && esperador_.PasosAgotados(limite); };
     std::vector<Hallazgo> nuevos;
     {
         const std::lock_guard lock(mutexTerminales_);
         nuevos.swap(hallados_);
     }
     for (std::size_t i = 0; i < nuevos.size(); ++i) {
-        if (cronometro::now() >= limite) {
+        if (agotado()) {
             // The rest begin at the next call, before any found later.
             const std::lock_guard lock(mutexTerminales_);
             hallados_.insert(hallados_.begin(),
@@ -286,13 +289,16 @@ void CicloSondeo::EjecutarPasosVencidos() {
             break;
         }
         EmpezarTurno(std::move(nuevos[i]));
+        hecho = true;
     }
     const std::int64_t ahora = esperador_.AhoraMs();
     for (auto it = turnos_.begin(); it != turnos_.end();) {
         Turno& t = *it->second;
         if (!t.ocupado.load(std::memory_order_acquire)) {
-            if (t.reanudar && t.vence <= ahora && cronometro::now() < limite)
+            if (t.reanudar && t.vence <= ahora && !agotado()) {
                 Despachar(t, std::exchange(t.reanudar, {}));
+                hecho = true;
+            }
             if (!t.ocupado.load(std::memory_order_acquire) && t.rutina.Terminada()) {
                 {
                     const std::lock_guard lock(mutexTerminales_);

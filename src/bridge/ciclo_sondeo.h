@@ -248,7 +248,8 @@ private:
     struct Respuesta;
     Tarea<Respuesta> MirarRespuestaCliente(Turno& t);
     bool EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercambio& e, const std::string& textoEstado);
-    void RetirarEntregados(Turno& t, const Respuesta& r);
+    static EstadoIntercambio::Resultado ResultadoDe(const Respuesta& r);
+    void RetirarRespuesta(Turno& t);
     void LimpiarRespuesta(Turno& t, EstadoIntercambio e);
     // An answer of the client's that no terminal is waiting for: after the client's waits, its files
     // go into a folder of their own, with a line in the activity log and a message. True when there

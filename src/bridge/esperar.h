@@ -4,6 +4,7 @@
 // resumes it then. The program uses the system's steady clock; tests and benchmarks move a virtual
 // one, so whole exchanges run without real seconds passing.
 
+#include <chrono>
 #include <cstdint>
 
 class Esperador {
@@ -14,6 +15,12 @@ public:
     virtual std::int64_t AhoraMs() = 0;
     // Told of each wait as it begins; tests record them.
     virtual void EsperaIniciada(std::int32_t /*msEspera*/) {}
+    // Whether the steps that the cycle runs in one go have had their time (`limite`, on the steady
+    // clock): the rest go on at its next call. Tests decide it themselves, so that a run does not
+    // depend on the speed of the machine.
+    virtual bool PasosAgotados(std::chrono::steady_clock::time_point limite) {
+        return std::chrono::steady_clock::now() >= limite;
+    }
 };
 
 class EsperadorReal final : public Esperador {

@@ -37,9 +37,9 @@ const char* NombreResultado(EstadoIntercambio::Resultado r) {
 }
 
 constexpr EstadoIntercambio::Etapa kEtapas[] = {
-    EstadoIntercambio::Etapa::Ninguna,    EstadoIntercambio::Etapa::Decidida,   EstadoIntercambio::Etapa::Subiendo,
-    EstadoIntercambio::Etapa::Entregando, EstadoIntercambio::Etapa::Entregada,  EstadoIntercambio::Etapa::EnDuda,
-    EstadoIntercambio::Etapa::Vencida,    EstadoIntercambio::Etapa::Respondida,
+    EstadoIntercambio::Etapa::Ninguna,    EstadoIntercambio::Etapa::Decidida,     EstadoIntercambio::Etapa::Subiendo,
+    EstadoIntercambio::Etapa::Entregando, EstadoIntercambio::Etapa::Entregada,    EstadoIntercambio::Etapa::EnDuda,
+    EstadoIntercambio::Etapa::Vencida,    EstadoIntercambio::Etapa::Respondiendo, EstadoIntercambio::Etapa::Respondida,
 };
 
 }  // namespace
@@ -52,6 +52,7 @@ const char* NombreEtapa(EstadoIntercambio::Etapa e) {
         case EstadoIntercambio::Etapa::Entregada: return "entregada";
         case EstadoIntercambio::Etapa::EnDuda: return "enduda";
         case EstadoIntercambio::Etapa::Vencida: return "vencida";
+        case EstadoIntercambio::Etapa::Respondiendo: return "respondiendo";
         case EstadoIntercambio::Etapa::Respondida: return "respondida";
         default: return "ninguna";
     }
@@ -72,7 +73,11 @@ Accion QueHacer(EstadoIntercambio::Etapa etapa, char letra) {
         case E::Entregada:
         case E::EnDuda: return p ? Accion::Retornar : Accion::Abandonada;
         case E::Vencida: return p ? Accion::Retornar : Accion::Tardia;
-        // "S" is on the disk, or the writing of it failed: "P" tries the return again.
+        // Answer files may be in the terminal folder, but no "S": "P" tries the return again, "S"
+        // (written just before a stop) finishes it, and any other letter means the till left the
+        // request before it got its answer.
+        case E::Respondiendo: return p ? Accion::Retornar : letra == 'S' ? Accion::Limpiar : Accion::Abandonada;
+        // "S" is on the disk (or, in a record of an older version, may be): only the cleanup is left.
         case E::Respondida: return p ? Accion::Retornar : Accion::Limpiar;
     }
     return Accion::Nada;

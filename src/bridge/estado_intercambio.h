@@ -17,14 +17,15 @@
 
 struct EstadoIntercambio {
     enum class Etapa {
-        Ninguna,     // no exchange of ours in progress
-        Decidida,    // "C" decided: its copies and "P" may be part done; nothing is in upload yet
-        Subiendo,    // "P": the request files are going into upload; an eager client may take them
-        Entregando,  // "P": _svl.0 may be written, so the client may have the request
-        Entregada,   // in the client's hands: its answer is awaited
-        EnDuda,      // may or may not have reached the client: its answer is awaited for a while only
-        Vencida,     // answered with our own error record: an answer that comes now cannot be delivered
-        Respondida,  // the answer is in the terminal folder and "S" may be written; cleanup pending
+        Ninguna,       // no exchange of ours in progress
+        Decidida,      // "C" decided: its copies and "P" may be part done; nothing is in upload yet
+        Subiendo,      // "P": the request files are going into upload; an eager client may take them
+        Entregando,    // "P": _svl.0 may be written, so the client may have the request
+        Entregada,     // in the client's hands: its answer is awaited
+        EnDuda,        // may or may not have reached the client: its answer is awaited for a while only
+        Vencida,       // answered with our own error record: an answer that comes now cannot be delivered
+        Respondiendo,  // the answer is going into the terminal folder; "S" is not written yet
+        Respondida,    // "S" is written; cleanup pending
     };
     enum class Resultado {
         Cliente,            // the client's own answer

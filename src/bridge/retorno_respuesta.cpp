@@ -40,6 +40,17 @@ struct CicloSondeo::Respuesta {
     bool praxis = false, tiquet = false;
 };
 
+EstadoIntercambio::Resultado CicloSondeo::ResultadoDe(const Respuesta& r) {
+    using R = EstadoIntercambio::Resultado;
+    switch (r.clase) {
+        case Respuesta::Clase::ErrorFormato: return R::ErrorFormato;
+        case Respuesta::Clase::ErrorComunicacion: return R::ErrorComunicacion;
+        case Respuesta::Clase::SinRespuesta: return R::SinRespuesta;
+        case Respuesta::Clase::Cliente: break;
+    }
+    return R::Cliente;
+}
+
 std::int64_t CicloSondeo::DesdeHace(Turno& t) {
     const std::int64_t ahora = esperador_.AhoraMs();
     if (!t.m.desde) t.m.desde = ahora;
@@ -56,7 +67,8 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
         // (and again, when the "S" of that answer could not be written).
         const bool vencida = e.etapa == EstadoIntercambio::Etapa::EnDuda
                                  ? DesdeHace(t) >= kEsperaDudaMs
-                                 : e.etapa == EstadoIntercambio::Etapa::Respondida &&
+                                 : (e.etapa == EstadoIntercambio::Etapa::Respondiendo ||
+                                    e.etapa == EstadoIntercambio::Etapa::Respondida) &&
                                        e.resultado == EstadoIntercambio::Resultado::SinRespuesta;
         if (!vencida) co_return false;
         r.clase = Respuesta::Clase::SinRespuesta;
@@ -70,27 +82,36 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
             r.clase = Respuesta::Clase::ErrorComunicacion;
     }
 
-    // The answer goes only onto the request it answers.
+    // The answer goes only onto the request it answers. What an earlier attempt put into the
+    // terminal folder must not travel with the till's new request.
     if (LeerLetra(t, "29") != 'P') {
-        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
-        e.etapa = EstadoIntercambio::Etapa::Ninguna;
-        Registrar(t, e);
-        co_return true;
-    }
-    if (!EntregarRespuesta(t, r, e, textoEstado)) co_return false;  // no "S": tried again next tick
-
-    // "S" only once every answer file is in place, and before the client's files go.
-    e.etapa = EstadoIntercambio::Etapa::Respondida;
-    Registrar(t, e);
-    if (!MarcarRespondida(t)) {
-        // The till wrote a new request in the last moment: what we put there must not travel with it.
-        RetirarEntregados(t, r);
+        if (e.etapa == EstadoIntercambio::Etapa::Respondiendo) RetirarRespuesta(t);
         co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
         e.etapa = EstadoIntercambio::Etapa::Ninguna;
         e.respuestaGuardada = false;
         Registrar(t, e);
         co_return true;
     }
+    // Recorded before the first file goes into the terminal folder: a till that leaves the request
+    // after a failure or a stop from here on finds every file of ours taken away again.
+    e.etapa = EstadoIntercambio::Etapa::Respondiendo;
+    e.resultado = ResultadoDe(r);
+    e.respuestaGuardada = false;
+    Registrar(t, e);
+    if (!EntregarRespuesta(t, r, e, textoEstado)) co_return false;  // no "S": tried again next tick
+
+    // "S" only once every answer file is in place, and before the client's files go.
+    if (!MarcarRespondida(t)) {
+        // The till wrote a new request in the last moment.
+        RetirarRespuesta(t);
+        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
+        e.etapa = EstadoIntercambio::Etapa::Ninguna;
+        e.respuestaGuardada = false;
+        Registrar(t, e);
+        co_return true;
+    }
+    e.etapa = EstadoIntercambio::Etapa::Respondida;
+    Registrar(t, e);
     tablero_.Respondida(t.rutaKorvane, e, textoEstado, reloj_(), esperador_.AhoraMs());
     // For the activity log: how the answer went and how long the client had the request.
     std::string que("respuesta devuelta, estado.rsp ");
@@ -160,9 +181,6 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
         archivos::Sincronizar(seresp, kAvisar);
         Anotar(t, "respuesta de error de comunicación escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
-        e.resultado = r.clase == Clase::SinRespuesta ? EstadoIntercambio::Resultado::SinRespuesta
-                                                     : EstadoIntercambio::Resultado::ErrorComunicacion;
-        e.respuestaGuardada = false;
         return true;
     }
     if (r.clase == Clase::ErrorFormato) {
@@ -170,10 +188,8 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
         if (!GrabarErrorFormato(t.rutaKorvane, t.ui, kAvisar)) return false;
         Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
-        e.resultado = EstadoIntercambio::Resultado::ErrorFormato;
     } else {
         copiar(r.puntoSeresp, kSeresp);
-        e.resultado = EstadoIntercambio::Resultado::Cliente;
     }
     if (r.praxis) copiar("23", kPraxis);
     if (r.tiquet) copiar("26", kTiquet);
@@ -184,21 +200,30 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
     return true;
 }
 
-// Removes from the terminal folder the answer files that still hold what this return put there.
-void CicloSondeo::RetirarEntregados(Turno& t, const Respuesta& r) {
+// Removes from the terminal folder the answer files that a return put there without its "S": each
+// one that is still a copy of the client's file (its bytes and its time: a till's own file of the
+// same bytes, such as a new PRAXIS.ZLN, is newer) or one of our error records.
+void CicloSondeo::RetirarRespuesta(Turno& t) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    const auto retirar = [&](const char* nombre, bool entregado) {
+    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+    t.punto = "29";
+    const std::string textoEstado =
+        archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();
+    for (const char* nombre : {kSeresp, kPraxis, kTiquet}) {
         const std::string destino = En(t.rutaKorvane, nombre);
-        if (entregado && archivos::Existe(destino) && archivos::Existe(En(descarga, nombre)) &&
-            CompararArchivos(destino, En(descarga, nombre), kAvisar))
-            archivos::Borrar(destino, kAvisar);
-    };
-    retirar(kSeresp, r.clase == Respuesta::Clase::Cliente);
-    retirar(kPraxis, r.praxis);
-    retirar(kTiquet, r.tiquet);
-    // Our own error records are ours alone.
-    const std::string seresp = En(t.rutaKorvane, kSeresp);
-    if (r.clase != Respuesta::Clase::Cliente && archivos::Existe(seresp)) archivos::Borrar(seresp, kAvisar);
+        if (!archivos::Existe(destino)) continue;
+        const std::string origen = En(descarga, nombre);
+        bool nuestro =
+            archivos::Existe(origen) &&
+            archivos::SegundosModificacion(origen, kAvisar) == archivos::SegundosModificacion(destino, kAvisar) &&
+            CompararArchivos(destino, origen, kAvisar);
+        if (!nuestro && nombre == std::string_view(kSeresp)) {
+            const std::string texto = archivos::LeerInicio(destino, kInicioEstado, kAvisar);
+            nuestro = texto == RegistroErrorFormato() || texto == RegistroErrorComunicacion(textoEstado) ||
+                      texto == RegistroErrorComunicacion("");
+        }
+        if (nuestro) archivos::Borrar(destino, kAvisar);
+    }
 }
 
 void CicloSondeo::LimpiarRespuesta(Turno& t, EstadoIntercambio e) {
@@ -240,6 +265,7 @@ Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char l
         t.m.subida.reset();
         QuitarSubida(t);
     }
+    if (e.etapa == E::Respondiendo) RetirarRespuesta(t);
     const bool apartada = co_await GuardarAparte(t,
                                                  e.etapa == E::Vencida ? "llegó después de la respuesta de error"
                                                                        : "la terminal dejó la solicitud",

@@ -68,7 +68,8 @@ const char* EnEspera(Etapa etapa, char letra) {
         case Accion::Reanudar: return "entregando la solicitud";
         case Accion::Retornar:
             if (etapa == Etapa::EnDuda) return "esperando al cliente (entrega dudosa)";
-            if (etapa == Etapa::Vencida || etapa == Etapa::Respondida) return "devolviendo la respuesta";
+            if (etapa == Etapa::Vencida || etapa == Etapa::Respondiendo || etapa == Etapa::Respondida)
+                return "devolviendo la respuesta";
             return "esperando al cliente";
         case Accion::Limpiar: return "terminando la respuesta";
         case Accion::Abandonada: return "solicitud dejada por la terminal";

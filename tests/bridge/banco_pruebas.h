@@ -24,6 +24,13 @@ class EsperadorSimulado : public Esperador {
 public:
     std::int64_t AhoraMs() override { return tiempoReal ? MsReales() : ahora; }
     void EsperaIniciada(std::int32_t msEspera) override { esperas.push_back(msEspera); }
+    // On the virtual clock the cycle's steps never run out of time, unless `pasosAgotados` says so:
+    // the soak draws it, as a slow machine would, in the same way at every run.
+    bool PasosAgotados(std::chrono::steady_clock::time_point limite) override {
+        if (tiempoReal) return Esperador::PasosAgotados(limite);
+        return pasosAgotados && pasosAgotados();
+    }
+    std::function<bool()> pasosAgotados;
     std::int64_t ahora = 0;
     std::vector<std::int32_t> esperas;
     // Runs as each wait ends, before the cycle goes on (Banco::TerminarTurnos).

@@ -243,6 +243,44 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(nueva));
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().praxis, sim::RespuestaPraxis(nueva));
     }
+
+    // The old answer's files are in place but its "S" fails, and the till leaves the request before
+    // the next tick: none of those files may reach the new request's answer (here one without a
+    // ticket), and the old answer is kept aside whole.
+    Banco b;
+    b.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
+    b.Tick();
+    bool copiado = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "Copiar" && ruta.ends_with("TIQUET.PRN")) copiado = true;
+        if (copiado && ruta.ends_with("STATUS.ZLN")) {
+            copiado = false;
+            throw plataforma::ErrorSistema(29, "fallo de prueba");
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    b.Comportamiento("* sin-tiquet\n");
+    b.Terminal(1).EnviarSolicitud({"NUEVA", 336, "KOS", true});
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
+    const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+    EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
+    const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
+    EXPECT_EQ(r.seresp, sim::RespuestaSeresp(nueva));
+    EXPECT_EQ(r.praxis, sim::RespuestaPraxis(nueva));
+    EXPECT_FALSE(r.hayTiquet);
+    const auto apartadas = Apartadas(b);
+    ASSERT_EQ(apartadas.size(), 1u);
+    EXPECT_EQ(apartadas.begin()->second,
+              (std::map<std::string, std::string>{{"SERESP.ZLN", sim::RespuestaSeresp(vieja)},
+                                                  {"PRAXIS.ZLN", sim::RespuestaPraxis(vieja)},
+                                                  {"TIQUET.PRN", sim::RespuestaTiquet(vieja)},
+                                                  {"estado.rsp", "0"}}));
+    std::vector<std::string> titulos;
+    for (const auto& m : b.ui.mensajes) titulos.push_back(m.titulo);
+    EXPECT_EQ(titulos, (std::vector<std::string>{"Transacción punto control: 29", "Respuesta no entregada"}));
 }
 
 // Every stage of a terminal's record against every request letter: what one tick does, and where
@@ -259,7 +297,7 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         char letra60;
     };
     const E N = E::Ninguna, D = E::Decidida, Su = E::Subiendo, En = E::Entregando, Ea = E::Entregada, Du = E::EnDuda,
-            V = E::Vencida, R = E::Respondida;
+            V = E::Vencida, Rg = E::Respondiendo, R = E::Respondida;
     const Caso casos[] = {
         // Nothing of ours: a "C" is handed off, anything else is left alone.
         {N, 'C', Ea, 'P', true, Ea, 'P'},
@@ -296,6 +334,12 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         {V, 'P', V, 'P', false, V, 'P'},
         {V, 'S', V, 'S', false, V, 'S'},
         {V, 'X', V, 'X', false, V, 'X'},
+        // Answer files on their way without "S": "P" tries again, "S" was written just before a stop,
+        // and another letter is a till that left the request (its answer awaited as for a doubt).
+        {Rg, 'C', Rg, 'C', false, Ea, 'P'},
+        {Rg, 'P', Rg, 'P', false, Rg, 'P'},
+        {Rg, 'S', N, 'S', false, N, 'S'},
+        {Rg, 'X', Rg, 'X', false, N, 'X'},
         // The answer delivered: the cleanup is finished, then the letter decides.
         {R, 'C', Ea, 'P', true, Ea, 'P'},
         {R, 'P', R, 'P', false, R, 'P'},
