@@ -237,6 +237,8 @@ private:
     void ReanudarEntrega(Turno& t, EstadoIntercambio e);
     void MarcarEntregada(Turno& t, EstadoIntercambio e, const char* como);
     void CaerEnDuda(Turno& t, EstadoIntercambio e);
+    // What is left of a request in doubt in upload, and its originals in the terminal folder.
+    void RetirarDudosa(Turno& t, const EstadoIntercambio& e);
     void ResponderDuplicado(Turno& t, EstadoIntercambio e);
 
     // The return: once the client's estado.rsp is there and its waits are over, STATUS.ZLN is read

@@ -272,11 +272,10 @@ void CicloSondeo::MarcarEntregada(Turno& t, EstadoIntercambio e, const char* com
 // The request may or may not be in the client's hands: what is left of it in upload is withdrawn, the
 // terminal's originals go as after any hand-off, and the client's answer is awaited for a while.
 void CicloSondeo::CaerEnDuda(Turno& t, EstadoIntercambio e) {
-    // Forgotten first: files that we remove from upload ourselves must not look taken to an attempt
-    // after a failure here.
+    // The doubt is recorded (and the upload forgotten) before anything is withdrawn: files that we
+    // remove from upload ourselves must never look taken by the client to a later attempt. A
+    // withdrawal cut short by a failure is finished by the doubt's next attempt.
     t.m.subida.reset();
-    QuitarSubida(t);
-    QuitarOriginales(t, e, false);
     e.etapa = EstadoIntercambio::Etapa::EnDuda;
     Registrar(t, e);
     t.m.desde = esperador_.AhoraMs();
@@ -284,6 +283,12 @@ void CicloSondeo::CaerEnDuda(Turno& t, EstadoIntercambio e) {
            "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se "
            "espera su respuesta " +
                std::to_string(kEsperaDudaMs / 1000) + " s");
+    RetirarDudosa(t, e);
+}
+
+void CicloSondeo::RetirarDudosa(Turno& t, const EstadoIntercambio& e) {
+    QuitarSubida(t);
+    QuitarOriginales(t, e, false);
 }
 
 void CicloSondeo::QuitarSubida(Turno& t) {

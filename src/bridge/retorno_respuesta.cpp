@@ -59,6 +59,8 @@ std::int64_t CicloSondeo::DesdeHace(Turno& t) {
 
 Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+    // What a doubt withdraws may have been cut short by a failure.
+    if (e.etapa == EstadoIntercambio::Etapa::EnDuda) RetirarDudosa(t, e);
     t.punto = "16";
     Respuesta r;
     std::string textoEstado;

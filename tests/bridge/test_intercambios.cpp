@@ -413,6 +413,32 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
     EXPECT_TRUE(b.simulador.Registros().empty());
+
+    // A stop between recording the hand-off of _svl.0 and writing it leaves the files in upload
+    // without it: a doubt, as a client may have taken _svl.0 alone. When recording it fails once, the
+    // files it withdrew from upload must not look taken by the client at the next attempt.
+    Banco c;
+    c.Comportamiento("* sin-respuesta");
+    const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
+    EstadoIntercambio e;
+    e.etapa = EstadoIntercambio::Etapa::Entregando;
+    e.conClicab = e.conPraxis = true;
+    e.proveedor = "V9013101";
+    RegistroIntercambios(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+    c.Reiniciar();
+    fs::create_directories(c.Term(1, "upload"));
+    EscribirArchivo(c.Term(1, "upload/CLICAB.ZLN"), "R\r\n");
+    EscribirArchivo(c.Term(1, "upload/PRAXIS.ZLN"), "PRAXIS R\r\n");
+    EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
+    fallarUnaVez("Reemplazar", ".txt");
+    c.Tick();
+    archivos::InstalarInterceptor({});
+    c.Tick();
+    EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
+    EXPECT_STREQ(NombreEtapa(RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
+    c.Correr(62000);
+    EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
 }
 
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {

@@ -155,6 +155,9 @@ void Aguante(int kSolicitudes, bool conFallas) {
         Enviada e{n,
                   {std::string("T") + std::to_string(n) + "-" + std::to_string(siguiente++), longitudes[azar() % 7],
                    empresas[azar() % 5], azar() % 8 != 0}};
+        // Times on the virtual clock: the repeat rule's looks, and so the whole run, do not depend on
+        // where the real minute falls.
+        e.solicitud.modificacionUtc = 1773136800 + b.esperador.ahora / 1000;
         b.Terminal(n).EnviarSolicitud(e.solicitud);
         enviadas[e.solicitud.id] = e;
         esperando[n] = true;
