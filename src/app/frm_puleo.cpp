@@ -392,14 +392,19 @@ void frmPuleo::ProgramarPasos() {
     // counted as hung.
     if (!proximo && terminarPendiente_ && ciclo_.TurnosEnCurso() != 0) proximo = esperador_.AhoraMs() + kRevisionFinMs;
     if (!proximo) {
-        KillTimer(hwnd_, ID_TMR_PASOS);
+        // An idle tick costs no call for a timer that is not running.
+        if (pasosArmado_) KillTimer(hwnd_, ID_TMR_PASOS);
+        pasosArmado_ = false;
         pasosVence_.reset();
         return;
     }
     const std::int64_t ahora = esperador_.AhoraMs();
     const UINT ms = static_cast<UINT>(std::clamp<std::int64_t>(*proximo - ahora, USER_TIMER_MINIMUM, 0x7FFFFFFF));
     if (pasosVence_ && *pasosVence_ <= ahora + ms) return;
-    if (SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr) != 0) pasosVence_ = ahora + ms;
+    if (SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr) != 0) {
+        pasosVence_ = ahora + ms;
+        pasosArmado_ = true;
+    }
 }
 
 // "&Salir" and the end asked for by another program: no new tick starts, and the program ends once

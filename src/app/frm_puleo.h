@@ -111,4 +111,5 @@ private:
     UINT msgTerminar_ = 0;
     bool terminarPendiente_ = false;          // an end request waits for the turns in progress
     std::optional<std::int64_t> pasosVence_;  // when the step timer set last fires, while it is set
+    bool pasosArmado_ = false;                // the step timer runs (it repeats until killed)
 };

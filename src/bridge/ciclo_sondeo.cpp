@@ -181,9 +181,11 @@ void CicloSondeo::EmpezarTurno(Hallazgo h) {
 void CicloSondeo::Despachar(Turno& t, std::coroutine_handle<> paso) {
     t.ocupadoDesde = esperador_.AhoraMs();
     t.ocupado.store(true, std::memory_order_relaxed);
-    ejecutor_.Ejecutar([&t, paso] {
+    ejecutor_.Ejecutar([&ejecutor = ejecutor_, &t, paso] {
         paso.resume();
         t.ocupado.store(false, std::memory_order_release);
+        // The window dispatches what comes next, and may end the turn from here on.
+        ejecutor.Avisar();
     });
 }
 

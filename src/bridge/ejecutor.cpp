@@ -43,7 +43,6 @@ void EjecutorHilos::Trabajar() {
         lock.unlock();
         try {
             trabajo();
-            if (avisar_) avisar_();
         } catch (...) {
             actividad::AnotarFalloIgnorado("trabajo del ciclo");
         }

@@ -30,9 +30,10 @@ public:
 };
 
 // A pool that grows while all its threads are busy, up to kMaximoHilos: a call that hangs keeps its
-// thread, and the next piece of work gets another. After each piece, `avisar` is called on the
-// pool's thread (the program posts a message to its window with it). The destructor waits for the
-// work in progress, and drops what has not begun.
+// thread, and the next piece of work gets another. A piece that has something for the window calls
+// Avisar, which calls `avisar` on the pool's thread (the program posts a message to its window with
+// it): a look that found nothing wakes nobody. The destructor waits for the work in progress, and
+// drops what has not begun.
 class EjecutorHilos final : public Ejecutor {
 public:
     explicit EjecutorHilos(std::function<void()> avisar);
