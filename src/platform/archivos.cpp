@@ -61,8 +61,9 @@ void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloque
 
 void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo) {
     const std::string temporal = ruta + ".nuevo";
-    Operar("EscribirCompleto", temporal, modo, [&] { sistema::EscribirCompleto(temporal, datos); });
-    Operar("Sincronizar", temporal, modo, [&] { sistema::Sincronizar(temporal); });
+    sistema::Escritura escritura;
+    Operar("EscribirCompleto", temporal, modo, [&] { escritura = sistema::Escritura(temporal, datos); });
+    Operar("Sincronizar", temporal, modo, [&] { escritura.SincronizarYCerrar(); });
     Operar("Reemplazar", ruta, modo, [&] { sistema::Reemplazar(temporal, ruta); });
 }
 

@@ -354,6 +354,22 @@ void Sincronizar(const std::string& ruta) {
     if (::fsync(fd.Get()) != 0) LanzarError(errno, ruta);
 }
 
+Escritura::Escritura(const std::string& ruta, std::string_view datos) : ruta_(ruta) {
+    Descriptor fd = AbrirParaEscribir(ruta, O_WRONLY | O_TRUNC);
+    EscribirTodo(fd.Get(), datos, -1, ruta);
+    h_ = fd.Soltar();
+}
+
+Escritura::~Escritura() {
+    if (h_ != -1) ::close(static_cast<int>(h_));
+}
+
+void Escritura::SincronizarYCerrar() {
+    if (::fsync(static_cast<int>(h_)) != 0) LanzarError(errno, ruta_);
+    Descriptor fd(static_cast<int>(std::exchange(h_, -1)));
+    CerrarOLanzar(fd, ruta_);
+}
+
 std::string RutaLocal(const std::string& ruta) { return RutaParaCrear(Normalizar(ruta)); }
 
 void Reemplazar(const std::string& origen, const std::string& destino) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 #include <type_traits>
+#include <utility>
 
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -33,6 +34,28 @@ std::vector<Entrada> Listar(const std::string& patron);
 void CrearCarpeta(const std::string& ruta);
 // Writes the file's data through to the disk.
 void Sincronizar(const std::string& ruta);
+// A file written whole (created or emptied first) and held open, then flushed and closed through the
+// same handle: one opening instead of two for each record of an exchange.
+class Escritura {
+public:
+    Escritura() noexcept = default;
+    Escritura(const std::string& ruta, std::string_view datos);
+    ~Escritura();
+    Escritura(Escritura&& otra) noexcept : ruta_(std::move(otra.ruta_)), h_(std::exchange(otra.h_, -1)) {}
+    Escritura& operator=(Escritura&& otra) noexcept {
+        std::swap(ruta_, otra.ruta_);
+        std::swap(h_, otra.h_);
+        return *this;
+    }
+    Escritura(const Escritura&) = delete;
+    Escritura& operator=(const Escritura&) = delete;
+    // The data through to the disk, then the handle closed; the handle stays open when this throws.
+    void SincronizarYCerrar();
+
+private:
+    std::string ruta_;
+    std::intptr_t h_ = -1;  // the handle on Windows, the descriptor elsewhere
+};
 // Renames `origen` over `destino` in one step, replacing it, durably.
 void Reemplazar(const std::string& origen, const std::string& destino);
 // The path as the system's own calls take it, for the platform's code outside the file layer that

@@ -158,6 +158,22 @@ void Sincronizar(const std::string& ruta) {
     if (!FlushFileBuffers(h.Get())) LanzarUltimoError(ruta);
 }
 
+Escritura::Escritura(const std::string& ruta, std::string_view datos) : ruta_(ruta) {
+    Manejador h = AbrirOLanzar(ruta, GENERIC_WRITE, CREATE_ALWAYS);
+    EscribirTodo(h.Get(), datos, ruta);
+    h_ = reinterpret_cast<std::intptr_t>(h.Soltar());
+}
+
+Escritura::~Escritura() {
+    if (h_ != -1) CloseHandle(reinterpret_cast<HANDLE>(h_));
+}
+
+void Escritura::SincronizarYCerrar() {
+    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(h_))) LanzarUltimoError(ruta_);
+    Manejador h(reinterpret_cast<HANDLE>(std::exchange(h_, -1)));
+    CerrarOLanzar(h, ruta_);
+}
+
 std::string RutaLocal(const std::string& ruta) { return ruta; }
 
 void Reemplazar(const std::string& origen, const std::string& destino) {

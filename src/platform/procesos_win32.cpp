@@ -2,6 +2,8 @@
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +30,22 @@ bool EsArchivo(const std::string& ruta) {
 
 }  // namespace
 
-bool ProcesoEnEjecucion(const std::string& nombreExe) {
-    if (nombreExe.empty()) return false;
+namespace {
 
+// The process the last walk found, held open: while it runs, the next check is one wait on it
+// instead of a walk over every process, which reads a file per process and thread under Wine.
+struct ProcesoVisto {
+    std::mutex m;
+    std::string nombre;
+    Manejador proceso;
+};
+ProcesoVisto& Visto() {
+    static ProcesoVisto visto;
+    return visto;
+}
+
+// The id of a running process whose executable name ends with `nombreExe`.
+std::optional<DWORD> BuscarProceso(const std::string& nombreExe) {
     // An invalid snapshot makes every read fail: the walk below then finds nothing.
     Manejador instantanea(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entrada;
@@ -38,14 +53,33 @@ bool ProcesoEnEjecucion(const std::string& nombreExe) {
     entrada.dwSize = sizeof entrada;
     BOOL leido = Process32First(instantanea.Get(), &entrada);
 
-    bool encontrado = false;
     // The first entry is looked at even when reading it failed: the record is then all zeros.
     do {
         const std::size_t largo = strnlen(entrada.szExeFile, sizeof entrada.szExeFile);
-        if (TerminaSinMayusculas(std::string_view(entrada.szExeFile, largo), nombreExe)) encontrado = true;
+        if (TerminaSinMayusculas(std::string_view(entrada.szExeFile, largo), nombreExe)) return entrada.th32ProcessID;
         leido = Process32Next(instantanea.Get(), &entrada);
-    } while (!encontrado && leido);
-    return encontrado;
+    } while (leido);
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool ProcesoEnEjecucion(const std::string& nombreExe) {
+    if (nombreExe.empty()) return false;
+
+    ProcesoVisto& visto = Visto();
+    const std::lock_guard lock(visto.m);
+    if (visto.proceso && visto.nombre == nombreExe && WaitForSingleObject(visto.proceso.Get(), 0) == WAIT_TIMEOUT)
+        return true;
+    visto.proceso.Cerrar();
+    visto.nombre.clear();
+
+    const std::optional<DWORD> id = BuscarProceso(nombreExe);
+    if (!id) return false;
+    // A process that cannot be opened is running all the same: it is only walked for again next time.
+    visto.proceso = Manejador(OpenProcess(SYNCHRONIZE, FALSE, *id));
+    if (visto.proceso) visto.nombre = nombreExe;
+    return true;
 }
 
 ProcesoIniciado Iniciar(const std::string& lineaComando) {

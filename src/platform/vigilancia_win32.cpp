@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/error_sistema.h"
 #include "platform/vigilancia.h"
@@ -35,12 +36,18 @@ struct Vigilante::Estado {
     HANDLE listo = nullptr;
     std::string motivoInicio;  // why the root's watch could not begin; empty once it has
     std::map<std::string, std::unique_ptr<Carpeta>> carpetas;
+    std::vector<std::string> porPedir;  // folders whose request has completed, to be made again
     std::atomic<bool> activo{false};
     bool terminando = false;  // on the watch's thread only: no new request once the end has begun
     std::thread hilo;
 };
 
 namespace {
+
+// A folder's next request waits this long after its completion: the changes of one step (a till's
+// three files, our copies of an answer) then come in one completion, not one each. The system keeps
+// what changes meanwhile; a change waits at most this long to be reported.
+constexpr DWORD kPausaMs = 40;
 
 constexpr DWORD kCambios = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
                            FILE_NOTIFY_CHANGE_SIZE;
@@ -127,7 +134,18 @@ void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov) {
             desde += r->NextEntryOffset;
         }
     }
-    if (!Pedir(c)) {
+    e.porPedir.push_back(c.ruta);
+}
+
+// The requests of the folders whose completions have come, made again.
+void PedirDeNuevo(Vigilante::Estado& e) {
+    std::vector<std::string> rutas;
+    rutas.swap(e.porPedir);
+    for (const std::string& ruta : rutas) {
+        const auto hallada = e.carpetas.find(ruta);
+        if (hallada == e.carpetas.end()) continue;
+        Carpeta& c = *hallada->second;
+        if (Pedir(c)) continue;
         if (c.raiz)
             e.alPerder(Motivo(GetLastError()));
         else
@@ -153,9 +171,11 @@ void Vigilar(Vigilante::Estado& e) {
     e.activo = bien;
     SetEvent(e.listo);
     if (!bien) return;
-    // Completions run here, in the alertable wait, until the end is asked for.
-    while (WaitForSingleObjectEx(e.parar, INFINITE, TRUE) == WAIT_IO_COMPLETION) {
-    }
+    // Completions run here, in the alertable wait, until the end is asked for; the pause after them
+    // does not run the ones that come meanwhile.
+    while (WaitForSingleObjectEx(e.parar, INFINITE, TRUE) == WAIT_IO_COMPLETION &&
+           WaitForSingleObject(e.parar, kPausaMs) == WAIT_TIMEOUT)
+        PedirDeNuevo(e);
     e.terminando = true;
     for (auto& [ruta, c] : e.carpetas) CancelIoEx(c->h, &c->ov);
     // The cancelled requests complete too: their buffers must outlive them.
