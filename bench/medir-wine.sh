@@ -14,7 +14,8 @@
 #              Tramiza.exe extrapolated to an hour
 #   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
 #              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
-#              an idle tick)
+#              an idle tick); and over their first 20 s the longest wait of a message sent to the
+#              main window every 100 ms (target: under 1000 ms)
 #
 # PATH is the Tramiza.exe to measure (a Unix path, or a Windows one as Wine sees it); by default
 # the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe) are
@@ -298,7 +299,11 @@ medir_reposo_e_intercambios() {  # RUN
   local reposo_ns_por_tick
   reposo_ns_por_tick=$(awk -v a=$((a1 - a0)) -v n=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.0f", a / n }')
 
-  # Exchanges, in rounds of one request per terminal.
+  # Exchanges, in rounds of one request per terminal; meanwhile a message to the main window every
+  # 100 ms, timed until it is answered.
+  local latencia=$trabajo/$r/latencia
+  c latencia frmPuleo 20000 100 >"$latencia" 2>&1 &
+  local sonda=$!
   ciclos0=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
   s0=$(cpu_ms "$pid_tramiza") t0=$(ahora_us)
   n=0 ronda=0
@@ -324,6 +329,12 @@ medir_reposo_e_intercambios() {  # RUN
     -v k=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.1f", (c - t * k / 1e6) / n }')
   valores["intercambios_s $r"]=$seg
   valores["intercambio_ciclos $r"]=$((ciclos1 - ciclos0))
+  wait "$sonda" || true
+  local medida
+  medida=$(tr -d '\r' <"$latencia")
+  [[ $medida =~ maximo_ms=([0-9]+)\ sin_respuesta=([0-9]+) ]] || fallo "latencia sin medir: $medida"
+  valores["latencia $r"]=${BASH_REMATCH[1]}
+  [ "${BASH_REMATCH[2]}" = 0 ] || aviso "run $r: ${BASH_REMATCH[2]} messages to the window got no answer"
   aviso "run $r: $nint exchanges in $seg s, $((ciclos1 - ciclos0)) ticks, Tramiza $((s1 - s0)) ms of CPU"
   terminar_tramiza
   parar_zelno
@@ -374,3 +385,4 @@ fila "CPU per exchange ($nint on $nterm terminals), ms" intercambio
 fila "  net of its ticks meanwhile, ms" intercambio_neto
 fila "  ticks meanwhile" intercambio_ciclos
 fila "  time for the $nint exchanges, s" intercambios_s
+fila "window: longest answer to a message, ms" latencia

@@ -116,31 +116,37 @@ CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* 
 
 std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item, const std::string& directorioKorvane,
                                                         const std::string& directorioZelno) {
-    // What a failure needs to be reported with; the turn itself is made on the window's thread.
-    Memoria ninguna;
-    Turno t(ui_, fallos_, item.TerXX, ninguna);
-    t.codigoTerminal = item.CodigoTerminal;
-    t.rutaKorvane = archivos::Unir(directorioKorvane, item.TerXX);
-    t.rutaZelno = archivos::Unir(directorioZelno, kPrefijoTerminal + item.CodigoTerminal);
-    t.directorioKorvane = directorioKorvane;
-    t.directorioZelno = directorioZelno;
+    const std::string rutaKorvane = archivos::Unir(directorioKorvane, item.TerXX);
+    const auto rutaZelno = [&] { return archivos::Unir(directorioZelno, kPrefijoTerminal + item.CodigoTerminal); };
     // A terminal in a folder out of reach waits for it to come back, without a call.
-    if (!cortes_.Vacio() && (cortes_.Cortada(t.rutaKorvane) || cortes_.Cortada(t.rutaZelno))) return std::nullopt;
+    if (!cortes_.Vacio() && (cortes_.Cortada(rutaKorvane) || cortes_.Cortada(rutaZelno()))) return std::nullopt;
+    // What a failure is reported with, made only then: an idle look costs its two file calls and no
+    // turn. The turn itself is made on the window's thread.
+    const auto conTurno = [&](auto&& hacer) {
+        Memoria ninguna;
+        Turno t(ui_, fallos_, item.TerXX, ninguna);
+        t.codigoTerminal = item.CodigoTerminal;
+        t.rutaKorvane = rutaKorvane;
+        t.rutaZelno = rutaZelno();
+        t.directorioKorvane = directorioKorvane;
+        t.directorioZelno = directorioZelno;
+        hacer(t);
+    };
     std::optional<char> estado;
     try {
-        const std::string status = En(t.rutaKorvane, kStatus);
+        const std::string status = En(rutaKorvane, kStatus);
         if (!archivos::Existe(status)) {
-            tablero_.SinStatus(t.rutaKorvane);
+            tablero_.SinStatus(rutaKorvane);
             // No request yet, or no folder: only the second is worth a word.
-            VerCarpetas(t);
+            conTurno([this](Turno& t) { VerCarpetas(t); });
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
             return std::nullopt;
         }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
-        tablero_.Letra(t.rutaKorvane, *estado, esperador_.AhoraMs());
+        tablero_.Letra(rutaKorvane, *estado, esperador_.AhoraMs());
         // An idle terminal costs its two file calls and nothing more.
-        if (SinTrabajo(registro_.De(t.rutaKorvane, kAvisar).etapa, *estado)) {
+        if (SinTrabajo(registro_.De(rutaKorvane, kAvisar).etapa, *estado)) {
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
             return std::nullopt;
         }
@@ -148,7 +154,7 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
         // Held by another program for a moment, maybe: a turn reads it again shortly.
         estado.reset();
     } catch (...) {
-        AvisarFallo(t);
+        conTurno([this](Turno& t) { AvisarFallo(t); });
         return std::nullopt;
     }
     return Hallazgo{item, estado, directorioKorvane, directorioZelno};

@@ -12,7 +12,7 @@ EjecutorHilos::~EjecutorHilos() {
         fin_ = true;
         cola_.clear();
     }
-    hay_.notify_all();
+    m_.AvisarTodos();
     for (std::thread& h : hilos_) h.join();
 }
 
@@ -29,13 +29,13 @@ void EjecutorHilos::Ejecutar(std::function<void()> trabajo) {
         }
     }
     lock.unlock();
-    hay_.notify_one();
+    m_.AvisarUno();
 }
 
 void EjecutorHilos::Trabajar() {
     std::unique_lock lock(m_);
     for (;;) {
-        hay_.wait(lock, [this] { return fin_ || !cola_.empty(); });
+        while (!fin_ && cola_.empty()) m_.Esperar();
         if (fin_) return;
         std::function<void()> trabajo = std::move(cola_.front());
         cola_.pop_front();

@@ -4,13 +4,14 @@
 // for it: a share that stops answering holds only the thread its call runs on, never the window.
 // Tests and the console run the work at once, on the caller's thread; the program on a small pool.
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "platform/monitor.h"
 
 class Ejecutor {
 public:
@@ -52,8 +53,7 @@ private:
     void Trabajar();
 
     std::function<void()> avisar_;
-    std::mutex m_;
-    std::condition_variable hay_;
+    plataforma::Monitor m_;  // guards what follows; its condition: work in the queue, or the end
     std::deque<std::function<void()>> cola_;
     std::vector<std::thread> hilos_;
     std::size_t libres_ = 0;

@@ -1,0 +1,20 @@
+#include "platform/monitor.h"
+
+namespace plataforma {
+
+void Monitor::lock() { m_.lock(); }
+
+void Monitor::unlock() { m_.unlock(); }
+
+void Monitor::Esperar() {
+    // The caller holds the lock and keeps holding it afterwards.
+    std::unique_lock lock(m_, std::adopt_lock);
+    c_.wait(lock);
+    lock.release();
+}
+
+void Monitor::AvisarUno() noexcept { c_.notify_one(); }
+
+void Monitor::AvisarTodos() noexcept { c_.notify_all(); }
+
+}  // namespace plataforma
