@@ -91,7 +91,7 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
         }
         std::optional<Hallazgo> hallado;
         try {
-            hallado = Mirar(item, directorioKorvane, directorioZelno);
+            hallado = Mirar(item, ruta, directorioKorvane, directorioZelno);
         } catch (...) {
             actividad::AnotarFalloIgnorado(item.TerXX, "búsqueda");
         }
@@ -114,9 +114,9 @@ CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* 
     return Espera{t, esperador_.AhoraMs() + ms};
 }
 
-std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item, const std::string& directorioKorvane,
+std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item, const std::string& rutaKorvane,
+                                                        const std::string& directorioKorvane,
                                                         const std::string& directorioZelno) {
-    const std::string rutaKorvane = archivos::Unir(directorioKorvane, item.TerXX);
     const auto rutaZelno = [&] { return archivos::Unir(directorioZelno, kPrefijoTerminal + item.CodigoTerminal); };
     // A terminal in a folder out of reach waits for it to come back, without a call.
     if (!cortes_.Vacio() && (cortes_.Cortada(rutaKorvane) || cortes_.Cortada(rutaZelno()))) return std::nullopt;
@@ -144,7 +144,8 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
         }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
-        tablero_.Letra(rutaKorvane, *estado, esperador_.AhoraMs());
+        // Only a "C" needs the time it was seen.
+        tablero_.Letra(rutaKorvane, *estado, *estado == 'C' ? esperador_.AhoraMs() : 0);
         // An idle terminal costs its two file calls and nothing more.
         if (SinTrabajo(registro_.De(rutaKorvane, kAvisar).etapa, *estado)) {
             if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);

@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -194,8 +195,9 @@ private:
     // The look at every terminal of one tick, on the executor.
     void Recorrer(const ListaTerminales& lista, const std::string& directorioKorvane,
                   const std::string& directorioZelno);
-    std::optional<Hallazgo> Mirar(const clsItemTerXX& item, const std::string& directorioKorvane,
-                                  const std::string& directorioZelno);
+    // One terminal of that look, in its folder `rutaKorvane`.
+    std::optional<Hallazgo> Mirar(const clsItemTerXX& item, const std::string& rutaKorvane,
+                                  const std::string& directorioKorvane, const std::string& directorioZelno);
     void EmpezarTurno(Hallazgo h);
     // Hands the turn's next step to the executor.
     void Despachar(Turno& t, std::coroutine_handle<> paso);
@@ -297,7 +299,7 @@ private:
     // Between the looks on the executor and the window's thread: the terminals being looked at, those
     // with a turn (or one asked for), and the turns asked for.
     mutable std::mutex mutexTerminales_;
-    std::set<std::string, std::less<>> mirando_, conTurno_;
+    std::unordered_set<std::string> mirando_, conTurno_;
     std::vector<Hallazgo> hallados_;
     // What the last tick walked, for Cambio; and the terminals a change asked to look at.
     ListaTerminales vistos_;

@@ -7,11 +7,11 @@
 // writes.
 
 #include <atomic>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/archivos.h"
 
@@ -99,7 +99,7 @@ private:
     std::atomic<bool> carpetaLista_{false};
     // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
     mutable std::mutex m_;
-    std::map<std::string, EstadoIntercambio> enMemoria_;
+    std::unordered_map<std::string, EstadoIntercambio> enMemoria_;  // looked up for every terminal at every tick
 };
 
 // The program's folder of exchange records (Intercambios in its local data folder); empty, so kept in

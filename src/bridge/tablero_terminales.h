@@ -6,10 +6,10 @@
 // and a closed one nothing at all.
 
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "bridge/estado_intercambio.h"
 #include "bridge/registro_eventos.h"
@@ -35,7 +35,8 @@ public:
     enum class Resultado { Cliente, ErrorCliente, ErrorFormato, SinRespuesta, Duplicado };
 
     // STATUS.ZLN of the terminal whose folder is `ruta` holds `letra` ('\0': none), as just read or
-    // written; `ms` on the waiter's clock. The first "C" of a request starts its duration.
+    // written; `ms` on the waiter's clock (used only for a "C"). The first "C" of a request starts
+    // its duration.
     void Letra(const std::string& ruta, char letra, std::int64_t ms);
     // The terminal folder has no STATUS.ZLN.
     void SinStatus(const std::string& ruta);
@@ -80,7 +81,8 @@ private:
 
     // Fed by the terminals' steps, which may run side by side on other threads; read by the window.
     mutable std::mutex m_;
-    std::map<std::string, Terminal> terminales_;  // by terminal folder
+    // By terminal folder; looked up for every terminal at every tick, never walked in order.
+    std::unordered_map<std::string, Terminal> terminales_;
 };
 
 // The client's error code in its estado.rsp: the first three characters once line ends are left out

@@ -61,17 +61,28 @@ void EscribirTodo(HANDLE h, std::string_view datos, const std::string& ruta) {
 }
 
 // Up to `maximo` bytes from the handle's position.
-std::string LeerHasta(HANDLE h, std::size_t maximo, const std::string& ruta) {
-    std::string datos(maximo, '\0');
+// Reads into `destino` until `maximo` bytes or the end of the file; how many it read.
+std::size_t LeerEn(HANDLE h, char* destino, std::size_t maximo, const std::string& ruta) {
     std::size_t leidos = 0;
     while (leidos < maximo) {
         const DWORD pedidos = static_cast<DWORD>(std::min<std::size_t>(maximo - leidos, 1u << 30));
         DWORD n = 0;
-        if (!ReadFile(h, datos.data() + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
+        if (!ReadFile(h, destino + leidos, pedidos, &n, nullptr)) LanzarUltimoError(ruta);
         if (n == 0) break;
         leidos += n;
     }
-    datos.resize(leidos);
+    return leidos;
+}
+
+std::string LeerHasta(HANDLE h, std::size_t maximo, const std::string& ruta) {
+    // The first bytes of a STATUS.ZLN at every tick: read on the stack, a letter needs no allocation.
+    constexpr std::size_t kPequenio = 4096;
+    if (maximo <= kPequenio) {
+        char pila[kPequenio];
+        return std::string(pila, LeerEn(h, pila, maximo, ruta));
+    }
+    std::string datos(maximo, '\0');
+    datos.resize(LeerEn(h, datos.data(), maximo, ruta));
     return datos;
 }
 
