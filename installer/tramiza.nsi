@@ -102,7 +102,7 @@ VIAddVersionKey /LANG=${LANG_SPANISH} "OriginalFilename" "TramizaSetup-${TRAMIZA
 
 ; --- Messages ---------------------------------------------------------------------------------------
 !define TEXTO_OTRO_INSTALADOR "Ya hay un instalador o desinstalador de Tramiza en marcha.$\r$\n$\r$\nEspere a que termine y vuelva a intentarlo."
-!define TEXTO_NO_TERMINA "Tramiza sigue en marcha: no terminó en 30 segundos.$\r$\n$\r$\nQuizá muestra un mensaje que espera respuesta. Atiéndalo y pulse Reintentar, o pulse Cancelar para dejarlo todo como estaba."
+!define TEXTO_NO_TERMINA "Tramiza sigue en marcha: no terminó en 30 segundos.$\r$\n$\r$\nSus mensajes no lo detienen: quizá está colgado, por ejemplo en una carpeta de red que no responde. Espere un momento y pulse Reintentar; si sigue igual, termine Tramiza.exe con el Administrador de tareas y pulse Reintentar. Cancelar lo deja todo como estaba."
 !define TEXTO_EN_USO "No se puede reemplazar $INSTDIR\Tramiza.exe: el archivo está en uso.$\r$\n$\r$\nQuizá Tramiza está abierto en otra sesión de usuario o todavía muestra un mensaje al iniciar. Ciérrelo y vuelva a ejecutar el instalador.$\r$\n$\r$\nNo se ha cambiado nada."
 !define TEXTO_NO_COPIA "No se puede escribir en la carpeta $INSTDIR.$\r$\n$\r$\nElija otra carpeta o compruebe los permisos y el espacio libre. No se ha cambiado nada."
 

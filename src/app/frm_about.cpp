@@ -127,8 +127,7 @@ void StartSysInfo(HWND propietario) {
         actividad::AnotarFalloIgnorado("inicio de la información del sistema");
         iniciado = false;
     }
-    if (!iniciado)
-        ventana::Caja(propietario, "System Information Is Unavailable At This Time", kTituloAplicacion, MB_OK);
+    if (!iniciado) ventana::Caja(propietario, mensajes::kTextoSinInformacion, kTituloAplicacion, MB_OK);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@
 namespace {
 
 using ids::kTituloAplicacion;
-const char kMensajeIntervalo[] = "El intervalo de búsqueda debe ser un número de segundos entre 0 y 32767.";
+using mensajes::kTextoIntervalo;
 
 // Design sizes in twips. The controls inside the frame are placed relative to its corner.
 constexpr int kAnchoCliente = 8910, kAltoCliente = 2550;
@@ -260,7 +260,7 @@ void frmConfiguracion::PasoDeApertura(Paso&& paso) {
         paso();
     } catch (...) {
         const std::string texto =
-            "Error al cargar la configuración.\rConfiguracion.Load\r" + plataforma::DescripcionFalloEnCurso();
+            mensajes::Rellenar(mensajes::kTextoCargarConfiguracion, {plataforma::DescripcionFalloEnCurso()});
         ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK);
     }
 }
@@ -296,7 +296,7 @@ void frmConfiguracion::cmdGrabar_Click() {
     // no timer can use, leaves the store and the settings as they are.
     const std::optional<std::int16_t> intervalo = NumeroDelIntervalo(Texto(IDC_TXT_INTERVALO));
     if (!intervalo || *intervalo < 0) {
-        ventana::Caja(dlg_, kMensajeIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
+        ventana::Caja(dlg_, kTextoIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
         SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_TXT_INTERVALO)), TRUE);
         return;
     }
@@ -317,7 +317,8 @@ void frmConfiguracion::cmdGrabar_Click() {
     try {
         nueva.Save();
     } catch (...) {
-        const std::string texto = "No se pudo grabar la configuración: " + plataforma::DescripcionFalloEnCurso();
+        const std::string texto =
+            mensajes::Rellenar(mensajes::kTextoGrabarConfiguracion, {plataforma::DescripcionFalloEnCurso()});
         ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
         return;
     }
@@ -364,7 +365,8 @@ void frmConfiguracion::Buscar(int idCombo, const char* mensajeFijo, UINT bandera
         EstablecerTexto(idCombo, BrowseFolders(dlg_, mensaje, banderas, CSIDL_DRIVES));
         if (SinBlancosExtremos(Texto(idCombo)).empty()) EstablecerTexto(idCombo, previo);
     } catch (...) {
-        const std::string texto = "Se produjo el siguiente error: " + plataforma::DescripcionFalloEnCurso();
+        const std::string texto =
+            mensajes::Rellenar(mensajes::kTextoSiguienteError, {plataforma::DescripcionFalloEnCurso()});
         ventana::Caja(dlg_, texto.c_str(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
 }

@@ -172,7 +172,7 @@ LRESULT CALLBACK frmPuleo::ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM 
     } catch (const std::exception& e) {
         ventana::Caja(hwnd, e.what(), kTituloAplicacion, MB_OK | MB_ICONERROR);
     } catch (...) {
-        ventana::Caja(hwnd, "Error desconocido", kTituloAplicacion, MB_OK | MB_ICONERROR);
+        ventana::Caja(hwnd, mensajes::kTextoErrorDesconocido, kTituloAplicacion, MB_OK | MB_ICONERROR);
     }
     return 0;
 }

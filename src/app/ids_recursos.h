@@ -43,10 +43,12 @@
 
 #ifndef RC_INVOKED
 
+#include "config/textos_mensajes.h"
+
 namespace ids {
 
 // The application title: the title of message boxes given none, and of the about box.
-inline constexpr char kTituloAplicacion[] = "Tramiza";
+inline constexpr const auto& kTituloAplicacion = mensajes::kTituloTramiza;
 
 // Window class of frmPuleo; a second copy finds the running one's main window by it.
 inline constexpr const char* kClasePuleo = "TramizaPuleo";

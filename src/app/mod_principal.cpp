@@ -87,10 +87,9 @@ void AvisarOtraSesion(const cerrojo::Titular& titular) {
     actividad::Iniciar(actividad::CarpetaRegistro());
     const std::string quien = DescribirTitular(titular);
     InterfazVentana sinVentana;
-    sinVentana.MostrarMensaje("Tramiza ya está en marcha en otra sesión de este equipo" +
-                                  (quien.empty() ? std::string() : " (" + quien + ")") +
-                                  ". Un solo Tramiza atiende las terminales de cada equipo: este se cierra.",
-                              "Tramiza ya está en marcha", Icono::Informacion);
+    sinVentana.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoOtraSesion,
+                                                 {quien.empty() ? std::string() : " (" + quien + ")"}),
+                              mensajes::kTituloOtraSesion, Icono::Informacion);
     actividad::Terminar();
 }
 

@@ -57,10 +57,8 @@ bool CerrojoKorvane::PuedeAtender(const std::string& raiz) {
             ui_.EstablecerEstado("Otro Tramiza atiende " + raiz_);
             if (!avisado_) {
                 avisado_ = true;
-                ui_.MostrarMensaje("Otro Tramiza ya atiende la carpeta de Korvane " + raiz_ +
-                                       (quien.empty() ? "" : " (" + quien + ")") +
-                                       ". Este Tramiza no atiende las terminales mientras el otro siga; lo "
-                                       "vuelve a intentar en cada ciclo.",
+                ui_.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoRaizAtendida,
+                                                      {raiz_, quien.empty() ? "" : " (" + quien + ")"}),
                                    kTituloRaizAtendida, Icono::Informacion);
             }
             return false;

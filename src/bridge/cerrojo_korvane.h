@@ -7,13 +7,14 @@
 
 #include "bridge/registro_eventos.h"
 #include "config/interfaz_usuario.h"
+#include "config/textos_mensajes.h"
 #include "platform/cerrojo.h"
 
 // The lock file in the Korvane root. Terminal discovery lists "TER*.*" only: a name that does not
 // begin with TER is never taken for a terminal.
 inline constexpr char kArchivoCerrojo[] = "Tramiza.lck";
 
-inline constexpr char kTituloRaizAtendida[] = "Carpeta de Korvane atendida por otro Tramiza";
+using mensajes::kTituloRaizAtendida;
 
 // "equipo CAJA1, usuario ana, sesión 1, proceso 2040, desde 2026-12-07 09:30:05", the fields known;
 // empty when none is.

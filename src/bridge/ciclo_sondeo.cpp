@@ -8,6 +8,7 @@
 #include "bridge/archivos_intercambio.h"
 #include "bridge/aviso_bloqueo.h"
 #include "bridge/duplicados.h"
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
@@ -355,7 +356,7 @@ void CicloSondeo::AvisarFallo(Turno& t) {
     const std::string linea =
         std::string("fallo en punto control ") + t.punto.load() + ": " + (ruta.empty() ? "" : ruta + ": ") + texto;
     fallos_.Ocurre(NombreTerminal(t), linea, linea);
-    ui_.MostrarSinAnotar(texto, std::string("Transacción punto control: ") + t.punto.load(), Icono::Critico);
+    ui_.MostrarSinAnotar(texto, mensajes::kTituloPuntoControl + std::string(t.punto.load()), Icono::Critico);
 }
 
 bool CicloSondeo::VerCarpetas(const Turno& t) {
@@ -485,17 +486,17 @@ Tarea<> CicloSondeo::AtenderPasos(Turno& t, char letra) {
     }
 }
 
-char CicloSondeo::LeerLetra(Turno& t, const char* punto) {
+char CicloSondeo::LeerLetra(Turno& t, PuntoControl punto) {
     t.punto = punto;
     const char letra = EstadoSolicitud(archivos::LeerInicio(En(t.rutaKorvane, kStatus), kInicioStatus, kAvisar));
     tablero_.Letra(t.rutaKorvane, letra, esperador_.AhoraMs());
     return letra;
 }
 
-void CicloSondeo::MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir) {
-    if (puntoAbrir) t.punto = puntoAbrir;
+void CicloSondeo::MarcarStatus(Turno& t, const char* letra, PuntoControl puntoAbrir, PuntoControl puntoEscribir) {
+    t.punto = puntoAbrir;
     archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus), kAvisar);
-    if (puntoEscribir) t.punto = puntoEscribir;
+    t.punto = puntoEscribir;
     status.EscribirAlInicio(letra);
     // On the disk before anything that depends on it: the upload after "P", the next request after "S".
     status.Sincronizar();

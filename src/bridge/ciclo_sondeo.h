@@ -25,6 +25,7 @@
 #include "bridge/esperar.h"
 #include "bridge/estado_intercambio.h"
 #include "bridge/fallos_duraderos.h"
+#include "bridge/puntos_control.h"
 #include "bridge/registro_eventos.h"
 #include "bridge/tablero_terminales.h"
 #include "bridge/tarea.h"
@@ -102,8 +103,7 @@ private:
     // comes back at every tick is counted as a fault that lasts instead of logged each time.
     class InterfazTurno final : public InterfazUsuario {
     public:
-        InterfazTurno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal,
-                      const std::atomic<const char*>& punto)
+        InterfazTurno(InterfazUsuario& base, FallosDuraderos& fallos, std::string terminal, const PuntoEnCurso& punto)
             : base_(base), fallos_(fallos), terminal_(std::move(terminal)), punto_(punto) {}
         void EstablecerEstado(const std::string& texto) override { base_.EstablecerEstado(texto); }
         void ProcesarMensajes() override { base_.ProcesarMensajes(); }
@@ -120,7 +120,7 @@ private:
         InterfazUsuario& base_;
         FallosDuraderos& fallos_;
         std::string terminal_;
-        const std::atomic<const char*>& punto_;
+        const PuntoEnCurso& punto_;
     };
 
     // What this process knows of a terminal's exchange beyond its record, kept from one turn to the
@@ -158,7 +158,7 @@ private:
         bool iniciarZelno = false, activarTx = false;
         std::string zelnoExe;
         // Read by the window's thread while a step may be writing it.
-        std::atomic<const char*> punto{"1"};  // checkpoint of the step running or last run; always a fixed name
+        PuntoEnCurso punto{"1"};  // checkpoint of the step running or last run
         std::string codigoEmpresa;
         std::int64_t tamanio = -1;         // of CLICAB.ZLN, for the activity log: -1 not read by this turn, -2 none
         std::string entregados;            // answer files put in the terminal folder, for the activity log
@@ -217,7 +217,7 @@ private:
     // What the table of EstadoIntercambio says for the terminal's stage and letter, until it says
     // nothing more is to be done in this turn.
     Tarea<> AtenderPasos(Turno& t, char letra);
-    char LeerLetra(Turno& t, const char* punto);
+    char LeerLetra(Turno& t, PuntoControl punto);
 
     // The hand-off: everything that can fail before the request reaches the client runs while the
     // request is still "C"; the decision is recorded; then "P"; then the upload, one recorded stage
@@ -264,7 +264,7 @@ private:
     Tarea<bool> DespedirRespuesta(Turno& t, EstadoIntercambio e, char letra);
     std::int64_t DesdeHace(Turno& t);
 
-    void MarcarStatus(Turno& t, const char* letra, const char* puntoAbrir, const char* puntoEscribir);
+    void MarcarStatus(Turno& t, const char* letra, PuntoControl puntoAbrir, PuntoControl puntoEscribir);
     // "S" over the "P" of the request answered: false, with nothing written, when the till has
     // written another letter meanwhile.
     bool MarcarRespondida(Turno& t);

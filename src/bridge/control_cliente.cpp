@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "config/textos_mensajes.h"
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
 #include "platform/registro_actividad.h"
@@ -10,8 +11,8 @@ namespace API {
 
 namespace {
 
-const char kTituloZelno[] = "Zelno Activo";
-const char kNoSePuedeCargar[] = "No se puede cargar cliente Zelno32.exe";
+using mensajes::kTextoNoSePuedeCargar;
+using mensajes::kTituloZelnoActivo;
 
 }  // namespace
 
@@ -25,11 +26,11 @@ std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaE
             return proceso;
         } catch (const plataforma::ErrorSistema&) {
             // Whatever the system's reason, the user is told the client could not be loaded.
-            throw plataforma::ErrorSistema(1, kNoSePuedeCargar);
+            throw plataforma::ErrorSistema(1, kTextoNoSePuedeCargar);
         }
     } catch (...) {
         try {
-            ui.MostrarMensaje(plataforma::TextoFalloEnCurso(), kTituloZelno, Icono::Critico);
+            ui.MostrarMensaje(plataforma::TextoFalloEnCurso(), kTituloZelnoActivo, Icono::Critico);
         } catch (...) {
             // A user interface that cannot show the message loses it; the start still ends quietly.
             actividad::AnotarFalloIgnorado("mensaje del inicio del cliente");

@@ -5,10 +5,12 @@
 
 #include "bridge/archivos_intercambio.h"
 #include "bridge/aviso_bloqueo.h"
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 
 using namespace intercambio;
+using namespace mensajes;
 
 namespace {
 
@@ -49,10 +51,10 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
         resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) &&
                     CompararArchivos(praxisAnterior, praxis, modo);
     } catch (const plataforma::BloqueoPasajero& b) {
-        throw BloqueoConAviso(b, "Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
+        throw BloqueoConAviso(b, kTextoErrorComparar, kTituloError, Icono::Informacion);
     } catch (const std::exception&) {
         // A comparison that could not be made is no proof of a repeat: the request goes to the client.
-        ui.MostrarMensaje("Se produjo un error al comparar archivos Korvane", "Error", Icono::Informacion);
+        ui.MostrarMensaje(kTextoErrorComparar, kTituloError, Icono::Informacion);
         return false;
     }
     if (resultado) GrabarLog(directorioKorvane, rutaKorvane, reloj, modo);
@@ -73,9 +75,9 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, I
             archivos::Borrar(praxisAnterior, modo);
         }
     } catch (const plataforma::BloqueoPasajero& b) {
-        throw BloqueoConAviso(b, "Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
+        throw BloqueoConAviso(b, kTextoErrorCopia, kTituloError, Icono::Informacion);
     } catch (const std::exception&) {
-        ui.MostrarMensaje("Se produjo un error al hacer copia de archivos Zelno", "Error", Icono::Informacion);
+        ui.MostrarMensaje(kTextoErrorCopia, kTituloError, Icono::Informacion);
         return false;
     }
     return true;
@@ -98,9 +100,9 @@ bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::stri
             archivos::Borrar(praxis, modo);
         }
     } catch (const plataforma::BloqueoPasajero& b) {
-        throw BloqueoConAviso(b, "Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
+        throw BloqueoConAviso(b, kTextoErrorBuscar, kTituloError, Icono::Informacion);
     } catch (const std::exception&) {
-        ui.MostrarMensaje("Se produjo un error al buscar archivos Zelno", "Error", Icono::Informacion);
+        ui.MostrarMensaje(kTextoErrorBuscar, kTituloError, Icono::Informacion);
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/codigo_proveedor.h"
 #include "bridge/duplicados.h"
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/registro_actividad.h"
 
@@ -44,7 +45,7 @@ Tarea<bool> CicloSondeo::ClienteDisponible(Turno& t) {
 Tarea<> CicloSondeo::EntregarSolicitud(Turno& t) {
     const bool disponible = co_await ClienteDisponible(t);
     if (!disponible) {
-        t.ui.MostrarMensaje("No se puede encontrar ZELNO32.exe", "Zelno32", Icono::Critico);
+        t.ui.MostrarMensaje(mensajes::kTextoNoSeEncuentraZelno, mensajes::kTituloZelno32, Icono::Critico);
         co_return;
     }
     co_await ApartarRestos(t);
@@ -69,7 +70,7 @@ Tarea<> CicloSondeo::ApartarRestos(Turno& t) {
     }
     if (!restos) co_return;
     const bool conEstado = archivos::Existe(En(t.rutaZelno, kEstadoRsp));
-    co_await GuardarAparte(t, "quedó de un intercambio anterior", false);
+    co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, false);
     // An answer flag just removed: the client gets a second before the new request.
     if (conEstado) co_await Esperar(t, 1000);
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
@@ -87,9 +88,9 @@ void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::Error
     actividad::Anotar((terminal.empty() ? "" : terminal + ": ") + "carpeta inaccesible " + carpeta + ": " +
                       motivo.TextoNumeroDescripcion());
     if (!conMensaje) return;
-    ui_.MostrarSinAnotar("No se puede acceder a la carpeta " + carpeta + "\r\n" + motivo.TextoNumeroDescripcion() +
-                             "\r\nTramiza la atenderá de nuevo en cuanto vuelva a estar disponible.",
-                         "Carpeta inaccesible", Icono::Critico);
+    ui_.MostrarSinAnotar(mensajes::Rellenar(mensajes::kTextoCarpetaInaccesible,
+                                            {carpeta, motivo.TextoNumeroDescripcion()}),
+                         mensajes::kTituloCarpetaInaccesible, Icono::Critico);
 }
 
 bool CortesCarpetas::Cortada(const std::string& ruta) const {

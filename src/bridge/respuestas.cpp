@@ -2,6 +2,7 @@
 
 #include "bridge/archivos_intercambio.h"
 #include "bridge/aviso_bloqueo.h"
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
@@ -62,16 +63,16 @@ std::string RegistroErrorFormato() {
 bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui, archivos::AnteBloqueo modo) {
     const std::string ruta = En(rutaKorvane, kSeresp);
     const auto texto = [&](const plataforma::ErrorSistema& e) {
-        return "Archivo: " + ruta + " Error: " + e.TextoNumeroDescripcion();
+        return mensajes::Rellenar(mensajes::kTextoErrorFormato, {ruta, e.TextoNumeroDescripcion()});
     };
     try {
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
         archivos::EscribirCompleto(ruta, RegistroErrorFormato(), modo);
         archivos::Sincronizar(ruta, modo);
     } catch (const plataforma::BloqueoPasajero& b) {
-        throw BloqueoConAviso(b, texto(b), "Respuesta de Zelno con Error", Icono::Critico);
+        throw BloqueoConAviso(b, texto(b), mensajes::kTituloRespuestaConError, Icono::Critico);
     } catch (const plataforma::ErrorSistema& e) {
-        ui.MostrarMensaje(texto(e), "Respuesta de Zelno con Error", Icono::Critico);
+        ui.MostrarMensaje(texto(e), mensajes::kTituloRespuestaConError, Icono::Critico);
         return false;
     }
     return true;

@@ -13,6 +13,7 @@
 #include "bridge/ciclo_sondeo.h"
 #include "bridge/duplicados.h"
 #include "bridge/respuestas.h"
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 
 using namespace intercambio;
@@ -36,7 +37,7 @@ std::string EstadoParaRegistro(const std::string& textoEstado) {
 // What the client's download folder holds for the answer, once the client has had its waits.
 struct CicloSondeo::Respuesta {
     enum class Clase { Cliente, ErrorFormato, ErrorComunicacion, SinRespuesta } clase = Clase::Cliente;
-    const char* puntoSeresp = "19";  // the copy of SERESP.ZLN, or the format error's checkpoint
+    PuntoControl puntoSeresp = "19";  // the copy of SERESP.ZLN, or the format error's checkpoint
     bool praxis = false, tiquet = false;
 };
 
@@ -88,7 +89,7 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     // terminal folder must not travel with the till's new request.
     if (LeerLetra(t, "29") != 'P') {
         if (e.etapa == EstadoIntercambio::Etapa::Respondiendo) RetirarRespuesta(t);
-        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
+        co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false);
         e.etapa = EstadoIntercambio::Etapa::Ninguna;
         e.respuestaGuardada = false;
         Registrar(t, e);
@@ -106,7 +107,7 @@ Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
     if (!MarcarRespondida(t)) {
         // The till wrote a new request in the last moment.
         RetirarRespuesta(t);
-        co_await GuardarAparte(t, "la terminal escribió otra solicitud antes de recibirla", false);
+        co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false);
         e.etapa = EstadoIntercambio::Etapa::Ninguna;
         e.respuestaGuardada = false;
         Registrar(t, e);
@@ -167,7 +168,7 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
                                     const std::string& textoEstado) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     t.entregados.clear();
-    const auto copiar = [&](const char* punto, const char* nombre) {
+    const auto copiar = [&](PuntoControl punto, const char* nombre) {
         t.punto = punto;
         const std::string destino = En(t.rutaKorvane, nombre);
         archivos::Copiar(En(descarga, nombre), destino, kAvisar);
@@ -268,10 +269,10 @@ Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char l
         QuitarSubida(t);
     }
     if (e.etapa == E::Respondiendo) RetirarRespuesta(t);
-    const bool apartada = co_await GuardarAparte(t,
-                                                 e.etapa == E::Vencida ? "llegó después de la respuesta de error"
-                                                                       : "la terminal dejó la solicitud",
-                                                 true);
+    const bool apartada =
+        co_await GuardarAparte(t,
+                               e.etapa == E::Vencida ? mensajes::kTextoMotivoTrasError : mensajes::kTextoMotivoDejada,
+                               true);
     if (!apartada) {
         if (e.etapa == E::Vencida) {
             // Watched for until the terminal sends its next request: its answer is the next one.
@@ -336,8 +337,7 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
     const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaRegistro(textoEstado);
     Anotar(t,
            "respuesta del cliente no entregada (" + motivo + "), estado.rsp " + estado + ", guardada en " + guardada);
-    t.ui.MostrarMensaje("La respuesta del cliente para la terminal " + NombreTerminal(t) + " (estado.rsp " + estado +
-                            ") no se entregó: " + motivo + ". Sus archivos se guardaron en " + guardada + ".",
-                        "Respuesta no entregada", Icono::Critico);
+    t.ui.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoNoEntregada, {NombreTerminal(t), estado, motivo, guardada}),
+                        mensajes::kTituloNoEntregada, Icono::Critico);
     co_return true;
 }

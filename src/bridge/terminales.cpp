@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
@@ -50,11 +51,8 @@ std::set<std::string> nombresIlegiblesAvisados;
 
 void AvisarNombreIlegible(const std::string& carpeta, InterfazUsuario& ui) {
     if (!nombresIlegiblesAvisados.insert(carpeta).second) return;
-    ui.MostrarMensaje("La carpeta de terminal " + carpeta +
-                          " tiene en su nombre caracteres que este equipo no puede representar (aquí "
-                          "aparecen como \"?\"): esa terminal no se atiende. Cámbiele el nombre por uno con "
-                          "letras y cifras corrientes.",
-                      "Carga de terminales", Icono::Critico);
+    ui.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoNombreIlegible, {carpeta}), mensajes::kTituloCargaTerminales,
+                      Icono::Critico);
 }
 
 }  // namespace
@@ -88,10 +86,10 @@ ListaTerminales CargarTerminales(const clsConfiguracion& configuracion, Interfaz
         if (configuracion.ActivarTX > 0) CrearSiFalta(archivos::Unir(configuracion.DirectorioZELNO, kCarpetaTx));
         AnotarCarga(configuracion.DirectorioKorvane, *lista);
     } catch (const plataforma::ErrorSistema& e) {
-        ui.MostrarMensaje(e.Descripcion(), "Carga de terminales", Icono::Critico);
+        ui.MostrarMensaje(e.Descripcion(), mensajes::kTituloCargaTerminales, Icono::Critico);
         AnotarRaizCortada(cortes, configuracion);
     } catch (const std::exception& e) {
-        ui.MostrarMensaje(e.what(), "Carga de terminales", Icono::Critico);
+        ui.MostrarMensaje(e.what(), mensajes::kTituloCargaTerminales, Icono::Critico);
     }
     return lista;
 }

@@ -3,13 +3,17 @@
 #include <cmath>
 #include <exception>
 
+#include "config/textos_mensajes.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
 #include "platform/texto_ansi.h"
 
-const ListaReciente kLastDirKorvane{"LastDirKorvane", "Leer Last Dir Korvane", "Grabar Last Dir Korvane"};
-const ListaReciente kLastDirExeZelno{"LastDirExeZelno", "Leer Last Dir Exe Zelno", "Grabar Last Dir Exe Zelno"};
-const ListaReciente kLastDirZelno{"LastDirZelno", "Leer Last Dir Zelno", "Grabar Last Dir Zelno"};
+const ListaReciente kLastDirKorvane{"LastDirKorvane", mensajes::kTituloLeerLastDirKorvane,
+                                    mensajes::kTituloGrabarLastDirKorvane};
+const ListaReciente kLastDirExeZelno{"LastDirExeZelno", mensajes::kTituloLeerLastDirExeZelno,
+                                     mensajes::kTituloGrabarLastDirExeZelno};
+const ListaReciente kLastDirZelno{"LastDirZelno", mensajes::kTituloLeerLastDirZelno,
+                                  mensajes::kTituloGrabarLastDirZelno};
 
 void LeerListaReciente(const std::string& aplicacion, const ListaReciente& cual, std::vector<std::string>& lista,
                        InterfazUsuario& ui) {
