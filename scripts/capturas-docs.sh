@@ -4,9 +4,26 @@
 # and the "Terminales" window. Tramiza.exe runs on a Wine virtual desktop with a taskbar, driven by
 # conductor.exe, with example settings and folders in a Wine prefix of its own under build/ (never
 # the tests' prefix: its C:\Estandar would change what the GUI tests see).
+#
+#   scripts/capturas-docs.sh           at 96 DPI into docs/capturas/, then at 144 DPI into
+#                                      docs/capturas/144/
+#   scripts/capturas-docs.sh --ppp N   at N dots per inch only (96 into docs/capturas/, any other
+#                                      into docs/capturas/N/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+
+ppp=
+case ${1:-} in
+  --ppp) ppp=${2:?--ppp needs the dots per inch, such as 120} ;;
+  '') ;;
+  *) echo "usage: $0 [--ppp N]" >&2; exit 2 ;;
+esac
+if [ -z "$ppp" ]; then
+  bash "$0" --ppp 96 || exit
+  exec bash "$0" --ppp 144
+fi
+case $ppp in '' | *[!0-9]*) echo "--ppp needs a number of dots per inch" >&2; exit 2 ;; esac
 
 bash scripts/install-deps.sh
 cmake --preset win32 >/dev/null
@@ -16,10 +33,16 @@ conductor=$root/build/win32/tools/conductor.exe
 zelno32=$root/build/win32/tools/Zelno32.exe
 terminal=$root/build/win32/tools/TerminalKorvane.exe
 destino=$root/docs/capturas
+[ "$ppp" = 96 ] || destino=$destino/$ppp
 
-export WINEPREFIX=$root/build/capturas-docs/prefijo
+# One prefix per DPI: Wine reads the DPI when its server starts.
+export WINEPREFIX=$root/build/capturas-docs/prefijo-$ppp
 export CONDUCTOR_ESCRITORIO=tramiza-docs
-tramiza_pantalla=1024x768
+# The desktop grows with the DPI, so that the windows keep their room; so do the places and sizes
+# below, given at 96 DPI.
+escala() { echo $(($1 * ppp / 96)); }
+tramiza_pantalla=$(escala 1024)x$(escala 768)
+export ENTORNO_WINE_PANTALLA=$tramiza_pantalla
 ancho=${tramiza_pantalla%x*} alto=${tramiza_pantalla#*x}
 # shellcheck source=scripts/sesion-tramiza.sh
 source scripts/sesion-tramiza.sh
@@ -41,16 +64,20 @@ trap cleanup EXIT
 
 mkdir -p "$(dirname "$WINEPREFIX")"
 entorno_wine_preparar
+# The screen's DPI, as the display settings set it; it counts from the next start of the server.
+wine_reintentando reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ppp" /f >/dev/null 2>&1 </dev/null
+wineserver -k >/dev/null 2>&1 </dev/null || true
+wineserver -w >/dev/null 2>&1 </dev/null || true
+entorno_wine_servidor
 
 # The example shop: a point-of-sale root with two terminals and the client's working folder. A third
-# terminal, TER03, whose client-side upload "folder" is a file for a while, only shows in the
-# "Terminales" window: its hand-off fails until the folder is there.
+# terminal, TER03, only shows in the "Terminales" window: a folder under the request's name sits in
+# its client-side upload folder for a while, and its hand-off fails until the folder is gone.
 unidad=$WINEPREFIX/drive_c
 # What an earlier run left is cleared, the program's records of exchanges too.
 rm -rf "$unidad/Korvane" "$unidad/Estandar"
 mkdir -p "$unidad/Korvane/TER01" "$unidad/Korvane/TER02" "$unidad/Korvane/TER03" "$unidad/Estandar" "$unidad/Zelno"
-mkdir -p "$unidad/Estandar/term03/download"
-printf 'X' >"$unidad/Estandar/term03/upload"
+mkdir -p "$unidad/Estandar/term03/download" "$unidad/Estandar/term03/upload/CLICAB.ZLN"
 tramiza_ajustes 'C:\Korvane' 'C:\Estandar' 2 1 1 0 ''
 c borrar-intercambios
 # Recent entries of the settings dialog's lists.
@@ -90,25 +117,28 @@ mkdir -p "$destino"
 c comando frmPuleo mnuTrayShow
 c esperar-visible frmPuleo 1 10000
 foto
-ventana ventana-principal.png frmPuleo 12
+etiquetas_enteras frmPuleo "$ppp"
+ventana ventana-principal.png frmPuleo "$(escala 12)"
 
 # The notification-area icon's menu, opened with the right button just above the icon (on the icon
 # itself its tooltip would cover the menu).
 c comando frmPuleo mnuFileClose
-c raton $((ancho - 14)) $((alto - 30))
+c raton $((ancho - $(escala 14))) $((alto - $(escala 30)))
 c mensaje frmPuleo 0x200 0 0x205
 c esperar-ventana "#32768" - 10000 >/dev/null
 foto
-recorte menu-bandeja.png $((ancho - 240)) $((alto - 140)) 240 140
+recorte menu-bandeja.png $((ancho - $(escala 240))) $((alto - $(escala 140))) "$(escala 240)" "$(escala 140)"
 c tecla "#32768" 0x1B
 c esperar-sin-ventana "#32768" 10000
 
 # The settings dialog, with the client started by Tramiza.
 c comando frmPuleo mnuConfiguracion
 dialogo=$(c esperar-ventana "#32770" - 20000)
+foto
+etiquetas_enteras "$dialogo" "$ppp"  # before a check box has the focus, whose dotted frame is ink too
 c click "$dialogo" 4006  # chkIniciarZelno: the client's field opens with the latest entry
 foto
-ventana configuracion.png "$dialogo" 12
+ventana configuracion.png "$dialogo" "$(escala 12)"
 c pulsar "$dialogo" 2     # Salir: nothing is saved
 c esperar-sin-ventana "$dialogo" 10000
 
@@ -116,7 +146,7 @@ c esperar-sin-ventana "$dialogo" 10000
 c comando frmPuleo mnuFileAbout
 c esperar-ventana "#32770" "About Tramiza" 20000 >/dev/null
 foto
-ventana acerca-de.png frmAbout 12
+ventana acerca-de.png frmAbout "$(escala 12)"
 c tecla frmAbout 0x1B
 c esperar-sin-ventana frmAbout 10000
 
@@ -146,21 +176,21 @@ solicitud TER03 VENTA-0301
 c caja-mensaje 30000 'Transacción punto control: 5' >/dev/null
 solicitud TER01 VENTA-0101
 solicitud TER02 VENTA-0201
-rm -f "$unidad/Estandar/term03/upload"
-mkdir -p "$unidad/Estandar/term03/upload"
+rmdir "$unidad/Estandar/term03/upload/CLICAB.ZLN"
 fila_es TER01 'respuesta del cliente'
 fila_es TER02 'esperando al cliente'
 fila_es TER03 'resuelto'
 c pulsar-ok 10000 'Transacción punto control: 5'
 c comando frmPuleo mnuTerminales  # the open window comes forward
 foto
-ventana terminales.png frmTerminales 12
+ventana terminales.png frmTerminales "$(escala 12)"
 c tecla frmTerminales 0x1B lstTerminales
 c esperar-sin-ventana frmTerminales 10000
 
 tramiza_salir mnuFileExit || { echo "Tramiza.exe did not end through &Salir" >&2; exit 1; }
 
-# The README's picture: the four together.
+# The README's picture: the four together, at 96 DPI.
+[ "$ppp" = 96 ] || exit 0
 fondo=$(convert "$destino/acerca-de.png" -format '%[pixel:p{1,1}]' info:)
 convert -background "$fondo" \
   \( "$destino/ventana-principal.png" "$destino/menu-bandeja.png" -gravity south +append \) \

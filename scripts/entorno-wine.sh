@@ -29,13 +29,14 @@ entorno_wine_variables() {
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 }
 
-# A virtual X server on the first free display number, unless DISPLAY is set.
+# A virtual X server on the first free display number, unless DISPLAY is set; its size is
+# ENTORNO_WINE_PANTALLA, 1024x768 unless set.
 entorno_wine_pantalla() {
   [ -n "${DISPLAY:-}" ] && return 0
   local n
   for n in $(seq 90 120); do
     if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    Xvfb ":$n" -screen 0 "${ENTORNO_WINE_PANTALLA:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 </dev/null &
     _entorno_wine_xvfb=$!
     # Up when its socket appears; gone at once when another X server took the number first.
     for _ in $(seq 100); do

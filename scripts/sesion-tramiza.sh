@@ -15,6 +15,9 @@
 #   c ACTION [ARG...]       one action of the driver
 #   captura NAME            a screenshot, numbered in order: $capturas/<prefix>NN-NAME.png; its
 #                           path in captura_ultima
+#   etiquetas_enteras VENTANA [PPP]  fails, naming each one, when a one-line label or check box of
+#                           the window does not show its whole text on the last screenshot (of
+#                           the virtual desktop, taken at PPP dots per inch, 96 unless given)
 #   tramiza_ajustes KORVANE ZELNO INTERVALO ACTIVAR_TX INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE
 #                           the seven settings, as the settings dialog saves them, over an empty store
 #   tramiza_lanzar PROGRAM [ARG...]  a Windows program on the virtual desktop, in the background
@@ -41,6 +44,29 @@ captura() {  # NAME
   sleep 1  # the taskbar and the windows catch up
   import -window "${captura_ventana:-root}" "$captura_ultima" 2>/dev/null && echo "captura: $captura_ultima"
   return 0
+}
+
+# A text that is cut, or that runs under the next field, has ink in the last column before the
+# control's own edge or the next control on its line (a pixel at 96 DPI, more above it); a whole
+# text leaves that column to the background.
+etiquetas_enteras() {  # VENTANA [PPP]
+  local ppp=${2:-96} id geometria texto x y w h franja minimo zonas cortadas=0
+  franja=$((ppp / 96))
+  zonas=$(c etiquetas "$1") || return 1
+  [ -n "$zonas" ] || { echo "no labels found in $1" >&2; return 1; }
+  while IFS=$'\t' read -r id geometria texto; do
+    read -r x y w h <<<"$geometria"
+    if ! minimo=$(convert "${captura_ultima:?}" -crop "${franja}x${h}+$((x + w - franja))+$y" +repage \
+      -colorspace Gray -format '%[fx:minima]' info:) || [ -z "$minimo" ]; then
+      echo "cannot read the screenshot $captura_ultima at control $id" >&2
+      return 1
+    fi
+    if awk -v m="$minimo" 'BEGIN { exit !(m < 0.5) }'; then
+      echo "at $ppp DPI, the text of control $id does not show whole: \"$texto\"" >&2
+      cortadas=$((cortadas + 1))
+    fi
+  done <<<"$zonas"
+  [ "$cortadas" = 0 ]
 }
 
 tramiza_ajustes() {  # KORVANE ZELNO INTERVALO ACTIVAR_TX INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE

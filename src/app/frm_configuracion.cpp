@@ -37,20 +37,22 @@ struct Posicion {
     bool enMarco;
 };
 
+// The left column starts 60 twips inside the frame, and each of its labels reaches the field it
+// names: "Directorio de trabajo Korvane" needs all of that room at 96, 120 and 144 DPI.
 constexpr Posicion kPosiciones[] = {
     {IDC_FRAME1, 120, 120, 8715, 1875, false},
-    {IDC_LBL_INTERVALO0, 120, 300, 2130, 255, true},
+    {IDC_LBL_INTERVALO0, 60, 300, 2160, 255, true},
     {IDC_TXT_INTERVALO, 2220, 240, 510, 285, true},
     {IDC_CHK_TX, 2940, 240, 2235, 255, true},
     {IDC_CHK_INICIAR, 5160, 240, 3360, 320, true},
-    {IDC_CHK_INICIAR_ZELNO, 120, 660, 2295, 195, true},
+    {IDC_CHK_INICIAR_ZELNO, 60, 660, 2355, 195, true},
     {IDC_LBL_INTERVALO1, 2640, 660, 810, 255, true},
     {IDC_CBO_ZELNO_EXE, 3420, 600, 4935, 315, true},
     {IDC_CMD_BUSCAR_ZELNO_EXE, 8340, 600, 315, 315, true},
-    {IDC_LABEL1, 120, 1080, 1995, 195, true},
+    {IDC_LABEL1, 60, 1080, 2160, 195, true},
     {IDC_CBO_DIR_KORVANE, 2220, 1020, 6135, 315, true},
     {IDC_CMD_BUSCAR_DIR_KORVANE, 8340, 1020, 315, 315, true},
-    {IDC_LABEL2, 120, 1500, 1995, 255, true},
+    {IDC_LABEL2, 60, 1500, 2160, 255, true},
     {IDC_CBO_DIR_ZELNO, 2220, 1440, 6135, 315, true},
     {IDC_CMD_BUSCAR_DIR_ZELNO, 8340, 1440, 315, 315, true},
     {IDC_CMD_GRABAR, 5940, 2100, 1395, 375, false},

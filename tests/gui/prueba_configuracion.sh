@@ -191,6 +191,7 @@ igual "ejecutable habilitado" "1 1" "$(habilitado "$cboZelnoExe") $(habilitado "
 igual "el foco empieza en el intervalo" "$txtIntervalo" "$(c foco "$D")"
 ninguna_caja "valores por defecto"
 captura valores-por-defecto
+etiquetas_enteras "$D" && echo "ok: every label shows whole" || falla "a label of the dialog is cut"
 
 # The tab key walks the fields in their order and comes back to the interval.
 orden=("$chkIniciarZelno" "$cboZelnoExe" "$cmdBuscarZelnoExe" "$cboDirKorvane" "$cmdBuscarDirKorvane" "$cboDirZelno"

@@ -39,6 +39,10 @@
 //   cerrar VENTANA                          posts WM_SYSCOMMAND SC_CLOSE (the title bar's close)
 //   controles VENTANA                       every child: id, class, text
 //   rectangulo VENTANA                      left, top, width and height on the screen
+//   etiquetas VENTANA                       its one-line labels and check boxes, with the part of
+//                                        the screen where each can show its text (up to its own
+//                                        edge or the next control on its line): "ID<TAB>left top
+//                                        width height<TAB>text"
 //   lista VENTANA ID                        a report list view: its column titles, then each row,
 //                                        cells separated by tabs (read in the program's memory: a
 //                                        conductor of the same bitness as the program)
@@ -297,6 +301,46 @@ HWND Ventana(const std::string& ventana) {
     const HWND h = Buscar(ventana);
     if (h == nullptr) throw Fallo("no hay ventana " + ventana);
     return h;
+}
+
+// Where a window's one-line labels and check boxes can show their text: from the control's left
+// edge to its right edge, or to the control to its right on the same line when that comes first.
+// "ID<TAB>left top width height<TAB>text", on the screen.
+std::vector<std::string> ZonasEtiquetas(HWND ventana) {
+    std::vector<HWND> hijos;
+    EnumChildWindows(ventana, Recoger, reinterpret_cast<LPARAM>(&hijos));
+    const auto visible = [](HWND h) { return (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE) != 0; };
+    const auto rect = [](HWND h) {
+        RECT r{};
+        GetWindowRect(h, &r);
+        return r;
+    };
+    std::vector<std::string> zonas;
+    for (HWND h : hijos) {
+        const LONG estilo = GetWindowLongA(h, GWL_STYLE);
+        const std::string clase = Clase(h);
+        const bool etiqueta =
+            clase == "Static" && ((estilo & SS_TYPEMASK) == SS_LEFTNOWORDWRAP || (estilo & SS_TYPEMASK) == SS_SIMPLE);
+        const LONG boton = estilo & BS_TYPEMASK;
+        const bool check = clase == "Button" && (boton == BS_CHECKBOX || boton == BS_AUTOCHECKBOX ||
+                                                 boton == BS_3STATE || boton == BS_AUTO3STATE);
+        // Visible by its own style: the window may not show yet.
+        if (!(etiqueta || check) || !visible(h)) continue;
+        const std::string texto = TextoControl(h);
+        if (texto.empty()) continue;
+        const RECT r = rect(h);
+        LONG derecha = r.right;
+        for (HWND otro : hijos) {
+            if (otro == h || !visible(otro) || GetParent(otro) != GetParent(h)) continue;
+            if (Clase(otro) == "Button" && (GetWindowLongA(otro, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) continue;
+            const RECT o = rect(otro);
+            if (o.top < r.bottom && o.bottom > r.top && o.left > r.left) derecha = std::min(derecha, o.left);
+        }
+        zonas.push_back(std::to_string(GetDlgCtrlID(h)) + "\t" + std::to_string(r.left) + " " + std::to_string(r.top) +
+                        " " + std::to_string(derecha - r.left) + " " + std::to_string(r.bottom - r.top) + "\t" +
+                        Utf8(texto));
+    }
+    return zonas;
 }
 
 HWND Control(const std::string& ventana, const std::string& id) {
@@ -714,6 +758,9 @@ void Ejecutar(const std::vector<std::string>& a) {
         if (!GetWindowRect(Ventana(a[1]), &r)) throw Fallo("no se puede leer el rectangulo de " + a[1]);
         Imprimir(std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + " " +
                  std::to_string(r.bottom - r.top));
+    } else if (accion == "etiquetas") {
+        pedir(1);
+        for (const std::string& z : ZonasEtiquetas(Ventana(a[1]))) Imprimir(z);
     } else if (accion == "lista") {
         pedir(2);
         for (const auto& fila : LeerLista(Control(a[1], a[2]))) {
@@ -876,6 +923,8 @@ void Ejecutar(const std::vector<std::string>& a) {
 int main(int argc, char** argv) {
     // Plain "\n" line ends, as the shell expects them.
     _setmode(_fileno(stdout), _O_BINARY);
+    // Places, sizes and the screen's DPI as they are, not scaled to 96 DPI for an unaware program.
+    SetProcessDPIAware();
     if (argc < 2) {
         std::fprintf(stderr, "uso: conductor ACCION ARGUMENTOS... (ver tools/conductor/main.cpp)\n");
         return 2;

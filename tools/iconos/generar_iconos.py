@@ -3,7 +3,9 @@
 
     python3 tools/iconos/generar_iconos.py [output folder]     (default: src/app)
 
-zelno.ico     16 x 16, idle: a grey terminal with a dark blue screen.
+zelno.ico     idle: a grey terminal with a dark blue screen, drawn at 16 x 16 for the notification
+              area and the title bar, and at 32 x 32 and 48 x 48 for the about box and the
+              taskbar at 96 and 144 DPI.
 buscando.ico  32 x 32, searching: a terminal with a green screen under a yellow magnifier.
 
 The .ico files are committed, so the build never runs this script.
@@ -78,6 +80,45 @@ def icono_reposo():
     return c
 
 
+def icono_reposo_grande(lado):
+    """The idle terminal drawn again for 32 or 48 pixels, not the small one blown up: the design is
+    laid out on 32 pixels and scaled, with outlines one pixel wide at every size."""
+    c = Lienzo(lado)
+    f = lado / 32
+
+    def r(*v):
+        return [int(round(x * f)) for x in v]
+
+    # Monitor: bezel lit from the top left, a black-rimmed navy screen with a blue face.
+    c.rectangulo(*r(1, 3, 30, 23), PLATA)
+    c.rectangulo(*r(2, 4, 29, 4), BLANCO)
+    c.rectangulo(*r(2, 4, 2, 22), BLANCO)
+    c.rectangulo(*r(3, 22, 29, 22), GRIS)
+    c.rectangulo(*r(29, 5, 29, 22), GRIS)
+    c.marco(*r(1, 3, 30, 23), NEGRO)
+    c.marco(*r(4, 6, 27, 20), NEGRO)
+    c.rectangulo(*(r(5, 7, 26, 19)), MARINO)
+    c.rectangulo(*(r(6, 8, 25, 18)), AZUL)
+    # Three white text lines and a cursor.
+    alto = max(1, int(round(2 * f)))
+    for y, largo in ((10, 8), (13, 14), (16, 5)):
+        x0, y0, x1 = *r(8, y), int(round((8 + largo) * f)) - 1
+        c.rectangulo(x0, y0, x1, y0 + alto - 1, BLANCO)
+    x0, y0 = r(15, 16)
+    c.rectangulo(x0, y0, x0 + alto - 1, y0 + alto - 1, CIAN)
+    # The power light.
+    x0, y0 = r(26, 21)
+    c.rectangulo(x0, y0, x0 + alto - 1, y0, LIMA)
+    # Stand and base.
+    c.rectangulo(*r(12, 24, 19, 26), GRIS)
+    c.rectangulo(*r(12, 24, 12, 26), PLATA)
+    c.marco(*r(6, 27, 25, 30), NEGRO)
+    x0, y0, x1, y1 = r(6, 27, 25, 30)
+    c.rectangulo(x0 + 1, y0 + 1, x1 - 1, (y0 + y1) // 2, PLATA)
+    c.rectangulo(x0 + 1, (y0 + y1) // 2 + 1, x1 - 1, y1 - 1, GRIS)
+    return c
+
+
 def icono_buscando():
     c = Lienzo(32)
     # Monitor with a dark green screen and lime text lines.
@@ -104,8 +145,8 @@ def icono_buscando():
     return c
 
 
-def bytes_ico(lienzo):
-    """One 4-bit BMP image in an .ico container; transparency in the AND mask."""
+def imagen_bmp(lienzo):
+    """One 4-bit BMP image as an .ico holds it; transparency in the AND mask."""
     lado = lienzo.lado
     fila_color = ((lado * 4 + 31) // 32) * 4
     fila_mascara = ((lado + 31) // 32) * 4
@@ -128,19 +169,33 @@ def bytes_ico(lienzo):
     paleta = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETA)
     imagen = len(color) + len(mascara)
     cabecera = struct.pack("<IiiHHIIiiII", 40, lado, lado * 2, 1, 4, 0, imagen, 0, 0, 16, 0)
-    datos = cabecera + paleta + bytes(color) + bytes(mascara)
-    directorio = struct.pack("<HHH", 0, 1, 1)
-    entrada = struct.pack("<BBBBHHII", lado % 256, lado % 256, 16, 0, 1, 4, len(datos), 6 + 16)
-    return directorio + entrada + datos
+    return cabecera + paleta + bytes(color) + bytes(mascara)
+
+
+def bytes_ico(*lienzos):
+    """An .ico container with one image per size, smallest first."""
+    imagenes = [imagen_bmp(l) for l in lienzos]
+    directorio = struct.pack("<HHH", 0, 1, len(imagenes))
+    desplazamiento = 6 + 16 * len(imagenes)
+    entradas = b""
+    for lienzo, datos in zip(lienzos, imagenes):
+        lado = lienzo.lado
+        entradas += struct.pack("<BBBBHHII", lado % 256, lado % 256, 16, 0, 1, 4, len(datos), desplazamiento)
+        desplazamiento += len(datos)
+    return directorio + entradas + b"".join(imagenes)
 
 
 def main():
     destino = sys.argv[1] if len(sys.argv) > 1 else os.path.normpath(
         os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "app"))
-    for nombre, lienzo in (("zelno.ico", icono_reposo()), ("buscando.ico", icono_buscando())):
+    iconos = (
+        ("zelno.ico", (icono_reposo(), icono_reposo_grande(32), icono_reposo_grande(48))),
+        ("buscando.ico", (icono_buscando(),)),
+    )
+    for nombre, lienzos in iconos:
         ruta = os.path.join(destino, nombre)
         with open(ruta, "wb") as f:
-            f.write(bytes_ico(lienzo))
+            f.write(bytes_ico(*lienzos))
         print(ruta)
 
 
