@@ -31,6 +31,8 @@ constexpr RECT kChkConected{120, 720, 120 + 2475, 720 + 255};
 constexpr int kMargenSuperior = 100;
 // Posted by the cycle's pool when a piece of work comes back.
 constexpr UINT kMensajePasos = WM_APP + 1;
+// Posted by the pool's clock when a tick needs the window (see TicDelReloj).
+constexpr UINT kMensajeTic = WM_APP + 2;
 // While "&Salir" waits for a step that is in a call.
 constexpr std::int64_t kRevisionFinMs = 250;
 
@@ -67,7 +69,8 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
 }
 
 frmPuleo::~frmPuleo() {
-    frmTerminales::Cerrar();  // it reads this window's cycle and list
+    ejecutor_.Repetir(0, nullptr);  // no tick reaches the cycle while it goes
+    frmTerminales::Cerrar();        // it reads this window's cycle and list
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (mnuTray_ != nullptr) DestroyMenu(mnuTray_);
     if (fuente_ != nullptr) DeleteObject(fuente_);
@@ -181,8 +184,11 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
     switch (mensaje) {
         case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
-            if (wParam == ID_TMR_BUSCANDO) TmrBuscando_Timer();
             if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
+            return 0;
+        case kMensajeTic:
+            ticPendiente_ = false;
+            TmrBuscando_Timer();
             return 0;
         case kMensajePasos:
             avisoPendiente_ = false;
@@ -255,6 +261,7 @@ void frmPuleo::AnotarAjustes() const {
 // or that loses events, costs only the wait for the next tick: a line in the activity log, never a
 // message.
 void frmPuleo::Vigilar() {
+    ticEnPool_ = false;  // the next tick comes here and sees the new watches
     vigilantes_.clear();
     if (tmrAplicado_ == 0 || !cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane)) return;
     ciclo_.Conocer(Terminales);
@@ -332,35 +339,47 @@ HICON frmPuleo::IconoVentana() const { return reinterpret_cast<HICON>(SendMessag
 // Intervalo x 1000 in 32 bits: every stored value gives its true number of milliseconds.
 void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = static_cast<std::int32_t>(Configuracion.Intervalo) * 1000; }
 
-// The Win32 timer runs only while the toggle is on and there is an interval; zero or a negative
-// setting leaves polling "on" without ticks.
+// The polling clock runs only while the toggle is on and there is an interval; zero or a negative
+// setting leaves polling "on" without ticks. It is the pool's clock, not a window timer: an idle tick
+// wakes no window.
 void frmPuleo::AplicarTemporizador() {
+    ticEnPool_ = false;
     const std::int32_t deseado = (tmrHabilitado_ && tmrIntervalo_ > 0 && !terminarPendiente_) ? tmrIntervalo_ : 0;
-    if (deseado == tmrAplicado_) return;  // a running timer keeps its rhythm
-    if (deseado > 0) {
-        if (SetTimer(hwnd_, ID_TMR_BUSCANDO, static_cast<UINT>(deseado), nullptr) == 0) {
-            KillTimer(hwnd_, ID_TMR_BUSCANDO);
-            tmrAplicado_ = 0;
-            return;
-        }
-    } else {
-        KillTimer(hwnd_, ID_TMR_BUSCANDO);
-    }
+    if (deseado == tmrAplicado_) return;  // a running clock keeps its rhythm
+    ejecutor_.Repetir(deseado, [this] { TicDelReloj(); });
     tmrAplicado_ = deseado;
     Vigilar();
+}
+
+// On the pool's clock thread, at every tick. Once a tick of the window has found everything in
+// order (the root served, its watches running, nothing to reload), the ticks that follow are looks
+// on the pool, which wake the window only for a terminal with work or a root that came back. Until
+// then, and again after any change the window makes (settings, the toggle, a reload), each tick is
+// the window's own, one message at a time.
+void frmPuleo::TicDelReloj() {
+    if (ticEnPool_) {
+        ciclo_.TicDelPool();
+        ++ciclos_;
+        return;
+    }
+    const HWND destino = destinoAvisos_.load();
+    if (destino != nullptr && !ticPendiente_.exchange(true)) PostMessageA(destino, kMensajeTic, 0, 0);
 }
 
 void frmPuleo::TmrBuscando_Timer() {
     // While another Tramiza serves the root, a tick touches nothing in it; turns already in progress
     // (of a root left behind) still go on below.
     const bool atiende = cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane);
-    if (atiende && ciclo_.TmrBuscando_Timer(Terminales)) ++ciclos_;
+    const bool hecho = atiende && ciclo_.TmrBuscando_Timer(Terminales);
+    if (hecho) ++ciclos_;
     // The root taken over, or lost to another Tramiza: the watches follow.
     if (atiende == vigilantes_.empty()) Vigilar();
     // A root that came back: the list is loaded again for the next tick.
     if (ciclo_.TomarRecarga()) {
         Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
         Vigilar();
+    } else if (hecho && !vigilantes_.empty() && tmrAplicado_ > 0) {
+        ticEnPool_ = true;
     }
     ProgramarPasos();
 }

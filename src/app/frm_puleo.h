@@ -40,6 +40,7 @@ private:
     void chkConected_Click();
     void TmrBuscando_Timer();
     void TmrPasos_Timer();
+    void TicDelReloj();
     // A step on the pool has come back, or a look has found work.
     void PasosAvisados();
     void Notificacion(LPARAM lParam);
@@ -105,7 +106,10 @@ private:
     bool tmrHabilitado_ = false;     // TmrBuscando.Enabled
     std::int32_t tmrIntervalo_ = 0;  // TmrBuscando.Interval, ms
     std::int32_t tmrAplicado_ = 0;   // interval of the running Win32 timer, 0 when none runs
-    long ciclos_ = 0;
+    std::atomic<long> ciclos_{0};    // ticks that looked at the terminals
+    // The pool's clock makes the ticks itself (see TicDelReloj); a tick posted to the window waits.
+    std::atomic<bool> ticEnPool_{false};
+    std::atomic<bool> ticPendiente_{false};
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;
     UINT msgTerminar_ = 0;

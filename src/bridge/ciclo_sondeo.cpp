@@ -73,6 +73,19 @@ bool CicloSondeo::TmrBuscando_Timer(ListaTerminales terminales) {
     return true;
 }
 
+void CicloSondeo::TicDelPool() {
+    ListaTerminales lista;
+    std::string korvane, zelno;
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        lista = vistos_;
+        korvane = vistosKorvane_;
+        zelno = vistosZelno_;
+    }
+    Recorrer(lista, korvane, zelno);
+    if (recargar_) ejecutor_.Avisar();
+}
+
 void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& directorioKorvane,
                            const std::string& directorioZelno) {
     // A folder that came back is served again from this tick; a root that came back may hold

@@ -53,6 +53,11 @@ public:
     // timer messages through) is skipped and returns false.
     bool TmrBuscando_Timer(ListaTerminales terminales);
 
+    // The same look, from the pool's clock (any thread), over the list and folders of the last tick
+    // or Conocer: it touches nothing of the window's. Only a terminal with work, or a root that came
+    // back (TomarRecarga), wakes the window, through the executor's notice.
+    void TicDelPool();
+
     // Starts the turns that the looks asked for, then goes on with every turn whose wait is over (on
     // the waiter's clock, never earlier), each up to its next wait or its end. Steps run here stop
     // after about kPresupuesto and go on at the next call, at once due, so that the window answers

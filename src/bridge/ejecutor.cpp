@@ -1,5 +1,7 @@
 #include "bridge/ejecutor.h"
 
+#include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "platform/registro_actividad.h"
@@ -7,6 +9,12 @@
 EjecutorHilos::EjecutorHilos(std::function<void()> avisar) : avisar_(std::move(avisar)) {}
 
 EjecutorHilos::~EjecutorHilos() {
+    {
+        const std::lock_guard lock(mReloj_);
+        finReloj_ = true;
+    }
+    mReloj_.AvisarTodos();
+    if (reloj_.joinable()) reloj_.join();
     {
         const std::lock_guard lock(m_);
         fin_ = true;
@@ -48,5 +56,47 @@ void EjecutorHilos::Trabajar() {
         }
         lock.lock();
         ++libres_;
+    }
+}
+
+void EjecutorHilos::Repetir(std::int32_t ms, std::function<void()> trabajo) {
+    {
+        const std::lock_guard lock(mReloj_);
+        periodo_ = std::chrono::milliseconds(ms > 0 && trabajo ? ms : 0);
+        repetido_ = periodo_.count() > 0 ? std::move(trabajo) : nullptr;
+        proximo_ = std::chrono::steady_clock::now() + periodo_;
+        if (periodo_.count() > 0 && !reloj_.joinable()) {
+            try {
+                reloj_ = std::thread(&EjecutorHilos::Reloj, this);
+            } catch (const std::system_error&) {
+                // No clock: the caller's other safety nets (the watches) are all that is left.
+                actividad::AnotarFalloIgnorado("hilo del reloj");
+            }
+        }
+    }
+    mReloj_.AvisarTodos();
+}
+
+void EjecutorHilos::Reloj() {
+    using reloj = std::chrono::steady_clock;
+    std::unique_lock lock(mReloj_);
+    while (!finReloj_) {
+        if (periodo_.count() == 0) {
+            mReloj_.Esperar();
+            continue;
+        }
+        const auto ahora = reloj::now();
+        if (ahora < proximo_) {
+            // Rounded up, so that the wait never ends just before the tick and spins.
+            const auto falta = std::chrono::ceil<std::chrono::milliseconds>(proximo_ - ahora);
+            mReloj_.EsperarHasta(static_cast<unsigned long>(falta.count()));
+            continue;
+        }
+        proximo_ += periodo_;
+        if (proximo_ <= ahora) proximo_ = ahora + periodo_;
+        std::function<void()> trabajo = repetido_;
+        lock.unlock();
+        Ejecutar(std::move(trabajo));
+        lock.lock();
     }
 }

@@ -4,7 +4,9 @@
 // for it: a share that stops answering holds only the thread its call runs on, never the window.
 // Tests and the console run the work at once, on the caller's thread; the program on a small pool.
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -35,6 +37,10 @@ public:
 // Avisar, which calls `avisar` on the pool's thread (the program posts a message to its window with
 // it): a look that found nothing wakes nobody. The destructor waits for the work in progress, and
 // drops what has not begun.
+//
+// The pool also keeps the polling's clock (Repetir): a thread of its own waits for each tick and
+// hands the tick's work to the pool like any other piece, so an idle tick wakes no window, and a tick
+// whose look hangs holds up only its own thread.
 class EjecutorHilos final : public Ejecutor {
 public:
     explicit EjecutorHilos(std::function<void()> avisar);
@@ -46,11 +52,16 @@ public:
     void Avisar() override {
         if (avisar_) avisar_();
     }
+    // Hands `trabajo` to the pool every `ms` milliseconds from now, the first time after one period,
+    // until called again: with another period and work, the count starts again; with 0, the ticks
+    // stop. A tick that comes late is not made up for: the next one is a period after it.
+    void Repetir(std::int32_t ms, std::function<void()> trabajo);
 
     static constexpr std::size_t kMaximoHilos = 64;
 
 private:
     void Trabajar();
+    void Reloj();
 
     std::function<void()> avisar_;
     plataforma::Monitor m_;  // guards what follows; its condition: work in the queue, or the end
@@ -58,4 +69,13 @@ private:
     std::vector<std::thread> hilos_;
     std::size_t libres_ = 0;
     bool fin_ = false;
+
+    // The clock, under a lock of its own: its thread waits there with a time limit, never where the
+    // pool's threads wait for work.
+    plataforma::Monitor mReloj_;  // guards what follows; its condition: a new period, or the end
+    std::function<void()> repetido_;
+    std::chrono::milliseconds periodo_{0};
+    std::chrono::steady_clock::time_point proximo_;
+    bool finReloj_ = false;
+    std::thread reloj_;
 };

@@ -23,6 +23,8 @@ public:
     // The lock held: lets it go until woken, and holds it again before returning. A wake may come
     // without a call below: the waiter looks at what it waits for again.
     void Esperar();
+    // As Esperar, for at most `ms` milliseconds: false when the time ran out.
+    bool EsperarHasta(unsigned long ms);
     void AvisarUno() noexcept;
     void AvisarTodos() noexcept;
 

@@ -21,6 +21,11 @@ void Monitor::Esperar() {
                               INFINITE, 0);
 }
 
+bool Monitor::EsperarHasta(unsigned long ms) {
+    return SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(condicion_),
+                                     reinterpret_cast<PSRWLOCK>(cerrojo_), ms, 0) != FALSE;
+}
+
 void Monitor::AvisarUno() noexcept { WakeConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condicion_)); }
 
 void Monitor::AvisarTodos() noexcept { WakeAllConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condicion_)); }
