@@ -893,8 +893,8 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
 // every call into its folders is held for 30 s. The calls of the window's thread into the cycle
 // never wait for it, the other terminals' exchanges go on meanwhile, and terminal 2 gets its own
 // answer once its calls come back. After the window's first tick the pool's clock makes the ticks,
-// as in the program: a tick whose look hangs holds up only its own thread. The longest call of the window's thread and the exchanges'
-// lengths are printed; the benchmark measures them.
+// as in the program: a tick whose look hangs holds up only its own thread. The longest call of the window's thread and
+// the exchanges' lengths are printed; the benchmark measures them.
 TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
     using namespace std::chrono;
     prueba::Banco b(3);
