@@ -12,13 +12,17 @@
 #              CPU of Tramiza.exe, and over the same seconds CPU of bucle_desnudo.exe, a bare loop
 #              making the same file calls once a second, run beside it; their ratio; the CPU of
 #              Tramiza.exe extrapolated to an hour
+#   start-up   Tramiza.exe (over --terminales idle terminals) and ventana_desnuda.exe, a bare window,
+#              each started 3 times per run, one after the other: the seconds from the launch until
+#              the main window is there, and the CPU of the process one second later; their ratios
 #   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
 #              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
 #              an idle tick); and over their first 20 s the longest wait of a message sent to the
 #              main window every 100 ms (target: under 1000 ms)
 #
 # PATH is the Tramiza.exe to measure (a Unix path, or a Windows one as Wine sees it); by default
-# the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe) are
+# the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe,
+# ventana_desnuda.exe) are
 # always built from this tree. The Wine prefix is WINEPREFIX, default ~/.wine-tramiza-medir.
 #
 # CPU is read on the Linux side, from the Wine process that runs each Windows program: utime +
@@ -54,13 +58,14 @@ done
 # --- Builds -----------------------------------------------------------------------------------------
 
 # win32 is the release build of the shipped program.
-objetivos=(Zelno32 conductor bucle_desnudo)
+objetivos=(Zelno32 conductor bucle_desnudo ventana_desnuda)
 [ -n "$tramiza" ] || objetivos+=(Tramiza)
 (cd "$raiz" && cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target "${objetivos[@]}" >/dev/null)
 b=$raiz/build/win32
 conductor=$b/tools/conductor.exe
 zelno32=$b/tools/Zelno32.exe
 bucle=$b/bench/bucle_desnudo.exe
+ventana=$b/bench/ventana_desnuda.exe
 if [ -z "$tramiza" ]; then
   tramiza=$b/src/Tramiza.exe
 elif [[ $tramiza =~ ^[A-Za-z]: ]]; then
@@ -340,6 +345,50 @@ medir_reposo_e_intercambios() {  # RUN
   parar_zelno
 }
 
+# Start-up: each program started 3 times, one at a time, the bare window first; the seconds from the
+# launch until its main window is there (as the conductor finds it, for both alike), and the CPU of
+# its process one second later, its first tick included for Tramiza.exe.
+medir_arranque() {  # RUN
+  local r=$1 K Z i p t0 seg_t=() seg_v=() cpu_t=() cpu_v=()
+  K=$trabajo/$r/arranque/K Z=$trabajo/$r/arranque/Z
+  mkdir -p "$Z"
+  terminales "$K" "$nterm"
+  for i in $(seq "$nterm"); do printf S >"$(carpeta "$K" "$i")/STATUS.ZLN"; done
+  iniciar_zelno "$Z"
+  tramiza_ajustes "$(win "$K")" "$(win "$Z")" 1 0 1 1 "$(win "$zelno32") --dir $(win "$Z")" ||
+    fallo "no se pueden escribir los ajustes"
+  for i in 1 2 3; do
+    t0=$(ahora_us)
+    tramiza_lanzar "$(win "$ventana")"
+    c esperar-ventana VentanaDesnuda - 60000 >/dev/null || fallo "no aparecio la ventana desnuda"
+    seg_v+=("$(segundos_desde "$t0" "$(ahora_us)")")
+    p=$(esperar_pid ventana_desnuda.exe)
+    pausa 1
+    cpu_v+=("$(cpu_ms "$p")")
+    c cerrar VentanaDesnuda >/dev/null
+    c esperar-procesos ventana_desnuda.exe 0 30000 >/dev/null || fallo "la ventana desnuda no termina"
+    tramiza_esperar_escritorios
+
+    t0=$(ahora_us)
+    tramiza_iniciar "$tramiza" || fallo "no aparecio la ventana de Tramiza.exe"
+    seg_t+=("$(segundos_desde "$t0" "$(ahora_us)")")
+    p=$(esperar_pid Tramiza.exe)
+    pausa 1
+    cpu_t+=("$(cpu_ms "$p")")
+    terminar_tramiza
+  done
+  parar_zelno
+  valores["arranque_s $r"]=$(mediana "${seg_t[@]}")
+  valores["arranque_desnuda_s $r"]=$(mediana "${seg_v[@]}")
+  valores["arranque_razon_s $r"]=$(awk -v a="${valores["arranque_s $r"]}" -v b="${valores["arranque_desnuda_s $r"]}" \
+    'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  valores["arranque_cpu $r"]=$(mediana "${cpu_t[@]}")
+  valores["arranque_desnuda_cpu $r"]=$(mediana "${cpu_v[@]}")
+  valores["arranque_razon_cpu $r"]=$(awk -v a="${valores["arranque_cpu $r"]}" \
+    -v b="${valores["arranque_desnuda_cpu $r"]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  aviso "run $r: start-up Tramiza ${seg_t[*]} s, ${cpu_t[*]} ms of CPU; bare window ${seg_v[*]} s, ${cpu_v[*]} ms"
+}
+
 mediana() {
   printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
     if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -352,6 +401,7 @@ carga() { sed 's/^.*load average: //' <(uptime); }
 aviso "measuring $tramiza in $WINEPREFIX, $reps runs"
 cargas=("$(carga)")
 for r in $(seq "$reps"); do
+  medir_arranque "$r"
   medir_rafaga "$r"
   medir_reposo_e_intercambios "$r"
   cargas+=("$(carga)")
@@ -381,6 +431,12 @@ fila "idle: bare loop CPU, same seconds, ms" bucle_ms
 fila "idle: ratio Tramiza / bare loop" razon
 fila "idle: ticks counted" ciclos
 fila "idle: Tramiza CPU per hour, s" hora
+fila "start-up: Tramiza, to its window, s" arranque_s
+fila "start-up: bare window, to its window, s" arranque_desnuda_s
+fila "start-up: ratio of the times" arranque_razon_s
+fila "start-up: Tramiza CPU 1 s after, ms" arranque_cpu
+fila "start-up: bare window CPU 1 s after, ms" arranque_desnuda_cpu
+fila "start-up: ratio of the CPU" arranque_razon_cpu
 fila "CPU per exchange ($nint on $nterm terminals), ms" intercambio
 fila "  net of its ticks meanwhile, ms" intercambio_neto
 fila "  ticks meanwhile" intercambio_ciclos

@@ -38,7 +38,9 @@ inline constexpr archivos::AnteBloqueo kAvisar = archivos::AnteBloqueo::Avisar;
 
 // A file or folder inside a folder of the bridge's own making (never ending in a backslash).
 inline std::string En(const std::string& carpeta, std::string_view nombre) {
-    return carpeta + '\\' + std::string(nombre);
+    std::string ruta;
+    ruta.reserve(carpeta.size() + 1 + nombre.size());
+    return ruta.append(carpeta).append(1, '\\').append(nombre);
 }
 
 }  // namespace intercambio

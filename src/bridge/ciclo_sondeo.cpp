@@ -96,12 +96,26 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
         revisando_ = false;
     }
     if (!lista) return;
+    // One path and one entry of mirando_ for the whole look, used again from terminal to terminal: an
+    // idle terminal costs its file calls, not allocations.
+    std::string ruta;
+    decltype(mirando_)::node_type entrada;
     for (const clsItemTerXX& item : *lista) {
-        const std::string ruta = archivos::Unir(directorioKorvane, item.TerXX);
+        archivos::UnirEn(ruta, directorioKorvane, item.TerXX);
         {
             const std::lock_guard lock(mutexTerminales_);
             // A terminal with a turn is left to it; one whose last look hangs is left to that look.
-            if (conTurno_.count(ruta) != 0 || !mirando_.insert(ruta).second) continue;
+            if (conTurno_.count(ruta) != 0) continue;
+            if (entrada.empty()) {
+                if (!mirando_.insert(ruta).second) continue;
+            } else {
+                entrada.value() = ruta;
+                auto puesta = mirando_.insert(std::move(entrada));
+                if (!puesta.inserted) {
+                    entrada = std::move(puesta.node);
+                    continue;
+                }
+            }
         }
         std::optional<Hallazgo> hallado;
         try {
@@ -111,7 +125,7 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
         }
         {
             const std::lock_guard lock(mutexTerminales_);
-            mirando_.erase(ruta);
+            entrada = mirando_.extract(ruta);
             if (!hallado) continue;
             conTurno_.insert(ruta);
             hallados_.push_back(std::move(*hallado));

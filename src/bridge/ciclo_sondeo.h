@@ -32,6 +32,7 @@
 #include "bridge/terminales.h"
 #include "config/configuracion.h"
 #include "config/interfaz_usuario.h"
+#include "platform/exclusion.h"
 
 class CicloSondeo {
 public:
@@ -303,7 +304,7 @@ private:
 
     // Between the looks on the executor and the window's thread: the terminals being looked at, those
     // with a turn (or one asked for), and the turns asked for.
-    mutable std::mutex mutexTerminales_;
+    mutable plataforma::Exclusion mutexTerminales_;
     std::unordered_set<std::string> mirando_, conTurno_;
     std::vector<Hallazgo> hallados_;
     // What the last tick walked, for Cambio; and the terminals a change asked to look at.

@@ -1,102 +1,125 @@
 #include "bridge/ejecutor.h"
 
-#include <chrono>
 #include <system_error>
 #include <utility>
 
 #include "platform/registro_actividad.h"
 
+namespace {
+
+using plataforma::Monitor;
+
+constexpr Monitor::Condicion kTrabajo = Monitor::kPrimera;
+constexpr Monitor::Condicion kTic = Monitor::kSegunda;
+// One waits for the next tick, one for the tick after, the first one's stand-in should it hang.
+constexpr std::size_t kRelojeros = 2;
+
+}  // namespace
+
 EjecutorHilos::EjecutorHilos(std::function<void()> avisar) : avisar_(std::move(avisar)) {}
 
 EjecutorHilos::~EjecutorHilos() {
-    {
-        const std::lock_guard lock(mReloj_);
-        finReloj_ = true;
-    }
-    mReloj_.AvisarTodos();
-    if (reloj_.joinable()) reloj_.join();
     {
         const std::lock_guard lock(m_);
         fin_ = true;
         cola_.clear();
     }
-    m_.AvisarTodos();
+    m_.AvisarTodos(kTrabajo);
+    m_.AvisarTodos(kTic);
+    // No thread is started once the end is set.
     for (std::thread& h : hilos_) h.join();
 }
 
 void EjecutorHilos::Ejecutar(std::function<void()> trabajo) {
     std::unique_lock lock(m_);
     cola_.push_back(std::move(trabajo));
-    if (libres_ < cola_.size() && hilos_.size() < kMaximoHilos) {
-        try {
-            hilos_.emplace_back(&EjecutorHilos::Trabajar, this);
-            ++libres_;
-        } catch (const std::system_error&) {
-            // No thread now: the work waits for one of the others.
-            actividad::AnotarFalloIgnorado("hilo de trabajo");
-        }
-    }
+    // The threads waiting for a tick are kept for it.
+    if (libres_ - relojeros_ < cola_.size()) NuevoHilo();
     lock.unlock();
-    m_.AvisarUno();
+    m_.AvisarUno(kTrabajo);
+}
+
+void EjecutorHilos::NuevoHilo() {
+    if (fin_ || hilos_.size() >= kMaximoHilos) return;
+    try {
+        hilos_.emplace_back(&EjecutorHilos::Trabajar, this);
+        ++libres_;
+    } catch (const std::system_error&) {
+        // No thread now: the work waits for one of the others.
+        actividad::AnotarFalloIgnorado("hilo de trabajo");
+    }
+}
+
+// A free thread not waiting for a tick comes to wait for one; without one, a new thread does.
+void EjecutorHilos::BuscarRelojero() {
+    if (libres_ > relojeros_) {
+        m_.AvisarUno(kTrabajo);
+    } else {
+        NuevoHilo();
+    }
 }
 
 void EjecutorHilos::Trabajar() {
     std::unique_lock lock(m_);
-    for (;;) {
-        while (!fin_ && cola_.empty()) m_.Esperar();
-        if (fin_) return;
-        std::function<void()> trabajo = std::move(cola_.front());
-        cola_.pop_front();
-        --libres_;
-        lock.unlock();
-        try {
-            trabajo();
-        } catch (...) {
-            actividad::AnotarFalloIgnorado("trabajo del ciclo");
+    while (!fin_) {
+        if (!cola_.empty()) {
+            std::function<void()> trabajo = std::move(cola_.front());
+            cola_.pop_front();
+            Correr(lock, std::move(trabajo), false);
+        } else if (periodo_.count() > 0 && relojeros_ < kRelojeros) {
+            if (!EsperarTic()) continue;
+            Correr(lock, repetido_, true);
+        } else {
+            m_.Esperar(kTrabajo);
         }
-        lock.lock();
-        ++libres_;
     }
+}
+
+void EjecutorHilos::Correr(std::unique_lock<Monitor>& lock, std::function<void()> trabajo, bool esTic) {
+    --libres_;
+    // Before a tick may hang, somebody waits for the next one.
+    if (esTic && relojeros_ == 0) BuscarRelojero();
+    lock.unlock();
+    try {
+        trabajo();
+    } catch (...) {
+        actividad::AnotarFalloIgnorado("trabajo del ciclo");
+    }
+    trabajo = nullptr;  // what it holds goes before the lock is taken again
+    lock.lock();
+    ++libres_;
+}
+
+// Waits for the first tick that no other thread waits for (the next one, or the one after). True
+// when its moment has come and this thread is to run it; false when the clock changed or the pool
+// ends meanwhile, or the other thread, woken late, has run it. The lock is held.
+bool EjecutorHilos::EsperarTic() {
+    const reloj::time_point mio = proximo_ + periodo_ * static_cast<int>(relojeros_);
+    const std::uint64_t generacion = generacion_;
+    ++relojeros_;
+    reloj::time_point ahora = reloj::now();
+    while (!fin_ && generacion == generacion_ && ahora < mio) {
+        // Rounded up, so that the wait never ends just before the tick and spins.
+        const auto falta = std::chrono::ceil<std::chrono::milliseconds>(mio - ahora);
+        m_.EsperarHasta(static_cast<unsigned long>(falta.count()), kTic);
+        ahora = reloj::now();
+    }
+    --relojeros_;
+    if (fin_ || generacion != generacion_ || mio < proximo_) return false;
+    proximo_ += periodo_;
+    if (proximo_ <= ahora) proximo_ = ahora + periodo_;
+    return true;
 }
 
 void EjecutorHilos::Repetir(std::int32_t ms, std::function<void()> trabajo) {
     {
-        const std::lock_guard lock(mReloj_);
+        const std::lock_guard lock(m_);
         periodo_ = std::chrono::milliseconds(ms > 0 && trabajo ? ms : 0);
         repetido_ = periodo_.count() > 0 ? std::move(trabajo) : nullptr;
-        proximo_ = std::chrono::steady_clock::now() + periodo_;
-        if (periodo_.count() > 0 && !reloj_.joinable()) {
-            try {
-                reloj_ = std::thread(&EjecutorHilos::Reloj, this);
-            } catch (const std::system_error&) {
-                // No clock: the caller's other safety nets (the watches) are all that is left.
-                actividad::AnotarFalloIgnorado("hilo del reloj");
-            }
-        }
+        proximo_ = reloj::now() + periodo_;
+        ++generacion_;
+        // The threads waiting for the old clock wake below and wait again for the new one.
+        if (periodo_.count() > 0 && relojeros_ == 0) BuscarRelojero();
     }
-    mReloj_.AvisarTodos();
-}
-
-void EjecutorHilos::Reloj() {
-    using reloj = std::chrono::steady_clock;
-    std::unique_lock lock(mReloj_);
-    while (!finReloj_) {
-        if (periodo_.count() == 0) {
-            mReloj_.Esperar();
-            continue;
-        }
-        const auto ahora = reloj::now();
-        if (ahora < proximo_) {
-            // Rounded up, so that the wait never ends just before the tick and spins.
-            const auto falta = std::chrono::ceil<std::chrono::milliseconds>(proximo_ - ahora);
-            mReloj_.EsperarHasta(static_cast<unsigned long>(falta.count()));
-            continue;
-        }
-        proximo_ += periodo_;
-        if (proximo_ <= ahora) proximo_ = ahora + periodo_;
-        std::function<void()> trabajo = repetido_;
-        lock.unlock();
-        Ejecutar(std::move(trabajo));
-        lock.lock();
-    }
+    m_.AvisarTodos(kTic);
 }

@@ -38,9 +38,12 @@ public:
 // it): a look that found nothing wakes nobody. The destructor waits for the work in progress, and
 // drops what has not begun.
 //
-// The pool also keeps the polling's clock (Repetir): a thread of its own waits for each tick and
-// hands the tick's work to the pool like any other piece, so an idle tick wakes no window, and a tick
-// whose look hangs holds up only its own thread.
+// The pool also keeps the polling's clock (Repetir), with no thread of its own: two of its free
+// threads wait for the next two ticks, each until its own moment, and the one whose moment comes runs
+// the tick's work itself. So an idle tick wakes one thread and nothing else, and a tick whose look
+// hangs holds up only its own thread: the other one is already waiting for the tick after. A thread
+// about to run a tick with nobody waiting for the next one finds somebody first (a free thread, or a
+// new one).
 class EjecutorHilos final : public Ejecutor {
 public:
     explicit EjecutorHilos(std::function<void()> avisar);
@@ -52,30 +55,35 @@ public:
     void Avisar() override {
         if (avisar_) avisar_();
     }
-    // Hands `trabajo` to the pool every `ms` milliseconds from now, the first time after one period,
+    // Runs `trabajo` on the pool every `ms` milliseconds from now, the first time after one period,
     // until called again: with another period and work, the count starts again; with 0, the ticks
-    // stop. A tick that comes late is not made up for: the next one is a period after it.
+    // stop (a tick in progress ends on its own). A tick that comes late is not made up for: the next
+    // one is a period after it.
     void Repetir(std::int32_t ms, std::function<void()> trabajo);
 
     static constexpr std::size_t kMaximoHilos = 64;
 
 private:
+    using reloj = std::chrono::steady_clock;
+
     void Trabajar();
-    void Reloj();
+    bool EsperarTic();
+    void Correr(std::unique_lock<plataforma::Monitor>& lock, std::function<void()> trabajo, bool esTic);
+    void BuscarRelojero();
+    void NuevoHilo();
 
     std::function<void()> avisar_;
-    plataforma::Monitor m_;  // guards what follows; its condition: work in the queue, or the end
+    // Guards what follows. Its first condition: work in the queue, a thread wanted for the clock, or
+    // the end; its second, for the threads waiting for a tick: the clock changed, or the end.
+    plataforma::Monitor m_;
     std::deque<std::function<void()>> cola_;
     std::vector<std::thread> hilos_;
-    std::size_t libres_ = 0;
+    std::size_t libres_ = 0;     // threads running nothing, those waiting for a tick included
+    std::size_t relojeros_ = 0;  // threads waiting for a tick
     bool fin_ = false;
 
-    // The clock, under a lock of its own: its thread waits there with a time limit, never where the
-    // pool's threads wait for work.
-    plataforma::Monitor mReloj_;  // guards what follows; its condition: a new period, or the end
     std::function<void()> repetido_;
     std::chrono::milliseconds periodo_{0};
-    std::chrono::steady_clock::time_point proximo_;
-    bool finReloj_ = false;
-    std::thread reloj_;
+    reloj::time_point proximo_;     // the next tick that nobody has run yet
+    std::uint64_t generacion_ = 0;  // one more at every Repetir: a wait for the old clock is void
 };

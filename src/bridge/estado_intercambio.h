@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "platform/archivos.h"
+#include "platform/exclusion.h"
 
 struct EstadoIntercambio {
     enum class Etapa {
@@ -98,7 +99,7 @@ private:
     std::string carpeta_;
     std::atomic<bool> carpetaLista_{false};
     // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
-    mutable std::mutex m_;
+    mutable plataforma::Exclusion m_;
     std::unordered_map<std::string, EstadoIntercambio> enMemoria_;  // looked up for every terminal at every tick
 };
 

@@ -15,6 +15,7 @@
 
 #include "config/interfaz_usuario.h"
 #include "platform/error_sistema.h"
+#include "platform/exclusion.h"
 
 // "45 s", "3 min 5 s", "2 h 10 min": the length of a fault in a log line.
 std::string TextoDuracion(std::int64_t ms);
@@ -40,7 +41,7 @@ public:
     }
 
 private:
-    mutable std::mutex m_;  // the terminals' steps may run side by side
+    mutable plataforma::Exclusion m_;  // the terminals' steps may run side by side
     struct Fallo {
         std::string texto;
         std::int64_t desde = 0, ultimaLinea = 0;
@@ -78,7 +79,7 @@ public:
 
 private:
     // Held only over the list, never over a look at a folder (which may hang).
-    mutable std::mutex m_;
+    mutable plataforma::Exclusion m_;
     struct Corte {
         std::string terminal;
         std::int64_t desde = 0;

@@ -14,6 +14,7 @@
 #include "bridge/estado_intercambio.h"
 #include "bridge/registro_eventos.h"
 #include "platform/archivos.h"
+#include "platform/exclusion.h"
 
 // One terminal's row, as texts ready to be shown.
 struct FilaTerminal {
@@ -80,7 +81,7 @@ private:
     void Responder(Terminal& t, Resultado r, const archivos::FechaHora& hora, std::int64_t ms);
 
     // Fed by the terminals' steps, which may run side by side on other threads; read by the window.
-    mutable std::mutex m_;
+    mutable plataforma::Exclusion m_;
     // By terminal folder; looked up for every terminal at every tick, never walked in order.
     std::unordered_map<std::string, Terminal> terminales_;
 };

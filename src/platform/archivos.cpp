@@ -108,9 +108,17 @@ void CrearCarpeta(const std::string& ruta, AnteBloqueo modo) {
     Operar("CrearCarpeta", ruta, modo, [&] { sistema::CrearCarpeta(ruta); });
 }
 
-std::string Unir(const std::string& carpeta, const std::string& nombre) {
-    if (!carpeta.empty() && carpeta.back() == '\\') return carpeta + nombre;
-    return carpeta + '\\' + nombre;
+void UnirEn(std::string& ruta, const std::string& carpeta, std::string_view nombre) {
+    ruta.assign(carpeta);
+    if (ruta.empty() || ruta.back() != '\\') ruta += '\\';
+    ruta.append(nombre);
+}
+
+std::string Unir(const std::string& carpeta, std::string_view nombre) {
+    std::string ruta;
+    ruta.reserve(carpeta.size() + 1 + nombre.size());
+    UnirEn(ruta, carpeta, nombre);
+    return ruta;
 }
 
 }  // namespace archivos

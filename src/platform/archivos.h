@@ -135,6 +135,8 @@ using Interceptor = std::function<void(const char* operacion, const std::string&
 void InstalarInterceptor(Interceptor interceptor);
 
 // Joins a folder and a name with one backslash, none added when the folder already ends in one.
-std::string Unir(const std::string& carpeta, const std::string& nombre);
+std::string Unir(const std::string& carpeta, std::string_view nombre);
+// The same into `ruta`, whose memory is used again: a loop over many names allocates once.
+void UnirEn(std::string& ruta, const std::string& carpeta, std::string_view nombre);
 
 }  // namespace archivos

@@ -8,22 +8,22 @@ void Monitor::lock() { m_.lock(); }
 
 void Monitor::unlock() { m_.unlock(); }
 
-void Monitor::Esperar() {
+void Monitor::Esperar(Condicion c) {
     // The caller holds the lock and keeps holding it afterwards.
     std::unique_lock lock(m_, std::adopt_lock);
-    c_.wait(lock);
+    c_[c].wait(lock);
     lock.release();
 }
 
-bool Monitor::EsperarHasta(unsigned long ms) {
+bool Monitor::EsperarHasta(unsigned long ms, Condicion c) {
     std::unique_lock lock(m_, std::adopt_lock);
-    const bool avisado = c_.wait_for(lock, std::chrono::milliseconds(ms)) == std::cv_status::no_timeout;
+    const bool avisado = c_[c].wait_for(lock, std::chrono::milliseconds(ms)) == std::cv_status::no_timeout;
     lock.release();
     return avisado;
 }
 
-void Monitor::AvisarUno() noexcept { c_.notify_one(); }
+void Monitor::AvisarUno(Condicion c) noexcept { c_[c].notify_one(); }
 
-void Monitor::AvisarTodos() noexcept { c_.notify_all(); }
+void Monitor::AvisarTodos(Condicion c) noexcept { c_[c].notify_all(); }
 
 }  // namespace plataforma

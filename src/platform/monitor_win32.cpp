@@ -15,19 +15,23 @@ void Monitor::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(cerroj
 
 void Monitor::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(cerrojo_)); }
 
-void Monitor::Esperar() {
+void Monitor::Esperar(Condicion c) {
     // Without a time limit it only returns once woken, the lock held again.
-    SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(condicion_), reinterpret_cast<PSRWLOCK>(cerrojo_),
-                              INFINITE, 0);
+    SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(condiciones_[c]),
+                              reinterpret_cast<PSRWLOCK>(cerrojo_), INFINITE, 0);
 }
 
-bool Monitor::EsperarHasta(unsigned long ms) {
-    return SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(condicion_),
+bool Monitor::EsperarHasta(unsigned long ms, Condicion c) {
+    return SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(condiciones_[c]),
                                      reinterpret_cast<PSRWLOCK>(cerrojo_), ms, 0) != FALSE;
 }
 
-void Monitor::AvisarUno() noexcept { WakeConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condicion_)); }
+void Monitor::AvisarUno(Condicion c) noexcept {
+    WakeConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condiciones_[c]));
+}
 
-void Monitor::AvisarTodos() noexcept { WakeAllConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condicion_)); }
+void Monitor::AvisarTodos(Condicion c) noexcept {
+    WakeAllConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(condiciones_[c]));
+}
 
 }  // namespace plataforma

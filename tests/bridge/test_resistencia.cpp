@@ -978,3 +978,59 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
     for (const std::int64_t d : duraciones) std::printf(" %lld", static_cast<long long>(d));
     std::printf(" ms\n");
 }
+
+// The pool's clock: two threads take turns at the ticks, each tick runs once at most, two ticks in a
+// row whose work hangs hold up no tick after them, and once the clock is stopped no tick begins.
+TEST(Resistencia, ThePoolsClockTakesTurnsAndOutlivesATickThatHangs) {
+    using namespace std::chrono;
+    constexpr int kPeriodoMs = 50;
+    std::mutex m;
+    std::condition_variable cv;
+    int colgar = 0;
+    bool soltar = false;
+    int tics = 0, colgados = 0;
+    std::set<std::thread::id> hilos;
+    EjecutorHilos ejecutor({});
+    const auto Esperar = [&](auto condicion) {
+        std::unique_lock lock(m);
+        return cv.wait_for(lock, seconds(20), condicion);
+    };
+    const auto inicio = steady_clock::now();
+    ejecutor.Repetir(kPeriodoMs, [&] {
+        std::unique_lock lock(m);
+        ++tics;
+        hilos.insert(std::this_thread::get_id());
+        cv.notify_all();
+        if (colgar == 0) return;
+        --colgar;
+        ++colgados;
+        cv.wait(lock, [&] { return soltar; });
+    });
+    ASSERT_TRUE(Esperar([&] { return tics >= 20; }));
+    {
+        const std::lock_guard lock(m);
+        const auto transcurridos = duration_cast<milliseconds>(steady_clock::now() - inicio).count();
+        EXPECT_LE(tics, transcurridos / kPeriodoMs + 1);
+        // No new thread per tick: two take turns, and a third only if one was held up for a period.
+        EXPECT_LE(hilos.size(), 3u);
+        colgar = 2;
+    }
+    ASSERT_TRUE(Esperar([&] { return colgados == 2; }));
+    int alColgar = 0;
+    {
+        const std::lock_guard lock(m);
+        alColgar = tics;
+    }
+    ASSERT_TRUE(Esperar([&] { return tics >= alColgar + 10; }));
+    ejecutor.Repetir(0, nullptr);
+    int alParar = 0;
+    {
+        const std::lock_guard lock(m);
+        soltar = true;
+        cv.notify_all();
+        alParar = tics;
+    }
+    std::this_thread::sleep_for(milliseconds(5 * kPeriodoMs));
+    const std::lock_guard lock(m);
+    EXPECT_EQ(tics, alParar);
+}
