@@ -14,7 +14,8 @@
 #              Tramiza.exe extrapolated to an hour
 #   start-up   Tramiza.exe (over --terminales idle terminals) and ventana_desnuda.exe, a bare window,
 #              each started 3 times per run, one after the other: the seconds from the launch until
-#              the main window is there, and the CPU of the process one second later; their ratios
+#              the main window is there, and the CPU of the process one second later (run time of
+#              its threads); their ratios
 #   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
 #              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
 #              an idle tick); and over their first 20 s the longest wait of a message sent to the
@@ -347,7 +348,8 @@ medir_reposo_e_intercambios() {  # RUN
 
 # Start-up: each program started 3 times, one at a time, the bare window first; the seconds from the
 # launch until its main window is there (as the conductor finds it, for both alike), and the CPU of
-# its process one second later, its first tick included for Tramiza.exe.
+# its process one second later (the run time of its threads, in ms), its first tick included for
+# Tramiza.exe.
 medir_arranque() {  # RUN
   local r=$1 K Z i p t0 seg_t=() seg_v=() cpu_t=() cpu_v=()
   K=$trabajo/$r/arranque/K Z=$trabajo/$r/arranque/Z
@@ -364,7 +366,7 @@ medir_arranque() {  # RUN
     seg_v+=("$(segundos_desde "$t0" "$(ahora_us)")")
     p=$(esperar_pid ventana_desnuda.exe)
     pausa 1
-    cpu_v+=("$(cpu_ms "$p")")
+    cpu_v+=("$(($(cpu_ns "$p") / 1000000))")
     c cerrar VentanaDesnuda >/dev/null
     c esperar-procesos ventana_desnuda.exe 0 30000 >/dev/null || fallo "la ventana desnuda no termina"
     tramiza_esperar_escritorios
@@ -374,7 +376,7 @@ medir_arranque() {  # RUN
     seg_t+=("$(segundos_desde "$t0" "$(ahora_us)")")
     p=$(esperar_pid Tramiza.exe)
     pausa 1
-    cpu_t+=("$(cpu_ms "$p")")
+    cpu_t+=("$(($(cpu_ns "$p") / 1000000))")
     terminar_tramiza
   done
   parar_zelno

@@ -76,11 +76,12 @@ inline constexpr std::chrono::milliseconds kEsperaBloqueo{1000};
 inline constexpr std::chrono::milliseconds kPausaBloqueo{25};
 
 // Runs one operation: the interceptor first (it may fail it or stop there), then the operation,
-// both again while the failure is a short lock and the time allows.
+// both again while the failure is a short lock and the time allows, counted from the first such
+// failure: an operation that succeeds reads no clock (every look at every terminal goes through here).
 template <typename F>
 auto Operar(const char* operacion, const std::string& ruta, AnteBloqueo modo, F&& f, bool alBorrar = false)
     -> decltype(f()) {
-    const auto limite = std::chrono::steady_clock::now() + kEsperaBloqueo;
+    std::chrono::steady_clock::time_point limite;
     for (bool anotado = false;; anotado = true) {
         try {
             if (const Interceptor& i = InterceptorActual()) i(operacion, ruta);
@@ -88,7 +89,9 @@ auto Operar(const char* operacion, const std::string& ruta, AnteBloqueo modo, F&
         } catch (const plataforma::ErrorSistema& e) {
             if (!plataforma::EsBloqueoPasajero(e.Numero(), alBorrar)) throw;
             if (modo == AnteBloqueo::Avisar) throw plataforma::BloqueoPasajero(e);
-            if (std::chrono::steady_clock::now() >= limite) throw;
+            const auto ahora = std::chrono::steady_clock::now();
+            if (!anotado) limite = ahora + kEsperaBloqueo;
+            if (ahora >= limite) throw;
             if (!anotado) actividad::AnotarFalloIgnorado(std::string(operacion) + " " + ruta + ", se reintenta");
         }
         std::this_thread::sleep_for(kPausaBloqueo);
