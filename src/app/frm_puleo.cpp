@@ -351,11 +351,11 @@ void frmPuleo::AplicarTemporizador() {
     Vigilar();
 }
 
-// On the pool's thread whose turn it is, at every tick. Once a tick of the window has found everything in
-// order (the root served, its watches running, nothing to reload), the ticks that follow are looks
-// on the pool, which wake the window only for a terminal with work or a root that came back. Until
-// then, and again after any change the window makes (settings, the toggle, a reload), each tick is
-// the window's own, one message at a time.
+// On the pool's thread whose turn it is, at every tick. Once a tick of the window has found
+// everything in order (the root served, its watches running, nothing to reload), the ticks that
+// follow are looks on the pool, which wake the window only for a terminal with work or a root that
+// came back. Until then, and again after any change the window makes (settings, the toggle, a
+// reload), each tick is the window's own, one message at a time.
 void frmPuleo::TicDelReloj() {
     if (ticEnPool_) {
         ciclo_.TicDelPool();
