@@ -96,16 +96,22 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
         revisando_ = false;
     }
     if (!lista) return;
-    // One path and one entry of mirando_ for the whole look, used again from terminal to terminal: an
-    // idle terminal costs its file calls, not allocations.
-    std::string ruta;
+    const std::shared_ptr<const Vista> vista = VistaDe(lista, directorioKorvane);
+    // Without a Vista, one path of each kind and one entry of mirando_ for the whole look, used again
+    // from terminal to terminal: an idle terminal costs its file calls, not allocations.
+    std::string unida, unidoStatus;
     decltype(mirando_)::node_type entrada;
-    for (const clsItemTerXX& item : *lista) {
-        archivos::UnirEn(ruta, directorioKorvane, item.TerXX);
+    for (std::size_t i = 0; i < lista->size(); ++i) {
+        const clsItemTerXX& item = (*lista)[i];
+        if (!vista) {
+            archivos::UnirEn(unida, directorioKorvane, item.TerXX);
+            unidoStatus.assign(unida).append(1, '\\').append(kStatus);
+        }
+        const std::string& ruta = vista ? vista->rutas[i] : unida;
         {
             const std::lock_guard lock(mutexTerminales_);
             // A terminal with a turn is left to it; one whose last look hangs is left to that look.
-            if (conTurno_.count(ruta) != 0) continue;
+            if (!conTurno_.empty() && conTurno_.count(ruta) != 0) continue;
             if (entrada.empty()) {
                 if (!mirando_.insert(ruta).second) continue;
             } else {
@@ -119,7 +125,8 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
         }
         std::optional<Hallazgo> hallado;
         try {
-            hallado = Mirar(item, ruta, directorioKorvane, directorioZelno);
+            hallado = vista ? Mirar(item, ruta, vista->status[i], &vista->reposo[i], directorioKorvane, directorioZelno)
+                            : Mirar(item, ruta, unidoStatus, nullptr, directorioKorvane, directorioZelno);
         } catch (...) {
             actividad::AnotarFalloIgnorado(item.TerXX, "búsqueda");
         }
@@ -135,6 +142,29 @@ void CicloSondeo::Recorrer(const ListaTerminales& lista, const std::string& dire
     }
 }
 
+std::shared_ptr<const CicloSondeo::Vista> CicloSondeo::VistaDe(const ListaTerminales& lista,
+                                                               const std::string& directorioKorvane) {
+    {
+        const std::lock_guard lock(mutexTerminales_);
+        if (vista_ && vista_->lista == lista && vista_->directorioKorvane == directorioKorvane) return vista_;
+        if (lista != vistos_ || directorioKorvane != vistosKorvane_) return nullptr;
+    }
+    // Made once per list, outside the lock that the window's thread takes too.
+    auto v = std::make_shared<Vista>();
+    v->lista = lista;
+    v->directorioKorvane = directorioKorvane;
+    v->rutas.reserve(lista->size());
+    v->status.reserve(lista->size());
+    for (const clsItemTerXX& item : *lista) {
+        v->rutas.push_back(archivos::Unir(directorioKorvane, item.TerXX));
+        v->status.push_back(En(v->rutas.back(), kStatus));
+    }
+    v->reposo = std::make_unique<std::atomic<std::uint64_t>[]>(lista->size());
+    const std::lock_guard lock(mutexTerminales_);
+    if (lista == vistos_ && directorioKorvane == vistosKorvane_) vista_ = v;
+    return v;
+}
+
 CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* nombre) {
     // An attempt after a short lock passes the waits whose time the client already had.
     if (nombre && !t.esperasHechas.emplace(nombre).second) return Espera{t, 0, true};
@@ -142,7 +172,17 @@ CicloSondeo::Espera CicloSondeo::Esperar(Turno& t, std::int32_t ms, const char* 
     return Espera{t, esperador_.AhoraMs() + ms};
 }
 
+namespace {
+
+// What an idle look found: its letter, and the changes to the board and the records so far.
+std::uint64_t Reposo(char letra, std::uint64_t cambios) {
+    return (cambios << 9) | 0x100u | static_cast<unsigned char>(letra);
+}
+
+}  // namespace
+
 std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item, const std::string& rutaKorvane,
+                                                        const std::string& status, std::atomic<std::uint64_t>* reposo,
                                                         const std::string& directorioKorvane,
                                                         const std::string& directorioZelno) {
     const auto rutaZelno = [&] { return archivos::Unir(directorioZelno, kPrefijoTerminal + item.CodigoTerminal); };
@@ -162,7 +202,6 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
     };
     std::optional<char> estado;
     try {
-        const std::string status = En(rutaKorvane, kStatus);
         if (!archivos::Existe(status)) {
             tablero_.SinStatus(rutaKorvane);
             // No request yet, or no folder: only the second is worth a word.
@@ -172,11 +211,21 @@ std::optional<CicloSondeo::Hallazgo> CicloSondeo::Mirar(const clsItemTerXX& item
         }
         // The first bytes decide: a STATUS.ZLN of any size costs a tick no more than a small one.
         estado = EstadoSolicitud(archivos::LeerInicio(status, kInicioStatus, kAvisar));
+        // The letter its last look found idle, with nothing changed since on the board or in the
+        // records, is idle still: the board has it already, and the stage is the same.
+        const std::uint64_t cambios = Cambios();
+        if (reposo && fallos_.Vacio() && reposo->load(std::memory_order_relaxed) == Reposo(*estado, cambios))
+            return std::nullopt;
         // Only a "C" needs the time it was seen.
-        tablero_.Letra(rutaKorvane, *estado, *estado == 'C' ? esperador_.AhoraMs() : 0);
+        const bool cambio = tablero_.Letra(rutaKorvane, *estado, *estado == 'C' ? esperador_.AhoraMs() : 0);
         // An idle terminal costs its two file calls and nothing more.
         if (SinTrabajo(registro_.De(rutaKorvane, kAvisar).etapa, *estado)) {
-            if (!fallos_.Vacio()) fallos_.FinDeTurno(item.TerXX);
+            if (!fallos_.Vacio()) {
+                fallos_.FinDeTurno(item.TerXX);
+            } else if (reposo && Cambios() == cambios + (cambio ? 1 : 0)) {
+                // Kept only when nothing but this look changed either meanwhile.
+                reposo->store(Reposo(*estado, cambios + (cambio ? 1 : 0)), std::memory_order_relaxed);
+            }
             return std::nullopt;
         }
     } catch (const plataforma::BloqueoPasajero&) {

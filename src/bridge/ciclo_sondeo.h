@@ -198,12 +198,27 @@ private:
         std::optional<char> estado;  // none when a short lock kept the letter from being read
         std::string directorioKorvane, directorioZelno;
     };
+    // What the looks keep of the list of terminals they walk, from tick to tick: each terminal's
+    // folder and STATUS.ZLN, joined once, and what its last idle look found (a key of Reposo; 0:
+    // nothing kept).
+    struct Vista {
+        ListaTerminales lista;
+        std::string directorioKorvane;
+        std::vector<std::string> rutas, status;
+        std::unique_ptr<std::atomic<std::uint64_t>[]> reposo;
+    };
     // The look at every terminal of one tick, on the executor.
     void Recorrer(const ListaTerminales& lista, const std::string& directorioKorvane,
                   const std::string& directorioZelno);
-    // One terminal of that look, in its folder `rutaKorvane`.
-    std::optional<Hallazgo> Mirar(const clsItemTerXX& item, const std::string& rutaKorvane,
-                                  const std::string& directorioKorvane, const std::string& directorioZelno);
+    // The Vista of the list the ticks walk, made when it is first walked; none for any other list.
+    std::shared_ptr<const Vista> VistaDe(const ListaTerminales& lista, const std::string& directorioKorvane);
+    // One terminal of that look, in its folder `rutaKorvane`. `reposo`: where the look keeps what
+    // it found idle, none when it keeps nothing.
+    std::optional<Hallazgo> Mirar(const clsItemTerXX& item, const std::string& rutaKorvane, const std::string& status,
+                                  std::atomic<std::uint64_t>* reposo, const std::string& directorioKorvane,
+                                  const std::string& directorioZelno);
+    // The changes to the board and the records so far.
+    std::uint64_t Cambios() const { return tablero_.Cambios() + registro_.Cambios(); }
     void EmpezarTurno(Hallazgo h);
     // Hands the turn's next step to the executor.
     void Despachar(Turno& t, std::coroutine_handle<> paso);
@@ -309,6 +324,7 @@ private:
     std::vector<Hallazgo> hallados_;
     // What the last tick walked, for Cambio; and the terminals a change asked to look at.
     ListaTerminales vistos_;
+    std::shared_ptr<const Vista> vista_;  // of vistos_
     std::string vistosKorvane_, vistosZelno_;
     std::vector<clsItemTerXX> despertados_;
 };

@@ -181,6 +181,7 @@ void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIn
     }
     const std::lock_guard lock(m_);
     enMemoria_[rutaKorvane] = estado;
+    cambios_.fetch_add(1, std::memory_order_release);
 }
 
 std::optional<EstadoIntercambio> RegistroIntercambios::EnMemoria(const std::string& rutaKorvane) const {

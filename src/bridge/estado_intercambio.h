@@ -7,6 +7,7 @@
 // writes.
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -92,6 +93,9 @@ public:
     void Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado, archivos::AnteBloqueo modo);
     // The record as held in memory, without reading any file: none before it was first read.
     std::optional<EstadoIntercambio> EnMemoria(const std::string& rutaKorvane) const;
+    // Counts the records replaced: a look that finds the letter it saw last time, with no record
+    // replaced since, finds the same stage.
+    std::uint64_t Cambios() const { return cambios_.load(std::memory_order_acquire); }
 
 private:
     std::string Archivo(const std::string& rutaKorvane) const;
@@ -101,6 +105,7 @@ private:
     // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
     mutable plataforma::Exclusion m_;
     std::unordered_map<std::string, EstadoIntercambio> enMemoria_;  // looked up for every terminal at every tick
+    std::atomic<std::uint64_t> cambios_{0};                         // raised under m_, after the change
 };
 
 // The program's folder of exchange records (Intercambios in its local data folder); empty, so kept in

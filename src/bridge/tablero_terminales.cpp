@@ -114,9 +114,12 @@ std::string CodigoErrorCliente(const std::string& textoEstado) {
     return std::string(SinBlancosExtremos(codigo));
 }
 
-void TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t ms) {
+bool TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t ms) {
     const std::lock_guard lock(m_);
     Terminal& t = terminales_[ruta];
+    const auto letraAntes = t.letra;
+    const bool sinStatusAntes = t.sinStatus, enPAntes = t.pedidaEnP;
+    const auto pedidaAntes = t.pedidaMs;
     t.letra = letra;
     t.sinStatus = false;
     if (letra == 'C') {
@@ -129,14 +132,19 @@ void TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t 
         // The request ended without an answer of ours.
         t.pedidaMs.reset();
     }
+    const bool cambio = t.letra != letraAntes || sinStatusAntes || t.pedidaMs != pedidaAntes || t.pedidaEnP != enPAntes;
+    if (cambio) Cambio();
+    return cambio;
 }
 
 void TableroTerminales::SinStatus(const std::string& ruta) {
     const std::lock_guard lock(m_);
     Terminal& t = terminales_[ruta];
+    if (t.sinStatus && !t.letra && !t.pedidaMs) return;
     t.letra.reset();
     t.sinStatus = true;
     t.pedidaMs.reset();
+    Cambio();
 }
 
 void TableroTerminales::Responder(Terminal& t, Resultado r, const archivos::FechaHora& hora, std::int64_t ms) {
@@ -161,17 +169,20 @@ void TableroTerminales::Respondida(const std::string& ruta, const EstadoIntercam
                                                               : Resultado::Cliente;
     Responder(t, r, hora, ms);
     if (r == Resultado::ErrorCliente) t.codigoError = CodigoErrorCliente(textoEstado);
+    Cambio();
 }
 
 void TableroTerminales::RespondidaDuplicado(const std::string& ruta, const archivos::FechaHora& hora, std::int64_t ms) {
     const std::lock_guard lock(m_);
     Responder(terminales_[ruta], Resultado::Duplicado, hora, ms);
+    Cambio();
 }
 
 void TableroTerminales::Fallo(const std::string& ruta, const char* punto, const std::string& texto,
                               const archivos::FechaHora& hora) {
     const std::lock_guard lock(m_);
     Terminal& t = terminales_[ruta];
+    Cambio();
     if (t.falloDesde && !t.falloResuelto && t.puntoFallo == punto && t.textoFallo == texto) {
         ++t.veces;
         return;
@@ -189,6 +200,7 @@ void TableroTerminales::TurnoCumplido(const std::string& ruta, const RelojLocal&
     if (hallado == terminales_.end()) return;
     Terminal& t = hallado->second;
     if (t.falloDesde && !t.falloResuelto) t.falloResuelto = reloj();
+    Cambio();
 }
 
 FilaTerminal TableroTerminales::Fila(const std::string& ruta, const std::string& nombre,

@@ -5,6 +5,7 @@
 // the rows are built only when someone asks for them, so that an open window costs a tick nothing
 // and a closed one nothing at all.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -37,10 +38,13 @@ public:
 
     // STATUS.ZLN of the terminal whose folder is `ruta` holds `letra` ('\0': none), as just read or
     // written; `ms` on the waiter's clock (used only for a "C"). The first "C" of a request starts
-    // its duration.
-    void Letra(const std::string& ruta, char letra, std::int64_t ms);
+    // its duration. True when the board changed.
+    bool Letra(const std::string& ruta, char letra, std::int64_t ms);
     // The terminal folder has no STATUS.ZLN.
     void SinStatus(const std::string& ruta);
+    // Counts the changes to the board: a look that finds the letter it saw last time, with no change
+    // made since, has nothing to tell it.
+    std::uint64_t Cambios() const { return cambios_.load(std::memory_order_acquire); }
     // "S" was written over the answered request. `textoEstado`: the client's estado.rsp, whose
     // first characters are its error code.
     void Respondida(const std::string& ruta, const EstadoIntercambio& e, const std::string& textoEstado,
@@ -79,11 +83,13 @@ private:
         std::optional<archivos::FechaHora> falloResuelto;
     };
     void Responder(Terminal& t, Resultado r, const archivos::FechaHora& hora, std::int64_t ms);
+    void Cambio() { cambios_.fetch_add(1, std::memory_order_release); }
 
     // Fed by the terminals' steps, which may run side by side on other threads; read by the window.
     mutable plataforma::Exclusion m_;
     // By terminal folder; looked up for every terminal at every tick, never walked in order.
     std::unordered_map<std::string, Terminal> terminales_;
+    std::atomic<std::uint64_t> cambios_{0};  // raised under m_, after the change
 };
 
 // The client's error code in its estado.rsp: the first three characters once line ends are left out

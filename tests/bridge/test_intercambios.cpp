@@ -281,6 +281,24 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     std::vector<std::string> titulos;
     for (const auto& m : b.ui.mensajes) titulos.push_back(m.titulo);
     EXPECT_EQ(titulos, (std::vector<std::string>{"Transacción punto control: 29", "Respuesta no entregada"}));
+
+    // A till seen idle at "S" leaves its request in the client's hands by writing "S" again: the
+    // looks must see a request left, not the idle till they saw before it. Its answer is awaited for
+    // a minute, then the record is done with.
+    Banco c;
+    c.Comportamiento("* sin-respuesta");
+    const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
+    const auto etapa = [&] { return RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+    EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "S");
+    c.Tick();
+    c.Tick();
+    c.Terminal(1).EnviarSolicitud({"DEJADA", 336, "ACA", true});
+    c.Tick();
+    ASSERT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "P");
+    ASSERT_STREQ(NombreEtapa(etapa()), "entregada");
+    EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "S");
+    c.Correr(61000);
+    EXPECT_STREQ(NombreEtapa(etapa()), "ninguna");
 }
 
 // Every stage of a terminal's record against every request letter: what one tick does, and where

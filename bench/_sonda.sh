@@ -1,0 +1,393 @@
+#!/usr/bin/env bash
+# Measures the running Tramiza.exe under Wine, with the simulated client (Zelno32.exe) answering
+# at once, and prints a small table: every run and the median.
+#
+#   bench/medir-wine.sh [--tramiza PATH] [--repeticiones 3] [--segundos-reposo 180]
+#                       [--terminales 10] [--intercambios 100] [--rafaga 20] [--sueltos 3]
+#
+#   single     one request alone: from "C" in its STATUS.ZLN to "S" (median of --sueltos per run)
+#   burst      --rafaga terminals write their requests in the same second: from the first "C"
+#              until every one says "S"
+#   idle       --terminales idle terminals (STATUS.ZLN "S") polled at 1 s for --segundos-reposo:
+#              CPU of Tramiza.exe, and over the same seconds CPU of bucle_desnudo.exe, a bare loop
+#              making the same file calls once a second, run beside it; their ratio; the CPU of
+#              Tramiza.exe extrapolated to an hour
+#   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
+#              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
+#              an idle tick); and over their first 20 s the longest wait of a message sent to the
+#              main window every 100 ms (target: under 1000 ms)
+#
+# PATH is the Tramiza.exe to measure (a Unix path, or a Windows one as Wine sees it); by default
+# the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe) are
+# always built from this tree. The Wine prefix is WINEPREFIX, default ~/.wine-tramiza-medir.
+#
+# CPU is read on the Linux side, from the Wine process that runs each Windows program: utime +
+# stime of /proc/PID/stat (every thread, also the ones that ended; 10 ms steps) for the exchanges,
+# and for the idle figures the sum of the run time of its threads in nanoseconds
+# (/proc/PID/task/*/schedstat), fine enough for a few minutes of idle ticks. The CPU of the Wine
+# server and of the X server is not counted for either program.
+set -euo pipefail
+export LC_ALL=C
+
+raiz=$(cd "$(dirname "$0")/.." && pwd)
+tramiza=
+reps=3 segundos=180 nterm=10 nint=100 nrafaga=20 nsueltos=3
+uso() {
+  { echo "uso:"; sed -n '5,6s/^#//p' "$0"; } >&2
+  exit 2
+}
+while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || uso
+  case $1 in
+    --tramiza) tramiza=$2 ;;
+    --repeticiones) reps=$2 ;;
+    --segundos-reposo) segundos=$2 ;;
+    --terminales) nterm=$2 ;;
+    --intercambios) nint=$2 ;;
+    --rafaga) nrafaga=$2 ;;
+    --sueltos) nsueltos=$2 ;;
+    *) uso ;;
+  esac
+  shift 2
+done
+
+# --- Builds -----------------------------------------------------------------------------------------
+
+# win32 is the release build of the shipped program.
+objetivos=(Zelno32 conductor bucle_desnudo)
+[ -n "$tramiza" ] || objetivos+=(Tramiza)
+(cd "$raiz" && cmake --preset win32 >/dev/null && cmake --build --preset win32 -j2 --target "${objetivos[@]}" >/dev/null)
+b=$raiz/build/win32
+conductor=$b/tools/conductor.exe
+zelno32=$b/tools/Zelno32.exe
+bucle=$b/bench/bucle_desnudo.exe
+if [ -z "$tramiza" ]; then
+  tramiza=$b/src/Tramiza.exe
+elif [[ $tramiza =~ ^[A-Za-z]: ]]; then
+  tramiza=$(winepath -u "$tramiza" 2>/dev/null)
+fi
+[ -f "$tramiza" ] || { echo "no existe $tramiza" >&2; exit 2; }
+tramiza=$(realpath "$tramiza")
+
+# --- Wine -------------------------------------------------------------------------------------------
+
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-tramiza-medir}"
+export CONDUCTOR_ESCRITORIO=medir
+# shellcheck source=scripts/sesion-tramiza.sh
+source "$raiz/scripts/sesion-tramiza.sh"
+
+trabajo=$(mktemp -d "${TMPDIR:-/tmp}/medir-wine.XXXXXX")
+zelno=      # the running client simulator, and its folder
+Zactual=
+limpiar() {
+  set +e
+  [ "$tramiza_propio" = 1 ] && terminar_tramiza
+  [ -n "$zelno" ] && parar_zelno
+  entorno_wine_terminar
+  rm -rf "$trabajo"
+}
+trap limpiar EXIT
+entorno_wine_preparar >&2
+
+aviso() { echo "[$(date +%T)] $*" >&2; }
+fallo() {
+  echo "FALLO: $*" >&2
+  exit 1
+}
+
+# A pause without a new process: a read that times out on a FIFO nobody writes to.
+mkfifo "$trabajo/dormir"
+exec {dormir}<>"$trabajo/dormir"
+pausa() { read -r -t "$1" -u "$dormir" _ || true; }
+
+# --- Processes and their CPU ------------------------------------------------------------------------
+
+# The Linux process of this prefix that runs the Windows program NAME.
+pid_linux() {
+  local p arg0
+  for p in $(pgrep -u "$(id -u)" -f "$1" || true); do
+    arg0=$(tr '\0' '\n' <"/proc/$p/cmdline" 2>/dev/null | head -1) || continue
+    arg0=${arg0##*[/\\]}
+    [ "${arg0,,}" = "${1,,}" ] || continue
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    echo "$p"
+    return 0
+  done
+  return 1
+}
+esperar_pid() {  # NAME
+  local p
+  for _ in $(seq 100); do
+    p=$(pid_linux "$1") && { echo "$p"; return 0; }
+    sleep 0.2
+  done
+  fallo "no aparecio el proceso de $1"
+}
+
+# utime + stime in ms.
+cpu_ms() {
+  local s
+  s=$(<"/proc/$1/stat")
+  read -r -a s <<<"${s##*) }"
+  echo $(((s[11] + s[12]) * 1000 / $(getconf CLK_TCK)))
+}
+# Run time of the threads, in ns.
+cpu_ns() {
+  local f t=0 n
+  for f in /proc/"$1"/task/*/schedstat; do
+    if read -r n _ 2>/dev/null <"$f"; then t=$((t + n)); fi
+  done
+  echo "$t"
+}
+hilos() {
+  local t=("/proc/$1/task"/*)
+  echo "${#t[@]}"
+}
+ahora_us() { echo "${EPOCHREALTIME/[.,]/}"; }
+
+# --- The client simulator and the program -----------------------------------------------------------
+
+iniciar_zelno() {  # Z
+  Zactual=$1
+  wine_reintentando "$zelno32" --dir "$(win "$1")" --vida 86400000 >/dev/null 2>&1 </dev/null &
+  zelno=$!
+  esperar_pid Zelno32.exe >/dev/null
+}
+parar_zelno() {
+  touch "$Zactual/_zelno_sim.stop"
+  for _ in $(seq 100); do kill -0 "$zelno" 2>/dev/null || break; sleep 0.2; done
+  zelno=
+}
+
+# Polling on at 1 s from the start; the program checks the client before each hand-off and would
+# start it (serving the same folder) if it were missing.
+iniciar_tramiza() {  # K Z
+  local Kw Zw
+  Kw=$(win "$1") Zw=$(win "$2")
+  tramiza_ajustes "$Kw" "$Zw" 1 0 1 1 "$(win "$zelno32") --dir $Zw" || fallo "no se pueden escribir los ajustes"
+  tramiza_iniciar "$tramiza" || fallo "no aparecio la ventana de Tramiza.exe"
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt 0 60000 >/dev/null || fallo "Tramiza.exe no sondea"
+  pid_tramiza=$(esperar_pid Tramiza.exe)
+}
+terminar_tramiza() {
+  local p
+  if ! tramiza_salir mnuFileExit >/dev/null 2>&1; then
+    # Ours: started by this script in its own prefix.
+    p=$(pid_linux Tramiza.exe) && kill "$p"
+    tramiza_limpiar
+  fi
+}
+
+# Terminal folders TER01..TERnn under K.
+carpeta() { printf '%s/TER%02d' "$1" "$2"; }  # K N
+terminales() {  # K N
+  local i
+  for i in $(seq "$2"); do mkdir -p "$(carpeta "$1" "$i")"; done
+}
+
+# A request's files, before its "C": CLICAB.ZLN of 336 bytes (the company code at 193-198) and
+# PRAXIS.ZLN, both naming the request by ID, so no request repeats the one before.
+preparar_solicitud() {  # FOLDER ID
+  printf '%s\r\n%*s%s%*s' "$2" $((190 - ${#2})) "" PASTEU 138 "" >"$1/CLICAB.ZLN"
+  printf 'PRAXIS %s\r\n' "$2" >"$1/PRAXIS.ZLN"
+}
+# Written in place by the shell itself: a whole burst takes a few milliseconds.
+marcar_c() { printf C >"$1/STATUS.ZLN"; }
+
+# Waits until every FOLDER's STATUS.ZLN says "S" and its SERESP.ZLN names the request; sets
+# listo[FOLDER] to the time it was seen, in us. Polls every 50 ms.
+declare -A listo
+esperar_respuestas() {  # TIMEOUT_S FOLDER...
+  local limite=$(($(ahora_us) + $1 * 1000000)) d l pendientes restantes
+  shift
+  pendientes=("$@")
+  while [ ${#pendientes[@]} -gt 0 ]; do
+    restantes=()
+    for d in "${pendientes[@]}"; do
+      l=
+      read -r -n1 l 2>/dev/null <"$d/STATUS.ZLN" || true
+      if [ "$l" = S ]; then listo[$d]=$(ahora_us); else restantes+=("$d"); fi
+    done
+    pendientes=("${restantes[@]}")
+    [ "$(ahora_us)" -lt "$limite" ] || fallo "sin respuesta en ${pendientes[*]}"
+    [ ${#pendientes[@]} -eq 0 ] || pausa 0.05
+  done
+  for d in "$@"; do
+    [ -f "$d/SERESP.ZLN" ] || fallo "$d respondio sin SERESP.ZLN"
+  done
+}
+segundos_desde() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b - a) / 1e6 }'; }  # US0 US1
+
+# --- Measurements -----------------------------------------------------------------------------------
+
+declare -A valores  # "metric run" -> value
+
+medir_rafaga() {  # RUN
+  local r=$1 K Z d i t0 primero ultimo sueltos=()
+  K=$trabajo/$r/rafaga/K Z=$trabajo/$r/rafaga/Z
+  mkdir -p "$Z"
+  terminales "$K" "$nrafaga"
+  iniciar_zelno "$Z"
+  iniciar_tramiza "$K" "$Z"
+  d=$(carpeta "$K" 1)
+  for i in $(seq "$nsueltos"); do
+    preparar_solicitud "$d" "R$r-SUELTA-$i"
+    t0=$(ahora_us)
+    marcar_c "$d"
+    esperar_respuestas 300 "$d"
+    sueltos+=("$(segundos_desde "$t0" "${listo[$d]}")")
+    pausa 1.3
+  done
+  valores["suelta $r"]=$(mediana "${sueltos[@]}")
+  aviso "run $r: single exchange ${sueltos[*]} s"
+
+  local carpetas=()
+  for i in $(seq "$nrafaga"); do
+    d=$(carpeta "$K" "$i")
+    preparar_solicitud "$d" "R$r-RAFAGA-$i"
+    carpetas+=("$d")
+  done
+  t0=$(ahora_us)
+  for d in "${carpetas[@]}"; do marcar_c "$d"; done
+  aviso "run $r: $nrafaga requests written in $(segundos_desde "$t0" "$(ahora_us)") s"
+  esperar_respuestas 900 "${carpetas[@]}"
+  primero=${listo[${carpetas[0]}]} ultimo=$primero
+  for d in "${carpetas[@]}"; do
+    if ((listo[$d] < primero)); then primero=${listo[$d]}; fi
+    if ((listo[$d] > ultimo)); then ultimo=${listo[$d]}; fi
+  done
+  valores["rafaga $r"]=$(segundos_desde "$t0" "$ultimo")
+  valores["rafaga1 $r"]=$(segundos_desde "$t0" "$primero")
+  aviso "run $r: burst of $nrafaga answered in ${valores["rafaga $r"]} s (first in ${valores["rafaga1 $r"]} s)"
+  terminar_tramiza
+  parar_zelno
+}
+
+medir_reposo_e_intercambios() {  # RUN
+  local r=$1 K Z d i n pid_bucle ciclos0 ciclos1 a0 a1 b0 b1 h0 h1 s0 s1 t0 t1 ronda carpetas
+  K=$trabajo/$r/reposo/K Z=$trabajo/$r/reposo/Z
+  mkdir -p "$Z"
+  terminales "$K" "$nterm"
+  for i in $(seq "$nterm"); do printf S >"$(carpeta "$K" "$i")/STATUS.ZLN"; done
+  iniciar_zelno "$Z"
+  iniciar_tramiza "$K" "$Z"
+
+  # The bare loop beside it, over the same folders, for a little longer than the measurement.
+  wine_reintentando "$bucle" --dir "$(win "$K")" --vueltas $((segundos + 15)) >/dev/null 2>&1 </dev/null &
+  local lanzador_bucle=$!
+  pid_bucle=$(esperar_pid bucle_desnudo.exe)
+  sleep 5
+  ciclos0=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
+  h0="$(hilos "$pid_tramiza")/$(hilos "$pid_bucle")"
+  a0=$(cpu_ns "$pid_tramiza") b0=$(cpu_ns "$pid_bucle") s0=$(cpu_ms "$pid_tramiza") t0=$(ahora_us)
+  declare -A ta tb
+  for f in /proc/$pid_tramiza/task/*; do read -r n _ <"$f/schedstat"; ta[${f##*/}]=$n; grep ctxt $f/status | tr -s '\n\t' '  ' >&2; echo >&2; done; grep ctxt /proc/$pid_bucle/status | tr -s '\n\t' '  ' >&2; echo " bare" >&2
+  for f in /proc/$pid_bucle/task/*; do read -r n _ <"$f/schedstat"; tb[${f##*/}]=$n; done
+  if [ -n "${PREC:-}" ]; then perf record -e cpu-clock -c 100000 -g -o /tmp/perf.data -p "$pid_tramiza,$pid_bucle" -- sleep "$segundos" >/dev/null 2>&1 || true; elif [ -n "${PSTAT:-}" ]; then perf stat --per-thread -e task-clock,instructions,instructions:u,context-switches,cpu-migrations,page-faults -p "$pid_tramiza,$pid_bucle" -- sleep "$segundos" 2>&1 | grep -v "^\s*0 " | grep . >&2 || true; elif [ -n "${STRACE:-}" ]; then timeout 10 strace -f -tt -o /tmp/strace.txt -p "$pid_tramiza,$pid_bucle" >&2 2>/dev/null || true; sleep $((segundos-10));  elif [ -n "${PERF:-}" ]; then perf record -g -s -o /tmp/perf.data -p "$pid_tramiza,$pid_bucle" -- sleep "$segundos" 2>/dev/null >&2; else sleep "$segundos"; fi
+  for f in /proc/$pid_tramiza/task/*; do read -r n _ <"$f/schedstat"; t=${f##*/}; echo "T $t $(( (n - ${ta[$t]:-0})/1000 )) us $(cat $f/wchan) $(grep ctxt $f/status | tr -s '\n\t' '  ')" >&2; done
+  for f in /proc/$pid_bucle/task/*; do read -r n _ <"$f/schedstat"; t=${f##*/}; echo "B $t $(( (n - ${tb[$t]:-0})/1000 )) us $(grep ctxt $f/status | tr -s '\n\t' '  ')" >&2; done
+  a1=$(cpu_ns "$pid_tramiza") b1=$(cpu_ns "$pid_bucle") s1=$(cpu_ms "$pid_tramiza") t1=$(ahora_us)
+  h1="$(hilos "$pid_tramiza")/$(hilos "$pid_bucle")"
+  ciclos1=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
+  [ "$h0" = "$h1" ] || aviso "run $r: threads changed during the idle measurement ($h0 -> $h1)"
+  wait "$lanzador_bucle" || true
+  local seg
+  seg=$(segundos_desde "$t0" "$t1")
+  valores["reposo_ms $r"]=$(awk -v a="$a0" -v b="$a1" 'BEGIN { printf "%.1f", (b - a) / 1e6 }')
+  valores["bucle_ms $r"]=$(awk -v a="$b0" -v b="$b1" 'BEGIN { printf "%.1f", (b - a) / 1e6 }')
+  valores["razon $r"]=$(awk -v a=$((a1 - a0)) -v b=$((b1 - b0)) 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  valores["hora $r"]=$(awk -v a=$((a1 - a0)) -v s="$seg" 'BEGIN { printf "%.1f", a / 1e9 / s * 3600 }')
+  valores["reposo_stat $r"]=$((s1 - s0))
+  valores["ciclos $r"]=$((ciclos1 - ciclos0))
+  aviso "run $r: idle ${seg} s, $((ciclos1 - ciclos0)) ticks: Tramiza ${valores["reposo_ms $r"]} ms" \
+    "(stat $((s1 - s0)) ms), bare loop ${valores["bucle_ms $r"]} ms, ratio ${valores["razon $r"]}"
+  local reposo_ns_por_tick
+  reposo_ns_por_tick=$(awk -v a=$((a1 - a0)) -v n=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.0f", a / n }')
+  terminar_tramiza; parar_zelno; return 0
+
+  # Exchanges, in rounds of one request per terminal; meanwhile a message to the main window every
+  # 100 ms, timed until it is answered.
+  local latencia=$trabajo/$r/latencia
+  c latencia frmPuleo 20000 100 >"$latencia" 2>&1 &
+  local sonda=$!
+  ciclos0=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
+  s0=$(cpu_ms "$pid_tramiza") t0=$(ahora_us)
+  n=0 ronda=0
+  while [ "$n" -lt "$nint" ]; do
+    ronda=$((ronda + 1))
+    carpetas=()
+    for i in $(seq "$nterm"); do
+      [ "$n" -lt "$nint" ] || break
+      n=$((n + 1))
+      d=$(carpeta "$K" "$i")
+      preparar_solicitud "$d" "R$r-INTERCAMBIO-$n"
+      carpetas+=("$d")
+    done
+    for d in "${carpetas[@]}"; do marcar_c "$d"; done
+    esperar_respuestas 900 "${carpetas[@]}"
+  done
+  s1=$(cpu_ms "$pid_tramiza") t1=$(ahora_us)
+  # A program that serves the terminals one after another makes no ticks while it serves them.
+  ciclos1=$(c consulta frmPuleo TramizaEstadoPrueba Ciclos | tr -d '\r')
+  seg=$(segundos_desde "$t0" "$t1")
+  valores["intercambio $r"]=$(awk -v c=$((s1 - s0)) -v n="$nint" 'BEGIN { printf "%.1f", c / n }')
+  valores["intercambio_neto $r"]=$(awk -v c=$((s1 - s0)) -v n="$nint" -v t="$reposo_ns_por_tick" \
+    -v k=$((ciclos1 - ciclos0)) 'BEGIN { printf "%.1f", (c - t * k / 1e6) / n }')
+  valores["intercambios_s $r"]=$seg
+  valores["intercambio_ciclos $r"]=$((ciclos1 - ciclos0))
+  wait "$sonda" || true
+  local medida
+  medida=$(tr -d '\r' <"$latencia")
+  [[ $medida =~ maximo_ms=([0-9]+)\ sin_respuesta=([0-9]+) ]] || fallo "latencia sin medir: $medida"
+  valores["latencia $r"]=${BASH_REMATCH[1]}
+  [ "${BASH_REMATCH[2]}" = 0 ] || aviso "run $r: ${BASH_REMATCH[2]} messages to the window got no answer"
+  aviso "run $r: $nint exchanges in $seg s, $((ciclos1 - ciclos0)) ticks, Tramiza $((s1 - s0)) ms of CPU"
+  terminar_tramiza
+  parar_zelno
+}
+
+mediana() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+    if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+carga() { sed 's/^.*load average: //' <(uptime); }
+
+# --- Runs and the table -----------------------------------------------------------------------------
+
+aviso "measuring $tramiza in $WINEPREFIX, $reps runs"
+cargas=("$(carga)")
+for r in $(seq "$reps"); do
+  medir_reposo_e_intercambios "$r"
+  cargas+=("$(carga)")
+done
+
+fila() {  # LABEL METRIC
+  local r vs=() linea
+  linea=$(printf '%-44s' "$1")
+  for r in $(seq "$reps"); do
+    vs+=("${valores["$2 $r"]}")
+    linea+=$(printf ' %9s' "${valores["$2 $r"]}")
+  done
+  printf '%s %9s\n' "$linea" "$(mediana "${vs[@]}")"
+}
+
+echo
+echo "Tramiza.exe: $tramiza"
+echo "load average (1, 5, 15 min) at start and after each run: $(printf '[%s] ' "${cargas[@]}")"
+cabecera=$(printf '%-44s' "")
+for r in $(seq "$reps"); do cabecera+=$(printf ' %9s' "run $r"); done
+printf '%s %9s\n' "$cabecera" median
+fila "single exchange, s" suelta
+fila "burst of $nrafaga: all answered, s" rafaga
+fila "burst of $nrafaga: first answered, s" rafaga1
+fila "idle $nterm terminals ${segundos} s: Tramiza CPU, ms" reposo_ms
+fila "idle: bare loop CPU, same seconds, ms" bucle_ms
+fila "idle: ratio Tramiza / bare loop" razon
+fila "idle: ticks counted" ciclos
+fila "idle: Tramiza CPU per hour, s" hora
+fila "CPU per exchange ($nint on $nterm terminals), ms" intercambio
+fila "  net of its ticks meanwhile, ms" intercambio_neto
+fila "  ticks meanwhile" intercambio_ciclos
+fila "  time for the $nint exchanges, s" intercambios_s
+fila "window: longest answer to a message, ms" latencia
