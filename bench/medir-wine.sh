@@ -18,9 +18,9 @@
 #              its threads); their ratios
 #   exchanges  --intercambios requests, in rounds over the same terminals: CPU of Tramiza.exe per
 #              exchange, as measured and net of the ticks it made meanwhile (each at the cost of
-#              an idle tick); then 10 s more of rounds with a message sent to the main window every
-#              100 ms: the longest wait for its answer (target: under 1000 ms), and the CPU per
-#              exchange with that probe
+#              an idle tick); then three more rounds with a message sent to the main window every
+#              100 ms for their first 8 s: the longest wait for its answer (target: under 1000 ms),
+#              and the CPU per exchange with that probe
 #
 # PATH is the Tramiza.exe to measure (a Unix path, or a Windows one as Wine sees it); by default
 # the win32 build of this tree. The helpers (conductor.exe, Zelno32.exe, bucle_desnudo.exe,
@@ -338,14 +338,16 @@ medir_reposo_e_intercambios() {  # RUN
   valores["intercambios_s $r"]=$seg
   valores["intercambio_ciclos $r"]=$((ciclos1 - ciclos0))
 
-  # Then more rounds for 10 s, with a message to the main window every 100 ms, timed until it is
-  # answered. Kept apart from the figures above: each message wakes the window, and that CPU is the
-  # probe's, not the exchanges'. Their CPU per exchange is reported beside, probe included.
+  # Then three more rounds (over 12 s: each takes the 4 s of waits at least), with a message to the
+  # main window every 100 ms for the first 8 s, timed until it is answered. Kept apart from the
+  # figures above: each message wakes the window, and that CPU is the probe's, not the exchanges'.
+  # Their CPU per exchange is reported beside, probe included. A fixed count of rounds, so that
+  # bench/contar-peticiones.sh can take differences between runs.
   local latencia=$trabajo/$r/latencia sonda sondeados=0 c0 c1
-  c latencia frmPuleo 10000 100 >"$latencia" 2>&1 &
+  c latencia frmPuleo 8000 100 >"$latencia" 2>&1 &
   sonda=$!
   c0=$(cpu_ms "$pid_tramiza")
-  while kill -0 "$sonda" 2>/dev/null; do
+  for i in 1 2 3; do
     k=$((nint < nterm ? nint : nterm))
     ronda_de_intercambios "$K" "$r" "$((n + sondeados))" "$k"
     sondeados=$((sondeados + k))

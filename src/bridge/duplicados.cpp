@@ -65,12 +65,10 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, I
                                  archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        archivos::Copiar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
-        archivos::Sincronizar(En(descarga, kSerespAnterior), modo);
+        archivos::CopiarYSincronizar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
         const std::string praxisAnterior = En(descarga, kPraxisAnterior);
         if (conPraxis) {
-            archivos::Copiar(En(descarga, kPraxis), praxisAnterior, modo);
-            archivos::Sincronizar(praxisAnterior, modo);
+            archivos::CopiarYSincronizar(En(descarga, kPraxis), praxisAnterior, modo);
         } else if (archivos::Existe(praxisAnterior)) {
             archivos::Borrar(praxisAnterior, modo);
         }
@@ -90,12 +88,10 @@ bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::stri
         const std::string seresp = En(descarga, kSerespAnterior);
         // Without the kept SERESP there is no answer to give: the copy fails as a missing file would.
         if (!archivos::Existe(seresp)) throw plataforma::ErrorSistema(2, "no existe", seresp);
-        archivos::Copiar(seresp, En(rutaKorvane, kSeresp), modo);
-        archivos::Sincronizar(En(rutaKorvane, kSeresp), modo);
+        archivos::CopiarYSincronizar(seresp, En(rutaKorvane, kSeresp), modo);
         const std::string praxis = En(rutaKorvane, kPraxis);
         if (archivos::Existe(En(descarga, kPraxisAnterior))) {
-            archivos::Copiar(En(descarga, kPraxisAnterior), praxis, modo);
-            archivos::Sincronizar(praxis, modo);
+            archivos::CopiarYSincronizar(En(descarga, kPraxisAnterior), praxis, modo);
         } else if (archivos::Existe(praxis)) {
             archivos::Borrar(praxis, modo);
         }

@@ -171,8 +171,7 @@ bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercam
     const auto copiar = [&](PuntoControl punto, const char* nombre) {
         t.punto = punto;
         const std::string destino = En(t.rutaKorvane, nombre);
-        archivos::Copiar(En(descarga, nombre), destino, kAvisar);
-        archivos::Sincronizar(destino, kAvisar);
+        archivos::CopiarYSincronizar(En(descarga, nombre), destino, kAvisar);
         t.entregados.append(" ").append(nombre);
     };
     using Clase = Respuesta::Clase;
@@ -327,8 +326,7 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
     // Copied and on the disk before the client's files go: a stop in between keeps them twice, never none.
     for (const auto& [origen, nombre] : archivosCliente) {
         const std::string destino = En(carpeta, nombre);
-        archivos::Copiar(origen, destino, kAvisar);
-        archivos::Sincronizar(destino, kAvisar);
+        archivos::CopiarYSincronizar(origen, destino, kAvisar);
     }
     for (const auto& [origen, nombre] : archivosCliente) archivos::Borrar(origen, kAvisar);
     const std::string guardada = carpeta;

@@ -79,6 +79,12 @@ void Copiar(const std::string& origen, const std::string& destino, AnteBloqueo m
     Operar("Copiar", destino, modo, [&] { sistema::Copiar(origen, destino); });
 }
 
+void CopiarYSincronizar(const std::string& origen, const std::string& destino, AnteBloqueo modo) {
+    sistema::Escritura copia;
+    Operar("Copiar", destino, modo, [&] { copia = sistema::Escritura::Copia(origen, destino); });
+    Operar("Sincronizar", destino, modo, [&] { copia.SincronizarYCerrar(); });
+}
+
 void Borrar(const std::string& ruta, AnteBloqueo modo) {
     Operar(
         "Borrar", ruta, modo, [&] { sistema::Borrar(ruta); }, true);

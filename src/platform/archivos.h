@@ -108,6 +108,9 @@ void Anexar(const std::string& ruta, std::string_view datos, AnteBloqueo modo = 
 // Copies a whole file, replacing the target when it exists. The copy keeps the source's
 // last-modification time, as the Windows file copy does.
 void Copiar(const std::string& origen, const std::string& destino, AnteBloqueo modo = kEsperar);
+// Copiar, then Sincronizar of the copy, through the one handle that wrote it: one opening of the
+// target instead of two. The interceptor sees both operations, in that order.
+void CopiarYSincronizar(const std::string& origen, const std::string& destino, AnteBloqueo modo = kEsperar);
 
 void Borrar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 

@@ -430,7 +430,10 @@ void EscribirEntrega(const std::string& ruta, std::string_view datos) {
 
 void Anexar(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_WRONLY | O_APPEND, -1); }
 
-void Copiar(const std::string& origen, const std::string& destino) {
+namespace {
+
+// The copy, left open for the caller to flush or close.
+Descriptor CopiaAbierta(const std::string& origen, const std::string& destino) {
     Descriptor entrada = AbrirExistente(origen, O_RDONLY);
     struct stat desdeSt;
     if (::fstat(entrada.Get(), &desdeSt) != 0) LanzarError(errno, origen);
@@ -440,7 +443,7 @@ void Copiar(const std::string& origen, const std::string& destino) {
     Descriptor salida = AbrirParaEscribir(destino, O_WRONLY);
     struct stat haciaSt;
     if (::fstat(salida.Get(), &haciaSt) != 0) LanzarError(errno, destino);
-    if (haciaSt.st_dev == desdeSt.st_dev && haciaSt.st_ino == desdeSt.st_ino) return;
+    if (haciaSt.st_dev == desdeSt.st_dev && haciaSt.st_ino == desdeSt.st_ino) return salida;
     if (::ftruncate(salida.Get(), 0) != 0) LanzarError(errno, destino);
 
     std::string bloque(64 * 1024, '\0');
@@ -455,7 +458,21 @@ void Copiar(const std::string& origen, const std::string& destino) {
     }
     const timespec tiempos[2] = {{0, UTIME_OMIT}, desdeSt.st_mtim};
     if (::futimens(salida.Get(), tiempos) != 0) LanzarError(errno, destino);
+    return salida;
+}
+
+}  // namespace
+
+void Copiar(const std::string& origen, const std::string& destino) {
+    Descriptor salida = CopiaAbierta(origen, destino);
     CerrarOLanzar(salida, destino);
+}
+
+Escritura Escritura::Copia(const std::string& origen, const std::string& destino) {
+    Escritura e;
+    e.ruta_ = destino;
+    e.h_ = CopiaAbierta(origen, destino).Soltar();
+    return e;
 }
 
 void Borrar(const std::string& ruta) {

@@ -40,6 +40,8 @@ class Escritura {
 public:
     Escritura() noexcept = default;
     Escritura(const std::string& ruta, std::string_view datos);
+    // The copy of `origen` (as Copiar makes it), held open.
+    static Escritura Copia(const std::string& origen, const std::string& destino);
     ~Escritura();
     Escritura(Escritura&& otra) noexcept : ruta_(std::move(otra.ruta_)), h_(std::exchange(otra.h_, -1)) {}
     Escritura& operator=(Escritura&& otra) noexcept {

@@ -269,6 +269,30 @@ void Copiar(const std::string& origen, const std::string& destino) {
     if (!CopyFileA(origen.c_str(), destino.c_str(), FALSE)) LanzarUltimoError(origen + " -> " + destino);
 }
 
+Escritura Escritura::Copia(const std::string& origen, const std::string& destino) {
+    Manejador entrada = AbrirOLanzar(origen, GENERIC_READ, OPEN_EXISTING);
+    BY_HANDLE_FILE_INFORMATION desde;
+    if (!GetFileInformationByHandle(entrada.Get(), &desde)) LanzarUltimoError(origen);
+    // Not emptied on opening: the target may be the source itself under another spelling.
+    Manejador salida = AbrirOLanzar(destino, GENERIC_WRITE, OPEN_ALWAYS);
+    BY_HANDLE_FILE_INFORMATION hacia;
+    if (!GetFileInformationByHandle(salida.Get(), &hacia)) LanzarUltimoError(destino);
+    const bool misma = hacia.dwVolumeSerialNumber == desde.dwVolumeSerialNumber &&
+                       hacia.nFileIndexHigh == desde.nFileIndexHigh && hacia.nFileIndexLow == desde.nFileIndexLow;
+    if (!misma) {
+        if (!SetEndOfFile(salida.Get())) LanzarUltimoError(destino);
+        std::string bloque(64 * 1024, '\0');
+        while (const std::size_t n = LeerEn(entrada.Get(), bloque.data(), bloque.size(), origen))
+            EscribirTodo(salida.Get(), std::string_view(bloque.data(), n), destino);
+        // The source's last-modification time, as the Windows file copy keeps it.
+        if (!SetFileTime(salida.Get(), nullptr, nullptr, &desde.ftLastWriteTime)) LanzarUltimoError(destino);
+    }
+    Escritura e;
+    e.ruta_ = destino;
+    e.h_ = reinterpret_cast<std::intptr_t>(salida.Soltar());
+    return e;
+}
+
 void Borrar(const std::string& ruta) {
     if (!DeleteFileA(ruta.c_str())) LanzarUltimoError(ruta);
 }

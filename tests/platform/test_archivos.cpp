@@ -319,45 +319,65 @@ TEST(ArchivosLectura, NowIsTheLocalTimeToTheSecond) {
 // ---------------------------------------------------------------------------------------------
 // Copy and delete
 
+// The plain copy, and the copy flushed through the handle that wrote it: the same file either way.
+using Copia = void (*)(const std::string&, const std::string&, archivos::AnteBloqueo);
+const std::pair<const char*, Copia> kCopias[] = {{"Copiar", archivos::Copiar},
+                                                 {"CopiarYSincronizar", archivos::CopiarYSincronizar}};
+
 TEST(ArchivosCopia, CopyReplacesTheTargetAndKeepsTheModificationTime) {
-    CarpetaTemporal t;
-    const std::string origen = t / "SERESP.ZLN";
-    const std::string destino = t / "SERESPAnterior.ZLN";
-    EscribirArchivo(origen, TodosLosBytes());
-    EscribirArchivo(destino, std::string(4000, 'v'));
-    const auto hace = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
-                      std::chrono::hours(24 * 3) - std::chrono::minutes(5);
-    fs::last_write_time(origen, std::chrono::file_clock::from_sys(hace));
+    for (const auto& [nombre, copiar] : kCopias) {
+        SCOPED_TRACE(nombre);
+        CarpetaTemporal t;
+        const std::string origen = t / "SERESP.ZLN";
+        const std::string destino = t / "SERESPAnterior.ZLN";
+        EscribirArchivo(origen, TodosLosBytes());
+        EscribirArchivo(destino, std::string(4000, 'v'));
+        const auto hace = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()) -
+                          std::chrono::hours(24 * 3) - std::chrono::minutes(5);
+        fs::last_write_time(origen, std::chrono::file_clock::from_sys(hace));
 
-    archivos::Copiar(origen, destino);
-    EXPECT_EQ(LeerArchivo(destino), TodosLosBytes());
-    EXPECT_EQ(LeerArchivo(origen), TodosLosBytes());
-    EXPECT_EQ(archivos::FechaModificacion(destino), archivos::FechaModificacion(origen));
-    EXPECT_EQ(archivos::FechaModificacion(destino), Local(std::chrono::system_clock::to_time_t(hace)));
+        copiar(origen, destino, archivos::kEsperar);
+        EXPECT_EQ(LeerArchivo(destino), TodosLosBytes());
+        EXPECT_EQ(LeerArchivo(origen), TodosLosBytes());
+        EXPECT_EQ(archivos::FechaModificacion(destino), archivos::FechaModificacion(origen));
+        EXPECT_EQ(archivos::FechaModificacion(destino), Local(std::chrono::system_clock::to_time_t(hace)));
 
-    archivos::Copiar(origen, t / "nuevo.ZLN");
-    EXPECT_EQ(LeerArchivo(t / "nuevo.ZLN"), TodosLosBytes());
+        copiar(origen, t / "nuevo.ZLN", archivos::kEsperar);
+        EXPECT_EQ(LeerArchivo(t / "nuevo.ZLN"), TodosLosBytes());
+        // Larger than one block of the copy, onto a longer target.
+        const std::string grande(150 * 1024 + 7, 'g');
+        EscribirArchivo(origen, grande);
+        EscribirArchivo(destino, std::string(300 * 1024, 'v'));
+        copiar(origen, destino, archivos::kEsperar);
+        EXPECT_EQ(LeerArchivo(destino), grande);
+    }
 }
 
 TEST(ArchivosCopia, CopyOntoItselfKeepsTheFile) {
-    CarpetaTemporal t;
-    const std::string ruta = t / "PRAXIS.ZLN";
-    EscribirArchivo(ruta, "contenido de la respuesta");
-    // Windows refuses this copy; either way the file must survive whole.
-    try {
-        archivos::Copiar(ruta, ruta);
-    } catch (const ErrorSistema&) {
+    for (const auto& [nombre, copiar] : kCopias) {
+        SCOPED_TRACE(nombre);
+        CarpetaTemporal t;
+        const std::string ruta = t / "PRAXIS.ZLN";
+        EscribirArchivo(ruta, "contenido de la respuesta");
+        // Windows refuses this copy; either way the file must survive whole.
+        try {
+            copiar(ruta, ruta, archivos::kEsperar);
+        } catch (const ErrorSistema&) {
+        }
+        EXPECT_EQ(LeerArchivo(ruta), "contenido de la respuesta");
     }
-    EXPECT_EQ(LeerArchivo(ruta), "contenido de la respuesta");
 }
 
 TEST(ArchivosCopia, CopyOfAMissingFileFailsAndCreatesNothing) {
-    CarpetaTemporal t;
-    EscribirArchivo(t / "destino", "intacto");
-    EXPECT_NE(ErrorDe([&] { archivos::Copiar(t / "nada", t / "destino"); }).Numero(), 0);
-    EXPECT_NE(ErrorDe([&] { archivos::Copiar(t / "nada", t / "otro"); }).Numero(), 0);
-    EXPECT_EQ(LeerArchivo(t / "destino"), "intacto");
-    EXPECT_FALSE(fs::exists(t / "otro"));
+    for (const auto& [nombre, copiar] : kCopias) {
+        SCOPED_TRACE(nombre);
+        CarpetaTemporal t;
+        EscribirArchivo(t / "destino", "intacto");
+        EXPECT_NE(ErrorDe([&] { copiar(t / "nada", t / "destino", archivos::kEsperar); }).Numero(), 0);
+        EXPECT_NE(ErrorDe([&] { copiar(t / "nada", t / "otro", archivos::kEsperar); }).Numero(), 0);
+        EXPECT_EQ(LeerArchivo(t / "destino"), "intacto");
+        EXPECT_FALSE(fs::exists(t / "otro"));
+    }
 }
 
 TEST(ArchivosCopia, DeleteRemovesFilesOnly) {
