@@ -411,6 +411,18 @@ medir_arranque() {  # RUN
   aviso "run $r: start-up Tramiza ${seg_t[*]} s, ${cpu_t[*]} ms of CPU; bare window ${seg_v[*]} s, ${cpu_v[*]} ms"
 }
 
+# Every run starts with no records of exchanges in the prefix, as a shop's program folder holds
+# records only for its own tills: each run's terminal folders are new, and the records of earlier
+# runs' folders would pile up there by the thousand (under Wine, a file made anew in a folder costs
+# a look through every name in it).
+olvidar_registros() {
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza; do
+    [ -d "$d" ] && rm -rf "$d/Intercambios" "$d/NoEntregadas"
+  done
+  return 0
+}
+
 mediana() {
   printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
     if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -423,6 +435,7 @@ carga() { sed 's/^.*load average: //' <(uptime); }
 aviso "measuring $tramiza in $WINEPREFIX, $reps runs"
 cargas=("$(carga)")
 for r in $(seq "$reps"); do
+  olvidar_registros
   medir_arranque "$r"
   medir_rafaga "$r"
   medir_reposo_e_intercambios "$r"

@@ -1,7 +1,9 @@
 #include "bridge/estado_intercambio.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "platform/archivos.h"
 #include "platform/carpetas.h"
@@ -25,6 +27,49 @@ std::uint64_t Fnv1a(std::string_view texto) {
 std::string UltimoComponente(const std::string& ruta) {
     const auto barra = ruta.find_last_of("\\/");
     return barra == std::string::npos ? ruta : ruta.substr(barra + 1);
+}
+
+constexpr std::string_view kMarcaRanura = "tramiza-registro ";
+
+// FNV-1a over the record's number and text: a slot written only in part does not check.
+std::uint32_t SumaRanura(std::uint64_t numero, std::string_view texto) {
+    std::uint32_t h = 2166136261u;
+    const auto mezclar = [&](unsigned char c) {
+        h ^= c;
+        h *= 16777619u;
+    };
+    for (int i = 0; i < 8; ++i) mezclar(static_cast<unsigned char>(numero >> (8 * i)));
+    for (const char c : texto) mezclar(static_cast<unsigned char>(c));
+    return h;
+}
+
+struct RanuraLeida {
+    std::uint64_t numero;
+    std::string_view texto;
+};
+
+// "tramiza-registro NUMBER LENGTH CHECKSUM\n" then the text: nothing when any of it does not hold.
+std::optional<RanuraLeida> LeerRanura(std::string_view ranura) {
+    if (!ranura.starts_with(kMarcaRanura)) return std::nullopt;
+    ranura.remove_prefix(kMarcaRanura.size());
+    const auto fin = ranura.find('\n');
+    if (fin == std::string_view::npos) return std::nullopt;
+    const char* p = ranura.data();
+    const char* const finCabecera = p + fin;
+    std::uint64_t numero = 0;
+    std::size_t longitud = 0;
+    std::uint32_t suma = 0;
+    auto r = std::from_chars(p, finCabecera, numero);
+    if (r.ec != std::errc{} || r.ptr == finCabecera || *r.ptr != ' ') return std::nullopt;
+    r = std::from_chars(r.ptr + 1, finCabecera, longitud);
+    if (r.ec != std::errc{} || r.ptr == finCabecera || *r.ptr != ' ') return std::nullopt;
+    r = std::from_chars(r.ptr + 1, finCabecera, suma, 16);
+    if (r.ec != std::errc{} || r.ptr != finCabecera) return std::nullopt;
+    const std::string_view resto = ranura.substr(fin + 1);
+    if (longitud > resto.size()) return std::nullopt;
+    const std::string_view texto = resto.substr(0, longitud);
+    if (SumaRanura(numero, texto) != suma) return std::nullopt;
+    return RanuraLeida{numero, texto};
 }
 
 const char* NombreResultado(EstadoIntercambio::Resultado r) {
@@ -134,6 +179,39 @@ EstadoIntercambio EstadoDeTexto(std::string_view texto) {
     return e;
 }
 
+std::string RanuraRegistro(std::uint64_t numero, const EstadoIntercambio& estado) {
+    const std::string texto = TextoEstado(estado);
+    char cabecera[96];
+    std::snprintf(cabecera, sizeof cabecera, "%s%llu %zu %08lx\n", std::string(kMarcaRanura).c_str(),
+                  static_cast<unsigned long long>(numero), texto.size(),
+                  static_cast<unsigned long>(SumaRanura(numero, texto)));
+    std::string ranura = cabecera + texto;
+    // Its text is a few short fields (the provider code has 8 characters): far below the slot.
+    if (ranura.size() > kRanuraRegistro) throw plataforma::ErrorSistema(0, "registro de intercambio demasiado largo");
+    ranura.resize(kRanuraRegistro, '\0');
+    return ranura;
+}
+
+RegistroLeido LeerRegistro(std::string_view contenido) {
+    const auto ranura = [&](std::size_t i) {
+        return i * kRanuraRegistro < contenido.size() ? contenido.substr(i * kRanuraRegistro, kRanuraRegistro)
+                                                      : std::string_view{};
+    };
+    const auto a = LeerRanura(ranura(0)), b = LeerRanura(ranura(1));
+    RegistroLeido leido;
+    if (a || b) {
+        const bool segunda = b && (!a || b->numero > a->numero);
+        const RanuraLeida& vigente = segunda ? *b : *a;
+        leido.estado = EstadoDeTexto(vigente.texto);
+        leido.numero = vigente.numero;
+        leido.ranura = segunda ? 1 : 0;
+    } else if (const std::string_view primera = ranura(0); !primera.starts_with(kMarcaRanura)) {
+        // The text of an older version; or nothing whole written yet, which reads as no record.
+        leido.estado = EstadoDeTexto(primera.substr(0, primera.find('\0')));
+    }
+    return leido;
+}
+
 std::string CarpetaNoEntregadas(const std::string& carpetaRegistros) {
     const auto barra = carpetaRegistros.find_last_of("\\/");
     if (carpetaRegistros.empty() || barra == std::string::npos) return {};
@@ -157,30 +235,54 @@ std::string RegistroIntercambios::Archivo(const std::string& rutaKorvane) const 
     return archivos::Unir(carpeta_, UltimoComponente(rutaKorvane) + "-" + hash + ".txt");
 }
 
-EstadoIntercambio RegistroIntercambios::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
+RegistroLeido RegistroIntercambios::Cargar(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
     {
         const std::lock_guard lock(m_);
         const auto hallado = enMemoria_.find(rutaKorvane);
         if (hallado != enMemoria_.end()) return hallado->second;
     }
-    EstadoIntercambio e;
+    RegistroLeido leido;
     if (!carpeta_.empty()) {
         const std::string archivo = Archivo(rutaKorvane);
-        if (archivos::Existe(archivo)) e = EstadoDeTexto(archivos::LeerInicio(archivo, 4096, modo));
+        if (archivos::Existe(archivo)) {
+            leido = LeerRegistro(archivos::LeerInicio(archivo, 2 * kRanuraRegistro, modo));
+            leido.enDisco = true;
+        }
     }
     const std::lock_guard lock(m_);
-    return enMemoria_.emplace(rutaKorvane, e).first->second;
+    return enMemoria_.emplace(rutaKorvane, leido).first->second;
+}
+
+EstadoIntercambio RegistroIntercambios::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
+    return Cargar(rutaKorvane, modo).estado;
 }
 
 void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado,
                                   archivos::AnteBloqueo modo) {
+    // Only this terminal's own steps write its record, one at a time: what is in force stays so
+    // until the write below is through.
+    RegistroLeido nuevo = Cargar(rutaKorvane, modo);
+    nuevo.estado = estado;
+    nuevo.numero += 1;
+    nuevo.ranura = 1 - nuevo.ranura;
     if (!carpeta_.empty()) {
         if (!carpetaLista_) CrearConSusPadres(carpeta_, modo);
         carpetaLista_ = true;
-        archivos::EscribirSeguro(Archivo(rutaKorvane), TextoEstado(estado), modo);
+        const std::string archivo = Archivo(rutaKorvane);
+        const std::string ranura = RanuraRegistro(nuevo.numero, estado);
+        if (nuevo.enDisco) {
+            archivos::ArchivoBinario abierto(archivo, modo);
+            abierto.EscribirEn(static_cast<std::int64_t>(nuevo.ranura) * kRanuraRegistro, ranura);
+            abierto.Sincronizar();
+        } else {
+            // A file made anew (its record goes into slot 1), name and all, through a temporary one:
+            // a power cut cannot leave its name without its content.
+            archivos::EscribirSeguro(archivo, std::string(kRanuraRegistro, '\0') + ranura, modo);
+            nuevo.enDisco = true;
+        }
     }
     const std::lock_guard lock(m_);
-    enMemoria_[rutaKorvane] = estado;
+    enMemoria_[rutaKorvane] = nuevo;
     cambios_.fetch_add(1, std::memory_order_release);
 }
 
@@ -188,5 +290,5 @@ std::optional<EstadoIntercambio> RegistroIntercambios::EnMemoria(const std::stri
     const std::lock_guard lock(m_);
     const auto hallado = enMemoria_.find(rutaKorvane);
     if (hallado == enMemoria_.end()) return std::nullopt;
-    return hallado->second;
+    return hallado->second.estado;
 }

@@ -7,6 +7,7 @@
 // writes.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -80,6 +81,26 @@ inline bool SinTrabajo(EstadoIntercambio::Etapa etapa, char letra) { return QueH
 
 const char* NombreEtapa(EstadoIntercambio::Etapa etapa);
 
+// A terminal's record file holds two slots of kRanuraRegistro bytes. Each write goes into the slot
+// that does not hold the record in force, numbered one past it and with a checksum, then is flushed:
+// a stop or a power cut in the middle of it leaves the other slot, with the record before, whole.
+// The file is written in place, never made anew: one opening, one write and one flush per record.
+// The file of an older version (the record's text alone, from its first byte) counts as slot 0,
+// number 0, until it is written over.
+inline constexpr std::size_t kRanuraRegistro = 256;
+
+// The slot (kRanuraRegistro bytes) that holds `estado` as record number `numero`.
+std::string RanuraRegistro(std::uint64_t numero, const EstadoIntercambio& estado);
+
+// What a record file's first bytes hold: the record in force, its number and its slot.
+struct RegistroLeido {
+    EstadoIntercambio estado;
+    std::uint64_t numero = 0;
+    int ranura = 0;
+    bool enDisco = false;  // the file exists (set by whoever read it)
+};
+RegistroLeido LeerRegistro(std::string_view contenido);
+
 class RegistroIntercambios {
 public:
     // `carpeta` is created (with its parents) when the first record is written. Empty: records are
@@ -99,13 +120,14 @@ public:
 
 private:
     std::string Archivo(const std::string& rutaKorvane) const;
+    RegistroLeido Cargar(const std::string& rutaKorvane, archivos::AnteBloqueo modo);
 
     std::string carpeta_;
     std::atomic<bool> carpetaLista_{false};
     // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
     mutable plataforma::Exclusion m_;
-    std::unordered_map<std::string, EstadoIntercambio> enMemoria_;  // looked up for every terminal at every tick
-    std::atomic<std::uint64_t> cambios_{0};                         // raised under m_, after the change
+    std::unordered_map<std::string, RegistroLeido> enMemoria_;  // looked up for every terminal at every tick
+    std::atomic<std::uint64_t> cambios_{0};                     // raised under m_, after the change
 };
 
 // The program's folder of exchange records (Intercambios in its local data folder); empty, so kept in

@@ -76,6 +76,8 @@ public:
     std::string LeerInicio(std::size_t maximo);
     // Writes `datos` from the first byte without shortening the file.
     void EscribirAlInicio(std::string_view datos);
+    // Writes `datos` from byte `desde` (0-based), growing the file when it is shorter.
+    void EscribirEn(std::int64_t desde, std::string_view datos);
     // Writes what was written through to the disk.
     void Sincronizar();
 

@@ -408,6 +408,11 @@ void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
                     [&] { sistema::EscribirTodo(static_cast<int>(manejador_), datos, 0, ruta_); });
 }
 
+void ArchivoBinario::EscribirEn(std::int64_t desde, std::string_view datos) {
+    detalle::Operar("EscribirEn", ruta_, modo_,
+                    [&] { sistema::EscribirTodo(static_cast<int>(manejador_), datos, desde, ruta_); });
+}
+
 void ArchivoBinario::Sincronizar() {
     detalle::Operar("Sincronizar", ruta_, modo_, [&] {
         if (::fsync(static_cast<int>(manejador_)) != 0) plataforma::LanzarError(errno, ruta_);

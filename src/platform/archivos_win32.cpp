@@ -232,6 +232,16 @@ void ArchivoBinario::EscribirAlInicio(std::string_view datos) {
     });
 }
 
+void ArchivoBinario::EscribirEn(std::int64_t desde, std::string_view datos) {
+    detalle::Operar("EscribirEn", ruta_, modo_, [&] {
+        const HANDLE h = reinterpret_cast<HANDLE>(manejador_);
+        LARGE_INTEGER posicion{};
+        posicion.QuadPart = desde;
+        if (!SetFilePointerEx(h, posicion, nullptr, FILE_BEGIN)) plataforma::LanzarUltimoError(ruta_);
+        sistema::EscribirTodo(h, datos, ruta_);
+    });
+}
+
 void ArchivoBinario::Sincronizar() {
     detalle::Operar("Sincronizar", ruta_, modo_, [&] {
         if (!FlushFileBuffers(reinterpret_cast<HANDLE>(manejador_))) plataforma::LanzarUltimoError(ruta_);

@@ -402,18 +402,21 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
     b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
-    const auto fallarUnaVez = [](std::string operacion, std::string ruta) {
-        archivos::InstalarInterceptor([=, fallos = 1](const char* op, const std::string& r) mutable {
-            if (op == operacion && r.ends_with(ruta) && fallos-- > 0) throw plataforma::ErrorSistema(29, "fallo");
+    int fallados = 0;
+    const auto fallarUnaVez = [&fallados](std::string operacion, std::string ruta) {
+        fallados = 0;
+        archivos::InstalarInterceptor([=, &fallados](const char* op, const std::string& r) {
+            if (op == operacion && r.ends_with(ruta) && fallados++ == 0) throw plataforma::ErrorSistema(29, "fallo");
         });
     };
     fallarUnaVez("Copiar", "upload\\PRAXIS.ZLN");
     b.Tick();
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/CLICAB.ZLN")));
     fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
-    fallarUnaVez("Reemplazar", ".txt");
+    fallarUnaVez("EscribirEn", ".txt");
     b.Tick();
     archivos::InstalarInterceptor({});
+    EXPECT_GE(fallados, 1);
     EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
     // Its "S" cannot be written the first time: it is written at the next tick all the same.
     bool fallado = false;
@@ -448,15 +451,78 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EscribirArchivo(c.Term(1, "upload/CLICAB.ZLN"), "R\r\n");
     EscribirArchivo(c.Term(1, "upload/PRAXIS.ZLN"), "PRAXIS R\r\n");
     EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
-    fallarUnaVez("Reemplazar", ".txt");
+    fallarUnaVez("EscribirEn", ".txt");
     c.Tick();
     archivos::InstalarInterceptor({});
+    EXPECT_GE(fallados, 1);
     c.Tick();
     EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
     EXPECT_STREQ(NombreEtapa(RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
     c.Correr(62000);
     EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+}
+
+// A terminal's record file: each write goes into the slot not in force, numbered one past it. A write
+// cut short leaves the record before it; the file of an older version is read, and kept until its
+// slot is written over.
+TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
+    prueba::CarpetaTemporal carpeta;
+    const std::string ter = archivos::Unir(carpeta.Ruta(), "TER01");
+    const std::string registros = carpeta / "estado";
+    using E = EstadoIntercambio::Etapa;
+    const auto grabar = [&](RegistroIntercambios& r, E etapa) {
+        EstadoIntercambio e;
+        e.etapa = etapa;
+        e.conClicab = true;
+        e.proveedor = "V9013101";
+        r.Grabar(ter, e, archivos::kEsperar);
+    };
+    const auto leido = [&] { return RegistroIntercambios(registros).De(ter, archivos::kEsperar); };
+    RegistroIntercambios primero(registros);
+    grabar(primero, E::Entregada);
+    ASSERT_EQ(std::distance(fs::directory_iterator(registros), fs::directory_iterator{}), 1);
+    const fs::path archivo = fs::directory_iterator(registros)->path();
+    const std::string texto =
+        "etapa=entregada\nduplicado=0\nconClicab=1\nconPraxis=0\nproveedor=V9013101\n"
+        "resultado=cliente\nrespuestaGuardada=0\n";
+    const std::string ranura1 = LeerArchivo(archivo.string()).substr(256);
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 256), std::string(256, '\0'));
+    EXPECT_EQ(ranura1.substr(0, 23), "tramiza-registro 1 109 ");
+    EXPECT_EQ(ranura1.substr(32, texto.size()), texto);
+    EXPECT_EQ(ranura1.substr(32 + texto.size()), std::string(256 - 32 - texto.size(), '\0'));
+
+    // A record of an older version, its text alone.
+    EscribirArchivo(archivo.string(), "etapa=enduda\nconPraxis=1\nproveedor=V9010000\n");
+    EXPECT_EQ(leido().etapa, E::EnDuda);
+    EXPECT_EQ(leido().proveedor, "V9010000");
+    RegistroIntercambios segundo(registros);
+    grabar(segundo, E::Respondiendo);
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 14), "etapa=enduda\nc");
+    EXPECT_EQ(leido().etapa, E::Respondiendo);
+    grabar(segundo, E::Respondida);
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 19), "tramiza-registro 2 ");
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(256, 19), "tramiza-registro 1 ");
+    EXPECT_EQ(leido().etapa, E::Respondida);
+
+    // Slot 0 cut short: one byte of its text never written. Slot 1 holds, and the next write goes
+    // into slot 0 again.
+    std::string contenido = LeerArchivo(archivo.string());
+    contenido[40] ^= 1;
+    EscribirArchivo(archivo.string(), contenido);
+    EXPECT_EQ(leido().etapa, E::Respondiendo);
+    RegistroIntercambios tercero(registros);
+    grabar(tercero, E::Ninguna);
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 19), "tramiza-registro 2 ");
+    EXPECT_EQ(leido().etapa, E::Ninguna);
+    EXPECT_EQ(leido().conClicab, true);
+    grabar(tercero, E::Decidida);
+    EXPECT_EQ(LeerArchivo(archivo.string()).substr(256, 19), "tramiza-registro 3 ");
+    EXPECT_EQ(leido().etapa, E::Decidida);
+
+    // Neither slot whole, nor an older record: no record.
+    EscribirArchivo(archivo.string(), "tramiza-registro 9 3 00000000\nabc");
+    EXPECT_EQ(leido(), EstadoIntercambio{});
 }
 
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
