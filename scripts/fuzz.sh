@@ -25,6 +25,7 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 targets=(
   fuzz_estado_status
+  fuzz_registro_intercambio
   fuzz_codigo_empresa_clicab
   fuzz_tabla_empresas
   fuzz_registro_error_comunicacion

@@ -65,6 +65,8 @@ std::optional<RanuraLeida> LeerRanura(std::string_view ranura) {
     if (r.ec != std::errc{} || r.ptr == finCabecera || *r.ptr != ' ') return std::nullopt;
     r = std::from_chars(r.ptr + 1, finCabecera, suma, 16);
     if (r.ec != std::errc{} || r.ptr != finCabecera) return std::nullopt;
+    // Far beyond any count of writes: the number after it never wraps round to a smaller one.
+    if (numero >= (std::uint64_t{1} << 62)) return std::nullopt;
     const std::string_view resto = ranura.substr(fin + 1);
     if (longitud > resto.size()) return std::nullopt;
     const std::string_view texto = resto.substr(0, longitud);
