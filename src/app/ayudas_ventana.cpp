@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace ventana {
 

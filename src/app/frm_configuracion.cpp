@@ -294,10 +294,10 @@ void frmConfiguracion::Form_Load() {
 }
 
 void frmConfiguracion::cmdGrabar_Click() {
-    // Checked before anything changes: a number that Intervalo cannot hold, or a negative one that
-    // no timer can use, leaves the store and the settings as they are.
+    // Checked before anything changes: a number outside the interval's range leaves the store and
+    // the settings as they are.
     const std::optional<std::int16_t> intervalo = NumeroDelIntervalo(Texto(IDC_TXT_INTERVALO));
-    if (!intervalo || *intervalo < 0) {
+    if (!intervalo || !IntervaloAdmitido(*intervalo)) {
         ventana::Caja(dlg_, kTextoIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
         SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_TXT_INTERVALO)), TRUE);
         return;

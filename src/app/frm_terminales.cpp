@@ -9,7 +9,7 @@
 
 #include "app/ayudas_ventana.h"
 #include "app/ids_recursos.h"
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 

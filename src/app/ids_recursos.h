@@ -2,9 +2,9 @@
 // Identifiers shared by the program, its resource script and the GUI test driver. Plain macros for
 // the numbers, so windres reads the same file; the names the driver looks for follow below.
 
-// Icons, in the order of the image list imgPuleo. The lowest number is the executable's own icon.
-#define IDI_ZELNO 101     // image 1, key "ZELNO": idle, 16 x 16, 16 colours
-#define IDI_BUSCANDO 102  // image 2, key "BUSCANDO": searching, 32 x 32, 16 colours
+// Icons. The lowest number is the executable's own icon.
+#define IDI_ZELNO 101     // idle, 16 x 16, 16 colours
+#define IDI_BUSCANDO 102  // searching, 32 x 32, 16 colours
 
 #define IDM_PRINCIPAL 201  // menu bar of frmPuleo
 #define IDM_BANDEJA 202    // pop-up menu of the notification-area icon ("Popup")
@@ -13,7 +13,6 @@
 // frmPuleo
 #define IDC_LBL_PROCESO 1001
 #define IDC_CHK_CONECTED 1002
-#define ID_TMR_BUSCANDO 1
 #define ID_TMR_PASOS 2
 
 // Menu bar "&Archivo"
@@ -64,7 +63,7 @@ inline constexpr const char* kMutexInstancia = "Global\\TramizaInstanciaUnica";
 // machine-wide application data (CSIDL_COMMON_APPDATA): a copy in another session finds no window of
 // it, and learns from this where it runs.
 inline constexpr const char* kCarpetaComun = "Tramiza";
-inline constexpr const char* kRegistroInstancia = "Instancia.lck";
+inline constexpr const char* kArchivoInstancia = "Instancia.lck";
 
 // The notification-area icon reports to the main window as WM_MOUSEMOVE with the mouse message in
 // the low word of lParam; a second copy posts the same message to hand over.

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/ayudas_ventana.h"
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 

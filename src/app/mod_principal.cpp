@@ -15,10 +15,10 @@
 #include "bridge/cerrojo_korvane.h"
 #include "bridge/control_cliente.h"
 #include "config/configuracion.h"
+#include "platform/actividad.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/cerrojo.h"
 #include "platform/manejadores_win32.h"
-#include "platform/registro_actividad.h"
 #include "platform/reloj.h"
 
 namespace {
@@ -42,7 +42,7 @@ private:
 // %ProgramData%\Tramiza\Instancia.lck; empty when the system cannot say. The folder is made so that
 // every user may replace what it holds: the record left by one user's Tramiza that has ended must not
 // keep another user's from publishing its own.
-std::string RutaRegistroInstancia(bool crearCarpeta) {
+std::string RutaArchivoInstancia(bool crearCarpeta) {
     char comun[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, comun))) return {};
     const std::string carpeta = std::string(comun) + "\\" + ids::kCarpetaComun;
@@ -54,7 +54,7 @@ std::string RutaRegistroInstancia(bool crearCarpeta) {
         CreateDirectoryA(carpeta.c_str(), &atributos);
         if (atributos.lpSecurityDescriptor != nullptr) LocalFree(atributos.lpSecurityDescriptor);
     }
-    return carpeta + "\\" + ids::kRegistroInstancia;
+    return carpeta + "\\" + ids::kArchivoInstancia;
 }
 
 // Where the running copy is. In this session its main window is there to be found, or, while it is
@@ -68,11 +68,11 @@ struct PrimeraInstancia {
 
 PrimeraInstancia BuscarPrimeraInstancia() {
     const std::string propia = cerrojo::TitularPropio().sesion;
-    const std::string registro = RutaRegistroInstancia(false);
+    const std::string instancia = RutaArchivoInstancia(false);
     for (int intento = 0; intento < 20; ++intento) {
         if (FindWindowA(ids::kClasePuleo, nullptr) != nullptr) return {true, {}};
-        if (!registro.empty()) {
-            const cerrojo::Intento consulta = cerrojo::Consultar(registro);
+        if (!instancia.empty()) {
+            const cerrojo::Intento consulta = cerrojo::Consultar(instancia);
             if (consulta.estado == cerrojo::Estado::Ocupado)
                 return {consulta.otro.sesion == propia && !propia.empty(), consulta.otro};
         }
@@ -84,7 +84,7 @@ PrimeraInstancia BuscarPrimeraInstancia() {
 // One Tramiza per PC: a copy in another session serves it already. Said once, in a box and the
 // activity log, before this copy ends.
 void AvisarOtraSesion(const cerrojo::Titular& titular) {
-    actividad::Iniciar(actividad::CarpetaRegistro());
+    actividad::Iniciar(actividad::CarpetaActividad());
     const std::string quien = DescribirTitular(titular);
     InterfazVentana sinVentana;
     sinVentana.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoOtraSesion,
@@ -118,13 +118,13 @@ int Main(HINSTANCE instancia) {
         return 0;
     }
 
-    actividad::Iniciar(actividad::CarpetaRegistro());
+    actividad::Iniciar(actividad::CarpetaActividad());
     actividad::Anotar("Inicio de Tramiza " TRAMIZA_VERSION_VISIBLE);
     // Before anything that may take time (a box at the client's start): a copy started meanwhile
     // finds out at once where this one runs. Held until the process ends.
-    cerrojo::Cerrojo registroInstancia;
-    if (const std::string ruta = RutaRegistroInstancia(true); !ruta.empty()) {
-        const cerrojo::Intento intento = registroInstancia.Tomar(ruta, TitularAhora(reloj::Ahora));
+    cerrojo::Cerrojo archivoInstancia;
+    if (const std::string ruta = RutaArchivoInstancia(true); !ruta.empty()) {
+        const cerrojo::Intento intento = archivoInstancia.Tomar(ruta, TitularAhora(reloj::Ahora));
         if (intento.estado != cerrojo::Estado::Tomado)
             actividad::Anotar("No se pudo publicar esta instancia en " + ruta + ": " +
                               (intento.estado == cerrojo::Estado::Ocupado ? "la tiene " + DescribirTitular(intento.otro)
@@ -178,8 +178,8 @@ void TerminarPrograma() {
     ExitProcess(0);
 }
 
-// There is no hidden application window here to retitle "unwanted instance" before searching for the
-// running copy's: the main window is found directly by its own window class.
+// The running copy's main window, found by its own window class, shows itself as on a double click
+// of its icon.
 void ActivarInstanciaPrevia() {
     const HWND ventana = FindWindowA(ids::kClasePuleo, nullptr);
     if (ventana == nullptr) return;

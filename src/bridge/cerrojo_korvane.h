@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "bridge/registro_eventos.h"
 #include "config/interfaz_usuario.h"
 #include "config/textos_mensajes.h"
 #include "platform/cerrojo.h"
+#include "platform/reloj.h"
 
 // The lock file in the Korvane root. Terminal discovery lists "TER*.*" only: a name that does not
 // begin with TER is never taken for a terminal.

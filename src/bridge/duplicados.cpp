@@ -5,6 +5,7 @@
 
 #include "bridge/archivos_intercambio.h"
 #include "bridge/aviso_bloqueo.h"
+#include "bridge/log_duplicados.h"
 #include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -34,7 +35,7 @@ bool CompararArchivos(const std::string& archivo1, const std::string& archivo2, 
 }
 
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
-                 InterfazUsuario& ui, archivos::AnteBloqueo modo) {
+                 Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string anterior = En(rutaKorvane, kClicabAnterior);
     const std::string nuevo = En(rutaKorvane, kClicab);
     const std::string praxis = En(rutaKorvane, kPraxis);
@@ -61,8 +62,7 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
     return resultado;
 }
 
-bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, InterfazUsuario& ui,
-                                 archivos::AnteBloqueo modo) {
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
         archivos::CopiarYSincronizar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
@@ -81,7 +81,7 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, I
     return true;
 }
 
-bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui,
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, Avisos& ui,
                                    archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {

@@ -3,7 +3,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 

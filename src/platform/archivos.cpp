@@ -1,6 +1,7 @@
 #include "platform/archivos.h"
 
 #include "platform/archivos_sistema.h"
+#include "platform/error_sistema.h"
 
 namespace archivos {
 
@@ -112,6 +113,18 @@ std::vector<Entrada> Listar(const std::string& patron, AnteBloqueo modo) {
 
 void CrearCarpeta(const std::string& ruta, AnteBloqueo modo) {
     Operar("CrearCarpeta", ruta, modo, [&] { sistema::CrearCarpeta(ruta); });
+}
+
+void CrearConSusPadres(const std::string& ruta, AnteBloqueo modo) {
+    if (ruta.empty() || ExisteEntrada(ruta)) return;
+    const auto barra = ruta.find_last_of("\\/");
+    if (barra != std::string::npos && barra > 0) CrearConSusPadres(ruta.substr(0, barra), modo);
+    try {
+        CrearCarpeta(ruta, modo);
+    } catch (const plataforma::ErrorSistema&) {
+        // Made meanwhile by another terminal's step: what was wanted.
+        if (!ExisteEntrada(ruta)) throw;
+    }
 }
 
 void UnirEn(std::string& ruta, const std::string& carpeta, std::string_view nombre) {

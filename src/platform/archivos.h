@@ -131,6 +131,9 @@ std::vector<Entrada> Listar(const std::string& patron, AnteBloqueo modo = kEsper
 
 // Creates one folder level; the parent must exist.
 void CrearCarpeta(const std::string& ruta, AnteBloqueo modo = kEsperar);
+// Creates the folder and whichever of its parents are missing; one made meanwhile by someone else is
+// what was wanted.
+void CrearConSusPadres(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Every operation above first passes its name ("Copiar", "Borrar", ...) and path to the interceptor
 // when one is installed: tests fail an operation, or stop the program there, with it. A sharing or

@@ -9,9 +9,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 
 namespace archivos::sistema {
 

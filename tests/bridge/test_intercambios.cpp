@@ -11,9 +11,9 @@
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -97,7 +97,7 @@ TEST(Intercambio, ClientFailureGivesTheCommunicationErrorAnswer) {
     b.Terminal(1).EnviarSolicitud({"PEDIDO-2", 226, "KOS", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-    EXPECT_EQ(r.seresp, RegistroErrorComunicacion("E12\r\n"));
+    EXPECT_EQ(r.seresp, RespuestaErrorComunicacion("E12\r\n"));
     EXPECT_FALSE(r.hayPraxis);
     EXPECT_FALSE(r.hayTiquet);
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000}));
@@ -112,11 +112,11 @@ TEST(Intercambio, SuccessWithoutUsableAnswerGivesTheFormatErrorAnswer) {
         ASSERT_TRUE(b.TickHastaRespuesta(1)) << regla;
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
         const sim::RegistroPedido& pedido = b.simulador.Registros().at(0);
-        EXPECT_EQ(r.seresp, RegistroErrorFormato()) << regla;
+        EXPECT_EQ(r.seresp, RespuestaErrorFormato()) << regla;
         EXPECT_EQ(r.praxis, sim::RespuestaPraxis(pedido)) << regla;
         EXPECT_EQ(r.tiquet, sim::RespuestaTiquet(pedido)) << regla;
         EXPECT_TRUE(b.ui.mensajes.empty());
-        EXPECT_EQ(b.ciclo->Filas(b.lista).at(0).resultado, "error de formato (respuesta de Tramiza)") << regla;
+        EXPECT_EQ(b.planificador->Filas(b.lista).at(0).resultado, "error de formato (respuesta de Tramiza)") << regla;
     }
     // The empty answer stays where the client left it, after the second look.
     Banco b;
@@ -182,7 +182,7 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     b.Comportamiento("* seresp-vacio");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-8", 336, "ACA", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RespuestaErrorFormato());
     // The client fills its answer after all, and leaves a flag behind.
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "TARDE");
     EscribirArchivo(b.Term(1, "estado.rsp"), "0 viejo");
@@ -194,7 +194,7 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000}));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RespuestaErrorFormato());
     const auto apartadas = Apartadas(b);
     ASSERT_EQ(apartadas.size(), 1u);
     EXPECT_EQ(apartadas.begin()->first, "TER01-20261206-140533");
@@ -288,7 +288,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     Banco c;
     c.Comportamiento("* sin-respuesta");
     const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
-    const auto etapa = [&] { return RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+    const auto etapa = [&] { return FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
     EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "S");
     c.Tick();
     c.Tick();
@@ -304,7 +304,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
 // Every stage of a terminal's record against every request letter: what one tick does, and where
 // things stand a minute later (the client never answers here).
 TEST(Intercambio, EveryStageAgainstEveryLetter) {
-    using E = EstadoIntercambio::Etapa;
+    using E = FichaIntercambio::Etapa;
     struct Caso {
         E etapa;
         char letra;
@@ -369,15 +369,15 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         Banco b;
         b.Comportamiento("* sin-respuesta");
         const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, "TER01");
-        EstadoIntercambio e;
-        e.etapa = c.etapa;
+        FichaIntercambio e;
+        transicion::Leida(e, c.etapa);
         e.conClicab = e.conPraxis = true;
         e.proveedor = "V9013101";
-        RegistroIntercambios(b.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+        FichasIntercambio(b.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
         b.Reiniciar();
         b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
         EscribirArchivo(b.Ter(1, "STATUS.ZLN"), std::string(1, c.letra));
-        const auto etapa = [&] { return RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+        const auto etapa = [&] { return FichasIntercambio(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
 
         b.Tick();
         EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras1)));
@@ -389,7 +389,7 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         // Never twice, and an answer of ours only for a request in doubt.
         EXPECT_EQ(b.simulador.Registros().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
         if (c.letra60 == 'S' && c.letra != 'S') {
-            EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+            EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
         }
     }
 }
@@ -431,7 +431,7 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     archivos::InstalarInterceptor({});
     EXPECT_TRUE(fallado);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
     EXPECT_TRUE(b.simulador.Registros().empty());
 
@@ -441,11 +441,11 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco c;
     c.Comportamiento("* sin-respuesta");
     const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
-    EstadoIntercambio e;
-    e.etapa = EstadoIntercambio::Etapa::Entregando;
+    FichaIntercambio e;
+    transicion::Leida(e, FichaIntercambio::Etapa::Entregando);
     e.conClicab = e.conPraxis = true;
     e.proveedor = "V9013101";
-    RegistroIntercambios(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+    FichasIntercambio(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
     c.Reiniciar();
     fs::create_directories(c.Term(1, "upload"));
     EscribirArchivo(c.Term(1, "upload/CLICAB.ZLN"), "R\r\n");
@@ -457,10 +457,10 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EXPECT_GE(fallados, 1);
     c.Tick();
     EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
-    EXPECT_STREQ(NombreEtapa(RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
+    EXPECT_STREQ(NombreEtapa(FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
     c.Correr(62000);
     EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
 }
 
 // A terminal's record file: each write goes into the slot not in force, numbered one past it. A write
@@ -470,16 +470,16 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     prueba::CarpetaTemporal carpeta;
     const std::string ter = archivos::Unir(carpeta.Ruta(), "TER01");
     const std::string registros = carpeta / "estado";
-    using E = EstadoIntercambio::Etapa;
-    const auto grabar = [&](RegistroIntercambios& r, E etapa) {
-        EstadoIntercambio e;
-        e.etapa = etapa;
+    using E = FichaIntercambio::Etapa;
+    const auto grabar = [&](FichasIntercambio& r, E etapa) {
+        FichaIntercambio e;
+        transicion::Leida(e, etapa);
         e.conClicab = true;
         e.proveedor = "V9013101";
         r.Grabar(ter, e, archivos::kEsperar);
     };
-    const auto leido = [&] { return RegistroIntercambios(registros).De(ter, archivos::kEsperar); };
-    RegistroIntercambios primero(registros);
+    const auto leido = [&] { return FichasIntercambio(registros).De(ter, archivos::kEsperar); };
+    FichasIntercambio primero(registros);
     grabar(primero, E::Entregada);
     ASSERT_EQ(std::distance(fs::directory_iterator(registros), fs::directory_iterator{}), 1);
     const fs::path archivo = fs::directory_iterator(registros)->path();
@@ -496,7 +496,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     EscribirArchivo(archivo.string(), "etapa=enduda\nconPraxis=1\nproveedor=V9010000\n");
     EXPECT_EQ(leido().etapa, E::EnDuda);
     EXPECT_EQ(leido().proveedor, "V9010000");
-    RegistroIntercambios segundo(registros);
+    FichasIntercambio segundo(registros);
     grabar(segundo, E::Respondiendo);
     EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 14), "etapa=enduda\nc");
     EXPECT_EQ(leido().etapa, E::Respondiendo);
@@ -511,7 +511,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     contenido[40] ^= 1;
     EscribirArchivo(archivo.string(), contenido);
     EXPECT_EQ(leido().etapa, E::Respondiendo);
-    RegistroIntercambios tercero(registros);
+    FichasIntercambio tercero(registros);
     grabar(tercero, E::Ninguna);
     EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 19), "tramiza-registro 2 ");
     EXPECT_EQ(leido().etapa, E::Ninguna);
@@ -522,7 +522,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
 
     // Neither slot whole, nor an older record: no record.
     EscribirArchivo(archivo.string(), "tramiza-registro 9 3 00000000\nabc");
-    EXPECT_EQ(leido(), EstadoIntercambio{});
+    EXPECT_EQ(leido(), FichaIntercambio{});
 }
 
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
@@ -664,7 +664,7 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
     EXPECT_TRUE(b.esperador.esperas.empty());
     // Answered in the tick that saw its "C".
-    EXPECT_EQ(b.ciclo->Filas(b.lista).at(0),
+    EXPECT_EQ(b.planificador->Filas(b.lista).at(0),
               (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", ""}));
     EXPECT_EQ(LeerArchivo((fs::path(b.configuracion.DirectorioKorvane) / "LogTramiza20261206.txt").string()),
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
@@ -948,9 +948,9 @@ class InterfazReentrante : public prueba::GrabadorInterfaz {
 public:
     void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
         GrabadorInterfaz::Mostrar(texto, titulo, icono);
-        if (ciclo && lista) anidados.push_back(ciclo->TmrBuscando_Timer(*lista));
+        if (ciclo && lista) anidados.push_back(ciclo->Sondear(*lista));
     }
-    CicloSondeo* ciclo = nullptr;
+    Planificador* ciclo = nullptr;
     const ListaTerminales* lista = nullptr;
     std::vector<bool> anidados;
 };
@@ -960,16 +960,16 @@ TEST_F(ClienteNoDisponible, TickDuringAMessageBoxIsSkipped) {
     prueba::ClienteSimulado cliente;
     cliente.enEjecucion = false;
     cliente.resultadoInicio = 0;
-    CicloSondeo ciclo(
+    Planificador ciclo(
         b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
     ui.ciclo = &ciclo;
     ui.lista = &b.lista;
-    EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
+    EXPECT_TRUE(ciclo.Sondear(b.lista));
     EXPECT_EQ(ui.anidados, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui.mensajes.size(), 2u);
     // The next free tick polls as usual.
     ui.ciclo = nullptr;
-    EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
+    EXPECT_TRUE(ciclo.Sondear(b.lista));
     EXPECT_EQ(ui.mensajes.size(), 4u);
 }
 
@@ -1033,7 +1033,7 @@ TEST(Intercambio, AFolderOutOfReachIsOneMessageAndServedAgainOnceBack) {
     fs::rename(korvane + ".fuera", korvane);
     fs::create_directory(b.Term(1, "upload"));
     EXPECT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_TRUE(b.ciclo->TomarRecarga());
+    EXPECT_EQ(b.planificador->Recargas(), 1u);
     EXPECT_EQ(b.ui.mensajes.size(), 2u);
     EXPECT_EQ(b.simulador.Registros().size(), 2u);
 }
@@ -1045,8 +1045,8 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.Comportamiento("term02 falla E12\\r\\n\n* normal\n");
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
-    const auto fila = [&](int n) { return b.ciclo->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
-    ASSERT_EQ(b.ciclo->Filas(b.lista).size(), 3u);
+    const auto fila = [&](int n) { return b.planificador->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
+    ASSERT_EQ(b.planificador->Filas(b.lista).size(), 3u);
     EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", ""}));
     b.Tick();
     EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", ""}));
@@ -1066,7 +1066,7 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.hora = {2026, 12, 6, 14, 5, 34};
     b.esperador.ahora += 1000;
     b.simulador.Paso(b.esperador.ahora);
-    b.ciclo->TmrBuscando_Timer(b.lista);
+    b.planificador->Sondear(b.lista);
     EXPECT_EQ(fila(1).situacion, "devolviendo la respuesta, punto control 17");
     EXPECT_EQ(fila(2).situacion, "devolviendo la respuesta, punto control 17");
     EXPECT_EQ(fila(3).fallo, "punto control 5, desde 14:05:33 (2 veces)");
@@ -1101,26 +1101,26 @@ TEST(Intercambio, AChangeIsServedAtOnceAndTheTickWithoutOne) {
     b.Tick();
     const std::int64_t t0 = b.esperador.ahora;
     b.Terminal(1).EnviarSolicitud({"R1", 336, "ACA", true});
-    b.ciclo->Cambio(b.Ter(1, "CLICAB.ZLN"));
-    b.ciclo->Cambio(b.Z("_zelno.emp"));
-    EXPECT_FALSE(b.ciclo->ProximoPaso());
-    b.ciclo->Cambio(b.Ter(1, "STATUS.ZLN"));
-    EXPECT_EQ(b.ciclo->ProximoPaso(), t0);
-    b.ciclo->EjecutarPasosVencidos();
+    b.planificador->Cambio(b.Ter(1, "CLICAB.ZLN"));
+    b.planificador->Cambio(b.Z("_zelno.emp"));
+    EXPECT_FALSE(b.planificador->ProximoPaso());
+    b.planificador->Cambio(b.Ter(1, "STATUS.ZLN"));
+    EXPECT_EQ(b.planificador->ProximoPaso(), t0);
+    b.planificador->EjecutarPasosVencidos();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013101");
 
     b.esperador.ahora += 300;
     b.simulador.Paso(b.esperador.ahora);
     ASSERT_TRUE(fs::exists(b.Term(1, "estado.rsp")));
-    b.ciclo->Cambio(b.Term(1, "estado.rsp"));
+    b.planificador->Cambio(b.Term(1, "estado.rsp"));
     b.TerminarTurnos();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     // estado.rsp at t0 + 300 ms, then the return's waits of 1 + 2 + 1 s.
     EXPECT_EQ(b.esperador.ahora, t0 + 300 + 4000);
 
     b.Terminal(2).EnviarSolicitud({"R2", 336, "ACA", true});
-    b.ciclo->EjecutarPasosVencidos();
+    b.planificador->EjecutarPasosVencidos();
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "C");
     b.Tick();
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
@@ -1135,8 +1135,8 @@ TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     // the folders. The turns end where they began; the new list applies from the next tick.
     b.esperador.ahora += 1000;
     b.simulador.Paso(b.esperador.ahora);
-    b.ciclo->TmrBuscando_Timer(b.lista);
-    ASSERT_EQ(b.ciclo->TurnosEnCurso(), 2u);
+    b.planificador->Sondear(b.lista);
+    ASSERT_EQ(b.planificador->TurnosEnCurso(), 2u);
     const clsConfiguracion antes = b.configuracion;
     b.configuracion.DirectorioKorvane = b.raiz / "otra";
     b.configuracion.DirectorioZELNO = b.raiz / "otra";
@@ -1273,7 +1273,7 @@ TEST(EntradaDefectuosa, GarbageEstadoGivesAFixedLengthErrorAnswer) {
     EscribirArchivo(b.Term(1, "estado.rsp"), basura);
     b.Tick();
     const std::string seresp = LeerArchivo(b.Ter(1, "SERESP.ZLN"));
-    EXPECT_EQ(seresp, RegistroErrorComunicacion(basura));
+    EXPECT_EQ(seresp, RespuestaErrorComunicacion(basura));
     EXPECT_EQ(seresp.size(), 351u);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_FALSE(fs::exists(b.Term(1, "estado.rsp")));

@@ -24,7 +24,7 @@
 
 #include "banco_pruebas.h"
 #include "bridge/ejecutor.h"
-#include "bridge/estado_intercambio.h"
+#include "bridge/ficha_intercambio.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -47,6 +47,14 @@ std::string ProveedorEsperado(const sim::Solicitud& s) {
 }
 
 struct Parada {};  // a kill: not a failure the program can see or handle
+
+// One tick of the window; a kill in the middle of it (in a step, or in the list's reload) ends it.
+void TicOParada(prueba::Banco& b) {
+    try {
+        b.Tick();
+    } catch (const Parada&) {
+    }
+}
 
 // Faults at random file operations, for the soak: short locks (retried unseen), long locks (a
 // failure after the retries), failures, and stops of the whole program.
@@ -122,7 +130,7 @@ std::string DondeEsta(prueba::Banco& b, int n) {
     const std::string nombre = "TER" + std::string(n < 10 ? "0" : "") + std::to_string(n);
     const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, nombre);
     std::string texto = nombre + ": STATUS " + prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")) + ", stage " +
-                        NombreEtapa(RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa) +
+                        NombreEtapa(FichasIntercambio(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa) +
                         ", files:";
     for (const auto& f : fs::directory_iterator(b.Ter(n))) texto += " " + f.path().filename().string();
     texto += ", client:";
@@ -169,7 +177,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
     std::map<std::string, int> porComportamiento;
     int respondidas = 0, enDuda = 0;
     for (int tick = 0; respondidas < kSolicitudes && tick < 20 * kSolicitudes / kTerminales; ++tick) {
-        b.Tick();
+        TicOParada(b);
         if (fallas && fallas->TomarParada()) b.Reiniciar();
         const auto& registros = b.simulador.Registros();
         for (; vistos < registros.size(); ++vistos) {
@@ -190,7 +198,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
             if (tomada == tomadas.end()) {
                 // A stop in the middle of its upload, where nobody can tell whether the client took
                 // it: never sent again, and answered with our communication error once its wait is over.
-                ASSERT_EQ(r.seresp, RegistroErrorComunicacion("")) << "answered without reaching the client: " << s.id;
+                ASSERT_EQ(r.seresp, RespuestaErrorComunicacion("")) << "answered without reaching the client: " << s.id;
                 ASSERT_TRUE(fallas) << s.id;
                 ++enDuda;
                 for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(n, f));
@@ -216,7 +224,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
             if (c == "normal" || c == "seresp-tarde") {
                 ASSERT_EQ(r.seresp, sim::RespuestaSeresp(pedido)) << s.id << " " << c;
             } else if (c == "sin-seresp" || c == "seresp-vacio") {
-                ASSERT_EQ(r.seresp, RegistroErrorFormato()) << s.id << " " << c;
+                ASSERT_EQ(r.seresp, RespuestaErrorFormato()) << s.id << " " << c;
             } else {
                 ASSERT_EQ(c, "falla");
                 ASSERT_EQ(r.seresp.size(), 351u) << s.id;
@@ -303,13 +311,13 @@ struct Recibida {
 // What the till must get for the client's record `r`: its answer, or our error answer for it.
 std::vector<Recibida> DelCliente(const sim::RegistroPedido& r) {
     const std::string c = r.comportamiento;
-    if (c == "falla" || c == "falla-con-archivos") return {{RegistroErrorComunicacion(r.estado), {}, {}}};
+    if (c == "falla" || c == "falla-con-archivos") return {{RespuestaErrorComunicacion(r.estado), {}, {}}};
     const std::optional<std::string> praxis = c == "sin-praxis" ? std::nullopt : std::optional(sim::RespuestaPraxis(r));
     const std::optional<std::string> tiquet = c == "sin-tiquet" ? std::nullopt : std::optional(sim::RespuestaTiquet(r));
-    if (c == "sin-seresp" || c == "seresp-vacio") return {{RegistroErrorFormato(), praxis, tiquet}};
+    if (c == "sin-seresp" || c == "seresp-vacio") return {{RespuestaErrorFormato(), praxis, tiquet}};
     // A return that a fault held up past the late fill finds the client's answer after all.
     if (c == "seresp-muy-tarde")
-        return {{RegistroErrorFormato(), praxis, tiquet}, {sim::RespuestaSeresp(r), praxis, tiquet}};
+        return {{RespuestaErrorFormato(), praxis, tiquet}, {sim::RespuestaSeresp(r), praxis, tiquet}};
     return {{sim::RespuestaSeresp(r), praxis, tiquet}};
 }
 
@@ -383,7 +391,7 @@ void AguanteDescortes(int kSolicitudes) {
     std::map<std::string, std::int64_t> tomadoPorUltimaVez;  // request id -> when the client last took it
     std::size_t vistos = 0;
     for (int tick = 0; tick < 40 * kSolicitudes / kTerminales; ++tick) {
-        b.Tick();
+        TicOParada(b);
         if (fallas.TomarParada()) b.Reiniciar();
         for (; vistos < registros.size(); ++vistos) {
             const sim::RegistroPedido& r = registros[vistos];
@@ -441,7 +449,7 @@ void AguanteDescortes(int kSolicitudes) {
                     t.delCliente = Recibida{got.seresp, got.praxis, std::nullopt};
                 else
                     t.delCliente.reset();
-            } else if (got == Recibida{RegistroErrorComunicacion(""), std::nullopt, std::nullopt}) {
+            } else if (got == Recibida{RespuestaErrorComunicacion(""), std::nullopt, std::nullopt}) {
                 como = "error de comunicación, entrega en duda";
                 t.delCliente.reset();
             } else if (e.guardada && got == *e.guardada) {
@@ -702,7 +710,7 @@ TEST(Resistencia, EveryFileOperationFailedOrStoppedOnceEndsWithTheSameAnswer) {
                 // A stop in the middle of the upload, where the client may or may not have taken the
                 // request: it is never sent again, and the till gets our communication error. A repeat
                 // of it is then a new request for the client.
-                if (modo == Modo::Parar && obtenido.primera == RegistroErrorComunicacion("")) {
+                if (modo == Modo::Parar && obtenido.primera == RespuestaErrorComunicacion("")) {
                     EXPECT_EQ(obtenido.subida, esperado.subida);
                     if (e.repetir) {
                         EXPECT_EQ(obtenido.terminal, normal.terminal);
@@ -919,7 +927,7 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
     std::int64_t masLarga = 0;
     {
         EjecutorHilos ejecutor([&] { avisado = true; });
-        CicloSondeo ciclo(
+        Planificador ciclo(
             b.configuracion, b.ui, reloj, b.cliente, [] { return archivos::FechaHora{2026, 12, 8, 10, 0, 0}; },
             b.CarpetaEstado(), &ejecutor);
         const auto Enviar = [&](int n) {
@@ -928,7 +936,7 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
             enviada[n] = reloj.AhoraMs();
         };
         for (int n = 1; n <= 3; ++n) Enviar(n);
-        ciclo.TmrBuscando_Timer(b.lista);
+        ciclo.Sondear(b.lista);
         ejecutor.Repetir(1000, [&ciclo] { ciclo.TicDelPool(); });
         std::optional<std::int64_t> retenidoHasta;
         bool soltado = false;

@@ -7,9 +7,9 @@
 
 #include "bridge/cerrojo_korvane.h"
 #include "bridge/terminales.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 #include "support/soporte.h"
 
 #ifdef _WIN32

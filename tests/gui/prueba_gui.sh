@@ -59,7 +59,7 @@ estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 ajustes() {  # KORVANE ZELNO INTERVALO INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE [ACTIVAR_TX]
   c borrar-intercambios || fatal "no se pueden borrar los registros de intercambios"
   # Each case reads the activity log of its own run only.
-  rm -f "$(registro_tramiza)"
+  rm -f "$(actividad_tramiza)"
   tramiza_ajustes "$1" "$2" "$3" "${7:-0}" "$4" "$5" "$6" || fatal "no se pueden escribir los ajustes"
 }
 
@@ -141,7 +141,7 @@ respondido() {  # TERMINAL ID
 }
 
 # Today's activity log of the program under test.
-registro_tramiza() { echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log; }
+actividad_tramiza() { echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log; }
 
 esperar_contenido() {  # FILE TEXT SECONDS
   for _ in $(seq $(($3 * 5))); do
@@ -290,7 +290,7 @@ caso_conmutador() {
   # The activity log has the settings in use and each switch, once each.
   igual "el registro anota los ajustes y cada cambio" \
     "$(printf 'Ajustes: Korvane %s, Zelno %s, intervalo 30 s, cliente  (no se inicia)\nBuscar transacci\363n: activado\nBuscar transacci\363n: desactivado' "$Kw" "$Zw")" \
-    "$(grep -aE 'Ajustes: |Buscar transacci' "$(registro_tramiza)" | cut -c25- | tr -d '\r')"
+    "$(grep -aE 'Ajustes: |Buscar transacci' "$(actividad_tramiza)" | cut -c25- | tr -d '\r')"
 }
 
 presentacion_es() {  # DESCRIPTION EXPECTED
@@ -815,7 +815,7 @@ caso_carpeta_perdida() {
   solicitar TER01 VENTA-0101 60000 || falla "TER01 no recibio respuesta tras volver la carpeta"
   respondido TER01 VENTA-0101
   igual "ninguna caja mas" 0 "$(c contar-cajas)"
-  log=$(registro_tramiza)
+  log=$(actividad_tramiza)
   ok_si "el registro anota el comienzo del corte" grep -qE "carpeta inaccesible ${Kw//\\/\\\\}: [0-9]+: " "$log"
   ok_si "el registro anota el fin del corte y su duracion" grep -qE "carpeta accesible de nuevo .*, tras [0-9]+ s" "$log"
   salir_con mnuFileExit

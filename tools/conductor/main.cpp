@@ -561,13 +561,13 @@ void SostenerCerrojo(const std::string& archivo, const std::vector<std::string>&
 }
 
 // Tramiza's instance record: %ProgramData%\Tramiza\Instancia.lck.
-std::string RegistroInstancia() {
+std::string ArchivoInstancia() {
     char comun[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, comun)))
         throw Fallo("no hay carpeta comun de datos");
     const std::string carpeta = std::string(comun) + "\\" + ids::kCarpetaComun;
     CreateDirectoryA(carpeta.c_str(), nullptr);
-    return carpeta + "\\" + ids::kRegistroInstancia;
+    return carpeta + "\\" + ids::kArchivoInstancia;
 }
 
 // Round trips of a harmless message to the window, for MS: how long the window leaves a sender waiting.
@@ -886,7 +886,7 @@ void Ejecutar(const std::vector<std::string>& a) {
         const HANDLE mutex = CreateMutexA(nullptr, FALSE, ids::kMutexInstancia);
         if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
             throw Fallo("el mutex de Tramiza ya existe: corre un Tramiza.exe");
-        SostenerCerrojo(RegistroInstancia(), a, 1, "en marcha");
+        SostenerCerrojo(ArchivoInstancia(), a, 1, "en marcha");
         CloseHandle(mutex);
     } else if (accion == "ajuste") {
         pedir(2);

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "bridge/cerrojo_korvane.h"
-#include "bridge/ciclo_sondeo.h"
+#include "bridge/planificador.h"
 #include "platform/reloj.h"
 
 namespace {
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     InterfazConsola ui;
     EsperadorReal esperador;
     ControlClienteReal cliente;
-    CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaRegistroIntercambios());
+    Planificador ciclo(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaFichas());
     CerrojoKorvane cerrojo(ui, reloj::Ahora);
     const ListaTerminales terminales = CargarTerminales(configuracion, ui);
     std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         ciclo.EjecutarPasosVencidos();
         if ((ciclos < 0 || n < ciclos) && reloj::now() >= siguiente) {
             // The same root served by a Tramiza.exe, or another console, is left to it.
-            if (cerrojo.PuedeAtender(configuracion.DirectorioKorvane)) ciclo.TmrBuscando_Timer(terminales);
+            if (cerrojo.PuedeAtender(configuracion.DirectorioKorvane)) ciclo.Sondear(terminales);
             ++n;
             siguiente = std::max(siguiente + periodo, reloj::now());
         }
