@@ -394,6 +394,69 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
     }
 }
 
+// Every change of stage by name, from a record with a kept answer and a result of our own: the stage
+// it leaves and every field it changes, and no other. Each stage's name in the record file reads back.
+TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
+    using E = FichaIntercambio::Etapa;
+    using C = ClaseRespuesta;
+    FichaIntercambio base;
+    transicion::Leida(base, E::Entregada);
+    base.duplicado = true;
+    base.conClicab = true;
+    base.proveedor = "V9013101";
+    base.resultado = C::SinRespuesta;
+    base.respuestaGuardada = true;
+    const auto con = [&](E etapa, auto&& cambiar) {
+        FichaIntercambio f = base;
+        transicion::Leida(f, etapa);
+        cambiar(f);
+        return f;
+    };
+    const auto nada = [](FichaIntercambio&) {};
+    const struct Fila {
+        const char* que;
+        std::function<void(FichaIntercambio&)> transicion;
+        FichaIntercambio esperada;
+    } filas[] = {
+        {"Decidir, a new request", [](auto& f) { transicion::Decidir(f, false, false, true, "V1"); },
+         con(E::Decidida,
+             [](auto& f) {
+                 f.duplicado = f.conClicab = f.respuestaGuardada = false;
+                 f.conPraxis = true;
+                 f.proveedor = "V1";
+             })},
+        {"Decidir, a repeat", [](auto& f) { transicion::Decidir(f, true, true, false, ""); },
+         con(E::Decidida, [](auto& f) { f.proveedor.clear(); })},
+        {"Subir", transicion::Subir, con(E::Subiendo, nada)},
+        {"Entregar", transicion::Entregar, con(E::Entregando, nada)},
+        {"Entregada", transicion::Entregada, con(E::Entregada, nada)},
+        {"Retroceder", [](auto& f) { transicion::Retroceder(f, E::Decidida); }, con(E::Decidida, nada)},
+        {"Dudar", transicion::Dudar, con(E::EnDuda, nada)},
+        {"Responder", [](auto& f) { transicion::Responder(f, C::ErrorFormato); },
+         con(E::Respondiendo,
+             [](auto& f) {
+                 f.resultado = C::ErrorFormato;
+                 f.respuestaGuardada = false;
+             })},
+        {"Respondida", transicion::Respondida, con(E::Respondida, nada)},
+        {"Limpiada after our own answer", transicion::Limpiada, con(E::Vencida, nada)},
+        {"Limpiada after the client's", [](auto& f) { f.resultado = C::Cliente, transicion::Limpiada(f); },
+         con(E::Ninguna, [](auto& f) { f.resultado = C::Cliente; })},
+        {"Soltar", transicion::Soltar, con(E::Ninguna, [](auto& f) { f.respuestaGuardada = false; })},
+        {"Olvidar", transicion::Olvidar, con(E::Ninguna, nada)},
+        {"Leida", [](auto& f) { transicion::Leida(f, E::Vencida); }, con(E::Vencida, nada)},
+    };
+    for (const Fila& fila : filas) {
+        FichaIntercambio f = base;
+        fila.transicion(f);
+        EXPECT_EQ(TextoFicha(f), TextoFicha(fila.esperada)) << fila.que;
+    }
+    for (const E etapa : {E::Ninguna, E::Decidida, E::Subiendo, E::Entregando, E::Entregada, E::EnDuda, E::Vencida,
+                          E::Respondiendo, E::Respondida})
+        EXPECT_EQ(EtapaDeNombre(NombreEtapa(etapa)), etapa) << NombreEtapa(etapa);
+    EXPECT_FALSE(EtapaDeNombre("otra"));
+}
+
 // A client took the request's CLICAB.ZLN before its PRAXIS.ZLN could follow: a doubt, not sent again.
 // When recording the doubt fails once, the next attempt, which knows nothing of the files the doubt
 // removed from upload itself, is still a doubt; a minute later the till gets our error answer, even
