@@ -11,6 +11,7 @@
 #include "bridge/codigo_proveedor.h"
 #include "bridge/duplicados.h"
 #include "bridge/pasos_turno.h"
+#include "bridge/respuestas.h"
 #include "config/textos_mensajes.h"
 #include "platform/actividad.h"
 #include "platform/archivos.h"
@@ -57,7 +58,7 @@ Tarea<> ApartarRestos(Turno& t) {
     }
     if (!restos) co_return;
     const bool conEstado = archivos::Existe(En(t.rutaZelno, kEstadoRsp));
-    co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, false);
+    co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, false, "1");
     // An answer flag just removed: the client gets a second before the new request.
     if (conEstado) co_await t.Esperar(1000);
 }
@@ -173,8 +174,15 @@ void QuitarOriginales(Turno& t, const FichaIntercambio& f, bool copiar) {
     }
 }
 
-// The client has the request: recorded, with the moment it got it.
+// The client has the request: its TX marker first (written again by an attempt after a failure,
+// which is harmless), then the record, with the moment it got it.
 void Entregada(Turno& t, FichaIntercambio& f) {
+    if (t.activarTx) {
+        t.punto = "15";
+        archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
+                                      kPrefijoTerminal + t.codigoTerminal),
+                                   "", kAvisar);
+    }
     transicion::Entregada(f);
     t.Grabar(f);
     t.m.subida.reset();
@@ -191,12 +199,6 @@ void EntregarAlCliente(Turno& t, FichaIntercambio f) {
     SinRastro(t, f, Etapa::Subiendo, svl, [&] { archivos::EscribirEntrega(svl, f.proveedor, kAvisar); });
     SubidaDe(t).svl = true;
     Entregada(t, f);
-    if (t.activarTx) {
-        t.punto = "15";
-        archivos::EscribirAlInicio(En(archivos::Unir(t.directorioZelno, kCarpetaTx),
-                                      kPrefijoTerminal + t.codigoTerminal),
-                                   "", kAvisar);
-    }
     const std::string tamanio = t.tamanio >= 0    ? std::to_string(t.tamanio) + " bytes"
                                 : t.tamanio == -2 ? std::string("sin CLICAB.ZLN")
                                                   : std::string("tamaño no leído en este arranque");
@@ -209,30 +211,57 @@ void MarcarEntregada(Turno& t, FichaIntercambio f, const char* como) {
     t.Anotar(std::string("solicitud entregada (") + como + "), proveedor " + f.proveedor);
 }
 
+// The kept answer goes only onto this request's "P", and "S" only with an answer in place; the
+// request's own files go only once its answer is there. A kept answer that has gone meanwhile gives
+// our communication-error answer, so that the till can try again: never a "P" for good.
 void ResponderDuplicado(Turno& t, FichaIntercambio f) {
-    // The kept answer goes only onto this request's "P", and "S" only with the kept answer in place;
-    // otherwise the request stays "P" and is tried again.
     if (LeerLetra(t, "29") != 'P') {
         transicion::Olvidar(f);
         t.Grabar(f);
         return;
     }
-    if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, t.avisos, kAvisar)) return;
+    const std::string descarga = En(t.rutaZelno, kDescarga);
+    const bool guardada = archivos::Existe(En(descarga, kSerespAnterior));
+    if (guardada) {
+        // PRAXIS.ZLN of the kept answer takes the place of the request's, byte for byte the same as
+        // the first one's (a kept answer without it removes it).
+        if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, t.avisos, kAvisar)) return;
+    } else {
+        t.punto = "28";
+        const std::string seresp = En(t.rutaKorvane, kSeresp);
+        archivos::EscribirCompleto(seresp, RespuestaErrorComunicacion(""), kAvisar);
+        archivos::Sincronizar(seresp, kAvisar);
+        t.Anotar(
+            "la respuesta guardada de la solicitud repetida ya no está: respuesta de error de comunicación "
+            "escrita en SERESP.ZLN");
+    }
+    for (const char* nombre : {kClicab, kPraxis}) {
+        if (guardada && nombre == std::string_view(kPraxis)) continue;
+        const std::string original = En(t.rutaKorvane, nombre);
+        t.punto = nombre == std::string_view(kClicab) ? PuntoControl("3") : PuntoControl("8");
+        if (archivos::Existe(original)) archivos::Borrar(original, kAvisar);
+    }
     if (!MarcarRespondida(t)) {
-        // The till wrote a new request meanwhile: the kept answer must not travel with it.
-        const std::string descarga = En(t.rutaZelno, kDescarga);
+        // The till wrote a new request meanwhile: the answer must not travel with it.
         for (const auto& [copia, nombre] : {std::pair{kSerespAnterior, kSeresp}, std::pair{kPraxisAnterior, kPraxis}}) {
             const std::string destino = En(t.rutaKorvane, nombre);
-            if (archivos::Existe(destino) && archivos::Existe(En(descarga, copia)) &&
-                CompararArchivos(destino, En(descarga, copia), kAvisar))
-                archivos::Borrar(destino, kAvisar);
+            if (!archivos::Existe(destino)) continue;
+            const bool nuestro =
+                (archivos::Existe(En(descarga, copia)) && CompararArchivos(destino, En(descarga, copia), kAvisar)) ||
+                (nombre == std::string_view(kSeresp) &&
+                 archivos::LeerInicio(destino, kInicioEstado, kAvisar) == RespuestaErrorComunicacion(""));
+            if (nuestro) archivos::Borrar(destino, kAvisar);
         }
         transicion::Olvidar(f);
         t.Grabar(f);
         t.Anotar("duplicado no respondido: la terminal escribió otra solicitud");
         return;
     }
-    transicion::Olvidar(f);
+    if (guardada) {
+        transicion::Olvidar(f);
+    } else {
+        transicion::Soltar(f);
+    }
     t.Grabar(f);
     t.cx.tablero.RespondidaDuplicado(t.rutaKorvane, t.cx.reloj(), t.cx.esperador.AhoraMs());
     t.Anotar("duplicado respondido con la respuesta anterior");
@@ -272,7 +301,6 @@ Tarea<> EntregarSolicitud(Turno& t) {
 
 void CompletarEntrega(Turno& t, FichaIntercambio f) {
     if (f.duplicado) {
-        QuitarOriginales(t, f, false);
         ResponderDuplicado(t, f);
         return;
     }
@@ -326,6 +354,19 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
     } else {
         CaerEnDuda(t, f);
     }
+}
+
+bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
+    if (!f.conClicab) return false;
+    t.punto = "3";
+    if (!archivos::Existe(En(t.rutaKorvane, kClicab))) return false;
+    t.punto = "5";
+    if (!EsDuplicado(t.rutaKorvane, t.directorioKorvane, t.cx.reloj, t.avisos, kAvisar)) return false;
+    // "P" first: a stop after it finds a request in the client's hands, never a "C" without its files.
+    MarcarStatus(t, "P", "2", "2.5");
+    QuitarOriginales(t, f, false);
+    t.Anotar("la terminal repitió la solicitud que tiene el cliente: se le dará su respuesta, no se envía otra vez");
+    return true;
 }
 
 void RetirarDudosa(Turno& t, const FichaIntercambio& f) {

@@ -33,8 +33,17 @@ void LimpiarRespuesta(Turno& t, FichaIntercambio f);
 // none came within kEsperaDudaMs (none is awaited for a request we answered ourselves).
 Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio f, char letra);
 // An answer of the client's that no terminal is waiting for: after the client's waits, its files go
-// into a folder of their own, with a line in the activity log and a message. True when there was one.
-Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera);
+// into a folder of their own, with a line in the activity log and a message; a failure report with no
+// answer in it goes with a line in the log only. True when there was one.
+Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto = "16");
+// The till wrote the request the client holds again (the same bytes in the same minute): the same
+// sale, which rides on the first's exchange. False when it is another request.
+bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f);
+
+// estado.rsp beyond this is never part of an answer record (its first three characters and about
+// eighty more after any blanks); as the activity log shows it: its first line, at most 80 bytes.
+inline constexpr std::size_t kInicioEstado = 64 * 1024;
+std::string EstadoParaActividad(const std::string& textoEstado);
 
 // How long the answer to a request that may be in the client's hands is awaited when nobody is sure
 // it is: after a stop in the middle of its upload, or once the till has left it.

@@ -19,13 +19,6 @@
 using namespace intercambio;
 using Etapa = FichaIntercambio::Etapa;
 
-namespace {
-
-// estado.rsp beyond this is never part of an answer record (its first three characters and about
-// eighty more after any blanks).
-constexpr std::size_t kInicioEstado = 64 * 1024;
-
-// The client's estado.rsp as the activity log shows it: its first line, at most 80 bytes.
 std::string EstadoParaActividad(const std::string& textoEstado) {
     std::string texto(1, '"');
     texto.append(textoEstado, 0, std::min<std::size_t>(textoEstado.find_first_of("\r\n"), 80));
@@ -33,12 +26,22 @@ std::string EstadoParaActividad(const std::string& textoEstado) {
     return texto;
 }
 
+namespace {
+
 // What the client's download folder holds for the answer, once the client has had its waits.
 struct Respuesta {
     ClaseRespuesta clase = ClaseRespuesta::Cliente;
     PuntoControl puntoSeresp = "19";  // the copy of SERESP.ZLN, or the format error's checkpoint
     bool praxis = false, tiquet = false;
 };
+
+// Any of the request's files, or its _svl.0, still in upload.
+bool EnSubida(Turno& t, const FichaIntercambio& f) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = "16";
+    return (f.conClicab && archivos::Existe(En(subida, kClicab))) ||
+           (f.conPraxis && archivos::Existe(En(subida, kPraxis))) || archivos::Existe(En(subida, kSvl));
+}
 
 std::int64_t DesdeHace(Turno& t) {
     const std::int64_t ahora = t.cx.esperador.AhoraMs();
@@ -108,9 +111,10 @@ bool EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, const 
     if (r.praxis) copiar("23", kPraxis);
     if (r.tiquet) copiar("26", kTiquet);
     // Only the client's own answer, delivered whole, may serve a later repeat; the kept files are
-    // exactly the ones the terminal got.
-    e.respuestaGuardada =
-        e.resultado == ClaseRespuesta::Cliente && GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.avisos, kAvisar);
+    // exactly the ones the terminal got. A copy held by another program is waited for a moment only:
+    // past that, the box, and the answer goes to its till all the same, with nothing kept.
+    e.respuestaGuardada = e.resultado == ClaseRespuesta::Cliente &&
+                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.avisos, archivos::kEsperar);
     return true;
 }
 
@@ -167,6 +171,12 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
                                        e.resultado == ClaseRespuesta::SinRespuesta;
         if (!vencida) co_return false;
         r.clase = ClaseRespuesta::SinRespuesta;
+    } else if (e.etapa == Etapa::Entregada && EnSubida(t, e)) {
+        // The client takes a request from upload before it answers it, and answers the requests it
+        // took in order: while this one is still there, the answer is an earlier request's (one the
+        // till left, say). It is kept aside, and this request waits for its own.
+        co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, true);
+        co_return false;
     } else {
         t.punto = "17";
         co_await t.Esperar(1000, "17");
@@ -179,9 +189,15 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
 
     // The answer goes only onto the request it answers. What an earlier attempt put into the
     // terminal folder must not travel with the till's new request.
-    if (LeerLetra(t, "29") != 'P') {
-        co_await DejarPorOtraSolicitud(t, e);
-        co_return true;
+    if (const char letra = LeerLetra(t, "29"); letra != 'P') {
+        // The same request written again while the client had it is the same sale: it gets this
+        // answer. Any other goes on without it.
+        const bool mismaVenta =
+            letra == 'C' && (e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda) && AdoptarRepeticion(t, e);
+        if (!mismaVenta) {
+            co_await DejarPorOtraSolicitud(t, e);
+            co_return true;
+        }
     }
     // Recorded before the first file goes into the terminal folder: a till that leaves the request
     // after a failure or a stop from here on finds every file of ours taken away again.
@@ -249,6 +265,8 @@ void LimpiarRespuesta(Turno& t, FichaIntercambio e) {
 
 Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     using E = Etapa;
+    // The same request again, while the client has the first: it waits for the first's answer.
+    if (letra == 'C' && (e.etapa == E::Entregada || e.etapa == E::EnDuda) && AdoptarRepeticion(t, e)) co_return true;
     // What is left in upload belongs to the request the till left (and must not look taken later).
     if (e.etapa == E::Subiendo || e.etapa == E::Entregando) {
         t.m.subida.reset();
@@ -278,10 +296,10 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     co_return true;
 }
 
-Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera) {
+Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto) {
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    t.punto = "16";
+    t.punto = punto;
     if (conEspera) {
         if (!archivos::Existe(estadoRsp)) co_return false;
         // The client gets the time a return would give it to finish its answer files.
@@ -294,6 +312,17 @@ Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera) {
     if (archivosCliente.empty()) co_return false;
     const std::string textoEstado =
         archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();
+    // Only an answer is kept and reported: an estado.rsp of success, or an answer file with something
+    // in it. A failure report with nothing else charged nobody: it goes, with a line in the log.
+    bool conRespuesta = !textoEstado.empty() && textoEstado[0] == '0';
+    for (const auto& [origen, nombre] : archivosCliente)
+        if (!conRespuesta && origen != estadoRsp) conRespuesta = archivos::Tamanio(origen, kAvisar) != 0;
+    if (!conRespuesta) {
+        for (const auto& [origen, nombre] : archivosCliente) archivos::Borrar(origen, kAvisar);
+        t.Anotar("estado.rsp sin respuesta quitado (" + motivo + "), estado.rsp " +
+                 (textoEstado.empty() ? std::string("vacío") : EstadoParaActividad(textoEstado)));
+        co_return true;
+    }
 
     // One folder per answer, named when it is first kept: an attempt after a short lock fills the same.
     if (!t.m.aparte) {

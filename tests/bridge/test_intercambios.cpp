@@ -208,6 +208,57 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
                   b.raiz / "NoEntregadas" + "\\TER01-20261206-140533.");
 }
 
+// A failure report left from an earlier exchange, with no answer in it, charged nobody: it goes before
+// the next hand-off with a line in the log, without a box.
+TEST(Intercambio, AStaleFailureReportIsRemovedQuietlyBeforeTheHandOff) {
+    Banco b;
+    EscribirArchivo(b.Term(1, "estado.rsp"), "E98 SIN LINEA");
+    EscribirArchivo(b.Term(1, "download/TIQUET.PRN"), "");
+    b.Terminal(1).EnviarSolicitud({"PEDIDO-1", 336, "ACA", true});
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(0)));
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
+    EXPECT_TRUE(Apartadas(b).empty());
+}
+
+// The till leaves request A while the client holds it and writes B; B goes after the minute its
+// answer is awaited; the client, answering in order, answers A before it takes B from upload. A's
+// answer is kept aside and said, and B waits for its own.
+TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Registros().size(), 1u);
+    b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
+    // The client is busy with A: it takes nothing more.
+    const auto sinCliente = [&] {
+        b.esperador.ahora += 1000;
+        b.planificador->Tic();
+        b.TerminarTurnos();
+    };
+    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) sinCliente();
+    ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    const auto apartadas = Apartadas(b);
+    ASSERT_EQ(apartadas.size(), 1u);
+    EXPECT_EQ(apartadas.begin()->second,
+              (std::map<std::string, std::string>{{"SERESP.ZLN", "APROBADA A"}, {"estado.rsp", "0"}}));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
+    // B's own answer, once the client has taken it, is B's.
+    b.Comportamiento("* normal");
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
+    EXPECT_EQ(sim::PrimeraLinea(b.simulador.Registros().back().clicab), "B");
+}
+
 // A till that gives up on a request and writes a new one while the old one's answer is being
 // returned keeps its new request: the old answer is not copied over it, nor "S" written on it. The
 // old answer, which the client may have charged, is kept aside and said; the new request goes on.
@@ -676,6 +727,28 @@ TEST(Intercambio, TxMarkerOnlyWithTheOptionOn) {
     EXPECT_EQ(fs::file_size(b.Z("tx/term02")), 0u);
 }
 
+// A TX marker that could not be written comes at the next attempt: the record says the request is
+// in the client's hands only once its marker is there.
+TEST(Intercambio, ATxMarkerThatFailedIsWrittenAtTheNextAttempt) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    archivos::InstalarInterceptor([](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "EscribirAlInicio" && ruta.find("term01") != std::string::npos &&
+            ruta.find("upload") == std::string::npos && ruta.find("tx") != std::string::npos)
+            throw plataforma::ErrorSistema(5, "acceso denegado");
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 15");
+    EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
+    b.Tick();
+    EXPECT_TRUE(fs::exists(b.Z("tx/term01")));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+}
+
 TEST(Intercambio, PraxisAloneIsHandedOff) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
@@ -957,6 +1030,71 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
     archivos::InstalarInterceptor({});
     EXPECT_EQ(b.simulador.Registros().size(), 6u);
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo;
+}
+
+// The till writes the same request again (same bytes, same minute) while the client still holds the
+// first: the same sale, never sent a second time; the first's answer is the repeat's. A repeat whose
+// kept answer has gone gets our communication-error answer, never a "P" for good. A kept copy held by
+// another program for good never holds an approved answer from its till: one box, the answer with
+// "S", and nothing kept, so that a repeat goes to the client.
+TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
+    b.Comportamiento("* normal 5000");
+    Enviar("MISMO", 0, 10);
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Registros().size(), 1u);
+    Enviar("MISMO", 0, 20);
+    for (int i = 0; i < 20 && !b.Terminal(1).RespuestaLista(); ++i) b.Tick();
+    ASSERT_TRUE(b.Terminal(1).RespuestaLista());
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(0)));
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
+    EXPECT_TRUE(Apartadas(b).empty());
+
+    // The kept answer goes between the repeat test and its copy back.
+    b.Comportamiento("* normal");
+    Enviar("MISMO", 0, 40);
+    bool quitada = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (!quitada && std::string_view(operacion) == "Abrir" && ruta.ends_with("STATUS.ZLN")) {
+            quitada = true;
+            fs::remove(b.Term(1, "download/SERESPAnterior.ZLN"));
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(quitada);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "CLICAB.ZLN")));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_TRUE(b.ui.mensajes.empty());
+    // With nothing kept, the till's retry is a new sale.
+    Enviar("MISMO", 0, 45);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+
+    // SERESPAnterior.ZLN held for good when the client's answer comes.
+#ifdef _WIN32
+    constexpr long kBloqueo = 32;
+#else
+    constexpr long kBloqueo = 16;  // EBUSY
+#endif
+    Enviar("OTRA", 1, 10);
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) != "Existe" && ruta.ends_with("SERESPAnterior.ZLN"))
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    });
+    const bool respondida = b.TickHastaRespuesta(1);
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(respondida);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(2)));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
+    Enviar("OTRA", 1, 20);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.simulador.Registros().size(), 4u);
 }
 
 class ClienteNoDisponible : public ::testing::Test {
