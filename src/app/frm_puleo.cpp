@@ -52,9 +52,9 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
     : instancia_(instancia),
       Configuracion(configuracion),
       cerrojoKorvane_(ui_, reloj::Ahora),
-      ejecutor_([this] { planificador_.AvisoDelPool(); }),
       planificador_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaFichas(), &ejecutor_, this,
-                    &cerrojoKorvane_, true) {
+                    &cerrojoKorvane_, true),
+      ejecutor_([this] { planificador_.AvisoDelPool(); }) {
     // Each icon at its own size: 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));

@@ -89,11 +89,12 @@ private:
     EsperadorReal esperador_;
     ControlClienteReal cliente_;
     CerrojoKorvane cerrojoKorvane_;
-    // The cycle's file work runs here, never on the window's thread; each piece that comes back posts
-    // one message (kMensajePasos) unless one is already waiting.
-    EjecutorHilos ejecutor_;
     std::atomic<HWND> destino_{nullptr};  // where the pool's threads post, once the window exists
     Planificador planificador_;
+    // The cycle's file work runs here, never on the window's thread; each piece that comes back posts
+    // one message (kMensajePasos) unless one is already waiting. Declared after the scheduler, so it
+    // goes first: a step still running (hung in a call) never outlives the turn it belongs to.
+    EjecutorHilos ejecutor_;
 
     std::int16_t IndiceIcono = 0;
     std::int16_t ocupado_ = 0;       // the notification handler's busy flag

@@ -76,23 +76,26 @@ void CicloSondeo::Mirar(const ListaTerminales& lista, const std::string& directo
     const std::shared_ptr<const CacheMiradas> cache = CacheDe(lista, directorioKorvane);
     // Without a cache, one path of each kind and one entry of mirando_ for the whole look, used again
     // from terminal to terminal: an idle terminal costs its file calls, not allocations.
-    std::string unida, unidoStatus;
+    std::string unida, unidoStatus, unidaClave;
     decltype(mirando_)::node_type entrada;
     for (std::size_t i = 0; i < lista->size(); ++i) {
         const clsItemTerXX& item = (*lista)[i];
         if (!cache) {
             archivos::UnirEn(unida, directorioKorvane, item.TerXX);
             unidoStatus.assign(unida).append(1, '\\').append(kStatus);
+            ClaveRutaEn(unidaClave, unida);
         }
         const std::string& ruta = cache ? cache->rutas[i] : unida;
+        // Its folder however the root is spelt: one look and one turn at a time for it.
+        const std::string& clave = cache ? cache->claves[i] : unidaClave;
         {
             const std::lock_guard lock(m_);
             // A terminal with a turn is left to it; one whose last look hangs is left to that look.
-            if (!conTurno_.empty() && conTurno_.count(ruta) != 0) continue;
+            if (!conTurno_.empty() && conTurno_.count(clave) != 0) continue;
             if (entrada.empty()) {
-                if (!mirando_.insert(ruta).second) continue;
+                if (!mirando_.insert(clave).second) continue;
             } else {
-                entrada.value() = ruta;
+                entrada.value() = clave;
                 auto puesta = mirando_.insert(std::move(entrada));
                 if (!puesta.inserted) {
                     entrada = std::move(puesta.node);
@@ -110,9 +113,9 @@ void CicloSondeo::Mirar(const ListaTerminales& lista, const std::string& directo
         }
         {
             const std::lock_guard lock(m_);
-            entrada = mirando_.extract(ruta);
+            entrada = mirando_.extract(clave);
             if (!hallado) continue;
-            conTurno_.insert(ruta);
+            conTurno_.insert(clave);
             hallados_.push_back(std::move(*hallado));
         }
         // Its turn need not wait for the rest of the look.
@@ -132,9 +135,11 @@ std::shared_ptr<const CicloSondeo::CacheMiradas> CicloSondeo::CacheDe(const List
     c->lista = lista;
     c->directorioKorvane = directorioKorvane;
     c->rutas.reserve(lista->size());
+    c->claves.reserve(lista->size());
     c->status.reserve(lista->size());
     for (const clsItemTerXX& item : *lista) {
         c->rutas.push_back(archivos::Unir(directorioKorvane, item.TerXX));
+        c->claves.push_back(ClaveRuta(c->rutas.back()));
         c->status.push_back(En(c->rutas.back(), kStatus));
     }
     c->reposo = std::make_unique<std::atomic<std::uint64_t>[]>(lista->size());
@@ -266,8 +271,9 @@ void CicloSondeo::Devolver(std::vector<Hallazgo> resto) {
 }
 
 void CicloSondeo::TurnoTerminado(const std::string& rutaKorvane) {
+    const std::string clave = ClaveRuta(rutaKorvane);
     const std::lock_guard lock(m_);
-    conTurno_.erase(rutaKorvane);
+    conTurno_.erase(clave);
 }
 
 bool CicloSondeo::Pendientes() const {

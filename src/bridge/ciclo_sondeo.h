@@ -65,7 +65,7 @@ private:
     struct CacheMiradas {
         ListaTerminales lista;
         std::string directorioKorvane;
-        std::vector<std::string> rutas, status;
+        std::vector<std::string> rutas, claves, status;
         std::unique_ptr<std::atomic<std::uint64_t>[]> reposo;
     };
     void Mirar(const ListaTerminales& lista, const std::string& directorioKorvane, const std::string& directorioZelno);
@@ -85,8 +85,8 @@ private:
     std::atomic<bool> revisando_{false};  // a look at the folders out of reach is under way
 
     // Between the looks on the executor, the watches and the window's thread: the terminals being
-    // looked at, those with a turn (or one asked for), the turns asked for, what the last tick walked
-    // and the terminals a change asked to look at.
+    // looked at, those with a turn (or one asked for), by ClaveRuta of their folder; the turns asked for, what the last
+    // tick walked and the terminals a change asked to look at.
     mutable plataforma::Exclusion m_;
     std::unordered_set<std::string> mirando_, conTurno_;
     std::vector<Hallazgo> hallados_;

@@ -182,7 +182,7 @@ std::string FichasIntercambio::Archivo(const std::string& rutaKorvane) const {
 FichaLeida FichasIntercambio::Cargar(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
     {
         const std::lock_guard lock(m_);
-        const auto hallado = enMemoria_.find(rutaKorvane);
+        const auto hallado = enMemoria_.find(ClaveRuta(rutaKorvane));
         if (hallado != enMemoria_.end()) return hallado->second;
     }
     FichaLeida leido;
@@ -194,7 +194,7 @@ FichaLeida FichasIntercambio::Cargar(const std::string& rutaKorvane, archivos::A
         }
     }
     const std::lock_guard lock(m_);
-    return enMemoria_.emplace(rutaKorvane, leido).first->second;
+    return enMemoria_.emplace(ClaveRuta(rutaKorvane), leido).first->second;
 }
 
 FichaIntercambio FichasIntercambio::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
@@ -226,13 +226,13 @@ void FichasIntercambio::Grabar(const std::string& rutaKorvane, const FichaInterc
         }
     }
     const std::lock_guard lock(m_);
-    enMemoria_[rutaKorvane] = nuevo;
+    enMemoria_[ClaveRuta(rutaKorvane)] = nuevo;
     cambios_.fetch_add(1, std::memory_order_release);
 }
 
 std::optional<FichaIntercambio> FichasIntercambio::EnMemoria(const std::string& rutaKorvane) const {
     const std::lock_guard lock(m_);
-    const auto hallado = enMemoria_.find(rutaKorvane);
+    const auto hallado = enMemoria_.find(ClaveRuta(rutaKorvane));
     if (hallado == enMemoria_.end()) return std::nullopt;
     return hallado->second.ficha;
 }

@@ -66,8 +66,9 @@ private:
     std::atomic<bool> carpetaLista_{false};
     // Terminals' steps may run side by side, each on its own terminal's record: the map is shared.
     mutable plataforma::Exclusion m_;
-    std::unordered_map<std::string, FichaLeida> enMemoria_;  // looked up for every terminal at every tick
-    std::atomic<std::uint64_t> cambios_{0};                  // raised under m_, after the change
+    // By ClaveRuta of the terminal folder; looked up for every terminal at every tick.
+    std::unordered_map<std::string, FichaLeida> enMemoria_;
+    std::atomic<std::uint64_t> cambios_{0};  // raised under m_, after the change
 };
 
 // The program's folder of exchange records (Intercambios in its local data folder); empty, so kept in

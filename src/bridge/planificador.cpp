@@ -8,6 +8,7 @@
 
 #include "platform/actividad.h"
 #include "platform/archivos.h"
+#include "platform/texto_ansi.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ void Planificador::AvisoDelPool() {
 
 void Planificador::Tic() {
     ComprobarHilo();
-    ticPendiente_ = false;
+    ticPendiente_.exchange(false);
     // While another Tramiza serves the root, a tick touches nothing in it; turns already in progress
     // (of a root left behind) still go on.
     const bool atiende = !cerrojo_ || cerrojo_->PuedeAtender(configuracion_.DirectorioKorvane);
@@ -140,7 +141,7 @@ void Planificador::Tic() {
 }
 
 void Planificador::PasosAvisados() {
-    avisoPendiente_ = false;
+    avisoPendiente_.exchange(false);
     Pasos();
 }
 
@@ -223,15 +224,16 @@ MemoriaTurno& Planificador::MemoriaDe(const std::string& rutaKorvane) {
 }
 
 void Planificador::EmpezarTurno(Hallazgo h) {
-    const std::string rutaKorvane = archivos::Unir(h.directorioKorvane, h.item.TerXX);
-    if (turnos_.count(rutaKorvane) != 0) return;
-    auto t = std::make_unique<Turno>(cx_, h.item, h.directorioKorvane, h.directorioZelno, MemoriaDe(rutaKorvane));
+    // One turn per folder, however its root is spelt.
+    std::string clave = ClaveRuta(archivos::Unir(h.directorioKorvane, h.item.TerXX));
+    if (turnos_.count(clave) != 0) return;
+    auto t = std::make_unique<Turno>(cx_, h.item, h.directorioKorvane, h.directorioZelno, MemoriaDe(clave));
     t->iniciarZelno = configuracion_.IniciarZelnoExe != 0;
     t->zelnoExe = configuracion_.ZelnoExe;
     t->activarTx = configuracion_.ActivarTX > 0;
     t->rutina = Atender(*t, h.letra);
     Turno& turno = *t;
-    turnos_[turno.rutaKorvane] = std::move(t);
+    turnos_[std::move(clave)] = std::move(t);
     Despachar(turno, turno.rutina.Rutina());
 }
 
@@ -277,7 +279,7 @@ void Planificador::EjecutarPasosVencidos() {
                 hecho = true;
             }
             if (!t.ocupado.load(std::memory_order_acquire) && t.rutina.Terminada()) {
-                ciclo_.TurnoTerminado(it->first);
+                ciclo_.TurnoTerminado(t.rutaKorvane);
                 it = turnos_.erase(it);
                 continue;
             }
@@ -316,7 +318,7 @@ std::vector<FilaTerminal> Planificador::Filas(const ListaTerminales& terminales)
     filas.reserve(terminales->size());
     for (const clsItemTerXX& item : *terminales) {
         const std::string ruta = archivos::Unir(configuracion_.DirectorioKorvane, item.TerXX);
-        const auto turno = turnos_.find(ruta);
+        const auto turno = turnos_.find(ClaveRuta(ruta));
         const auto ficha = cx_.fichas.EnMemoria(ruta);
         filas.push_back(cx_.tablero.Fila(ruta, item.TerXX, ficha ? &*ficha : nullptr,
                                          turno != turnos_.end() ? turno->second->punto.load() : nullptr, ahora));

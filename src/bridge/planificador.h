@@ -129,7 +129,7 @@ private:
     const bool vigilar_;
     std::thread::id hiloVentana_;
     bool enCurso_ = false;                                  // a tick or a round of steps runs on the window's thread
-    std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder
+    std::map<std::string, std::unique_ptr<Turno>> turnos_;  // by terminal folder (ClaveRuta)
     std::map<std::string, std::unique_ptr<MemoriaTurno>> memorias_;
 
     std::vector<std::unique_ptr<vigilancia::Vigilante>> vigilantes_;

@@ -116,7 +116,7 @@ std::string CodigoErrorCliente(const std::string& textoEstado) {
 
 bool TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     const auto letraAntes = t.letra;
     const bool sinStatusAntes = t.sinStatus, enPAntes = t.pedidaEnP;
     const auto pedidaAntes = t.pedidaMs;
@@ -139,7 +139,7 @@ bool TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t 
 
 void TableroTerminales::SinStatus(const std::string& ruta) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     if (t.sinStatus && !t.letra && !t.pedidaMs) return;
     t.letra.reset();
     t.sinStatus = true;
@@ -161,7 +161,7 @@ void TableroTerminales::Responder(Terminal& t, ClaseRespuesta r, const archivos:
 void TableroTerminales::Respondida(const std::string& ruta, const FichaIntercambio& e, const std::string& textoEstado,
                                    const archivos::FechaHora& hora, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     Responder(t, e.resultado, hora, ms);
     if (e.resultado == ClaseRespuesta::ErrorComunicacion) t.codigoError = CodigoErrorCliente(textoEstado);
     Cambio();
@@ -169,14 +169,14 @@ void TableroTerminales::Respondida(const std::string& ruta, const FichaIntercamb
 
 void TableroTerminales::RespondidaDuplicado(const std::string& ruta, const archivos::FechaHora& hora, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    Responder(terminales_[ruta], ClaseRespuesta::Duplicado, hora, ms);
+    Responder(terminales_[ClaveRuta(ruta)], ClaseRespuesta::Duplicado, hora, ms);
     Cambio();
 }
 
 void TableroTerminales::Fallo(const std::string& ruta, const char* punto, const std::string& texto,
                               const archivos::FechaHora& hora) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     Cambio();
     if (t.falloDesde && !t.falloResuelto && t.puntoFallo == punto && t.textoFallo == texto) {
         ++t.veces;
@@ -191,7 +191,7 @@ void TableroTerminales::Fallo(const std::string& ruta, const char* punto, const 
 
 void TableroTerminales::TurnoCumplido(const std::string& ruta, const RelojLocal& reloj) {
     const std::lock_guard lock(m_);
-    const auto hallado = terminales_.find(ruta);
+    const auto hallado = terminales_.find(ClaveRuta(ruta));
     if (hallado == terminales_.end()) return;
     Terminal& t = hallado->second;
     if (t.falloDesde && !t.falloResuelto) t.falloResuelto = reloj();
@@ -203,7 +203,7 @@ FilaTerminal TableroTerminales::Fila(const std::string& ruta, const std::string&
     const std::lock_guard lock(m_);
     FilaTerminal fila;
     fila.terminal = nombre;
-    const auto hallado = terminales_.find(ruta);
+    const auto hallado = terminales_.find(ClaveRuta(ruta));
     const Terminal vacio{};
     const Terminal& t = hallado != terminales_.end() ? hallado->second : vacio;
 

@@ -84,7 +84,8 @@ private:
 
     // Fed by the terminals' steps, which may run side by side on other threads; read by the window.
     mutable plataforma::Exclusion m_;
-    // By terminal folder; looked up for every terminal at every tick, never walked in order.
+    // By ClaveRuta of the terminal folder; looked up for every terminal at every tick, never walked in
+    // order.
     std::unordered_map<std::string, Terminal> terminales_;
     std::atomic<std::uint64_t> cambios_{0};  // raised under m_, after the change
 };

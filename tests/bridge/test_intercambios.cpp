@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -257,6 +258,28 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
     EXPECT_EQ(sim::PrimeraLinea(b.simulador.Registros().back().clicab), "B");
+}
+
+// The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
+// one turn for it, and one answer.
+TEST(Intercambio, ARootRetypedInOtherLetterCaseIsTheSameFolder) {
+    Banco b;
+    b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
+    b.Tick();
+    b.esperador.ahora += 1000;
+    b.simulador.Paso(b.esperador.ahora);
+    ASSERT_TRUE(fs::exists(b.Term(1, "estado.rsp")));
+    ASSERT_TRUE(b.planificador->Sondear(b.lista));
+    ASSERT_EQ(b.planificador->TurnosEnCurso(), 1u);
+    const std::string status = b.Ter(1, "STATUS.ZLN");
+    std::string& korvane = b.configuracion.DirectorioKorvane;
+    korvane.back() = static_cast<char>(std::tolower(static_cast<unsigned char>(korvane.back())));
+    ASSERT_TRUE(b.planificador->Sondear(b.lista));
+    EXPECT_EQ(b.planificador->TurnosEnCurso(), 1u);
+    b.TerminarTurnos();
+    EXPECT_EQ(LeerArchivo(status), "S");
+    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
 }
 
 // A till that gives up on a request and writes a new one while the old one's answer is being

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -926,10 +927,11 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
     std::vector<std::int64_t> duraciones;
     std::int64_t masLarga = 0;
     {
-        EjecutorHilos ejecutor([&] { avisado = true; });
+        // The pool goes before the scheduler (reset below): a step still in a call never outlives its turn.
+        auto ejecutor = std::make_unique<EjecutorHilos>([&] { avisado = true; });
         Planificador ciclo(
             b.configuracion, b.ui, reloj, b.cliente, [] { return archivos::FechaHora{2026, 12, 8, 10, 0, 0}; },
-            b.CarpetaEstado(), &ejecutor);
+            b.CarpetaEstado(), ejecutor.get());
         const auto Enviar = [&](int n) {
             b.Terminal(n).EnviarSolicitud(
                 {"T" + std::to_string(n) + "-" + std::to_string(respondidas[n]), 336, "ACA", true});
@@ -937,7 +939,7 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
         };
         for (int n = 1; n <= 3; ++n) Enviar(n);
         ciclo.Sondear(b.lista);
-        ejecutor.Repetir(1000, [&ciclo] { ciclo.TicDelPool(); });
+        ejecutor->Repetir(1000, [&ciclo] { ciclo.TicDelPool(); });
         std::optional<std::int64_t> retenidoHasta;
         bool soltado = false;
         const std::int64_t limite = reloj.AhoraMs() + 60000;
@@ -970,10 +972,13 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
             }
             std::this_thread::sleep_for(milliseconds(10));
         }
-        ejecutor.Repetir(0, nullptr);
-        const std::lock_guard lock(m);
-        soltar = true;
-        cv.notify_all();
+        ejecutor->Repetir(0, nullptr);
+        {
+            const std::lock_guard lock(m);
+            soltar = true;
+            cv.notify_all();
+        }
+        ejecutor.reset();
     }
     archivos::InstalarInterceptor({});
     EXPECT_GT(retenidas.load(), 0);
