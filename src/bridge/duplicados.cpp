@@ -82,16 +82,19 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, A
 }
 
 bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, Avisos& ui,
-                                   archivos::AnteBloqueo modo) {
+                                   archivos::AnteBloqueo modo, bool* ajena) {
     const std::string descarga = En(rutaZelno, kDescarga);
+    const std::string temporal = En(rutaKorvane, kTemporalTramiza);
     try {
         const std::string seresp = En(descarga, kSerespAnterior);
         // Without the kept SERESP there is no answer to give: the copy fails as a missing file would.
         if (!archivos::Existe(seresp)) throw plataforma::ErrorSistema(2, "no existe", seresp);
-        archivos::CopiarYSincronizar(seresp, En(rutaKorvane, kSeresp), modo);
+        archivos::ColocarCopia(seresp, En(rutaKorvane, kSeresp), temporal, true, modo);
         const std::string praxis = En(rutaKorvane, kPraxis);
         if (archivos::Existe(En(descarga, kPraxisAnterior))) {
-            archivos::CopiarYSincronizar(En(descarga, kPraxisAnterior), praxis, modo);
+            const bool puesta =
+                archivos::ColocarCopia(En(descarga, kPraxisAnterior), praxis, temporal, ajena == nullptr, modo);
+            if (ajena) *ajena = !puesta;
         } else if (archivos::Existe(praxis)) {
             archivos::Borrar(praxis, modo);
         }

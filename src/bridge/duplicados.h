@@ -34,7 +34,9 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, A
                                  archivos::AnteBloqueo modo = archivos::kEsperar);
 
 // Puts the kept answer back into the terminal folder as SERESP.ZLN and PRAXIS.ZLN, flushed to disk;
-// without a kept PRAXIS the terminal is left without one. False, after the message "Se produjo un
-// error al buscar archivos Zelno", when a copy failed or there is no kept SERESPAnterior.ZLN.
+// without a kept PRAXIS the terminal is left without one. Each appears whole, and the kept PRAXIS.ZLN
+// never replaces one the till has written meanwhile: `ajena`, when given, then says so. False, after
+// the message "Se produjo un error al buscar archivos Zelno", when a copy failed or there is no kept
+// SERESPAnterior.ZLN.
 bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, Avisos& ui,
-                                   archivos::AnteBloqueo modo = archivos::kEsperar);
+                                   archivos::AnteBloqueo modo = archivos::kEsperar, bool* ajena = nullptr);

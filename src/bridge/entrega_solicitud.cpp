@@ -139,9 +139,11 @@ void SinRastro(Turno& t, FichaIntercambio f, Etapa atras, const std::string& des
 void Subir(Turno& t, const FichaIntercambio& f, const char* nombre, Etapa atras, bool* copiado) {
     const std::string origen = En(t.rutaKorvane, nombre), destino = En(En(t.rutaZelno, kSubida), nombre);
     if (copiado) {
-        SinRastro(t, f, atras, destino, [&] { archivos::Copiar(origen, destino, kAvisar); });
+        // Whole when it appears: a client that takes the request files before _svl.0 never reads half
+        // of one. A file of ours from an earlier attempt is replaced.
+        SinRastro(t, f, atras, destino,
+                  [&] { archivos::ColocarCopia(origen, destino, En(t.rutaZelno, kTemporalTramiza), true, kAvisar); });
         *copiado = true;
-        archivos::Sincronizar(destino, kAvisar);
     }
 }
 
@@ -221,28 +223,9 @@ void ResponderDuplicado(Turno& t, FichaIntercambio f) {
         return;
     }
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    const bool guardada = archivos::Existe(En(descarga, kSerespAnterior));
-    if (guardada) {
-        // PRAXIS.ZLN of the kept answer takes the place of the request's, byte for byte the same as
-        // the first one's (a kept answer without it removes it).
-        if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, t.avisos, kAvisar)) return;
-    } else {
-        t.punto = "28";
-        const std::string seresp = En(t.rutaKorvane, kSeresp);
-        archivos::EscribirCompleto(seresp, RespuestaErrorComunicacion(""), kAvisar);
-        archivos::Sincronizar(seresp, kAvisar);
-        t.Anotar(
-            "la respuesta guardada de la solicitud repetida ya no está: respuesta de error de comunicación "
-            "escrita en SERESP.ZLN");
-    }
-    for (const char* nombre : {kClicab, kPraxis}) {
-        if (guardada && nombre == std::string_view(kPraxis)) continue;
-        const std::string original = En(t.rutaKorvane, nombre);
-        t.punto = nombre == std::string_view(kClicab) ? PuntoControl("3") : PuntoControl("8");
-        if (archivos::Existe(original)) archivos::Borrar(original, kAvisar);
-    }
-    if (!MarcarRespondida(t)) {
-        // The till wrote a new request meanwhile: the answer must not travel with it.
+    const std::string praxis = En(t.rutaKorvane, kPraxis);
+    // The till wrote a new request meanwhile: the answer must not travel with it, nor take its place.
+    const auto otraSolicitud = [&] {
         for (const auto& [copia, nombre] : {std::pair{kSerespAnterior, kSeresp}, std::pair{kPraxisAnterior, kPraxis}}) {
             const std::string destino = En(t.rutaKorvane, nombre);
             if (!archivos::Existe(destino)) continue;
@@ -255,6 +238,45 @@ void ResponderDuplicado(Turno& t, FichaIntercambio f) {
         transicion::Olvidar(f);
         t.Grabar(f);
         t.Anotar("duplicado no respondido: la terminal escribió otra solicitud");
+    };
+    const bool guardada = archivos::Existe(En(descarga, kSerespAnterior));
+    if (guardada) {
+        // The request's PRAXIS.ZLN (a copy of it is PRAXISAnterior.ZLN beside it) makes room for the
+        // kept one; a PRAXIS.ZLN that is neither it nor ours is the till's next request's.
+        t.punto = "8";
+        if (archivos::Existe(praxis)) {
+            const std::string kept = En(descarga, kPraxisAnterior);
+            if (!CompararArchivos(praxis, En(t.rutaKorvane, kPraxisAnterior), kAvisar) &&
+                !(archivos::Existe(kept) && CompararArchivos(praxis, kept, kAvisar))) {
+                otraSolicitud();
+                return;
+            }
+            archivos::Borrar(praxis, kAvisar);
+        }
+        bool ajena = false;
+        if (!RecuperarRespuestasAnteriores(t.rutaZelno, t.rutaKorvane, t.avisos, kAvisar, &ajena)) return;
+        if (ajena) {
+            otraSolicitud();
+            return;
+        }
+    } else {
+        t.punto = "28";
+        const std::string seresp = En(t.rutaKorvane, kSeresp);
+        archivos::EscribirCompleto(seresp, RespuestaErrorComunicacion(""), kAvisar);
+        archivos::Sincronizar(seresp, kAvisar);
+        t.Anotar(
+            "la respuesta guardada de la solicitud repetida ya no está: respuesta de error de comunicación "
+            "escrita en SERESP.ZLN");
+        t.punto = "8";
+        if (archivos::Existe(praxis) && CompararArchivos(praxis, En(t.rutaKorvane, kPraxisAnterior), kAvisar))
+            archivos::Borrar(praxis, kAvisar);
+    }
+    // The request's CLICAB.ZLN goes only once its answer is in place.
+    const std::string clicab = En(t.rutaKorvane, kClicab);
+    t.punto = "3";
+    if (archivos::Existe(clicab)) archivos::Borrar(clicab, kAvisar);
+    if (!MarcarRespondida(t)) {
+        otraSolicitud();
         return;
     }
     if (guardada) {

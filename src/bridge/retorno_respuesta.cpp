@@ -80,14 +80,27 @@ Tarea<Respuesta> MirarRespuestaCliente(Turno& t) {
 
 // The answer into the terminal folder, each file on the disk before "S" says it is there. False when
 // the format-error answer could not be written (its message has been shown).
-bool EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, const std::string& textoEstado) {
+enum class Entrega { Hecha, SinErrorFormato, Dejada };
+
+// The answer into the terminal folder, each file on the disk before "S" says it is there. PRAXIS.ZLN
+// is the one name the till writes too: ours never replaces a file we did not put there, and a till's
+// new PRAXIS.ZLN found in its place means the till has moved on (Dejada). SinErrorFormato: the
+// format-error answer could not be written (its message has been shown).
+Entrega EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, const std::string& textoEstado) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     t.entregados.clear();
     const auto copiar = [&](PuntoControl punto, const char* nombre) {
         t.punto = punto;
-        const std::string destino = En(t.rutaKorvane, nombre);
-        archivos::CopiarYSincronizar(En(descarga, nombre), destino, kAvisar);
-        t.entregados.append(" ").append(nombre);
+        const std::string origen = En(descarga, nombre), destino = En(t.rutaKorvane, nombre);
+        const bool suyo = nombre == std::string_view(kPraxis);
+        bool puesto = archivos::ColocarCopia(origen, destino, En(t.rutaKorvane, kTemporalTramiza), !suyo, kAvisar);
+        // An earlier attempt's own copy (its bytes and its time) is ours to replace.
+        if (!puesto &&
+            archivos::SegundosModificacion(origen, kAvisar) == archivos::SegundosModificacion(destino, kAvisar) &&
+            CompararArchivos(destino, origen, kAvisar))
+            puesto = archivos::ColocarCopia(origen, destino, En(t.rutaKorvane, kTemporalTramiza), true, kAvisar);
+        if (puesto) t.entregados.append(" ").append(nombre);
+        return puesto;
     };
     using Clase = ClaseRespuesta;
     if (r.clase == Clase::ErrorComunicacion || r.clase == Clase::SinRespuesta) {
@@ -98,24 +111,24 @@ bool EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, const 
         archivos::Sincronizar(seresp, kAvisar);
         t.Anotar("respuesta de error de comunicación escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
-        return true;
+        return Entrega::Hecha;
     }
     if (r.clase == Clase::ErrorFormato) {
         t.punto = r.puntoSeresp;
-        if (!GrabarErrorFormato(t.rutaKorvane, t.avisos, kAvisar)) return false;
+        if (!GrabarErrorFormato(t.rutaKorvane, t.avisos, kAvisar)) return Entrega::SinErrorFormato;
         t.Anotar("respuesta de error de formato escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
     } else {
         copiar(r.puntoSeresp, kSeresp);
     }
-    if (r.praxis) copiar("23", kPraxis);
+    if (r.praxis && !copiar("23", kPraxis)) return Entrega::Dejada;
     if (r.tiquet) copiar("26", kTiquet);
     // Only the client's own answer, delivered whole, may serve a later repeat; the kept files are
     // exactly the ones the terminal got. A copy held by another program is waited for a moment only:
     // past that, the box, and the answer goes to its till all the same, with nothing kept.
     e.respuestaGuardada = e.resultado == ClaseRespuesta::Cliente &&
                           GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.avisos, archivos::kEsperar);
-    return true;
+    return Entrega::Hecha;
 }
 
 // Removes from the terminal folder the answer files that a return put there without its "S": each
@@ -203,7 +216,13 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
     // after a failure or a stop from here on finds every file of ours taken away again.
     transicion::Responder(e, r.clase);
     t.Grabar(e);
-    if (!EntregarRespuesta(t, r, e, textoEstado)) co_return false;  // no "S": tried again next tick
+    const Entrega entrega = EntregarRespuesta(t, r, e, textoEstado);
+    if (entrega == Entrega::SinErrorFormato) co_return false;  // no "S": tried again next tick
+    if (entrega == Entrega::Dejada) {
+        t.Anotar("PRAXIS.ZLN de la terminal en lugar de la respuesta: la terminal escribió otra solicitud");
+        co_await DejarPorOtraSolicitud(t, e);
+        co_return true;
+    }
 
     // "S" only once every answer file is in place, and before the client's files go.
     if (!MarcarRespondida(t)) {

@@ -68,6 +68,38 @@ void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo
     Operar("Reemplazar", ruta, modo, [&] { sistema::Reemplazar(temporal, ruta); });
 }
 
+namespace {
+
+bool Colocar(const std::string& temporal, const std::string& destino, bool reemplazar, AnteBloqueo modo) {
+    if (reemplazar) {
+        Operar("Colocar", destino, modo, [&] { sistema::Reemplazar(temporal, destino); });
+        return true;
+    }
+    if (Operar("Colocar", destino, modo, [&] { return sistema::RenombrarSinReemplazar(temporal, destino); }))
+        return true;
+    Operar(
+        "Borrar", temporal, modo, [&] { sistema::Borrar(temporal); }, true);
+    return false;
+}
+
+}  // namespace
+
+bool ColocarCopia(const std::string& origen, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo) {
+    sistema::Escritura copia;
+    Operar("Copiar", temporal, modo, [&] { copia = sistema::Escritura::Copia(origen, temporal); });
+    Operar("Sincronizar", temporal, modo, [&] { copia.SincronizarYCerrar(); });
+    return Colocar(temporal, destino, reemplazar, modo);
+}
+
+bool ColocarDatos(std::string_view datos, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo) {
+    sistema::Escritura escritura;
+    Operar("EscribirCompleto", temporal, modo, [&] { escritura = sistema::Escritura(temporal, datos); });
+    Operar("Sincronizar", temporal, modo, [&] { escritura.SincronizarYCerrar(); });
+    return Colocar(temporal, destino, reemplazar, modo);
+}
+
 void Sincronizar(const std::string& ruta, AnteBloqueo modo) {
     Operar("Sincronizar", ruta, modo, [&] { sistema::Sincronizar(ruta); });
 }

@@ -101,6 +101,16 @@ void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloque
 // files, never the exchange files.
 void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
+// Puts a copy of `origen` at `destino` so that a reader of `destino` only ever sees it whole: written
+// and flushed under `temporal` (beside `destino`, on the same volume, a name no other program reads),
+// then renamed into place. With `reemplazar`, over a file that is there; without it, a file at
+// `destino` (in any letter case) is left alone, `temporal` goes, and false comes back.
+bool ColocarCopia(const std::string& origen, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo = kEsperar);
+// The same for `datos`.
+bool ColocarDatos(std::string_view datos, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo = kEsperar);
+
 // Writes a file's data through to the disk, so that a power cut after this keeps it.
 void Sincronizar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 

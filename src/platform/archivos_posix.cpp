@@ -372,18 +372,41 @@ void Escritura::SincronizarYCerrar() {
 
 std::string RutaLocal(const std::string& ruta) { return RutaParaCrear(Normalizar(ruta)); }
 
-void Reemplazar(const std::string& origen, const std::string& destino) {
-    const std::string desde = Normalizar(origen);
-    const std::string hacia = RutaParaCrear(Normalizar(destino));
-    if (::rename(desde.c_str(), hacia.c_str()) != 0) LanzarError(errno, origen + " -> " + destino);
-    // The new name is durable only once its folder is.
+namespace {
+
+// A new name is durable only once its folder is.
+void SincronizarCarpetaDe(const std::string& ruta) {
     std::string_view carpeta, nombre;
-    Dividir(hacia, carpeta, nombre);
+    Dividir(ruta, carpeta, nombre);
     const int fd = Abrir(carpeta.empty() ? "." : std::string(carpeta).c_str(), O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+}  // namespace
+
+void Reemplazar(const std::string& origen, const std::string& destino) {
+    const std::string desde = Normalizar(origen);
+    const std::string hacia = RutaParaCrear(Normalizar(destino));
+    if (::rename(desde.c_str(), hacia.c_str()) != 0) LanzarError(errno, origen + " -> " + destino);
+    SincronizarCarpetaDe(hacia);
+}
+
+bool RenombrarSinReemplazar(const std::string& origen, const std::string& destino) {
+    const std::string desde = Normalizar(origen);
+    // The name of a file already there in another letter case, when there is one: that file is kept.
+    const std::string hacia = RutaParaCrear(Normalizar(destino));
+    // A second name that fails when the first exists, then the old name goes: never a moment
+    // without the content under one of them.
+    if (::link(desde.c_str(), hacia.c_str()) != 0) {
+        if (errno == EEXIST) return false;
+        LanzarError(errno, origen + " -> " + destino);
+    }
+    if (::unlink(desde.c_str()) != 0) LanzarError(errno, origen);
+    SincronizarCarpetaDe(hacia);
+    return true;
 }
 
 }  // namespace archivos::sistema

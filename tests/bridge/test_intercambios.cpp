@@ -62,8 +62,10 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
     const auto posicion = [&](const std::string& que) {
         return std::find(operaciones.begin(), operaciones.end(), que) - operaciones.begin();
     };
-    EXPECT_LT(posicion("Sincronizar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
-    EXPECT_LT(posicion("Sincronizar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
+    // Each file whole in upload (written beside it, flushed, renamed in) before its original goes.
+    EXPECT_LT(posicion("Sincronizar term01/Tramiza.tmp"), posicion("Colocar upload/CLICAB.ZLN"));
+    EXPECT_LT(posicion("Colocar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
+    EXPECT_LT(posicion("Colocar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
     EXPECT_LT(posicion("Borrar TER01/PRAXIS.ZLN"), posicion("EscribirCompleto upload/_svl.0"));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(Contenido(b.Term(1, "upload")), (Nombres{"CLICAB.ZLN", "PRAXIS.ZLN", "_svl.0"}));
@@ -326,7 +328,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     b.Tick();
     bool copiado = false;
     archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
-        if (std::string_view(operacion) == "Copiar" && ruta.ends_with("TIQUET.PRN")) copiado = true;
+        if (std::string_view(operacion) == "Colocar" && ruta.ends_with("TIQUET.PRN")) copiado = true;
         if (copiado && ruta.ends_with("STATUS.ZLN")) {
             copiado = false;
             throw plataforma::ErrorSistema(29, "fallo de prueba");
@@ -373,6 +375,30 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "S");
     c.Correr(61000);
     EXPECT_STREQ(NombreEtapa(etapa()), "ninguna");
+}
+
+// The till gives up at the last moment and writes its new PRAXIS.ZLN just before the answer's would
+// be put in the same folder: ours never replaces it. The old answer is kept aside, and the new
+// request reaches the client with its own PRAXIS.ZLN.
+TEST(Intercambio, TheAnswersPraxisNeverReplacesTheTillsNewOne) {
+    Banco b;
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Tick();
+    bool escrita = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (!escrita && std::string_view(operacion) == "Colocar" && ruta.ends_with("TER01\\PRAXIS.ZLN")) {
+            escrita = true;
+            b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(escrita);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    ASSERT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Registros()[1].praxis, "PRAXIS B\r\n");
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros()[1]));
+    EXPECT_EQ(Apartadas(b).size(), 1u);
 }
 
 // Every stage of a terminal's record against every request letter: what one tick does, and where
@@ -546,7 +572,7 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
             if (op == operacion && r.ends_with(ruta) && fallados++ == 0) throw plataforma::ErrorSistema(29, "fallo");
         });
     };
-    fallarUnaVez("Copiar", "upload\\PRAXIS.ZLN");
+    fallarUnaVez("Colocar", "upload\\PRAXIS.ZLN");
     b.Tick();
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/CLICAB.ZLN")));
     fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
