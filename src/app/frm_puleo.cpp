@@ -1,5 +1,6 @@
 #include "app/frm_puleo.h"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
+#include "app/version_programa.h"
+#include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
 #include "platform/reloj.h"
@@ -58,10 +61,19 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
           if (destino != nullptr && !avisoPendiente_.exchange(true)) PostMessageA(destino, kMensajePasos, 0, 0);
       }),
       ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios(), &ejecutor_),
-      cerrojoKorvane_(ui_, reloj::Ahora) {
+      cerrojoKorvane_(ui_, reloj::Ahora),
+      apartadas_(CarpetaNoEntregadas(CarpetaRegistroIntercambios())) {
     // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
+    imgAviso_ = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_AVISO), IMAGE_ICON, 32, 32, 0));
+    // The notification area shows small icons at the system's DPI: 20 or 24 pixels at 120 or 144 DPI,
+    // each drawn at that size rather than a 16-pixel one blown up.
+    const int lado = MulDiv(16, static_cast<int>(ventana::DpiSistema()), 96);
+    const int recursos[] = {IDI_ZELNO, IDI_BUSCANDO, IDI_AVISO};
+    for (int i = 0; i < 3; ++i)
+        pequenos_[i] =
+            static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(recursos[i]), IMAGE_ICON, lado, lado, 0));
     mnuTray_ = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_BANDEJA));
     msgTaskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     msgEstadoPrueba_ = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
@@ -76,6 +88,9 @@ frmPuleo::~frmPuleo() {
     if (fuente_ != nullptr) DeleteObject(fuente_);
     for (HICON icono : imgPuleo_)
         if (icono != nullptr) DestroyIcon(icono);
+    for (HICON icono : pequenos_)
+        if (icono != nullptr) DestroyIcon(icono);
+    if (imgAviso_ != nullptr) DestroyIcon(imgAviso_);
 }
 
 bool frmPuleo::Mostrar() {
@@ -185,6 +200,7 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
             if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
+            if (wParam == ID_TMR_SERVICIO) ActualizarServicio();
             return 0;
         case kMensajeTic:
             ticPendiente_ = false;
@@ -239,6 +255,8 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
         case IDM_CONFIGURACION: mnuConfiguracion_Click(); break;
         case IDM_TERMINALES:
         case IDM_TRAY_TERMINALES: mnuTerminales_Click(); break;
+        case IDM_REGISTROS:
+        case IDM_TRAY_REGISTROS: AbrirCarpetaRegistros(); break;
         case IDM_FILE_CLOSE: mnuFileClose_Click(); break;
         case IDM_FILE_ABOUT: mnuFileAbout_Click(); break;
         case IDM_FILE_EXIT: mnuFileExit_Click(); break;
@@ -298,6 +316,9 @@ void frmPuleo::Form_Load() {
     ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);
 
     chkConected_Click();
+    // What is looked at costs no file call (the cuts, the lock, the client's last start), except a
+    // process walk while the client could not be started.
+    SetTimer(hwnd_, ID_TMR_SERVICIO, 1000, nullptr);
 }
 
 void frmPuleo::EstablecerToggle(bool activo) {
@@ -324,14 +345,19 @@ void frmPuleo::chkConected_Click() {
     if (tmrHabilitado_ != antes)
         actividad::Anotar(std::string("Buscar transacción: ") + (tmrHabilitado_ ? "activado" : "desactivado"));
     ui_.ProcesarMensajes();
+    ActualizarServicio();
     AplicarIcono();
     CambiarIconoBandeja(IconoVentana());
 }
 
+// IndiceIcono keeps its two images; "not serving" shows in their place while it lasts.
 void frmPuleo::AplicarIcono() {
-    const HICON icono = imgPuleo_[IndiceIcono == 2 ? 1 : 0];
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icono));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icono));
+    const bool aviso = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    const int imagen = aviso ? 2 : IndiceIcono == 2 ? 1 : 0;
+    const HICON grande = aviso ? imgAviso_ : imgPuleo_[imagen];
+    const HICON pequeno = pequenos_[imagen] != nullptr ? pequenos_[imagen] : grande;
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(pequeno));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(grande));
 }
 
 HICON frmPuleo::IconoVentana() const { return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0)); }
@@ -495,12 +521,20 @@ void frmPuleo::mnuConfiguracion_Click() {
     Vigilar();
     EstablecerIntervalo();
     AplicarTemporizador();
+    ActualizarServicio();
 }
 
 // The rows are built at each refresh from the cycle and the list as they are then: a list reloaded by
 // the settings dialog shows at the next one.
 void frmPuleo::mnuTerminales_Click() {
-    frmTerminales::Mostrar(instancia_, [this] { return ciclo_.Filas(Terminales); });
+    frmTerminales::Fuente fuente;
+    fuente.filas = [this] { return FilasTerminales(); };
+    fuente.cabecera = [this] {
+        return CabeceraTerminales(servicio_, Terminales ? Terminales->size() : 0, apartadas_.NoVistas().size());
+    };
+    fuente.diagnostico = [this] { return TextoDiagnosticoAhora(); };
+    fuente.abrirApartadas = [this] { AbrirApartadas(); };
+    frmTerminales::Mostrar(instancia_, std::move(fuente));
 }
 
 void frmPuleo::mnuFileClose_Click() { ShowWindow(hwnd_, SW_HIDE); }
@@ -559,6 +593,121 @@ LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
         case ids::kPruebaIconoBandeja: return IconoBandejaPresente() ? 1 : 0;
         case ids::kPruebaIconoBandejaHicon: return reinterpret_cast<LRESULT>(IconoBandejaActual());
         case ids::kPruebaIconoVentana: return reinterpret_cast<LRESULT>(IconoVentana());
+        case ids::kPruebaServicio: return static_cast<LRESULT>(servicio_.modo);
         default: return 0;
     }
+}
+
+void frmPuleo::IniciarClienteAlArrancar() {
+    try {
+        if (Configuracion.IniciarZelnoExe == 0 || cliente_.ProcesoEnEjecucion(API::kNombreCliente)) return;
+        // No main window yet: the box has no owner and, like the cycle's, waits for nobody. A PC that
+        // starts at night serves its tills at once.
+        InterfazVentana sinVentana;
+        sinVentana.SinBloqueo();
+        const auto arrancado = cliente_.IniciarCliente(Configuracion.ZelnoExe, sinVentana);
+        if (!arrancado) return;
+        Sleep(API::kEsperaArranqueMs);
+        arrancado();
+    } catch (...) {
+        actividad::AnotarFalloIgnorado("inicio del cliente al arrancar");
+    }
+}
+
+DatosServicio frmPuleo::DatosDelServicio() {
+    DatosServicio d;
+    d.buscando = tmrHabilitado_;
+    d.intervalo = Configuracion.Intervalo;
+    d.otroTramiza = cerrojoKorvane_.Rechazado();
+    d.directorioKorvane = Configuracion.DirectorioKorvane;
+    d.directorioZelno = Configuracion.DirectorioZELNO;
+    const CortesCarpetas& cortes = ciclo_.Cortes();
+    d.korvaneFuera = !d.directorioKorvane.empty() && cortes.Cortada(d.directorioKorvane);
+    d.zelnoFuera = !d.directorioZelno.empty() && cortes.Cortada(d.directorioZelno);
+    d.clienteSinIniciar = Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar();
+    return d;
+}
+
+// Every second, and at once after anything the window changes (the toggle, the settings).
+void frmPuleo::ActualizarServicio() {
+    // A client started by hand since its start failed: looked for only while that lasts.
+    if (Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar()) cliente_.ProcesoEnEjecucion(API::kNombreCliente);
+    // The sales' waits are followed whether the "Terminales" window is open or not.
+    FilasTerminales();
+    const EstadoServicio nuevo = EvaluarServicio(DatosDelServicio());
+    if (nuevo == servicio_) return;
+    const bool avisaba = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    servicio_ = nuevo;
+    if (servicio_.modo == EstadoServicio::Modo::NoAtiende)
+        actividad::Anotar("Tramiza no atiende las terminales: " + servicio_.motivo);
+    else if (avisaba && servicio_.modo == EstadoServicio::Modo::Atiende)
+        actividad::Anotar("Tramiza vuelve a atender las terminales");
+    ui_.EstablecerAviso(LineaNoAtiende(servicio_));
+    if (!cargado_) return;
+    AplicarIcono();
+    CambiarIconoBandeja(IconoVentana());
+}
+
+std::vector<FilaTerminal> frmPuleo::FilasTerminales() {
+    std::vector<FilaTerminal> filas = ciclo_.Filas(Terminales);
+    esperas_.Aplicar(filas, esperador_.AhoraMs());
+    return filas;
+}
+
+std::string frmPuleo::TextoDiagnosticoAhora() {
+    Diagnostico d;
+    d.version = TRAMIZA_VERSION_VISIBLE;
+    const clsConfiguracion& c = Configuracion;
+    d.ajustes = {"DirectorioKorvane: " + c.DirectorioKorvane,
+                 "DirectorioZELNO: " + c.DirectorioZELNO,
+                 "Intervalo: " + std::to_string(c.Intervalo),
+                 "ActivarTX: " + std::to_string(c.ActivarTX),
+                 "IniciarActivo: " + std::to_string(c.IniciarActivo),
+                 "IniciarZelnoExe: " + std::to_string(c.IniciarZelnoExe),
+                 "ZelnoExe: " + c.ZelnoExe,
+                 std::string("Buscar transacción: ") + (tmrHabilitado_ ? "marcado" : "sin marcar")};
+    d.filas = FilasTerminales();
+    d.apartadas = apartadas_.Todas();
+    d.estado = CabeceraTerminales(servicio_, Terminales ? Terminales->size() : 0, apartadas_.NoVistas().size());
+    // The day's log, and the days before while there are fewer lines than asked for.
+    constexpr std::size_t kLineas = 200;
+    const std::string carpeta = actividad::CarpetaRegistro();
+    try {
+        std::vector<std::string> nombres;
+        for (const archivos::Entrada& e : archivos::Listar(archivos::Unir(carpeta, "*.log")))
+            if (!e.esCarpeta) nombres.push_back(e.nombre);
+        std::sort(nombres.rbegin(), nombres.rend());
+        for (const std::string& nombre : nombres) {
+            std::vector<std::string> lineas =
+                UltimasLineas(archivos::LeerCompleto(archivos::Unir(carpeta, nombre)), kLineas - d.registro.size());
+            d.registro.insert(d.registro.begin(), lineas.begin(), lineas.end());
+            if (d.registro.size() >= kLineas) break;
+        }
+    } catch (const plataforma::ErrorSistema& e) {
+        d.registro.push_back("(no se pudo leer el registro de actividad en " + carpeta + ": " +
+                             e.TextoNumeroDescripcion() + ")");
+    }
+    actividad::Anotar("Diagnóstico copiado al portapapeles");
+    return TextoDiagnostico(d);
+}
+
+namespace {
+
+// Opens `carpeta` in the file explorer, made first when it is not there yet.
+void AbrirCarpeta(HWND propietario, const std::string& carpeta) {
+    if (carpeta.empty()) return;
+    CreateDirectoryA(carpeta.c_str(), nullptr);
+    const auto r =
+        reinterpret_cast<INT_PTR>(ShellExecuteA(propietario, "open", carpeta.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    actividad::Anotar("Se abre la carpeta " + carpeta + (r > 32 ? "" : " (no se pudo: " + std::to_string(r) + ")"));
+}
+
+}  // namespace
+
+void frmPuleo::AbrirCarpetaRegistros() { AbrirCarpeta(hwnd_, actividad::CarpetaRegistro()); }
+
+// Someone has now seen the kept answers: the count of the "Terminales" window starts again from 0.
+void frmPuleo::AbrirApartadas() {
+    AbrirCarpeta(hwnd_, apartadas_.Carpeta());
+    apartadas_.MarcarVistas();
 }

@@ -158,6 +158,11 @@ long long Identificador(const std::string& texto) {
         {"mnuTerminales", IDM_TERMINALES},
         {"mnuTrayTerminales", IDM_TRAY_TERMINALES},
         {"lstTerminales", IDC_LST_TERMINALES},
+        {"lblCabecera", IDC_LBL_CABECERA},
+        {"cmdDiagnostico", IDC_CMD_DIAGNOSTICO},
+        {"cmdApartadas", IDC_CMD_APARTADAS},
+        {"mnuRegistros", IDM_REGISTROS},
+        {"mnuTrayRegistros", IDM_TRAY_REGISTROS},
         {"lblTitle", IDC_LBL_TITLE},
         {"lblVersion", IDC_LBL_VERSION},
         {"lblDescription", IDC_LBL_DESCRIPTION},
@@ -170,6 +175,7 @@ long long Identificador(const std::string& texto) {
         {"Ciclos", ids::kPruebaCiclos},
         {"IconoBandeja", ids::kPruebaIconoBandeja},
         {"IconoBandejaHicon", ids::kPruebaIconoBandejaHicon},
+        {"Servicio", ids::kPruebaServicio},
     };
     const auto it = kNombres.find(texto);
     return it != kNombres.end() ? it->second : Numero(texto);
