@@ -64,8 +64,8 @@ std::string CabeceraTerminales(const EstadoServicio& estado, std::size_t termina
         case Modo::NoAtiende: texto = "NO ATIENDE: " + estado.motivo + "; no pasa ninguna venta."; break;
     }
     if (apartadas > 0)
-        texto += "   Respuestas no entregadas sin revisar: " + std::to_string(apartadas) +
-                 " (pulse «Abrir no entregadas»).";
+        texto +=
+            "   Respuestas no entregadas sin revisar: " + std::to_string(apartadas) + " (pulse «Abrir no entregadas»).";
     return texto;
 }
 
@@ -83,7 +83,8 @@ void SeguimientoEsperas::Aplicar(std::vector<FilaTerminal>& filas, std::int64_t 
 }
 
 RespuestasApartadas::RespuestasApartadas(std::string carpeta)
-    : carpeta_(std::move(carpeta)), archivoVistas_(carpeta_.empty() ? "" : archivos::Unir(Padre(carpeta_), kArchivoVistas)) {}
+    : carpeta_(std::move(carpeta)),
+      archivoVistas_(carpeta_.empty() ? "" : archivos::Unir(Padre(carpeta_), kArchivoVistas)) {}
 
 void RespuestasApartadas::LeerVistas() {
     if (leidas_ || archivoVistas_.empty()) return;
@@ -149,8 +150,9 @@ std::string TextoDiagnostico(const Diagnostico& d) {
     for (const std::string& a : d.ajustes) linea(a);
     linea("");
     linea("== Terminales");
-    linea("Terminal\tSolicitud\tSituación\tEspera\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\tDescripción "
-          "del fallo");
+    linea(
+        "Terminal\tSolicitud\tSituación\tEspera\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\tDescripción "
+        "del fallo");
     for (const FilaTerminal& f : d.filas)
         linea(f.terminal + "\t" + f.letra + "\t" + f.situacion + "\t" + f.espera + "\t" + f.hora + "\t" + f.resultado +
               "\t" + f.duracion + "\t" + f.fallo + "\t" + f.textoFallo);

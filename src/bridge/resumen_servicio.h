@@ -13,12 +13,12 @@
 #include "bridge/tablero_terminales.h"
 
 struct DatosServicio {
-    bool buscando = false;          // "Buscar transacción" is checked
-    std::int32_t intervalo = 0;     // Intervalo, in seconds
-    bool otroTramiza = false;       // the Korvane root's lock is held by another Tramiza
-    bool korvaneFuera = false;      // the Korvane root cannot be reached
-    bool zelnoFuera = false;        // the Zelno root cannot be reached
-    bool clienteSinIniciar = false; // the client is to be started, does not run, and could not be started
+    bool buscando = false;           // "Buscar transacción" is checked
+    std::int32_t intervalo = 0;      // Intervalo, in seconds
+    bool otroTramiza = false;        // the Korvane root's lock is held by another Tramiza
+    bool korvaneFuera = false;       // the Korvane root cannot be reached
+    bool zelnoFuera = false;         // the Zelno root cannot be reached
+    bool clienteSinIniciar = false;  // the client is to be started, does not run, and could not be started
     std::string directorioKorvane, directorioZelno;
 };
 

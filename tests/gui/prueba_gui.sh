@@ -246,13 +246,16 @@ caso_intervalo_cero() {
   ajustes "$Kw" "$Zw" 0 1 0 ""
   iniciar_tramiza
   esperar_principal
-  c esperar-texto frmPuleo lblProceso "Buscando..." 20000 || falla "la etiqueta no dice Buscando..."
   igual "conmutador encendido" 1 "$(c estado-check frmPuleo chkConected)"
   igual "icono de busqueda" 2 "$(estado IndiceIcono)"
   igual "sin temporizador" 0 "$(estado IntervaloMs)"
   sleep 3
   igual "ningun ciclo" 0 "$(estado Ciclos)"
-  igual "la etiqueta sigue" "Buscando..." "$(c texto frmPuleo lblProceso)"
+  # Polling "on" serves nothing: the warning icon and the words say so, not the green icon.
+  igual "no atiende" 2 "$(estado Servicio)"
+  igual "la etiqueta dice por que" "No atiende las terminales: el intervalo de búsqueda es 0." \
+    "$(c texto frmPuleo lblProceso)"
+  captura no-atiende
   salir_con mnuFileExit
 }
 
@@ -461,7 +464,9 @@ caso_otro_tramiza() {
   esperar_principal
   igual "caja de la raiz atendida" "$esperado" \
     "$(c caja-mensaje 60000 "Carpeta de Korvane atendida por otro Tramiza")"
-  c esperar-texto frmPuleo lblProceso "Otro Tramiza atiende $Kw" 20000 || falla "la etiqueta no lo dice"
+  c esperar-texto frmPuleo lblProceso "No atiende las terminales: otro Tramiza atiende la carpeta de Korvane $Kw." \
+    20000 || falla "la etiqueta no lo dice"
+  igual "no atiende" 2 "$(estado Servicio)"
   sleep 3
   igual "ningun ciclo" 0 "$(estado Ciclos)"
   igual "una sola caja" 1 "$(c contar-cajas)"
@@ -517,17 +522,31 @@ caso_cliente_inicio() {
   salir_con mnuFileExit
 }
 
+# The client's start as the defaults have it (start it, no command line) and no client: the "Zelno
+# Activo" box waits for nobody. The window and the tray icon are there while it is open, the window
+# says why nothing passes, and once a client runs a request is handed off and answered, the box
+# still open.
 caso_cliente_error() {
   sin_zelno32
-  ajustes "$Kw" "$Zw" 1 0 1 ""
+  mkdir -p "$K/TER01"
+  tabla_empresas
+  ajustes "$Kw" "$Zw" 1 1 1 ""
   iniciar_tramiza
   igual "caja de arranque del cliente" "$(printf 'Zelno Activo\n1: No se puede cargar cliente Zelno32.exe')" \
     "$(c caja-mensaje 60000)"
-  igual "la ventana principal espera a la caja" 0 "$(c contar-ventanas TramizaPuleo)"
-  captura caja
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
   esperar_principal
-  c esperar-texto frmPuleo lblProceso "Detenido." 20000 || falla "la etiqueta no dice Detenido."
+  igual "la caja sigue abierta" 1 "$(c contar-cajas "Zelno Activo")"
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Servicio eq 2 20000 >/dev/null || falla "no dice que no atiende"
+  c esperar-texto frmPuleo lblProceso "No atiende las terminales: no se puede iniciar el programa Zelno32." 20000 ||
+    falla "la etiqueta no dice por que no atiende"
+  captura caja
+  cliente_simulado '* normal'
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Servicio eq 1 30000 >/dev/null ||
+    falla "no atiende con el cliente en marcha"
+  solicitar TER01 VENTA-0001 120000
+  respondido TER01 VENTA-0001
+  igual "la caja sigue abierta" 1 "$(c contar-cajas "Zelno Activo")"
+  c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar la caja"
   sleep 2
   igual "la caja se mostro una sola vez" 0 "$(c contar-cajas)"
   salir_con mnuFileExit
@@ -541,17 +560,20 @@ caso_primer_inicio() {
   c borrar-ajustes || fatal "no se pueden borrar los ajustes"
   iniciar_tramiza
   igual "caja de arranque del cliente" "$(printf 'Zelno Activo\n1: No se puede cargar cliente Zelno32.exe')" \
-    "$(c caja-mensaje 60000)"
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+    "$(c caja-mensaje 60000 "Zelno Activo")"
+  c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar la caja"
   # Making C:\Estandar\tx fails with "path not found"; the box shows the system's own description.
   igual "caja de carga de terminales" "$(printf 'Carga de terminales\n%s' "$(c descripcion-error 3)")" \
     "$(c caja-mensaje 60000 "Carga de terminales")"
   captura carga-terminales
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  c pulsar-ok 10000 "Carga de terminales" || fatal "no se pudo cerrar la caja"
   esperar_principal
   igual "conmutador encendido" 1 "$(c estado-check frmPuleo chkConected)"
   igual "intervalo de un segundo" 1000 "$(estado IntervaloMs)"
-  c esperar-texto frmPuleo lblProceso 'Buscando en C:\...' 30000 || falla "el ciclo no recorre C:\\"
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt 0 30000 >/dev/null || falla "no corre ningun ciclo"
+  # C:\Estandar is not there: the status line says so instead of "Buscando en C:\...".
+  c esperar-texto frmPuleo lblProceso 'No atiende las terminales: no se puede acceder a la carpeta de Zelno C:\Estandar.' \
+    30000 || falla "la etiqueta no dice que falta C:\\Estandar"
   salir_con mnuFileExit
 }
 
