@@ -29,15 +29,15 @@ struct Columna {
 // whatever the window's width (1024 pixels at 144 DPI included). A cell cut short shows whole under
 // the pointer, and the selected row's failure shows whole below the list.
 const Columna kColumnas[] = {
-    {"Terminal", 800, &FilaTerminal::terminal},
-    {"Solicitud", 900, &FilaTerminal::letra},
+    {"Terminal", 1000, &FilaTerminal::terminal},
+    {"Solicitud", 1100, &FilaTerminal::letra},
     {"Espera", 1000, &FilaTerminal::espera},
     {"Situación", 2500, &FilaTerminal::situacion},
-    {"Última respuesta", 1300, &FilaTerminal::hora},
+    {"Última respuesta", 1600, &FilaTerminal::hora},
     {"Resultado", 2300, &FilaTerminal::resultado},
-    {"Duración", 800, &FilaTerminal::duracion},
-    {"Último fallo", 2600, &FilaTerminal::fallo},
-    {"Descripción del fallo", 2800, &FilaTerminal::textoFallo},
+    {"Duración", 1000, &FilaTerminal::duracion},
+    {"Último fallo", 2300, &FilaTerminal::fallo},
+    {"Descripción del fallo", 2400, &FilaTerminal::textoFallo},
 };
 constexpr int kAltoLista = 3000;  // twips: about ten rows
 // Room for the list's frame and vertical scroll bar beside the columns.
