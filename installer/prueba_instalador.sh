@@ -305,6 +305,10 @@ ajustes_intactos "ajustes conservados"
 # as it checks the session and the account; neither starts a Tramiza there.
 echo "=== instalacion silenciosa para todos, fuera de la sesion de un usuario"
 igual "ningun Tramiza antes" 0 "$(en_marcha)"
+# A Tramiza the installer started there would end at once too, with a line of its own in the log: the
+# lines are counted from before the installer, so that only the one started by hand below is there.
+actividad=$datos/Registro/$(date +%F).log
+antes=$(LC_ALL=C grep -ac 'no se inicia: no corre en la sesi.n de un usuario' "$actividad" 2>/dev/null)
 rc=$(c sin-sesion 180000 "$(win "$instalador")" /S /AllUsers)
 igual "codigo de salida" 0 "$rc"
 clave_todos='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Tramiza'
@@ -314,8 +318,6 @@ carpeta_todos=$(registro "$clave_todos" InstallLocation)
 existe "Tramiza.exe para todos" "$(unix "$carpeta_todos\\Tramiza.exe")"
 sleep 3
 igual "/EJECUTAR omitido no inicia Tramiza fuera de la sesion de un usuario" 0 "$(en_marcha)"
-actividad=$datos/Registro/$(date +%F).log
-antes=$(LC_ALL=C grep -ac 'no se inicia: no corre en la sesi.n de un usuario' "$actividad" 2>/dev/null)
 rc=$(c sin-sesion 60000 "$carpeta_todos\\Tramiza.exe")
 igual "Tramiza.exe alli termina solo" 0 "$rc"
 igual "una linea en el registro de actividad" $((${antes:-0} + 1)) \
