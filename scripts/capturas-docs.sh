@@ -210,7 +210,7 @@ c esperar-visible frmPuleo 1 10000
 sleep 1
 foto
 ventana no-atiende.png frmPuleo "$(escala 12)"
-recorte icono-bandeja-no-atiende.png $((ancho - $(escala 120))) $((alto - $(escala 30))) "$(escala 120)" "$(escala 30)"
+recorte icono-bandeja-no-atiende.png $((ancho - $(escala 120))) $((alto - $(escala 40))) "$(escala 120)" "$(escala 40)"
 
 tramiza_salir mnuFileExit || { echo "Tramiza.exe did not end through &Salir" >&2; exit 1; }
 

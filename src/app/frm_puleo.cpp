@@ -1,6 +1,5 @@
 #include "app/frm_puleo.h"
 
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -669,45 +668,15 @@ std::string frmPuleo::TextoDiagnosticoAhora() {
     d.filas = FilasTerminales();
     d.apartadas = apartadas_.Todas();
     d.estado = CabeceraTerminales(servicio_, Terminales ? Terminales->size() : 0, apartadas_.NoVistas().size());
-    // The day's log, and the days before while there are fewer lines than asked for.
-    constexpr std::size_t kLineas = 200;
-    const std::string carpeta = actividad::CarpetaRegistro();
-    try {
-        std::vector<std::string> nombres;
-        for (const archivos::Entrada& e : archivos::Listar(archivos::Unir(carpeta, "*.log")))
-            if (!e.esCarpeta) nombres.push_back(e.nombre);
-        std::sort(nombres.rbegin(), nombres.rend());
-        for (const std::string& nombre : nombres) {
-            std::vector<std::string> lineas =
-                UltimasLineas(archivos::LeerCompleto(archivos::Unir(carpeta, nombre)), kLineas - d.registro.size());
-            d.registro.insert(d.registro.begin(), lineas.begin(), lineas.end());
-            if (d.registro.size() >= kLineas) break;
-        }
-    } catch (const plataforma::ErrorSistema& e) {
-        d.registro.push_back("(no se pudo leer el registro de actividad en " + carpeta + ": " +
-                             e.TextoNumeroDescripcion() + ")");
-    }
+    d.registro = UltimasLineasRegistro(actividad::CarpetaRegistro(), 200);
     actividad::Anotar("Diagnóstico copiado al portapapeles");
     return TextoDiagnostico(d);
 }
 
-namespace {
-
-// Opens `carpeta` in the file explorer, made first when it is not there yet.
-void AbrirCarpeta(HWND propietario, const std::string& carpeta) {
-    if (carpeta.empty()) return;
-    CreateDirectoryA(carpeta.c_str(), nullptr);
-    const auto r =
-        reinterpret_cast<INT_PTR>(ShellExecuteA(propietario, "open", carpeta.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    actividad::Anotar("Se abre la carpeta " + carpeta + (r > 32 ? "" : " (no se pudo: " + std::to_string(r) + ")"));
-}
-
-}  // namespace
-
-void frmPuleo::AbrirCarpetaRegistros() { AbrirCarpeta(hwnd_, actividad::CarpetaRegistro()); }
+void frmPuleo::AbrirCarpetaRegistros() { ventana::AbrirCarpeta(hwnd_, actividad::CarpetaRegistro()); }
 
 // Someone has now seen the kept answers: the count of the "Terminales" window starts again from 0.
 void frmPuleo::AbrirApartadas() {
-    AbrirCarpeta(hwnd_, apartadas_.Carpeta());
+    ventana::AbrirCarpeta(hwnd_, apartadas_.Carpeta());
     apartadas_.MarcarVistas();
 }

@@ -4,6 +4,7 @@
 
 #include "bridge/fallos_duraderos.h"
 #include "platform/archivos.h"
+#include "platform/error_sistema.h"
 #include "platform/registro_actividad.h"
 
 namespace {
@@ -138,6 +139,27 @@ std::vector<std::string> UltimasLineas(const std::string& texto, std::size_t cua
     std::vector<std::string> lineas = Lineas(texto);
     if (lineas.size() > cuantas) lineas.erase(lineas.begin(), lineas.end() - static_cast<std::ptrdiff_t>(cuantas));
     return lineas;
+}
+
+std::vector<std::string> UltimasLineasRegistro(const std::string& carpeta, std::size_t cuantas) {
+    std::vector<std::string> registro;
+    try {
+        std::vector<std::string> nombres;
+        for (const archivos::Entrada& e : archivos::Listar(archivos::Unir(carpeta, "*.log")))
+            if (!e.esCarpeta) nombres.push_back(e.nombre);
+        // AAAA-MM-DD: the newest sorts last.
+        std::sort(nombres.rbegin(), nombres.rend());
+        for (const std::string& nombre : nombres) {
+            if (registro.size() >= cuantas) break;
+            const std::vector<std::string> lineas =
+                UltimasLineas(archivos::LeerCompleto(archivos::Unir(carpeta, nombre)), cuantas - registro.size());
+            registro.insert(registro.begin(), lineas.begin(), lineas.end());
+        }
+    } catch (const plataforma::ErrorSistema& e) {
+        registro.push_back("(no se pudo leer el registro de actividad en " + carpeta + ": " +
+                           e.TextoNumeroDescripcion() + ")");
+    }
+    return registro;
 }
 
 std::string TextoDiagnostico(const Diagnostico& d) {

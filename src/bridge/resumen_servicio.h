@@ -90,3 +90,7 @@ std::string TextoDiagnostico(const Diagnostico& d);
 
 // The last `cuantas` lines of `texto`, without their line ends.
 std::vector<std::string> UltimasLineas(const std::string& texto, std::size_t cuantas);
+
+// The last `cuantas` lines of the activity log in `carpeta` (its AAAA-MM-DD.log files): the newest
+// day's, and the days before while there are fewer. A log that cannot be read gives a line saying so.
+std::vector<std::string> UltimasLineasRegistro(const std::string& carpeta, std::size_t cuantas);

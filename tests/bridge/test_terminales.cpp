@@ -372,6 +372,15 @@ TEST(ResumenServicio, DiagnosticTextHoldsEveryPart) {
     d.estado = "NO ATIENDE: el intervalo de búsqueda es 0; no pasa ninguna venta.";
     d.filas = {{"TER01", "P", "esperando al cliente", "", "", "", "", "", "12 s"}};
     d.apartadas = {"TER01-20261206-140533"};
+    // The last lines of the newest day, the day before's filling up what is missing.
+    prueba::CarpetaTemporal registro;
+    prueba::EscribirArchivo(registro / "2026-12-05.log", "viejo\r\n");
+    prueba::EscribirArchivo(registro / "2026-12-06.log", "antes\r\nuno\r\n");
+    prueba::EscribirArchivo(registro / "2026-12-07.log", "dos\r\ntres\r\n");
+    prueba::EscribirArchivo(registro / "notas.txt", "no es del registro\r\n");
+    EXPECT_EQ(UltimasLineasRegistro(registro.Ruta(), 3), (std::vector<std::string>{"uno", "dos", "tres"}));
+    EXPECT_EQ(UltimasLineasRegistro(registro.Ruta(), 9),
+              (std::vector<std::string>{"viejo", "antes", "uno", "dos", "tres"}));
     d.registro = UltimasLineas("uno\r\ndos\r\ntres\r\n", 2);
     EXPECT_EQ(d.registro, (std::vector<std::string>{"dos", "tres"}));
     EXPECT_EQ(TextoDiagnostico(d),
