@@ -410,7 +410,28 @@ caso_segunda_instancia() {
   presentacion_es "la ventana no cambia" "visible normal"
   igual "una sola ventana principal" 1 "$(c contar-ventanas TramizaPuleo)"
   ok_si "tampoco la tercera copia inicio el cliente" test ! -e "$trabajo/eco.txt"
+  local registro=$WINEPREFIX/drive_c/ProgramData/Tramiza/Instancia.lck sesion antes
+  sesion=$(campo_cerrojo "$registro" Sesion)
   salir_con mnuFileExit
+
+  # A first copy still starting in this session (its record and name, no window yet, as the conductor
+  # holds them): a new copy waits for its window instead of ending at once, and gives up after 30 s
+  # with a line in the activity log.
+  rm -f "$trabajo/soltar"
+  al_salir+=("touch '$trabajo/soltar'")
+  c otra-sesion "$(hostname)" yo "$sesion" 600000 "$(win "$trabajo/soltar")" >"$trabajo/sesion.txt" &
+  otros+=($!)
+  linea_escrita "$trabajo/sesion.txt" "en marcha" || fatal "el conductor no hizo de Tramiza que arranca"
+  antes=$(lineas_actividad 'no abri. su ventana en 30 s')
+  tramiza_propio=1
+  tramiza_lanzar "$(win "$tramiza")"
+  sleep 5
+  igual "la copia nueva espera a la que arranca" 1 "$(c contar-procesos Tramiza.exe)"
+  igual "sin caja de otra sesion" 0 "$(c contar-cajas)"
+  touch "$trabajo/soltar"
+  c esperar-procesos Tramiza.exe 0 60000 || falla "la copia nueva no termino"
+  terminado
+  igual "una linea en el registro de actividad" $((antes + 1)) "$(lineas_actividad 'no abri. su ventana en 30 s')"
 }
 
 # A field of a lock file that a conductor holds ("Proceso", "Desde").
