@@ -7,7 +7,8 @@
 ;   /CurrentUser, /AllUsers   for whom (all users only when the installer runs elevated)
 ;   /INICIO=0|1               start Tramiza at logon (default 1; an upgrade keeps the earlier choice)
 ;   /ACCESO=0|1               Start-menu shortcut (default 1; an upgrade keeps the earlier choice)
-;   /EJECUTAR=0|1             start Tramiza when the installation ends (default 1)
+;   /EJECUTAR=0|1             start Tramiza when the installation ends (default 1), and only in an
+;                             interactive user's session: never as SYSTEM or in session 0
 ; Command line of the uninstaller: /S, and /BORRARAJUSTES to remove the settings and logs as well.
 ;
 ; A running Tramiza is asked to end with its registered window message "TramizaTerminar" and
@@ -206,8 +207,43 @@ Function ${UN}BorrarPrograma
   ${EndIf}
 FunctionEnd
 
-; Starts $INSTDIR\Tramiza.exe unless a Tramiza window is already there.
+; $0 = 1 when this runs in an interactive user's session; 0 in session 0, as SYSTEM, or on a window
+; station that shows no window (a rollout tool, a service). A Tramiza started there would hold the
+; machine-wide instance name and the root's lock, and every cashier's would close.
+Function ${UN}EnSesionDeUsuario
+  StrCpy $0 1
+  System::Call 'kernel32::GetCurrentProcessId() i .r1'
+  System::Call 'kernel32::ProcessIdToSessionId(i r1, *i .r2) i .r3'
+  ${If} $3 <> 0
+  ${AndIf} $2 = 0
+    StrCpy $0 0
+  ${EndIf}
+  System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i .r3'
+  ${If} $3 <> 0
+  ${AndIf} $1 == "SYSTEM"
+    StrCpy $0 0
+  ${EndIf}
+  ; USEROBJECTFLAGS: fInherit, fReserved, dwFlags; UOI_FLAGS is 1, WSF_VISIBLE 1.
+  System::Call 'user32::GetProcessWindowStation() p .r1'
+  System::Call '*(i 0, i 0, i 0) p .r2'
+  System::Call 'user32::GetUserObjectInformationW(p r1, i 1, p r2, i 12, p 0) i .r3'
+  ${If} $3 <> 0
+    System::Call '*$2(i, i, i .r4)'
+    IntOp $4 $4 & 1
+    ${If} $4 = 0
+      StrCpy $0 0
+    ${EndIf}
+  ${EndIf}
+  System::Free $2
+FunctionEnd
+
+; Starts $INSTDIR\Tramiza.exe unless a Tramiza window is already there, and only in a user's session.
 Function ${UN}IniciarTramiza
+  Call ${UN}EnSesionDeUsuario
+  ${If} $0 = 0
+    DetailPrint "Tramiza no se inicia: el instalador no corre en la sesión de un usuario."
+    Return
+  ${EndIf}
   System::Call 'user32::FindWindowW(w "${CLASE_VENTANA}", p 0) p .r0'
   ${If} $0 = 0
   ${AndIf} ${FileExists} "$INSTDIR\Tramiza.exe"

@@ -302,6 +302,9 @@ void frmConfiguracion::cmdGrabar_Click() {
         SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_TXT_INTERVALO)), TRUE);
         return;
     }
+    // Saved all the same, as it always was; but nobody should leave the tills unserved by mistake.
+    if (*intervalo == 0)
+        ventana::Caja(dlg_, mensajes::kTextoIntervaloCero, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
 
     // Filled in a copy, so a polling cycle that runs while a list shows its failure sees the old
     // settings, and a store that cannot be written leaves the shared object as the store has it.

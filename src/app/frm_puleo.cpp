@@ -13,7 +13,9 @@
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
+#include "app/version_programa.h"
 #include "platform/actividad.h"
+#include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "platform/reloj.h"
 
@@ -54,10 +56,19 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
       cerrojoKorvane_(ui_, reloj::Ahora),
       planificador_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaFichas(), &ejecutor_, this,
                     &cerrojoKorvane_, true),
-      ejecutor_([this] { planificador_.AvisoDelPool(); }) {
+      ejecutor_([this] { planificador_.AvisoDelPool(); }),
+      apartadas_(CarpetaNoEntregadas(CarpetaFichas())) {
     // Each icon at its own size: 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
+    imgAviso_ = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_AVISO), IMAGE_ICON, 32, 32, 0));
+    // The notification area shows small icons at the system's DPI: 20 or 24 pixels at 120 or 144 DPI,
+    // each drawn at that size rather than a 16-pixel one blown up.
+    const int lado = MulDiv(16, static_cast<int>(ventana::DpiSistema()), 96);
+    const int recursos[] = {IDI_ZELNO, IDI_BUSCANDO, IDI_AVISO};
+    for (int i = 0; i < 3; ++i)
+        pequenos_[i] =
+            static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(recursos[i]), IMAGE_ICON, lado, lado, 0));
     mnuTray_ = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_BANDEJA));
     msgTaskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     msgEstadoPrueba_ = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
@@ -72,6 +83,9 @@ frmPuleo::~frmPuleo() {
     if (fuente_ != nullptr) DeleteObject(fuente_);
     for (HICON icono : imgPuleo_)
         if (icono != nullptr) DestroyIcon(icono);
+    for (HICON icono : pequenos_)
+        if (icono != nullptr) DestroyIcon(icono);
+    if (imgAviso_ != nullptr) DestroyIcon(imgAviso_);
 }
 
 bool frmPuleo::Mostrar() {
@@ -181,6 +195,7 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
             if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
+            if (wParam == ID_TMR_SERVICIO) ActualizarServicio();
             return 0;
         case kMensajeTic: TmrBuscando_Timer(); return 0;
         case kMensajePasos: planificador_.PasosAvisados(); return 0;
@@ -229,6 +244,8 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
         case IDM_CONFIGURACION: mnuConfiguracion_Click(); break;
         case IDM_TERMINALES:
         case IDM_TRAY_TERMINALES: mnuTerminales_Click(); break;
+        case IDM_ACTIVIDAD:
+        case IDM_TRAY_ACTIVIDAD: AbrirCarpetaActividad(); break;
         case IDM_FILE_CLOSE: mnuFileClose_Click(); break;
         case IDM_FILE_ABOUT: mnuFileAbout_Click(); break;
         case IDM_FILE_EXIT: mnuFileExit_Click(); break;
@@ -265,6 +282,9 @@ void frmPuleo::Form_Load() {
     ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);
 
     chkConected_Click();
+    // What is looked at costs no file call (the cuts, the lock, the client's last start), except a
+    // process walk while the client could not be started.
+    SetTimer(hwnd_, ID_TMR_SERVICIO, 1000, nullptr);
 }
 
 void frmPuleo::EstablecerToggle(bool activo) {
@@ -291,14 +311,19 @@ void frmPuleo::chkConected_Click() {
     if (tmrHabilitado_ != antes)
         actividad::Anotar(std::string("Buscar transacción: ") + (tmrHabilitado_ ? "activado" : "desactivado"));
     ui_.ProcesarMensajes();
+    ActualizarServicio();
     AplicarIcono();
     CambiarIconoBandeja(IconoVentana());
 }
 
+// IndiceIcono keeps its two images; "not serving" shows in their place while it lasts.
 void frmPuleo::AplicarIcono() {
-    const HICON icono = imgPuleo_[IndiceIcono == 2 ? 1 : 0];
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icono));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icono));
+    const bool aviso = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    const int imagen = aviso ? 2 : IndiceIcono == 2 ? 1 : 0;
+    const HICON grande = aviso ? imgAviso_ : imgPuleo_[imagen];
+    const HICON pequeno = pequenos_[imagen] != nullptr ? pequenos_[imagen] : grande;
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(pequeno));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(grande));
 }
 
 HICON frmPuleo::IconoVentana() const { return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0)); }
@@ -381,12 +406,21 @@ void frmPuleo::mnuConfiguracion_Click() {
     planificador_.CargarTerminales();
     EstablecerIntervalo();
     planificador_.Aplicar(tmrHabilitado_, tmrIntervalo_);
+    ActualizarServicio();
 }
 
 // The rows are built at each refresh from the cycle and the list as they are then: a list reloaded by
 // the settings dialog shows at the next one.
 void frmPuleo::mnuTerminales_Click() {
-    frmTerminales::Mostrar(instancia_, [this] { return planificador_.Filas(); });
+    frmTerminales::Fuente fuente;
+    fuente.filas = [this] { return FilasTerminales(); };
+    fuente.cabecera = [this] {
+        return CabeceraTerminales(servicio_, planificador_.Terminales ? planificador_.Terminales->size() : 0,
+                                  apartadas_.NoVistas().size());
+    };
+    fuente.diagnostico = [this] { return TextoDiagnosticoAhora(); };
+    fuente.abrirApartadas = [this] { AbrirApartadas(); };
+    frmTerminales::Mostrar(instancia_, std::move(fuente));
 }
 
 void frmPuleo::mnuFileClose_Click() { ShowWindow(hwnd_, SW_HIDE); }
@@ -444,6 +478,92 @@ LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
         case ids::kPruebaIconoBandeja: return IconoBandejaPresente() ? 1 : 0;
         case ids::kPruebaIconoBandejaHicon: return reinterpret_cast<LRESULT>(IconoBandejaActual());
         case ids::kPruebaIconoVentana: return reinterpret_cast<LRESULT>(IconoVentana());
+        case ids::kPruebaServicio: return static_cast<LRESULT>(servicio_.modo);
         default: return 0;
     }
+}
+
+void frmPuleo::IniciarClienteAlArrancar() {
+    try {
+        if (Configuracion.IniciarZelnoExe == 0 || cliente_.ProcesoEnEjecucion(API::kNombreCliente)) return;
+        // No main window yet: the box has no owner and, like the cycle's, waits for nobody. A PC that
+        // starts at night serves its tills at once.
+        InterfazVentana sinVentana;
+        sinVentana.SinBloqueo();
+        const auto arrancado = cliente_.IniciarCliente(Configuracion.ZelnoExe, sinVentana);
+        if (!arrancado) return;
+        Sleep(API::kEsperaArranqueMs);
+        arrancado();
+    } catch (...) {
+        actividad::AnotarFalloIgnorado("inicio del cliente al arrancar");
+    }
+}
+
+DatosServicio frmPuleo::DatosDelServicio() {
+    DatosServicio d;
+    d.buscando = tmrHabilitado_;
+    d.intervalo = Configuracion.Intervalo;
+    d.otroTramiza = cerrojoKorvane_.Rechazado();
+    d.directorioKorvane = Configuracion.DirectorioKorvane;
+    d.directorioZelno = Configuracion.DirectorioZELNO;
+    const CortesCarpetas& cortes = planificador_.Cortes();
+    d.korvaneFuera = !d.directorioKorvane.empty() && cortes.Cortada(d.directorioKorvane);
+    d.zelnoFuera = !d.directorioZelno.empty() && cortes.Cortada(d.directorioZelno);
+    d.clienteSinIniciar = Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar();
+    return d;
+}
+
+// Every second, and at once after anything the window changes (the toggle, the settings).
+void frmPuleo::ActualizarServicio() {
+    // A client started by hand since its start failed: looked for only while that lasts.
+    if (Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar()) cliente_.ProcesoEnEjecucion(API::kNombreCliente);
+    // The sales' waits are followed whether the "Terminales" window is open or not.
+    FilasTerminales();
+    const EstadoServicio nuevo = EvaluarServicio(DatosDelServicio());
+    if (nuevo == servicio_) return;
+    const bool avisaba = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    servicio_ = nuevo;
+    if (servicio_.modo == EstadoServicio::Modo::NoAtiende)
+        actividad::Anotar("Tramiza no atiende las terminales: " + servicio_.motivo);
+    else if (avisaba && servicio_.modo == EstadoServicio::Modo::Atiende)
+        actividad::Anotar("Tramiza vuelve a atender las terminales");
+    ui_.EstablecerAviso(LineaNoAtiende(servicio_));
+    if (!cargado_) return;
+    AplicarIcono();
+    CambiarIconoBandeja(IconoVentana());
+}
+
+std::vector<FilaTerminal> frmPuleo::FilasTerminales() {
+    std::vector<FilaTerminal> filas = planificador_.Filas();
+    esperas_.Aplicar(filas, esperador_.AhoraMs());
+    return filas;
+}
+
+std::string frmPuleo::TextoDiagnosticoAhora() {
+    Diagnostico d;
+    d.version = TRAMIZA_VERSION_VISIBLE;
+    const clsConfiguracion& c = Configuracion;
+    d.ajustes = {"DirectorioKorvane: " + c.DirectorioKorvane,
+                 "DirectorioZELNO: " + c.DirectorioZELNO,
+                 "Intervalo: " + std::to_string(c.Intervalo),
+                 "ActivarTX: " + std::to_string(c.ActivarTX),
+                 "IniciarActivo: " + std::to_string(c.IniciarActivo),
+                 "IniciarZelnoExe: " + std::to_string(c.IniciarZelnoExe),
+                 "ZelnoExe: " + c.ZelnoExe,
+                 std::string("Buscar transacción: ") + (tmrHabilitado_ ? "marcado" : "sin marcar")};
+    d.filas = FilasTerminales();
+    d.apartadas = apartadas_.Todas();
+    d.estado = CabeceraTerminales(servicio_, planificador_.Terminales ? planificador_.Terminales->size() : 0,
+                                  apartadas_.NoVistas().size());
+    d.actividad = UltimasLineasActividad(actividad::CarpetaActividad(), 200);
+    actividad::Anotar("Diagnóstico copiado al portapapeles");
+    return TextoDiagnostico(d);
+}
+
+void frmPuleo::AbrirCarpetaActividad() { ventana::AbrirCarpeta(hwnd_, actividad::CarpetaActividad()); }
+
+// Someone has now seen the kept answers: the count of the "Terminales" window starts again from 0.
+void frmPuleo::AbrirApartadas() {
+    ventana::AbrirCarpeta(hwnd_, apartadas_.Carpeta());
+    apartadas_.MarcarVistas();
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/interfaz_ventana.h"
 #include "bridge/cerrojo_korvane.h"
@@ -16,6 +18,7 @@
 #include "bridge/ejecutor.h"
 #include "bridge/esperar.h"
 #include "bridge/planificador.h"
+#include "bridge/resumen_servicio.h"
 #include "config/configuracion.h"
 
 class frmPuleo final : private Planificador::Ventana {
@@ -28,6 +31,10 @@ public:
     // Creates the window, runs its load step and leaves it minimised. False when the window could
     // not be created.
     bool Mostrar();
+
+    // Start-up's start of the client, when the settings ask for it and none runs: its failure box
+    // does not wait for anyone, and the failure shows as "not serving" until the client runs.
+    void IniciarClienteAlArrancar();
 
 private:
     static LRESULT CALLBACK ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM wParam, LPARAM lParam);
@@ -74,6 +81,13 @@ private:
     void MostrarMenuBandeja();
     bool EsMovimientoDelRaton(LPARAM lParam) const;
     LRESULT EstadoPrueba(WPARAM que) const;
+    // Whether a sale can pass now (resumen_servicio.h): the icon, the status line and the log follow.
+    void ActualizarServicio();
+    DatosServicio DatosDelServicio();
+    std::vector<FilaTerminal> FilasTerminales();
+    std::string TextoDiagnosticoAhora();
+    void AbrirCarpetaActividad();
+    void AbrirApartadas();
 
     HINSTANCE instancia_;
     clsConfiguracion& Configuracion;
@@ -83,7 +97,11 @@ private:
     HWND chkConected_ = nullptr;
     HMENU mnuTray_ = nullptr;
     HFONT fuente_ = nullptr;
-    HICON imgPuleo_[2] = {nullptr, nullptr};  // idle, searching
+    HICON imgPuleo_[2] = {nullptr, nullptr};  // idle, searching: the window's big icons
+    // The same two and the "not serving" one at the small-icon size of the system's DPI: the title
+    // bar and the notification area.
+    HICON pequenos_[3] = {nullptr, nullptr, nullptr};
+    HICON imgAviso_ = nullptr;
 
     InterfazVentana ui_;
     EsperadorReal esperador_;
@@ -95,6 +113,9 @@ private:
     // one message (kMensajePasos) unless one is already waiting. Declared after the scheduler, so it
     // goes first: a step still running (hung in a call) never outlives the turn it belongs to.
     EjecutorHilos ejecutor_;
+    EstadoServicio servicio_;
+    SeguimientoEsperas esperas_;
+    RespuestasApartadas apartadas_;
 
     std::int16_t IndiceIcono = 0;
     std::int16_t ocupado_ = 0;       // the notification handler's busy flag

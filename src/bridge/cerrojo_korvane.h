@@ -35,6 +35,9 @@ public:
     // read-only) does not stop the serving: one line in the activity log, and true.
     bool PuedeAtender(const std::string& raiz);
 
+    // True while the root's lock was last found held by another Tramiza.
+    bool Rechazado() const noexcept { return rechazado_; }
+
 private:
     InterfazUsuario& ui_;
     RelojLocal reloj_;

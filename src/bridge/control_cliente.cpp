@@ -46,9 +46,23 @@ std::int32_t EjecutarCliente(const std::string& rutaExe, Avisos& ui) {
 
 }  // namespace API
 
+bool ControlClienteReal::ProcesoEnEjecucion(const std::string& nombreExe) {
+    const bool corre = API::ProcesoEnEjecucion(nombreExe);
+    if (corre) sinIniciar_ = false;
+    return corre;
+}
+
 std::function<std::int32_t()> ControlClienteReal::IniciarCliente(const std::string& rutaExe, Avisos& ui) {
     auto proceso = API::IniciarCliente(rutaExe, ui);
-    if (!proceso) return {};
+    if (!proceso) {
+        sinIniciar_ = true;
+        return {};
+    }
     auto compartido = std::make_shared<procesos::ProcesoIniciado>(std::move(*proceso));
-    return [compartido] { return compartido->Esperar(0); };
+    // The window outlives every turn that holds this; the flag is this object's.
+    return [compartido, this] {
+        const std::int32_t resultado = compartido->Esperar(0);
+        sinIniciar_ = resultado <= 0;
+        return resultado;
+    };
 }

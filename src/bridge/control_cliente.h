@@ -2,6 +2,7 @@
 // Finding and starting the exchange client program Zelno32.exe, and the polling cycle's view of it
 // (an interface, so tests can stand in for the client).
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -43,8 +44,15 @@ public:
     virtual std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, Avisos& ui) = 0;
 };
 
+// Remembers how the last start went, for the main window's "not serving" state: a client that could
+// not be started, or ended within its start-up wait, stays "not started" until it is found running
+// or a start succeeds. Any thread.
 class ControlClienteReal final : public ControlCliente {
 public:
-    bool ProcesoEnEjecucion(const std::string& nombreExe) override { return API::ProcesoEnEjecucion(nombreExe); }
+    bool ProcesoEnEjecucion(const std::string& nombreExe) override;
     std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, Avisos& ui) override;
+    bool SinIniciar() const noexcept { return sinIniciar_.load(); }
+
+private:
+    std::atomic<bool> sinIniciar_{false};
 };

@@ -27,6 +27,7 @@ struct FilaTerminal {
     std::string duracion;    // from the request's "C" seen to its "S"
     std::string fallo;       // the last failure: checkpoint, since when, how often, whether it is over
     std::string textoFallo;  // the failure's number and description
+    std::string espera;      // how long the sale in progress has waited (SeguimientoEsperas)
 
     friend bool operator==(const FilaTerminal&, const FilaTerminal&) = default;
 };

@@ -47,7 +47,8 @@ inline constexpr char kTextoRaizAtendida[] =
     "el otro siga; lo vuelve a intentar en cada ciclo.";
 inline constexpr char kTextoNoEntregada[] =
     "La respuesta del cliente para la terminal {terminal} (estado.rsp {estado}) no se entregó: {motivo}. Sus "
-    "archivos se guardaron en {carpeta}.";
+    "archivos se guardaron en {carpeta}.\r\n\r\nLa venta puede estar cobrada. No la repita: llame antes al "
+    "técnico para que compruebe la operación en el programa Zelno32 o con el banco.";
 inline constexpr char kTextoMotivoAnterior[] = "quedó de un intercambio anterior";
 inline constexpr char kTextoMotivoOtraSolicitud[] = "la terminal escribió otra solicitud antes de recibirla";
 inline constexpr char kTextoMotivoTrasError[] = "llegó después de la respuesta de error";
@@ -57,6 +58,7 @@ inline constexpr char kTextoOtraSesion[] =
     "equipo: este se cierra.";
 inline constexpr char kTextoCargarConfiguracion[] = "Error al cargar la configuración.\rConfiguracion.Load\r{error}";
 inline constexpr char kTextoIntervalo[] = "El intervalo de búsqueda debe ser un número de segundos entre 0 y 32767.";
+inline constexpr char kTextoIntervaloCero[] = "Con intervalo 0 Tramiza no atiende las terminales.";
 inline constexpr char kTextoGrabarConfiguracion[] = "No se pudo grabar la configuración: {error}";
 inline constexpr char kTextoSiguienteError[] = "Se produjo el siguiente error: {error}";
 inline constexpr char kTextoSinInformacion[] = "System Information Is Unavailable At This Time";

@@ -208,7 +208,9 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     EXPECT_EQ(b.ui.mensajes[0].texto,
               "La respuesta del cliente para la terminal TER01 (estado.rsp \"0 viejo\") no se entregó: quedó de un "
               "intercambio anterior. Sus archivos se guardaron en " +
-                  b.raiz / "NoEntregadas" + "\\TER01-20261206-140533.");
+                  b.raiz / "NoEntregadas" +
+                  "\\TER01-20261206-140533.\r\n\r\nLa venta puede estar cobrada. No la repita: llame antes al técnico "
+                  "para que compruebe la operación en el programa Zelno32 o con el banco.");
 }
 
 // A failure report left from an earlier exchange, with no answer in it, charged nobody: it goes before
@@ -850,7 +852,8 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     EXPECT_TRUE(b.esperador.esperas.empty());
     // Answered in the tick that saw its "C".
     EXPECT_EQ(b.planificador->Filas(b.lista).at(0),
-              (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", ""}));
+              (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", "",
+                            ""}));
     EXPECT_EQ(LeerArchivo((fs::path(b.configuracion.DirectorioKorvane) / "LogTramiza20261206.txt").string()),
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
 
@@ -1297,20 +1300,20 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
     const auto fila = [&](int n) { return b.planificador->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
     ASSERT_EQ(b.planificador->Filas(b.lista).size(), 3u);
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", ""}));
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", "", ""}));
     b.Tick();
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", ""}));
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", "", ""}));
 
     for (int n = 1; n <= 3; ++n)
         b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
     // A folder under the request's name in terminal 3's upload folder: its copy fails.
     fs::create_directory(b.Term(3, "upload/CLICAB.ZLN"));
     b.Tick();  // "C" seen at 2000 ms
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "P", "esperando al cliente", "", "", "", "", ""}));
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "P", "esperando al cliente", "", "", "", "", "", ""}));
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     const std::string textoFallo = b.ui.mensajes[0].texto;
     EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "entregando la solicitud", "", "", "", "punto control 5, 14:05:33",
-                                     textoFallo}));
+                                     textoFallo, ""}));
 
     // The returns wait for the client's files; terminal 3 fails again.
     b.hora = {2026, 12, 6, 14, 5, 34};
@@ -1323,8 +1326,10 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.hora = {2026, 12, 6, 14, 5, 40};
     b.TerminarTurnos();
     // "C" at 2000 ms, "S" after the waits of 1 + 2 + 1 s from 3000 ms; the client's error after 1 s.
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "S", "en reposo", "14:05:40", "respuesta del cliente", "5,0 s", "", ""}));
-    EXPECT_EQ(fila(2), (FilaTerminal{"TER02", "S", "en reposo", "14:05:40", "error del cliente E12", "2,0 s", "", ""}));
+    EXPECT_EQ(fila(1),
+              (FilaTerminal{"TER01", "S", "en reposo", "14:05:40", "respuesta del cliente", "5,0 s", "", "", ""}));
+    EXPECT_EQ(fila(2),
+              (FilaTerminal{"TER02", "S", "en reposo", "14:05:40", "error del cliente E12", "2,0 s", "", "", ""}));
 
     // The way is clear: the hand-off goes through and the failure is over; the answer's time counts
     // from the first "C".
@@ -1332,7 +1337,7 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.hora = {2026, 12, 6, 14, 5, 50};
     b.Tick();
     EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "esperando al cliente", "", "", "",
-                                     "punto control 5, desde 14:05:33 (2 veces); resuelto 14:05:50", textoFallo}));
+                                     "punto control 5, desde 14:05:33 (2 veces); resuelto 14:05:50", textoFallo, ""}));
     ASSERT_TRUE(b.TickHastaRespuesta(3));
     EXPECT_EQ(fila(3).duracion, "11,0 s");
     // The next day, times carry their date.
