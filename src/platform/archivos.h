@@ -101,7 +101,15 @@ void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloque
 // files, never the exchange files.
 void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
-// Writes a file's data through to the disk, so that a power cut after this keeps it.
+// EscribirCompleto, then Sincronizar, through the one handle that wrote it. The interceptor sees
+// both operations, in that order.
+void EscribirCompletoYSincronizar(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
+
+// Writes a file's data through to the disk, so that a power cut after this keeps it. It reopens the
+// file by name: where the writer still holds its handle, flush through it (CopiarYSincronizar,
+// EscribirCompletoYSincronizar, EscribirEntrega). A file that this thread wrote whole last (Copiar,
+// EscribirCompleto; no other write since) and that is gone when it is flushed was taken by the
+// program it was written for: that is no failure. Any other missing file is.
 void Sincronizar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Appends `datos` at the end of the file (created when missing).
