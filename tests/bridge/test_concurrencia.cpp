@@ -153,9 +153,9 @@ public:
     Programa(prueba::Banco& b, InterfazUsuario& ui, ControlCliente& cliente)
         : b_(b),
           ejecutor_(std::make_unique<EjecutorHilos>([this] { Despertar(); })),
-          ciclo_(std::make_unique<CicloSondeo>(b.configuracion, ui, esperador_, cliente,
-                                               [] { return archivos::FechaHora{2026, 12, 9, 10, 0, 0}; },
-                                               b.CarpetaEstado(), ejecutor_.get())) {
+          ciclo_(std::make_unique<CicloSondeo>(
+              b.configuracion, ui, esperador_, cliente, [] { return archivos::FechaHora{2026, 12, 9, 10, 0, 0}; },
+              b.CarpetaEstado(), ejecutor_.get())) {
         ciclo_->Conocer(b.lista);
         for (const std::string& raiz : {b.configuracion.DirectorioKorvane, b.configuracion.DirectorioZELNO})
             vigilantes_.push_back(std::make_unique<vigilancia::Vigilante>(
