@@ -229,6 +229,7 @@ FunctionEnd
 !getdllversion "${TRAMIZA_EXE}" VERSION_LLEVADA_
 
 ; Refuses, before anything changes (a running Tramiza included), to put this version over a newer one.
+; Abort ends the installer in .onInit, and the installation in the section.
 Function RechazarSiMasNueva
   ${IfNot} ${FileExists} "$INSTDIR\Tramiza.exe"
     Return
@@ -244,7 +245,8 @@ Function RechazarSiMasNueva
   IntOp $R6 $R9 >> 16
   IntOp $R6 $R6 & 0xFFFF
   IntOp $R7 $R9 & 0xFFFF
-  StrCpy $0 "$R4.$R5.$R6"
+  ; Shown as the about box shows it: major.minor.revision.
+  StrCpy $0 "$R4.$R5.$R7"
   ; Major, then minor, build and revision: the first that differs decides.
   !macro COMPARAR_PARTE INSTALADA LLEVADA
     ${If} ${INSTALADA} < ${LLEVADA}
@@ -418,6 +420,8 @@ Function .onInit
   ${If} $R3 == "0"
     StrCpy $Ejecutar 0
   ${EndIf}
+  ; Said before the wizard opens; the section asks again for a folder chosen on its page.
+  Call RechazarSiMasNueva
 FunctionEnd
 
 ; A Tramiza already started again by the installation needs no check box.
