@@ -67,7 +67,8 @@ bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui, arc
     };
     try {
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
-        archivos::EscribirCompletoYSincronizar(ruta, RegistroErrorFormato(), modo);
+        archivos::EscribirCompleto(ruta, RegistroErrorFormato(), modo);
+        archivos::Sincronizar(ruta, modo);
     } catch (const plataforma::BloqueoPasajero& b) {
         throw BloqueoConAviso(b, texto(b), mensajes::kTituloRespuestaConError, Icono::Critico);
     } catch (const plataforma::ErrorSistema& e) {

@@ -446,9 +446,7 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
 
     const auto& registros = b.simulador.Registros();
     std::size_t vistos = 0;
-    // A slow bank makes the run longer in the clock's time, not in ticks' work.
-    const int kTicks = (pares.bancoLentoPorMil || pares.clienteTermina ? 80 : 40) * kSolicitudes / kTerminales;
-    for (int tick = 0; tick < kTicks; ++tick) {
+    for (int tick = 0; tick < 40 * kSolicitudes / kTerminales; ++tick) {
         b.Tick();
         if (fallas.TomarParada()) b.Reiniciar();
         for (; vistos < registros.size(); ++vistos) {
