@@ -280,3 +280,10 @@ bool CicloSondeo::Pendientes() const {
     const std::lock_guard lock(m_);
     return !hallados_.empty() || !despertados_.empty();
 }
+
+void CicloSondeo::Descartar() {
+    const std::lock_guard lock(m_);
+    for (const Hallazgo& h : hallados_) conTurno_.erase(ClaveRuta(archivos::Unir(h.directorioKorvane, h.item.TerXX)));
+    hallados_.clear();
+    despertados_.clear();
+}

@@ -53,6 +53,8 @@ public:
     void TurnoTerminado(const std::string& rutaKorvane);
     // Found terminals or changes waiting.
     bool Pendientes() const;
+    // Lets go of both: the terminals found go back to the looks, the changes are forgotten.
+    void Descartar();
 
     // True once after the Korvane or the Zelno root came back from an outage: the terminal list
     // should be loaded again (it may have been loaded while the root was away).

@@ -253,6 +253,9 @@ void Planificador::EjecutarPasosVencidos() {
     if (enCurso_) return;
     Bandera enCurso(enCurso_);
     const auto limite = cronometro::now() + kPresupuesto;
+    // While the program waits to end, a change starts no turn, as no tick does: what the looks found
+    // is let go, for a later start to find again.
+    if (terminarPendiente_) ciclo_.Descartar();
     // The terminals a change asked for are looked at now, as a tick would.
     ciclo_.MirarDespertados();
     // Something is done at each call, however slow the machine.

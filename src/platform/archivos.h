@@ -111,7 +111,15 @@ bool ColocarCopia(const std::string& origen, const std::string& destino, const s
 bool ColocarDatos(std::string_view datos, const std::string& destino, const std::string& temporal, bool reemplazar,
                   AnteBloqueo modo = kEsperar);
 
-// Writes a file's data through to the disk, so that a power cut after this keeps it.
+// EscribirCompleto, then Sincronizar, through the one handle that wrote it. The interceptor sees
+// both operations, in that order.
+void EscribirCompletoYSincronizar(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
+
+// Writes a file's data through to the disk, so that a power cut after this keeps it. It reopens the
+// file by name: where the writer still holds its handle, flush through it (CopiarYSincronizar,
+// EscribirCompletoYSincronizar, EscribirEntrega). A file that this thread wrote whole last (Copiar,
+// EscribirCompleto; no other write since) and that is gone when it is flushed was taken by the
+// program it was written for: that is no failure. Any other missing file is.
 void Sincronizar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Appends `datos` at the end of the file (created when missing).

@@ -451,9 +451,10 @@ void EscribirCompleto(const std::string& ruta, std::string_view datos) {
 }
 
 void EscribirEntrega(const std::string& ruta, std::string_view datos) {
-    // Nothing here keeps another program out; the data is on the disk when this returns.
-    Escribir(ruta, datos, O_WRONLY | O_TRUNC, -1);
-    Sincronizar(ruta);
+    // Nothing here keeps another program out; the data is on the disk when this returns. Flushed
+    // through the descriptor that wrote it: the program it is for may have taken it by name already.
+    Escritura escritura(ruta, datos);
+    escritura.SincronizarYCerrar();
 }
 
 void Anexar(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_WRONLY | O_APPEND, -1); }

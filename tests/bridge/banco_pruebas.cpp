@@ -23,8 +23,8 @@ std::string Bajo(const std::string& carpeta, const std::string& archivo) {
 
 }  // namespace
 
-Banco::Banco(int terminales, unsigned semilla)
-    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
+Banco::Banco(int terminales, unsigned semilla, sim::Modelo modelo)
+    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla, modelo) {
     Reiniciar();
     CrearCarpetas(raiz / "K");
     configuracion.DirectorioKorvane = raiz / "K";

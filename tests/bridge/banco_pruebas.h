@@ -106,7 +106,7 @@ public:
 
 class Banco {
 public:
-    explicit Banco(int terminales = 1, unsigned semilla = 1);
+    explicit Banco(int terminales = 1, unsigned semilla = 1, sim::Modelo modelo = {});
 
     // K\TERnn and Z\termnn for terminal number n (1-based, two digits).
     std::string Ter(int n, const std::string& archivo = {}) const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -173,6 +174,7 @@ TEST(SimuladorZelno, CadaComportamientoEscribeLoSuyoASuTiempo) {
         {"estado-primero 300", {{500, "--- 0"}, {800, "+++ 0"}}, "1111", 500, 800},
         {"tarde", {{500, "--- -"}, {90500, "+++ 0"}}, "1111", 90500, 90500},
         {"tarde 700", {{500, "--- -"}, {1200, "+++ 0"}}, "1111", 1200, 1200},
+        {"banco-lento", {{500, "--- -"}, {180500, "+++ 0"}}, "1111", 180500, 180500},
         {"sin-respuesta", {{500, "--- -"}}, "0000", -1, -1},
     };
     CarpetaZelno z;
@@ -185,10 +187,11 @@ TEST(SimuladorZelno, CadaComportamientoEscribeLoSuyoASuTiempo) {
     }
     z.Reglas(reglas);
     sim::SimuladorZelno s(z.Z().string());
-    for (const std::int64_t ms : {500, 799, 800, 1199, 1200, 1999, 2000, 2499, 2500, 8499, 8500, 90499, 90500}) {
+    for (const std::int64_t ms :
+         {500, 799, 800, 1199, 1200, 1999, 2000, 2499, 2500, 8499, 8500, 90499, 90500, 180499, 180500}) {
         s.Paso(ms);
         ASSERT_EQ(s.Registros().size(), casos.size());
-        EXPECT_EQ(s.Pendiente(), ms < 90500) << ms;
+        EXPECT_EQ(s.Pendiente(), ms < 180500) << ms;
         for (std::size_t i = 0; i < casos.size(); ++i) {
             std::string esperada;
             for (const auto& [desde, foto] : casos[i].fotos)
@@ -409,6 +412,34 @@ TEST(SimuladorZelno, AzarYDescortesSeRepitenConLaMismaSemilla) {
         EXPECT_TRUE(nombre == "normal" || n < normales) << nombre << " " << n;
     }
     EXPECT_EQ(veces.size(), todos.size());
+
+    // A slow bank drawn now and then changes only the requests it falls on: the other draws stay.
+    const auto conLento = [](unsigned porMil) {
+        CarpetaZelno z;
+        z.Reglas("* descortes\n");
+        sim::SimuladorZelno s(z.Z().string(), 7, {false, porMil});
+        for (int vuelta = 0; vuelta < 200; ++vuelta) {
+            z.Pedido("term01", std::string(1, 'L') += std::to_string(vuelta));
+            s.Paso(vuelta * 1000);
+        }
+        std::vector<std::string> nombres;
+        for (const auto& r : s.Registros()) nombres.push_back(r.comportamiento);
+        return nombres;
+    };
+    const std::vector<std::string> sinLento = conLento(0), algoLento = conLento(300);
+    ASSERT_EQ(sinLento.size(), 200u);
+    ASSERT_EQ(algoLento.size(), 200u);
+    int lentos = 0;
+    for (std::size_t i = 0; i < 200; ++i) {
+        if (algoLento[i] == "banco-lento")
+            ++lentos;
+        else
+            EXPECT_EQ(algoLento[i], sinLento[i]) << i;
+    }
+    EXPECT_GT(lentos, 30);
+    EXPECT_LT(lentos, 100);
+    EXPECT_EQ(std::count(sinLento.begin(), sinLento.end(), "banco-lento"), 0);
+    EXPECT_EQ(conLento(1000), std::vector<std::string>(200, "banco-lento"));
 }
 
 TEST(TerminalKorvane, CabeceraConElCodigoEnSuSitio) {
@@ -450,6 +481,15 @@ TEST(TerminalKorvane, EnviaLaSolicitudYLeeLaRespuesta) {
     t.EnviarSolicitud({"PEDIDO-9", 336, "ACA", true});
     EXPECT_EQ(Leer(dir / "CLICAB.ZLN"), sim::ContenidoClicab({"PEDIDO-9", 336, "ACA", true}));
     EXPECT_EQ(Leer(dir / "PRAXIS.ZLN"), "PRAXIS PEDIDO-9\r\n");
+    EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "C");
+
+    // A till may write its files a while before its "C": until then the letter stays as it was.
+    Escribir(dir / "STATUS.ZLN", "P");
+    t.EscribirArchivos({"PEDIDO-10", 336, "kos", false});
+    EXPECT_EQ(Leer(dir / "CLICAB.ZLN"), sim::ContenidoClicab({"PEDIDO-10", 336, "kos", false}));
+    EXPECT_FALSE(Existe(dir / "PRAXIS.ZLN"));
+    EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "P");
+    t.MarcarPedido();
     EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "C");
 
     // A request without detail does not carry the one left in the folder.
@@ -536,6 +576,62 @@ TEST(SimuladorZelno, UnaTerminalALaVez) {
     EXPECT_FALSE(s.Registros()[1].reemplazada);
     EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Registros()[1]));
     EXPECT_FALSE(s.Pendiente());
+}
+
+// A client that finishes what it took, as a real one does: a newer request stays in upload until
+// everything due of the older one is written, whatever its behaviour; then it is taken as usual.
+TEST(SimuladorZelno, TerminaLoTomadoAntesDeTomarElSiguiente) {
+    struct Caso {
+        const char* regla;
+        std::int64_t terminaMs;  // when the older request's last file is written
+    };
+    for (const Caso& caso : {Caso{"tarde 5000", 5000}, Caso{"seresp-tarde 3000", 3000},
+                             Caso{"estado-primero 2500", 2500}, Caso{"normal 400", 400}}) {
+        SCOPED_TRACE(caso.regla);
+        CarpetaZelno z;
+        z.Reglas(std::string("term01 ") + caso.regla + "\n");
+        sim::SimuladorZelno s(z.Z().string(), 1, {true, 0});
+        z.Pedido("term01", "VIEJA");
+        s.Paso(0);
+        z.Pedido("term01", "NUEVA");
+        s.Paso(caso.terminaMs - 1);
+        ASSERT_EQ(s.Registros().size(), 1u);
+        EXPECT_EQ(Leer(z.Upload("term01") / "CLICAB.ZLN"), "NUEVA\r\nCABECERA");
+        EXPECT_EQ(Leer(z.Upload("term01") / "_svl.0"), "V9013101");
+        EXPECT_TRUE(Existe(z.Z() / "tx" / "term01"));
+
+        s.Paso(caso.terminaMs);
+        ASSERT_EQ(s.Registros().size(), 1u);
+        const sim::RegistroPedido vieja = s.Registros()[0];
+        EXPECT_FALSE(vieja.reemplazada);
+        EXPECT_EQ(Foto(z, "term01", vieja), "+++ 0");
+        EXPECT_TRUE(Existe(z.Upload("term01") / "_svl.0"));
+
+        // The system takes the older answer away; the next pass takes the newer request.
+        fs::remove(z.Estado("term01"));
+        for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(z.Download("term01") / f);
+        s.Paso(caso.terminaMs + 1);
+        ASSERT_EQ(s.Registros().size(), 2u);
+        EXPECT_EQ(s.Registros()[1].id, "NUEVA");
+        EXPECT_EQ(s.Registros()[1].tomadoMs, caso.terminaMs + 1);
+        EXPECT_FALSE(Existe(z.Z() / "tx" / "term01"));
+    }
+
+    // Another terminal is not held up by a busy one.
+    CarpetaZelno z;
+    z.Reglas("term01 banco-lento\n");
+    sim::SimuladorZelno s(z.Z().string(), 1, {true, 0});
+    z.Pedido("term01", "LENTA");
+    s.Paso(0);
+    z.Pedido("term01", "ESPERA");
+    z.Pedido("term02", "OTRA");
+    s.Paso(100);
+    ASSERT_EQ(s.Registros().size(), 2u);
+    EXPECT_EQ(s.Registros()[1].id, "OTRA");
+    EXPECT_EQ(Leer(z.Estado("term02")), "0");
+    s.Paso(sim::SimuladorZelno::kBancoLentoMs);
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Registros()[0]));
+    EXPECT_EQ(s.Registros().size(), 2u);
 }
 
 }  // namespace

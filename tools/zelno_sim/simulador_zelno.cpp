@@ -96,7 +96,14 @@ std::string RespuestaTiquet(const RegistroPedido& r) {
     return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + r.id + "\r\n";
 }
 
-SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla) : dir_(std::move(dirZelno)), azar_(semilla) {}
+SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla, Modelo modelo)
+    : dir_(std::move(dirZelno)), azar_(semilla), modelo_(modelo), azarLento_(semilla ^ 0x5eedu) {}
+
+bool SimuladorZelno::Ocupada(const fs::path& dirTerminal) const {
+    const auto suya = [&](const Entrega& e) { return e.dirTerminal == dirTerminal; };
+    return std::any_of(entregas_.begin(), entregas_.end(), suya) ||
+           std::any_of(tomasLentas_.begin(), tomasLentas_.end(), suya) || esperandoSvl_.count(dirTerminal) > 0;
+}
 
 void SimuladorZelno::Paso(std::int64_t ahoraMs) {
     reglas_.reset();
@@ -199,6 +206,8 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         return;
     }
     if (proveedor.empty() && !hayClicab && !hayPraxis) return;
+    // The bank's answer to what it took is on its way: the next request waits in upload.
+    if (modelo_.terminaLoTomado && Ocupada(dirTerminal)) return;
     if (!proveedor.empty()) c = LeerComportamiento(terminal);
     const bool pronto = c.toma == Toma::Pronta;
 
@@ -220,8 +229,14 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         fs::remove(svl, ec);
         if (ExisteArchivo(svl)) return;
         // Drawn only now, so that every draw belongs to a request taken.
+        const bool sorteado = c.clase == Clase::Azar || c.clase == Clase::Descortes;
         if (c.clase == Clase::Azar) c = Sortear();
         if (c.clase == Clase::Descortes) c = SortearDescortes();
+        if (sorteado && modelo_.bancoLentoPorMil > 0 && azarLento_() % 1000 < modelo_.bancoLentoPorMil) {
+            c = Comportamiento{};
+            c.nombre = "banco-lento";
+            c.ms = kBancoLentoMs;
+        }
         if (c.toma != Toma::Lenta) {
             fs::remove(clicab, ec);
             fs::remove(praxis, ec);
@@ -313,6 +328,7 @@ SimuladorZelno::Comportamiento SimuladorZelno::LeerComportamiento(const std::str
         };
         static const ConDemora kConDemora[] = {{"normal", Clase::Normal, 0},
                                                {"tarde", Clase::Normal, 90000},
+                                               {"banco-lento", Clase::Normal, kBancoLentoMs},
                                                {"seresp-tarde", Clase::SerespTarde, 3500},
                                                {"seresp-muy-tarde", Clase::SerespTarde, 8000},
                                                {"estado-primero", Clase::EstadoPrimero, 1500}};
