@@ -75,6 +75,15 @@ std::string CodigoProveedor(Turno& t) {
     return CodigoProveedorFijo(codigo);
 }
 
+// A file of the terminal folder that is the copy of the answer the terminal got last (the kept copy's
+// bytes and time): ours, left there, and no part of the till's new request.
+bool CopiaDeRespuesta(Turno& t, const std::string& archivo, const char* copia) {
+    const std::string guardada = En(En(t.rutaZelno, kDescarga), copia);
+    return archivos::Existe(guardada) &&
+           archivos::SegundosModificacion(guardada, kAvisar) == archivos::SegundosModificacion(archivo, kAvisar) &&
+           CompararArchivos(archivo, guardada, kAvisar);
+}
+
 FichaIntercambio DecidirEntrega(Turno& t, FichaIntercambio f) {
     const std::string clicab = En(t.rutaKorvane, kClicab);
     t.punto = "3";
@@ -92,7 +101,8 @@ FichaIntercambio DecidirEntrega(Turno& t, FichaIntercambio f) {
                     EsDuplicado(t.rutaKorvane, t.directorioKorvane, t.cx.reloj, t.avisos, kAvisar);
     }
     t.punto = "6";
-    const bool conPraxis = archivos::Existe(En(t.rutaKorvane, kPraxis));
+    const std::string praxis = En(t.rutaKorvane, kPraxis);
+    const bool conPraxis = archivos::Existe(praxis) && !CopiaDeRespuesta(t, praxis, kPraxisAnterior);
     // The provider code is only written for a new request, but read now: a table that cannot be read
     // must leave the request "C".
     std::string proveedor = duplicado ? std::string() : CodigoProveedor(t);
@@ -165,6 +175,11 @@ void QuitarOriginales(Turno& t, const FichaIntercambio& f, bool copiar) {
         t.punto = "7";
         // The first file of a request without CLICAB.ZLN: nothing of it is in upload when it fails.
         Subir(t, f, kPraxis, f.conClicab ? f.etapa : Etapa::Decidida, hecho ? &hecho->praxis : nullptr);
+        t.punto = "8";
+        archivos::Borrar(praxis, kAvisar);
+    }
+    // The answer's PRAXIS.ZLN that the till got last, when its new request has none of its own.
+    if (!f.conPraxis && archivos::Existe(praxis) && CopiaDeRespuesta(t, praxis, kPraxisAnterior)) {
         t.punto = "8";
         archivos::Borrar(praxis, kAvisar);
     }

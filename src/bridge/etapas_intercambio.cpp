@@ -55,9 +55,9 @@ void Limpiada(FichaIntercambio& f) {
     f.etapa = f.resultado == ClaseRespuesta::SinRespuesta ? Etapa::Vencida : Etapa::Ninguna;
 }
 
-void Soltar(FichaIntercambio& f) {
+void Soltar(FichaIntercambio& f, bool respuestaGuardada) {
     f.etapa = Etapa::Ninguna;
-    f.respuestaGuardada = false;
+    f.respuestaGuardada = respuestaGuardada;
 }
 
 void Olvidar(FichaIntercambio& f) { f.etapa = Etapa::Ninguna; }

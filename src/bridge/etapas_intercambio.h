@@ -76,9 +76,10 @@ void Respondida(FichaIntercambio& f);
 // The client's files are removed: a request we answered with our own record watches for a late
 // answer; any other is over.
 void Limpiada(FichaIntercambio& f);
-// The till has moved on (or the request was answered from elsewhere): nothing is in progress, and the
-// kept answer is no longer the one it got.
-void Soltar(FichaIntercambio& f);
+// The till has moved on (or the request was answered from elsewhere): nothing is in progress. The
+// kept answer is the one the left request got from the client (`respuestaGuardada`: it serves the
+// same request repeated), or none.
+void Soltar(FichaIntercambio& f, bool respuestaGuardada = false);
 // Nothing is in progress any more; the kept answer stays what it was.
 void Olvidar(FichaIntercambio& f);
 // The stage a record holds as read from its file (or made for a test): none is passed through.

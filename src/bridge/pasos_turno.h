@@ -34,8 +34,12 @@ void LimpiarRespuesta(Turno& t, FichaIntercambio f);
 Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio f, char letra);
 // An answer of the client's that no terminal is waiting for: after the client's waits, its files go
 // into a folder of their own, with a line in the activity log and a message; a failure report with no
-// answer in it goes with a line in the log only. True when there was one.
-Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto = "16");
+// answer in it goes with a line in the log only. True when there was one. With `anterior` (the
+// answer is the last request's, whose copies are in the terminal folder), the client's own answer
+// is also kept as the previous answer, so that the same sale repeated gets it and is never sent
+// again; *anterior says whether it was.
+Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto = "16",
+                          bool* anterior = nullptr);
 // The till wrote the request the client holds again (the same bytes in the same minute): the same
 // sale, which rides on the first's exchange. False when it is another request.
 bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f);

@@ -161,8 +161,9 @@ void RetirarRespuesta(Turno& t) {
 // goes, the client's answer is kept aside, and the record lets the new request go.
 Tarea<> DejarPorOtraSolicitud(Turno& t, FichaIntercambio f) {
     if (f.etapa == Etapa::Respondiendo) RetirarRespuesta(t);
-    co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false);
-    transicion::Soltar(f);
+    bool anterior = false;
+    co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false, "16", &anterior);
+    transicion::Soltar(f, anterior);
     t.Grabar(f);
 }
 
@@ -292,10 +293,11 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         QuitarSubida(t);
     }
     if (e.etapa == E::Respondiendo) RetirarRespuesta(t);
+    bool anterior = false;
     const bool apartada =
         co_await GuardarAparte(t,
                                e.etapa == E::Vencida ? mensajes::kTextoMotivoTrasError : mensajes::kTextoMotivoDejada,
-                               true);
+                               true, "16", &anterior);
     if (!apartada) {
         if (e.etapa == E::Vencida) {
             // Watched for until the terminal sends its next request: its answer is the next one.
@@ -307,7 +309,7 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
                      std::to_string(kEsperaDudaMs / 1000) + " s");
         }
     }
-    transicion::Soltar(e);
+    transicion::Soltar(e, anterior);
     t.Grabar(e);
     t.m.desde.reset();
     t.m.entrega.reset();
@@ -315,7 +317,8 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     co_return true;
 }
 
-Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto) {
+Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto, bool* anterior) {
+    if (anterior) *anterior = false;
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     const std::string descarga = En(t.rutaZelno, kDescarga);
     t.punto = punto;
@@ -357,6 +360,10 @@ Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, P
         t.m.aparte = nombre;
     }
     const std::string carpeta = *t.m.aparte;
+    const std::string seresp = En(descarga, kSeresp);
+    if (anterior && textoEstado.starts_with("0") && archivos::Existe(seresp) && archivos::Tamanio(seresp, kAvisar) != 0)
+        *anterior = GuardarRespuestasAnteriores(t.rutaZelno, archivos::Existe(En(descarga, kPraxis)), t.avisos,
+                                                archivos::kEsperar);
     archivos::CrearConSusPadres(carpeta, kAvisar);
     // Copied and on the disk before the client's files go: a stop in between keeps them twice, never none.
     for (const auto& [origen, nombre] : archivosCliente) {

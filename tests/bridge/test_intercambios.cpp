@@ -544,7 +544,10 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         {"Limpiada after our own answer", transicion::Limpiada, con(E::Vencida, nada)},
         {"Limpiada after the client's", [](auto& f) { f.resultado = C::Cliente, transicion::Limpiada(f); },
          con(E::Ninguna, [](auto& f) { f.resultado = C::Cliente; })},
-        {"Soltar", transicion::Soltar, con(E::Ninguna, [](auto& f) { f.respuestaGuardada = false; })},
+        {"Soltar", [](auto& f) { transicion::Soltar(f); },
+         con(E::Ninguna, [](auto& f) { f.respuestaGuardada = false; })},
+        {"Soltar, the left request's answer kept",
+         [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); }, con(E::Ninguna, nada)},
         {"Olvidar", transicion::Olvidar, con(E::Ninguna, nada)},
         {"Leida", [](auto& f) { transicion::Leida(f, E::Vencida); }, con(E::Vencida, nada)},
     };
