@@ -300,7 +300,8 @@ TEST(Concurrencia, ThePoolTheClockTheWatchAHungCallAndAnEndInTheMiddle) {
             while (!finTills) {
                 for (int n = 1 + grupo * 4; n <= 4 + grupo * 4; ++n) {
                     sim::TerminalKorvane& t = b.Terminal(n);
-                    const std::string id = "H" + std::to_string(n) + "-" + std::to_string(siguiente[n]);
+                    std::string id("H");
+                    id.append(std::to_string(n)).append(1, '-').append(std::to_string(siguiente[n]));
                     if (esperando[n]) {
                         if (!t.RespuestaLista()) continue;
                         const sim::Respuesta r = t.LeerRespuesta();
