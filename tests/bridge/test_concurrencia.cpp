@@ -133,9 +133,9 @@ public:
     }
     ClienteEnHilo(const ClienteEnHilo&) = delete;
     ClienteEnHilo& operator=(const ClienteEnHilo&) = delete;
-    std::vector<sim::RegistroPedido> Registros() {
+    std::vector<sim::PedidoTomado> Pedidos() {
         const std::lock_guard lock(m_);
-        return simulador_.Registros();
+        return simulador_.Pedidos();
     }
 
 private:
@@ -349,10 +349,10 @@ TEST(Concurrencia, ThePoolTheClockTheWatchAHungCallAndAnEndInTheMiddle) {
     cuelgue.Soltar();
     actividad::Terminar();
 
-    const std::vector<sim::RegistroPedido> registros = zelno.Registros();
+    const std::vector<sim::PedidoTomado> registros = zelno.Pedidos();
     std::map<std::string, int> tomadas;
-    std::map<std::string, const sim::RegistroPedido*> porId;
-    for (const sim::RegistroPedido& r : registros) {
+    std::map<std::string, const sim::PedidoTomado*> porId;
+    for (const sim::PedidoTomado& r : registros) {
         ++tomadas[r.id];
         porId[r.id] = &r;
     }

@@ -77,8 +77,8 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
 
     // The client answers; the next tick brings the answer back.
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    ASSERT_EQ(b.simulador.Registros().size(), 1u);
-    const sim::RegistroPedido& pedido = b.simulador.Registros()[0];
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+    const sim::PedidoTomado& pedido = b.simulador.Pedidos()[0];
     EXPECT_EQ(pedido.proveedor, "V9013101");
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.status, "S");
@@ -114,7 +114,7 @@ TEST(Intercambio, SuccessWithoutUsableAnswerGivesTheFormatErrorAnswer) {
         b.Terminal(1).EnviarSolicitud({"PEDIDO-3", 336, "HOPE", true});
         ASSERT_TRUE(b.TickHastaRespuesta(1)) << regla;
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-        const sim::RegistroPedido& pedido = b.simulador.Registros().at(0);
+        const sim::PedidoTomado& pedido = b.simulador.Pedidos().at(0);
         EXPECT_EQ(r.seresp, RespuestaErrorFormato()) << regla;
         EXPECT_EQ(r.praxis, sim::RespuestaPraxis(pedido)) << regla;
         EXPECT_EQ(r.tiquet, sim::RespuestaTiquet(pedido)) << regla;
@@ -135,7 +135,7 @@ TEST(Intercambio, AnswerFilledLateIsTakenOnTheSecondLook) {
     b.Comportamiento("* seresp-tarde 3500");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-5", 336, "ALTA", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    const sim::RegistroPedido& pedido = b.simulador.Registros().at(0);
+    const sim::PedidoTomado& pedido = b.simulador.Pedidos().at(0);
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(pedido));
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000, 2000, 1000, 1000}));
     EXPECT_FALSE(fs::exists(b.Term(1, "download/SERESP.ZLN")));
@@ -149,7 +149,7 @@ TEST(Intercambio, NoAnswerLeavesTheRequestWaiting) {
     b.Terminal(1).EnviarSolicitud({"PEDIDO-6", 336, "ACA", true});
     EXPECT_FALSE(b.TickHastaRespuesta(1, 5));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.esperador.esperas.empty());
 }
 
@@ -221,7 +221,7 @@ TEST(Intercambio, AStaleFailureReportIsRemovedQuietlyBeforeTheHandOff) {
     EscribirArchivo(b.Term(1, "download/TIQUET.PRN"), "");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-1", 336, "ACA", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(0)));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(0)));
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
     EXPECT_TRUE(Apartadas(b).empty());
 }
@@ -235,7 +235,7 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
     b.Tick();
     b.Tick();
-    ASSERT_EQ(b.simulador.Registros().size(), 1u);
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
     b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
     // The client is busy with A: it takes nothing more.
     const auto sinCliente = [&] {
@@ -260,8 +260,8 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
     // B's own answer, once the client has taken it, is B's.
     b.Comportamiento("* normal");
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
-    EXPECT_EQ(sim::PrimeraLinea(b.simulador.Registros().back().clicab), "B");
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
+    EXPECT_EQ(sim::PrimeraLinea(b.simulador.Pedidos().back().clicab), "B");
 }
 
 // The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
@@ -282,7 +282,7 @@ TEST(Intercambio, ARootRetypedInOtherLetterCaseIsTheSameFolder) {
     EXPECT_EQ(b.planificador->TurnosEnCurso(), 1u);
     b.TerminarTurnos();
     EXPECT_EQ(LeerArchivo(status), "S");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
 }
 
@@ -304,7 +304,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
         EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
         EXPECT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
         EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013301");
-        const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
+        const sim::PedidoTomado vieja = b.simulador.Pedidos().at(0);
         const auto apartadas = Apartadas(b);
         ASSERT_EQ(apartadas.size(), 1u);
         EXPECT_EQ(apartadas.begin()->second,
@@ -316,7 +316,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
         EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
 
         ASSERT_TRUE(b.TickHastaRespuesta(1));
-        const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+        const sim::PedidoTomado& nueva = b.simulador.Pedidos().at(1);
         EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(nueva));
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().praxis, sim::RespuestaPraxis(nueva));
@@ -342,8 +342,8 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     b.Comportamiento("* sin-tiquet\n");
     b.Terminal(1).EnviarSolicitud({"NUEVA", 336, "KOS", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
-    const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+    const sim::PedidoTomado vieja = b.simulador.Pedidos().at(0);
+    const sim::PedidoTomado& nueva = b.simulador.Pedidos().at(1);
     EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.seresp, sim::RespuestaSeresp(nueva));
@@ -397,9 +397,9 @@ TEST(Intercambio, TheAnswersPraxisNeverReplacesTheTillsNewOne) {
     archivos::InstalarInterceptor({});
     ASSERT_TRUE(escrita);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    ASSERT_EQ(b.simulador.Registros().size(), 2u);
-    EXPECT_EQ(b.simulador.Registros()[1].praxis, "PRAXIS B\r\n");
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros()[1]));
+    ASSERT_EQ(b.simulador.Pedidos().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos()[1].praxis, "PRAXIS B\r\n");
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos()[1]));
     EXPECT_EQ(Apartadas(b).size(), 1u);
 }
 
@@ -489,7 +489,7 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras60)));
         EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), std::string(1, c.letra60));
         // Never twice, and an answer of ours only for a request in doubt.
-        EXPECT_EQ(b.simulador.Registros().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
+        EXPECT_EQ(b.simulador.Pedidos().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
         if (c.letra60 == 'S' && c.letra != 'S') {
             EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
         }
@@ -601,7 +601,7 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
-    EXPECT_TRUE(b.simulador.Registros().empty());
+    EXPECT_TRUE(b.simulador.Pedidos().empty());
 
     // A stop between recording the hand-off of _svl.0 and writing it leaves the files in upload
     // without it: a doubt, as a client may have taken _svl.0 alone. When recording it fails once, the
@@ -800,7 +800,7 @@ TEST(Intercambio, ATxMarkerThatFailedIsWrittenAtTheNextAttempt) {
     b.Tick();
     EXPECT_TRUE(fs::exists(b.Z("tx/term01")));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
 }
 
 TEST(Intercambio, PraxisAloneIsHandedOff) {
@@ -848,8 +848,8 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.status, "S");
     EXPECT_EQ(r.seresp, primera);
-    EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().at(0)));
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Pedidos().at(0)));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(Contenido(b.Term(1, "upload")).empty());
     EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
     EXPECT_TRUE(b.esperador.esperas.empty());
@@ -930,7 +930,7 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
     fs::create_directory(b.Term(1, "upload"));
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     actividad::Terminar();
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(LeerArchivo(bloqueada), "x");
 }
@@ -970,7 +970,7 @@ TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     Enviar("MISMO", 1, 10);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
 }
 
 // A repeat is answered from the kept answer only when that is the client's answer the terminal got
@@ -995,9 +995,9 @@ TEST_F(Duplicados, RepeatAfterAnErrorAnswerOrALateAnswer) {
         prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 40);
         ASSERT_TRUE(b.TickHastaRespuesta(1));
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-        EXPECT_EQ(b.simulador.Registros().size(), c.desdeLoGuardado ? 1u : 2u);
-        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
-        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().back()));
+        EXPECT_EQ(b.simulador.Pedidos().size(), c.desdeLoGuardado ? 1u : 2u);
+        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
+        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Pedidos().back()));
         EXPECT_TRUE(b.ui.mensajes.empty());
     }
 }
@@ -1022,8 +1022,8 @@ TEST_F(Duplicados, ADecisionDoesNotOutliveItsRequest) {
     b.Terminal(1).EnviarSolicitud({"OTRA", 336, "KOS", true});
     prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 55);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    ASSERT_EQ(b.simulador.Registros().size(), 2u);
-    const sim::RegistroPedido& otra = b.simulador.Registros()[1];
+    ASSERT_EQ(b.simulador.Pedidos().size(), 2u);
+    const sim::PedidoTomado& otra = b.simulador.Pedidos()[1];
     EXPECT_EQ(sim::PrimeraLinea(otra.clicab), "OTRA");
     EXPECT_EQ(otra.proveedor, "V9013301");
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(otra));
@@ -1051,7 +1051,7 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
     archivos::InstalarInterceptor({});
     EXPECT_LT(retenidas, 0);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.ui.mensajes.empty());
 
     // The same hold for good: the comparison's own message, and the request stays "C" until it ends.
@@ -1068,7 +1068,7 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
     b.Tick();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
 
     // STATUS.ZLN held for 0.44 s of every 1.1 s through five whole exchanges.
     b.ui.mensajes.clear();
@@ -1080,10 +1080,10 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
         b.Terminal(1).EnviarSolicitud({"CADA-" + std::to_string(i), 336, "ACA", true});
         for (int tick = 0; tick < 20 && !b.Terminal(1).RespuestaLista(); ++tick) b.Correr(1000);
         ASSERT_TRUE(b.Terminal(1).RespuestaLista()) << i;
-        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back())) << i;
+        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back())) << i;
     }
     archivos::InstalarInterceptor({});
-    EXPECT_EQ(b.simulador.Registros().size(), 6u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 6u);
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo;
 }
 
@@ -1097,12 +1097,12 @@ TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
     Enviar("MISMO", 0, 10);
     b.Tick();
     b.Tick();
-    ASSERT_EQ(b.simulador.Registros().size(), 1u);
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
     Enviar("MISMO", 0, 20);
     for (int i = 0; i < 20 && !b.Terminal(1).RespuestaLista(); ++i) b.Tick();
     ASSERT_TRUE(b.Terminal(1).RespuestaLista());
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(0)));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(0)));
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
     EXPECT_TRUE(Apartadas(b).empty());
 
@@ -1123,12 +1123,12 @@ TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "CLICAB.ZLN")));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.ui.mensajes.empty());
     // With nothing kept, the till's retry is a new sale.
     Enviar("MISMO", 0, 45);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
 
     // SERESPAnterior.ZLN held for good when the client's answer comes.
 #ifdef _WIN32
@@ -1144,12 +1144,12 @@ TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
     const bool respondida = b.TickHastaRespuesta(1);
     archivos::InstalarInterceptor({});
     ASSERT_TRUE(respondida);
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().at(2)));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(2)));
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(b.ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
     Enviar("OTRA", 1, 20);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.simulador.Registros().size(), 4u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 4u);
 }
 
 class ClienteNoDisponible : public ::testing::Test {
@@ -1291,7 +1291,7 @@ TEST(Intercambio, AFolderOutOfReachIsOneMessageAndServedAgainOnceBack) {
     EXPECT_TRUE(b.TickHastaRespuesta(1));
     EXPECT_EQ(b.planificador->Recargas(), 1u);
     EXPECT_EQ(b.ui.mensajes.size(), 2u);
-    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
 }
 
 // The rows of the "Terminales" window through three exchanges side by side: the client's answer, the
@@ -1404,7 +1404,7 @@ TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     for (int n = 1; n <= 2; ++n) {
         EXPECT_EQ(LeerArchivo(b.Ter(n, "STATUS.ZLN")).substr(0, 1), "S");
         EXPECT_EQ(b.Terminal(n).LeerRespuesta().seresp,
-                  sim::RespuestaSeresp(b.simulador.Registros().at(static_cast<std::size_t>(n - 1))));
+                  sim::RespuestaSeresp(b.simulador.Pedidos().at(static_cast<std::size_t>(n - 1))));
     }
     EXPECT_FALSE(fs::exists(b.raiz / "otra"));
     EXPECT_TRUE(b.ui.mensajes.empty());
@@ -1470,7 +1470,7 @@ TEST(Intercambio, BusyTerminalsEachKeepTheTimingOfALoneExchange) {
         const int primera = terminales == 10 ? 2 : 1;
         const auto huellas = Huellas(b, terminales, primera == 2 ? 1 : 0, [&] { b.Correr(8000); });
         std::map<std::string, std::string> respuestas;
-        for (const auto& r : b.simulador.Registros())
+        for (const auto& r : b.simulador.Pedidos())
             EXPECT_TRUE(respuestas.emplace(sim::PrimeraLinea(r.clicab), sim::RespuestaSeresp(r)).second);
         EXPECT_EQ(respuestas.size(), static_cast<std::size_t>(terminales - primera + 1));
         for (int n = primera; n <= terminales; ++n) {

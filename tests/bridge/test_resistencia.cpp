@@ -181,7 +181,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
     for (int tick = 0; respondidas < kSolicitudes && tick < 20 * kSolicitudes / kTerminales; ++tick) {
         TicOParada(b);
         if (fallas && fallas->TomarParada()) b.Reiniciar();
-        const auto& registros = b.simulador.Registros();
+        const auto& registros = b.simulador.Pedidos();
         for (; vistos < registros.size(); ++vistos) {
             const std::string id = sim::PrimeraLinea(registros[vistos].clicab);
             ASSERT_TRUE(tomadas.emplace(id, vistos).second) << "request " << id << " handed off twice";
@@ -210,7 +210,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
                 if (siguiente < kSolicitudes) enviar(n);
                 continue;
             }
-            const sim::RegistroPedido& pedido = registros[tomada->second];
+            const sim::PedidoTomado& pedido = registros[tomada->second];
 
             // The request reached the client byte for byte, with the right provider code.
             ASSERT_EQ(pedido.clicab, sim::ContenidoClicab(s)) << s.id;
@@ -311,7 +311,7 @@ struct Recibida {
 };
 
 // What the till must get for the client's record `r`: its answer, or our error answer for it.
-std::vector<Recibida> DelCliente(const sim::RegistroPedido& r) {
+std::vector<Recibida> DelCliente(const sim::PedidoTomado& r) {
     const std::string c = r.comportamiento;
     if (c == "falla" || c == "falla-con-archivos") return {{RespuestaErrorComunicacion(r.estado), {}, {}}};
     const std::optional<std::string> praxis = c == "sin-praxis" ? std::nullopt : std::optional(sim::RespuestaPraxis(r));
@@ -453,13 +453,13 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
         ++enviadas;
     };
 
-    const auto& registros = b.simulador.Registros();
+    const auto& registros = b.simulador.Pedidos();
     std::size_t vistos = 0;
     for (int tick = 0; tick < 40 * kSolicitudes / kTerminales; ++tick) {
         TicOParada(b);
         if (fallas.TomarParada()) b.Reiniciar();
         for (; vistos < registros.size(); ++vistos) {
-            const sim::RegistroPedido& r = registros[vistos];
+            const sim::PedidoTomado& r = registros[vistos];
             // Every request with files is named by its first line: the same name taken twice for
             // one sending is a request handed over twice.
             if (r.id.starts_with("#")) continue;
@@ -533,7 +533,7 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
             // Which of the client's records can be this request's: its own name, taken since it was sent.
             std::optional<std::size_t> deCliente;
             for (std::size_t i = 0; i < registros.size() && !deCliente; ++i) {
-                const sim::RegistroPedido& r = registros[i];
+                const sim::PedidoTomado& r = registros[i];
                 const bool suyo = e.s.sinArchivos ? r.id.starts_with("#") : r.id == e.s.id;
                 if (!suyo || r.terminal != "term" + std::string(n < 10 ? "0" : "") + std::to_string(n) ||
                     r.tomadoMs < e.desdeMs || entregados.count(i) || r.estadoMs < 0)
@@ -617,7 +617,7 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
             if ((archivos.size() == 1 && archivos.count("estado.rsp")) != soloEstado) continue;
             std::optional<std::size_t> hallado;
             for (std::size_t i = 0; i < registros.size(); ++i) {
-                const sim::RegistroPedido& r = registros[i];
+                const sim::PedidoTomado& r = registros[i];
                 if ("TER" + r.terminal.substr(4) != nombre.substr(0, 5)) continue;
                 const auto es = [&](const char* archivo, const std::string& contenido) {
                     const auto a = archivos.find(archivo);
@@ -637,7 +637,7 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
     }
     int perdidas = 0;
     for (std::size_t i = 0; i < registros.size(); ++i) {
-        const sim::RegistroPedido& r = registros[i];
+        const sim::PedidoTomado& r = registros[i];
         // A failure report with no answer file in it charged nobody: it goes with a log line only.
         const bool sinRespuesta = !r.estado.starts_with("0") && r.comportamiento == "falla";
         if (r.estadoMs >= 0 && !entregados.count(i) && !apartados.count(i) && !sinRespuesta && ++perdidas <= 5)
@@ -831,7 +831,7 @@ Final Correr(const Escenario& e, Modo modo, long objetivo, long* operaciones = n
         f.terminal[entrada.path().filename().string()] = prueba::LeerArchivo(entrada.path().string());
     f.subida = Nombres(b.Term(1, "upload"));
     f.descarga = Nombres(b.Term(1, "download"));
-    for (const auto& r : b.simulador.Registros()) f.tomadas.push_back(sim::PrimeraLinea(r.clicab));
+    for (const auto& r : b.simulador.Pedidos()) f.tomadas.push_back(sim::PrimeraLinea(r.clicab));
     return f;
 }
 
@@ -959,8 +959,8 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
 
     // The terminal has exactly the client's answer to its one request, and "S".
     auto respondida = [&](prueba::Banco& b) {
-        ASSERT_EQ(b.simulador.Registros().size(), 1u);
-        const sim::RegistroPedido& p = b.simulador.Registros()[0];
+        ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+        const sim::PedidoTomado& p = b.simulador.Pedidos()[0];
         EXPECT_EQ(p.clicab, sim::ContenidoClicab(s));
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
         EXPECT_EQ(r.status, "S");

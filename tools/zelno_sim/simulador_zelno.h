@@ -53,7 +53,7 @@
 
 namespace sim {
 
-struct RegistroPedido {          // one request the client took
+struct PedidoTomado {            // one request the client took
     std::string terminal;        // folder name under Z, e.g. "term01"
     std::string comportamiento;  // behaviour applied, e.g. "normal", "falla"
     std::string proveedor;       // contents of upload\_svl.0 ("" while toma-pronto has not seen it)
@@ -93,7 +93,7 @@ public:
     // files present) of every Z\term* folder, removes the upload files and the TX marker
     // Z\tx\<terminal> if present, and writes every answer that is due at ahoraMs.
     void Paso(std::int64_t ahoraMs);
-    const std::vector<RegistroPedido>& Registros() const { return registros_; }
+    const std::vector<PedidoTomado>& Pedidos() const { return pedidos_; }
     // An answer, a late write or the rest of a slow take is still due.
     bool Pendiente() const { return !entregas_.empty() || !tomasLentas_.empty() || !esperandoSvl_.empty(); }
     // How long an eager take waits for its _svl.0 before it is answered without a provider.
@@ -136,7 +136,7 @@ private:
         Parte parte = Parte::Respuesta;
         std::filesystem::path dirTerminal;
         Comportamiento comportamiento;
-        std::size_t registro = 0;
+        std::size_t pedido = 0;
     };
 
     void TerminarTomasLentas(std::int64_t ahoraMs);
@@ -155,7 +155,7 @@ private:
     std::mt19937 azar_;
     Modelo modelo_;
     std::mt19937 azarLento_;
-    std::vector<RegistroPedido> registros_;
+    std::vector<PedidoTomado> pedidos_;
     std::vector<Entrega> entregas_;
     std::vector<Entrega> tomasLentas_;  // their answers, once the next pass has removed the rest
     // Terminal folder -> the request toma-pronto took there before its _svl.0 was written.
@@ -167,9 +167,9 @@ private:
 };
 
 // The answer files a "normal" client writes for a request, so tests can compare byte for byte.
-std::string RespuestaSeresp(const RegistroPedido&);
-std::string RespuestaPraxis(const RegistroPedido&);
-std::string RespuestaTiquet(const RegistroPedido&);
+std::string RespuestaSeresp(const PedidoTomado&);
+std::string RespuestaPraxis(const PedidoTomado&);
+std::string RespuestaTiquet(const PedidoTomado&);
 
 // The first line of a request header, up to its first line end; it names the request in the log.
 std::string PrimeraLinea(const std::string& texto);
