@@ -204,6 +204,7 @@ void Entregada(Turno& t, FichaIntercambio& f) {
     t.Grabar(f);
     t.m.subida.reset();
     t.m.entrega = t.cx.esperador.AhoraMs();
+    t.m.retenidaDicha = false;
 }
 
 // _svl.0 hands the request over: the client takes it, and removes the upload files, once it is there.

@@ -52,3 +52,6 @@ std::string EstadoParaActividad(const std::string& textoEstado);
 // How long the answer to a request that may be in the client's hands is awaited when nobody is sure
 // it is: after a stop in the middle of its upload, or once the till has left it.
 inline constexpr std::int32_t kEsperaDudaMs = 60000;
+// A request the client has held this long without an answer is said once (a line and a box); it is
+// still awaited, for good: the client has it, and no answer is made up.
+inline constexpr std::int64_t kRetencionLargaMs = 5 * 60 * 1000;

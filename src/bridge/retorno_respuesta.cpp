@@ -43,6 +43,18 @@ bool EnSubida(Turno& t, const FichaIntercambio& f) {
            (f.conPraxis && archivos::Existe(En(subida, kPraxis))) || archivos::Existe(En(subida, kSvl));
 }
 
+// The client has held the request for kRetencionLargaMs: said once, and the request still awaited.
+void DecirRetencion(Turno& t) {
+    if (!t.m.entrega || t.m.retenidaDicha) return;
+    const std::int64_t ms = t.cx.esperador.AhoraMs() - *t.m.entrega;
+    if (ms < kRetencionLargaMs) return;
+    t.m.retenidaDicha = true;
+    const std::string minutos = std::to_string(ms / 60000);
+    t.Anotar("el cliente tiene la solicitud desde hace " + minutos + " min sin responder; se sigue esperando");
+    t.avisos.MostrarSinAnotar(mensajes::Rellenar(mensajes::kTextoRetenida, {t.Nombre(), minutos}),
+                              mensajes::kTituloRetenida, Icono::Informacion);
+}
+
 std::int64_t DesdeHace(Turno& t) {
     const std::int64_t ahora = t.cx.esperador.AhoraMs();
     if (!t.m.desde) t.m.desde = ahora;
@@ -183,7 +195,10 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
                                  ? DesdeHace(t) >= kEsperaDudaMs
                                  : (e.etapa == Etapa::Respondiendo || e.etapa == Etapa::Respondida) &&
                                        e.resultado == ClaseRespuesta::SinRespuesta;
-        if (!vencida) co_return false;
+        if (!vencida) {
+            if (e.etapa == Etapa::Entregada) DecirRetencion(t);
+            co_return false;
+        }
         r.clase = ClaseRespuesta::SinRespuesta;
     } else if (e.etapa == Etapa::Entregada && EnSubida(t, e)) {
         // The client takes a request from upload before it answers it, and answers the requests it

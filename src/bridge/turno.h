@@ -52,6 +52,7 @@ struct MemoriaTurno {
     std::optional<std::int64_t> entrega;  // when the request in the client's hands was handed off
     std::optional<std::int64_t> desde;    // since when an answer in doubt, or of a left request, is awaited
     std::optional<std::string> aparte;    // the folder an answer is being kept aside in
+    bool retenidaDicha = false;           // the client's long hold of the request has been said
     std::optional<Subida> subida;
 };
 

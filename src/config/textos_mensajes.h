@@ -22,6 +22,7 @@ inline constexpr char kTituloRespuestaConError[] = "Respuesta de Zelno con Error
 inline constexpr char kTituloCarpetaInaccesible[] = "Carpeta inaccesible";
 inline constexpr char kTituloRaizAtendida[] = "Carpeta de Korvane atendida por otro Tramiza";
 inline constexpr char kTituloNoEntregada[] = "Respuesta no entregada";
+inline constexpr char kTituloRetenida[] = "Venta sin respuesta";
 inline constexpr char kTituloOtraSesion[] = "Tramiza ya está en marcha";
 inline constexpr char kTituloLeerLastDirKorvane[] = "Leer Last Dir Korvane";
 inline constexpr char kTituloGrabarLastDirKorvane[] = "Grabar Last Dir Korvane";
@@ -49,6 +50,9 @@ inline constexpr char kTextoNoEntregada[] =
     "La respuesta del cliente para la terminal {terminal} (estado.rsp {estado}) no se entregó: {motivo}. Sus "
     "archivos se guardaron en {carpeta}.\r\n\r\nLa venta puede estar cobrada. No la repita: llame antes al "
     "técnico para que compruebe la operación en el programa Zelno32 o con el banco.";
+inline constexpr char kTextoRetenida[] =
+    "El programa Zelno32 tiene la venta de la terminal {terminal} desde hace {minutos} minutos y aún no "
+    "respondió. Tramiza sigue esperando su respuesta y no la envía otra vez.";
 inline constexpr char kTextoMotivoAnterior[] = "quedó de un intercambio anterior";
 inline constexpr char kTextoMotivoOtraSolicitud[] = "la terminal escribió otra solicitud antes de recibirla";
 inline constexpr char kTextoMotivoTrasError[] = "llegó después de la respuesta de error";

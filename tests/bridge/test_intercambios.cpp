@@ -151,6 +151,23 @@ TEST(Intercambio, NoAnswerLeavesTheRequestWaiting) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.esperador.esperas.empty());
+    EXPECT_TRUE(b.ui.mensajes.empty());
+    // Held by the client for 5 minutes: said once, and still awaited, for good; its answer still comes.
+    b.Correr(5 * 60 * 1000);
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Venta sin respuesta");
+    EXPECT_EQ(b.ui.mensajes[0].texto,
+              "El programa Zelno32 tiene la venta de la terminal TER01 desde hace 5 minutos y aún no respondió. "
+              "Tramiza sigue esperando su respuesta y no la envía otra vez.");
+    b.Correr(10 * 60 * 1000);
+    EXPECT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    b.Comportamiento("* normal");
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), "APROBADA");
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
 }
 
 TEST(Intercambio, AnAnswerIsReturnedNoEarlierThanTheNextTick) {
