@@ -218,7 +218,9 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
 
     // The answer goes only onto the request it answers. What an earlier attempt put into the
     // terminal folder must not travel with the till's new request.
-    if (const char letra = LeerLetra(t, "29"); letra != 'P') {
+    // A CLICAB.ZLN in the terminal folder is the till's next request (this one's went at its hand-off):
+    // a till that gives up writes its files before its "C", so the "P" may still be there.
+    if (const char letra = LeerLetra(t, "29"); letra != 'P' || archivos::Existe(En(t.rutaKorvane, kClicab))) {
         // The same request written again while the client had it is the same sale: it gets this
         // answer. Any other goes on without it.
         const bool mismaVenta =

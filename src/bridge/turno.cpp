@@ -218,6 +218,8 @@ void MarcarStatus(Turno& t, const char* letra, PuntoControl puntoAbrir, PuntoCon
 
 bool MarcarRespondida(Turno& t) {
     t.punto = "29";
+    // The till's next request files before its "C": it has moved on.
+    if (archivos::Existe(En(t.rutaKorvane, kClicab))) return false;
     archivos::ArchivoBinario status(En(t.rutaKorvane, kStatus), kAvisar);
     // Read through the same handle just before writing: the narrowest gap the till can write in.
     if (LetraSolicitud(status.LeerInicio(kInicioStatus)) != 'P') return false;
