@@ -23,8 +23,8 @@ std::string Bajo(const std::string& carpeta, const std::string& archivo) {
 
 }  // namespace
 
-Banco::Banco(int terminales, unsigned semilla, sim::Modelo modelo)
-    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla, modelo) {
+Banco::Banco(int terminales, unsigned semilla)
+    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
     Reiniciar();
     CrearCarpetas(raiz / "K");
     configuracion.DirectorioKorvane = raiz / "K";
@@ -51,35 +51,22 @@ void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zeln
 bool Banco::Tick() {
     esperador.ahora += 1000;
     simulador.Paso(esperador.AhoraMs());
-    const long antes = planificador->Ciclos();
-    planificador->Terminales = lista;
-    planificador->Tic();
+    const bool corrio = ciclo->TmrBuscando_Timer(lista);
     TerminarTurnos();
-    return planificador->Ciclos() != antes;
-}
-
-// Answers the notices first, as the window's queue would, then the step timer.
-bool Banco::Avisados() {
-    if (!ventana.pasosPedidos) return false;
-    ventana.pasosPedidos = false;
-    planificador->PasosAvisados();
-    return true;
+    return corrio;
 }
 
 void Banco::TerminarTurnos() {
-    for (;;) {
-        if (Avisados()) continue;
-        if (!ventana.pasos) break;
-        const std::int64_t proximo = *ventana.pasos;
+    while (const auto proximo = ciclo->ProximoPaso()) {
         if (esperador.tiempoReal)
             std::this_thread::sleep_for(
-                std::chrono::milliseconds(std::max<std::int64_t>(0, proximo - esperador.AhoraMs())));
+                std::chrono::milliseconds(std::max<std::int64_t>(0, *proximo - esperador.AhoraMs())));
         else
-            esperador.ahora = std::max(esperador.ahora, proximo);
+            esperador.ahora = std::max(esperador.ahora, *proximo);
         const std::int64_t ahora = esperador.AhoraMs();
         if (simulador.Pendiente()) simulador.Paso(ahora);
         if (esperador.alEsperar) esperador.alEsperar(ahora);
-        planificador->TemporizadorPasos();
+        ciclo->EjecutarPasosVencidos();
     }
 }
 
@@ -87,17 +74,15 @@ void Banco::Correr(std::int64_t ms) {
     const std::int64_t fin = esperador.ahora + ms;
     std::int64_t tick = esperador.ahora + 1000;
     while (true) {
-        if (Avisados()) continue;
-        const auto paso = ventana.pasos;
+        const auto paso = ciclo->ProximoPaso();
         const std::int64_t siguiente = paso ? std::min(*paso, tick) : tick;
         if (siguiente > fin) break;
         esperador.ahora = siguiente;
         if (paso && *paso <= tick) {
-            planificador->TemporizadorPasos();
+            ciclo->EjecutarPasosVencidos();
         } else {
             simulador.Paso(esperador.ahora);
-            planificador->Terminales = lista;
-            planificador->Tic();
+            ciclo->TmrBuscando_Timer(lista);
             tick += 1000;
         }
     }
@@ -105,11 +90,9 @@ void Banco::Correr(std::int64_t ms) {
 }
 
 void Banco::Reiniciar() {
-    planificador.reset();
-    ventana.Olvidar();
-    ejecutor.avisar = [this] { planificador->AvisoDelPool(); };
-    planificador.emplace(
-        configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado(), &ejecutor, &ventana);
+    ciclo.reset();
+    ciclo.emplace(
+        configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado());
 }
 
 bool Banco::TickHastaRespuesta(int n, int maximo) {

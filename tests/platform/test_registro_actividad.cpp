@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/actividad.h"
 #include "platform/carpetas.h"
+#include "platform/registro_actividad.h"
 #include "platform/reloj.h"
 #include "support/soporte.h"
 
@@ -43,7 +43,7 @@ std::set<std::string> Nombres(const std::string& carpeta) {
     return nombres;
 }
 
-TEST(Actividad, OneLinePerEventStampedToTheMillisecondAddedToTheDaysFile) {
+TEST(RegistroActividad, OneLinePerEventStampedToTheMillisecondAddedToTheDaysFile) {
     CarpetaTemporal t;
     const std::string carpeta = t / ("Tramiza" + kSep + "Registro");
     RelojPrueba reloj{Hora(2026, 12, 7, 9, 5, 3, 7)};
@@ -68,7 +68,7 @@ TEST(Actividad, OneLinePerEventStampedToTheMillisecondAddedToTheDaysFile) {
     EXPECT_EQ(Nombres(carpeta), std::set<std::string>{"2026-12-07.log"});
 }
 
-TEST(Actividad, AnEventGoesToTheFileOfItsOwnLocalDate) {
+TEST(RegistroActividad, AnEventGoesToTheFileOfItsOwnLocalDate) {
     CarpetaTemporal t;
     RelojPrueba reloj{Hora(2026, 12, 31, 23, 59, 59, 999)};
     actividad::Iniciar(t.Ruta(), reloj.Funcion());
@@ -98,7 +98,7 @@ TEST(Actividad, AnEventGoesToTheFileOfItsOwnLocalDate) {
     EXPECT_EQ(LeerArchivo(t / "2027-01-03.log"), "2027-01-03 00:00:00.000 otro dia\r\n");
 }
 
-TEST(Actividad, LogsOlderThan31DaysGoAtTheStartAndWhenTheDateChanges) {
+TEST(RegistroActividad, LogsOlderThan31DaysGoAtTheStartAndWhenTheDateChanges) {
     CarpetaTemporal t;
     for (const char* nombre : {"2025-03-05.log", "2026-02-01.log", "2026-02-02.log", "2026-02-03.log", "2026-03-09.log",
                                "2026-02-30.log", "2026-1-01.log", "actividad.log", "2026-01-01.log.txt", "notas.txt"})
@@ -124,7 +124,7 @@ TEST(Actividad, LogsOlderThan31DaysGoAtTheStartAndWhenTheDateChanges) {
     EXPECT_EQ(LeerArchivo(t / "2026-02-03.log"), "x");
 }
 
-TEST(Actividad, AFolderThatCannotBeMadeCostsNothingAndTheNewestEventsWaitForIt) {
+TEST(RegistroActividad, AFolderThatCannotBeMadeCostsNothingAndTheNewestEventsWaitForIt) {
     CarpetaTemporal t;
     EscribirArchivo(t / "Tramiza", "ocupa el nombre");
     const std::string carpeta = t / ("Tramiza" + kSep + "Registro");
@@ -148,14 +148,14 @@ TEST(Actividad, AFolderThatCannotBeMadeCostsNothingAndTheNewestEventsWaitForIt) 
     EXPECT_EQ(LeerArchivo(carpeta + kSep + "2026-12-07.log"), esperado);
 }
 
-TEST(Actividad, FolderAndClock) {
+TEST(RegistroActividad, FolderAndClock) {
 #ifdef _WIN32
-    EXPECT_EQ(actividad::CarpetaActividad(), carpetas::DatosPrograma() + "\\Registro");
+    EXPECT_EQ(actividad::CarpetaRegistro(), carpetas::DatosPrograma() + "\\Registro");
 #else
     const char* anterior = std::getenv("XDG_STATE_HOME");
     const std::string guardado = anterior ? anterior : "";
     setenv("XDG_STATE_HOME", "/srv/estado", 1);
-    EXPECT_EQ(actividad::CarpetaActividad(), "/srv/estado/tramiza");
+    EXPECT_EQ(actividad::CarpetaRegistro(), "/srv/estado/tramiza");
     if (anterior)
         setenv("XDG_STATE_HOME", guardado.c_str(), 1);
     else

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "platform/actividad.h"
-#include "platform/actividad_sistema.h"
 #include "platform/carpetas.h"
 #include "platform/manejadores_win32.h"
+#include "platform/registro_actividad.h"
+#include "platform/registro_actividad_sistema.h"
 
 namespace actividad {
 
-std::string CarpetaActividad() {
+std::string CarpetaRegistro() {
     try {
         return carpetas::DatosPrograma() + "\\Registro";
     } catch (...) {

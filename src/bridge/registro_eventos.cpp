@@ -1,6 +1,6 @@
-#include "bridge/log_duplicados.h"
+#include "bridge/registro_eventos.h"
 #include "bridge/archivos_intercambio.h"
-#include "platform/actividad.h"
+#include "platform/registro_actividad.h"
 
 #include <cstdio>
 #include <mutex>
@@ -15,7 +15,7 @@ std::string DosDigitos(int n) {
     return texto;
 }
 
-std::string Entrada(const std::string& texto) { return "\"" + texto + "\"\r\n"; }
+std::string Registro(const std::string& texto) { return "\"" + texto + "\"\r\n"; }
 
 }  // namespace
 
@@ -32,23 +32,23 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
     static std::mutex unoALaVez;
     const std::lock_guard lock(unoALaVez);
     std::string nombre;
-    std::string primeraEntrada;
+    std::string registro1;
     try {
         nombre = NombreArchivoLog(reloj());
         // The stamp is year, day, month: the form the people reading these logs are used to.
         const archivos::FechaHora t = reloj();
         char anio[16];
         std::snprintf(anio, sizeof anio, "%04d", t.anio);
-        primeraEntrada = "Determino que el archivo de la hora " + std::string(anio) + "/" + DosDigitos(t.dia) + "/" +
-                         DosDigitos(t.mes) + " " + DosDigitos(t.hora) + ":" + DosDigitos(t.minuto) + ":" +
-                         DosDigitos(t.segundo) + " era duplicado";
+        registro1 = "Determino que el archivo de la hora " + std::string(anio) + "/" + DosDigitos(t.dia) + "/" +
+                    DosDigitos(t.mes) + " " + DosDigitos(t.hora) + ":" + DosDigitos(t.minuto) + ":" +
+                    DosDigitos(t.segundo) + " era duplicado";
     } catch (...) {
         actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
     const std::string rutaLog = archivos::Unir(directorioKorvane, nombre);
 
     try {
-        archivos::Anexar(rutaLog, Entrada(primeraEntrada), modo);
+        archivos::Anexar(rutaLog, Registro(registro1), modo);
     } catch (...) {
         actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
@@ -60,7 +60,7 @@ void GrabarLog(const std::string& directorioKorvane, const std::string& laRutaKo
         actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }
     try {
-        archivos::Anexar(rutaLog, Entrada(primeraLinea), modo);
+        archivos::Anexar(rutaLog, Registro(primeraLinea), modo);
     } catch (...) {
         actividad::AnotarFalloIgnorado(terminal, "registro de duplicados");
     }

@@ -1,14 +1,14 @@
-#include "bridge/ficha_intercambio.h"
+#include "bridge/estado_intercambio.h"
 
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 
-#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/carpetas.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
 namespace {
@@ -74,26 +74,83 @@ std::optional<RanuraLeida> LeerRanura(std::string_view ranura) {
     return RanuraLeida{numero, texto};
 }
 
-const char* NombreResultado(ClaseRespuesta r) {
+const char* NombreResultado(EstadoIntercambio::Resultado r) {
     switch (r) {
-        case ClaseRespuesta::ErrorFormato: return "formato";
-        case ClaseRespuesta::ErrorComunicacion: return "comunicacion";
-        case ClaseRespuesta::SinRespuesta: return "sinrespuesta";
+        case EstadoIntercambio::Resultado::ErrorFormato: return "formato";
+        case EstadoIntercambio::Resultado::ErrorComunicacion: return "comunicacion";
+        case EstadoIntercambio::Resultado::SinRespuesta: return "sinrespuesta";
         default: return "cliente";
     }
 }
 
+constexpr EstadoIntercambio::Etapa kEtapas[] = {
+    EstadoIntercambio::Etapa::Ninguna,    EstadoIntercambio::Etapa::Decidida,     EstadoIntercambio::Etapa::Subiendo,
+    EstadoIntercambio::Etapa::Entregando, EstadoIntercambio::Etapa::Entregada,    EstadoIntercambio::Etapa::EnDuda,
+    EstadoIntercambio::Etapa::Vencida,    EstadoIntercambio::Etapa::Respondiendo, EstadoIntercambio::Etapa::Respondida,
+};
+
 }  // namespace
 
-std::string TextoFicha(const FichaIntercambio& e) {
+const char* NombreEtapa(EstadoIntercambio::Etapa e) {
+    switch (e) {
+        case EstadoIntercambio::Etapa::Decidida: return "decidida";
+        case EstadoIntercambio::Etapa::Subiendo: return "subiendo";
+        case EstadoIntercambio::Etapa::Entregando: return "entregando";
+        case EstadoIntercambio::Etapa::Entregada: return "entregada";
+        case EstadoIntercambio::Etapa::EnDuda: return "enduda";
+        case EstadoIntercambio::Etapa::Vencida: return "vencida";
+        case EstadoIntercambio::Etapa::Respondiendo: return "respondiendo";
+        case EstadoIntercambio::Etapa::Respondida: return "respondida";
+        default: return "ninguna";
+    }
+}
+
+Accion QueHacer(EstadoIntercambio::Etapa etapa, char letra) {
+    using E = EstadoIntercambio::Etapa;
+    const bool c = letra == 'C', p = letra == 'P';
+    switch (etapa) {
+        case E::Ninguna: return c ? Accion::Entregar : p ? Accion::Retornar : Accion::Nada;
+        // A decision serves only the request it was made for: a "C" is decided again from its files,
+        // and a letter that is neither ends it ("S": a repeat answered just before a stop).
+        case E::Decidida: return c ? Accion::Entregar : p ? Accion::Completar : Accion::Olvidar;
+        // "P" is ours alone; any other letter means the till left the request while the client
+        // may hold it or answer it.
+        case E::Subiendo:
+        case E::Entregando: return p ? Accion::Reanudar : Accion::Abandonada;
+        case E::Entregada:
+        case E::EnDuda: return p ? Accion::Retornar : Accion::Abandonada;
+        case E::Vencida: return p ? Accion::Retornar : Accion::Tardia;
+        // Answer files may be in the terminal folder, but no "S": "P" tries the return again, "S"
+        // (written just before a stop) finishes it, and any other letter means the till left the
+        // request before it got its answer.
+        case E::Respondiendo: return p ? Accion::Retornar : letra == 'S' ? Accion::Limpiar : Accion::Abandonada;
+        // "S" is on the disk (or, in a record of an older version, may be): only the cleanup is left.
+        case E::Respondida: return p ? Accion::Retornar : Accion::Limpiar;
+    }
+    return Accion::Nada;
+}
+
+void CrearConSusPadres(const std::string& carpeta, archivos::AnteBloqueo modo) {
+    if (carpeta.empty() || archivos::ExisteEntrada(carpeta)) return;
+    const auto barra = carpeta.find_last_of("\\/");
+    if (barra != std::string::npos && barra > 0) CrearConSusPadres(carpeta.substr(0, barra), modo);
+    try {
+        archivos::CrearCarpeta(carpeta, modo);
+    } catch (const plataforma::ErrorSistema&) {
+        // Made meanwhile by another terminal's step: what was wanted.
+        if (!archivos::ExisteEntrada(carpeta)) throw;
+    }
+}
+
+std::string TextoEstado(const EstadoIntercambio& e) {
     return std::string("etapa=") + NombreEtapa(e.etapa) + "\nduplicado=" + (e.duplicado ? "1" : "0") +
            "\nconClicab=" + (e.conClicab ? "1" : "0") + "\nconPraxis=" + (e.conPraxis ? "1" : "0") +
            "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
            "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n";
 }
 
-FichaIntercambio FichaDeTexto(std::string_view texto) {
-    FichaIntercambio e;
+EstadoIntercambio EstadoDeTexto(std::string_view texto) {
+    EstadoIntercambio e;
     while (!texto.empty()) {
         const auto fin = texto.find('\n');
         const std::string_view linea = texto.substr(0, fin);
@@ -102,7 +159,8 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
         if (igual == std::string_view::npos) continue;
         const std::string_view clave = linea.substr(0, igual), valor = linea.substr(igual + 1);
         if (clave == "etapa") {
-            if (const auto etapa = EtapaDeNombre(valor)) transicion::Leida(e, *etapa);
+            for (const auto etapa : kEtapas)
+                if (valor == NombreEtapa(etapa)) e.etapa = etapa;
         } else if (clave == "duplicado") {
             e.duplicado = valor == "1";
         } else if (clave == "conClicab") {
@@ -112,10 +170,10 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
         } else if (clave == "proveedor") {
             e.proveedor = std::string(valor);
         } else if (clave == "resultado") {
-            e.resultado = valor == "formato"        ? ClaseRespuesta::ErrorFormato
-                          : valor == "comunicacion" ? ClaseRespuesta::ErrorComunicacion
-                          : valor == "sinrespuesta" ? ClaseRespuesta::SinRespuesta
-                                                    : ClaseRespuesta::Cliente;
+            e.resultado = valor == "formato"        ? EstadoIntercambio::Resultado::ErrorFormato
+                          : valor == "comunicacion" ? EstadoIntercambio::Resultado::ErrorComunicacion
+                          : valor == "sinrespuesta" ? EstadoIntercambio::Resultado::SinRespuesta
+                                                    : EstadoIntercambio::Resultado::Cliente;
         } else if (clave == "respuestaGuardada") {
             e.respuestaGuardada = valor == "1";
         }
@@ -123,46 +181,46 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
     return e;
 }
 
-std::string RanuraFicha(std::uint64_t numero, const FichaIntercambio& ficha) {
-    const std::string texto = TextoFicha(ficha);
+std::string RanuraRegistro(std::uint64_t numero, const EstadoIntercambio& estado) {
+    const std::string texto = TextoEstado(estado);
     char cabecera[96];
     std::snprintf(cabecera, sizeof cabecera, "%s%llu %zu %08lx\n", std::string(kMarcaRanura).c_str(),
                   static_cast<unsigned long long>(numero), texto.size(),
                   static_cast<unsigned long>(SumaRanura(numero, texto)));
     std::string ranura = cabecera + texto;
     // Its text is a few short fields (the provider code has 8 characters): far below the slot.
-    if (ranura.size() > kRanuraFicha) throw plataforma::ErrorSistema(0, "registro de intercambio demasiado largo");
-    ranura.resize(kRanuraFicha, '\0');
+    if (ranura.size() > kRanuraRegistro) throw plataforma::ErrorSistema(0, "registro de intercambio demasiado largo");
+    ranura.resize(kRanuraRegistro, '\0');
     return ranura;
 }
 
-FichaLeida LeerFicha(std::string_view contenido) {
+RegistroLeido LeerRegistro(std::string_view contenido) {
     const auto ranura = [&](std::size_t i) {
-        return i * kRanuraFicha < contenido.size() ? contenido.substr(i * kRanuraFicha, kRanuraFicha)
-                                                   : std::string_view{};
+        return i * kRanuraRegistro < contenido.size() ? contenido.substr(i * kRanuraRegistro, kRanuraRegistro)
+                                                      : std::string_view{};
     };
     const auto a = LeerRanura(ranura(0)), b = LeerRanura(ranura(1));
-    FichaLeida leido;
+    RegistroLeido leido;
     if (a || b) {
         const bool segunda = b && (!a || b->numero > a->numero);
         const RanuraLeida& vigente = segunda ? *b : *a;
-        leido.ficha = FichaDeTexto(vigente.texto);
+        leido.estado = EstadoDeTexto(vigente.texto);
         leido.numero = vigente.numero;
         leido.ranura = segunda ? 1 : 0;
     } else if (const std::string_view primera = ranura(0); !primera.starts_with(kMarcaRanura)) {
         // The text of an older version; or nothing whole written yet, which reads as no record.
-        leido.ficha = FichaDeTexto(primera.substr(0, primera.find('\0')));
+        leido.estado = EstadoDeTexto(primera.substr(0, primera.find('\0')));
     }
     return leido;
 }
 
-std::string CarpetaNoEntregadas(const std::string& carpetaFichas) {
-    const auto barra = carpetaFichas.find_last_of("\\/");
-    if (carpetaFichas.empty() || barra == std::string::npos) return {};
-    return carpetaFichas.substr(0, barra + 1) + "NoEntregadas";
+std::string CarpetaNoEntregadas(const std::string& carpetaRegistros) {
+    const auto barra = carpetaRegistros.find_last_of("\\/");
+    if (carpetaRegistros.empty() || barra == std::string::npos) return {};
+    return carpetaRegistros.substr(0, barra + 1) + "NoEntregadas";
 }
 
-std::string CarpetaFichas() {
+std::string CarpetaRegistroIntercambios() {
     try {
         return archivos::Unir(carpetas::DatosPrograma(), "Intercambios");
     } catch (...) {
@@ -171,68 +229,68 @@ std::string CarpetaFichas() {
     }
 }
 
-FichasIntercambio::FichasIntercambio(std::string carpeta) : carpeta_(std::move(carpeta)) {}
+RegistroIntercambios::RegistroIntercambios(std::string carpeta) : carpeta_(std::move(carpeta)) {}
 
-std::string FichasIntercambio::Archivo(const std::string& rutaKorvane) const {
+std::string RegistroIntercambios::Archivo(const std::string& rutaKorvane) const {
     char hash[24];
     std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(Fnv1a(rutaKorvane)));
     return archivos::Unir(carpeta_, UltimoComponente(rutaKorvane) + "-" + hash + ".txt");
 }
 
-FichaLeida FichasIntercambio::Cargar(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
+RegistroLeido RegistroIntercambios::Cargar(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
     {
         const std::lock_guard lock(m_);
-        const auto hallado = enMemoria_.find(ClaveRuta(rutaKorvane));
+        const auto hallado = enMemoria_.find(rutaKorvane);
         if (hallado != enMemoria_.end()) return hallado->second;
     }
-    FichaLeida leido;
+    RegistroLeido leido;
     if (!carpeta_.empty()) {
         const std::string archivo = Archivo(rutaKorvane);
         if (archivos::Existe(archivo)) {
-            leido = LeerFicha(archivos::LeerInicio(archivo, 2 * kRanuraFicha, modo));
+            leido = LeerRegistro(archivos::LeerInicio(archivo, 2 * kRanuraRegistro, modo));
             leido.enDisco = true;
         }
     }
     const std::lock_guard lock(m_);
-    return enMemoria_.emplace(ClaveRuta(rutaKorvane), leido).first->second;
+    return enMemoria_.emplace(rutaKorvane, leido).first->second;
 }
 
-FichaIntercambio FichasIntercambio::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
-    return Cargar(rutaKorvane, modo).ficha;
+EstadoIntercambio RegistroIntercambios::De(const std::string& rutaKorvane, archivos::AnteBloqueo modo) {
+    return Cargar(rutaKorvane, modo).estado;
 }
 
-void FichasIntercambio::Grabar(const std::string& rutaKorvane, const FichaIntercambio& ficha,
-                               archivos::AnteBloqueo modo) {
+void RegistroIntercambios::Grabar(const std::string& rutaKorvane, const EstadoIntercambio& estado,
+                                  archivos::AnteBloqueo modo) {
     // Only this terminal's own steps write its record, one at a time: what is in force stays so
     // until the write below is through.
-    FichaLeida nuevo = Cargar(rutaKorvane, modo);
-    nuevo.ficha = ficha;
+    RegistroLeido nuevo = Cargar(rutaKorvane, modo);
+    nuevo.estado = estado;
     nuevo.numero += 1;
     nuevo.ranura = 1 - nuevo.ranura;
     if (!carpeta_.empty()) {
-        if (!carpetaLista_) archivos::CrearConSusPadres(carpeta_, modo);
+        if (!carpetaLista_) CrearConSusPadres(carpeta_, modo);
         carpetaLista_ = true;
         const std::string archivo = Archivo(rutaKorvane);
-        const std::string ranura = RanuraFicha(nuevo.numero, ficha);
+        const std::string ranura = RanuraRegistro(nuevo.numero, estado);
         if (nuevo.enDisco) {
             archivos::ArchivoBinario abierto(archivo, modo);
-            abierto.EscribirEn(static_cast<std::int64_t>(nuevo.ranura) * kRanuraFicha, ranura);
+            abierto.EscribirEn(static_cast<std::int64_t>(nuevo.ranura) * kRanuraRegistro, ranura);
             abierto.Sincronizar();
         } else {
             // A file made anew (its record goes into slot 1), name and all, through a temporary one:
             // a power cut cannot leave its name without its content.
-            archivos::EscribirSeguro(archivo, std::string(kRanuraFicha, '\0') + ranura, modo);
+            archivos::EscribirSeguro(archivo, std::string(kRanuraRegistro, '\0') + ranura, modo);
             nuevo.enDisco = true;
         }
     }
     const std::lock_guard lock(m_);
-    enMemoria_[ClaveRuta(rutaKorvane)] = nuevo;
+    enMemoria_[rutaKorvane] = nuevo;
     cambios_.fetch_add(1, std::memory_order_release);
 }
 
-std::optional<FichaIntercambio> FichasIntercambio::EnMemoria(const std::string& rutaKorvane) const {
+std::optional<EstadoIntercambio> RegistroIntercambios::EnMemoria(const std::string& rutaKorvane) const {
     const std::lock_guard lock(m_);
-    const auto hallado = enMemoria_.find(ClaveRuta(rutaKorvane));
+    const auto hallado = enMemoria_.find(rutaKorvane);
     if (hallado == enMemoria_.end()) return std::nullopt;
-    return hallado->second.ficha;
+    return hallado->second.estado;
 }

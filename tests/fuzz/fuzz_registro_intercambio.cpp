@@ -5,22 +5,22 @@
 #include <cstdint>
 #include <string>
 
-#include "bridge/ficha_intercambio.h"
+#include "bridge/estado_intercambio.h"
 #include "comun_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t largo) {
     std::string contenido = fuzz::Texto(datos, largo);
-    const FichaLeida leido = LeerFicha(contenido);
+    const RegistroLeido leido = LeerRegistro(contenido);
     COMPROBAR(leido.ranura == 0 || leido.ranura == 1);
 
-    FichaIntercambio nuevo = leido.ficha;
-    transicion::Responder(nuevo, ClaseRespuesta::Cliente);
+    EstadoIntercambio nuevo = leido.estado;
+    nuevo.etapa = EstadoIntercambio::Etapa::Respondiendo;
     nuevo.proveedor = "V9013101";
-    const std::size_t desde = static_cast<std::size_t>(1 - leido.ranura) * kRanuraFicha;
-    if (contenido.size() < desde + kRanuraFicha) contenido.resize(desde + kRanuraFicha, '\0');
-    contenido.replace(desde, kRanuraFicha, RanuraFicha(leido.numero + 1, nuevo));
-    const FichaLeida despues = LeerFicha(contenido);
-    COMPROBAR(despues.ficha == nuevo);
+    const std::size_t desde = static_cast<std::size_t>(1 - leido.ranura) * kRanuraRegistro;
+    if (contenido.size() < desde + kRanuraRegistro) contenido.resize(desde + kRanuraRegistro, '\0');
+    contenido.replace(desde, kRanuraRegistro, RanuraRegistro(leido.numero + 1, nuevo));
+    const RegistroLeido despues = LeerRegistro(contenido);
+    COMPROBAR(despues.estado == nuevo);
     COMPROBAR(despues.numero == leido.numero + 1);
     COMPROBAR(despues.ranura == 1 - leido.ranura);
     return 0;

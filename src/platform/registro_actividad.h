@@ -50,7 +50,7 @@ void AnotarFalloIgnorado(std::string_view terminal, std::string_view donde) noex
 
 // %LOCALAPPDATA%\Tramiza\Registro on Windows, ${XDG_STATE_HOME:-~/.local/state}/tramiza elsewhere;
 // empty when the platform cannot say.
-std::string CarpetaActividad();
+std::string CarpetaRegistro();
 
 // True while the writer holds events taken from the queue, that is, while it is writing them. Tests
 // wait for false before changing what the writer will find on the disk.

@@ -1,10 +1,13 @@
 #pragma once
 // The daily log of duplicate requests: LogTramiza<yyyymmdd>.txt in the Korvane root.
 
+#include <functional>
 #include <string>
 
 #include "platform/archivos.h"
-#include "platform/reloj.h"
+
+// Local wall-clock time; the program reads the system clock, tests set the hour.
+using RelojLocal = std::function<archivos::FechaHora()>;
 
 // "LogTramiza20261206.txt" for 6 December 2026.
 std::string NombreArchivoLog(const archivos::FechaHora& fecha);

@@ -1,4 +1,4 @@
-#include "platform/actividad.h"
+#include "platform/registro_actividad.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +9,8 @@
 #include <thread>
 #include <utility>
 
-#include "platform/actividad_sistema.h"
 #include "platform/error_sistema.h"
+#include "platform/registro_actividad_sistema.h"
 
 namespace actividad {
 
@@ -88,14 +88,14 @@ void Limpiar(const std::string& carpeta, const archivos::FechaHora& hoy) {
     }
 }
 
-class Escritor {
+class Registro {
 public:
     void Iniciar(const std::string& carpeta, RelojMs relojMs) {
         const std::lock_guard control(control_);
         Detener();
         if (!relojMs) relojMs = reloj::AhoraConMs;
         const archivos::FechaHora hoy = relojMs().fecha;
-        std::thread escritor(&Escritor::Escribir, this, carpeta, hoy);
+        std::thread escritor(&Registro::Escribir, this, carpeta, hoy);
         const std::lock_guard lock(m_);
         reloj_ = std::move(relojMs);
         escritor_ = std::move(escritor);
@@ -247,9 +247,9 @@ private:
 
 // Never destroyed: an event logged while the program's other statics go away finds it still there.
 // Terminar() is what ends the writer.
-Escritor& Unico() {
-    static Escritor& escritor = *new Escritor;
-    return escritor;
+Registro& Unico() {
+    static Registro& registro = *new Registro;
+    return registro;
 }
 
 }  // namespace

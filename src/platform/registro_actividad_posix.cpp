@@ -5,14 +5,14 @@
 
 #include <cerrno>
 
-#include "platform/actividad.h"
-#include "platform/actividad_sistema.h"
 #include "platform/carpetas.h"
+#include "platform/registro_actividad.h"
+#include "platform/registro_actividad_sistema.h"
 
 namespace actividad {
 
 // On Linux the state folder is the program's own already; the logs need no folder of their own.
-std::string CarpetaActividad() {
+std::string CarpetaRegistro() {
     try {
         return carpetas::DatosPrograma();
     } catch (...) {
