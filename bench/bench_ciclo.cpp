@@ -22,7 +22,7 @@
 #include <string>
 #include <thread>
 
-#include "bridge/ciclo_sondeo.h"
+#include "bridge/planificador.h"
 #include "korvane_sim/terminal_korvane.h"
 #include "zelno_sim/simulador_zelno.h"
 
@@ -42,7 +42,7 @@ public:
 class ClienteEnMarcha : public ControlCliente {
 public:
     bool ProcesoEnEjecucion(const std::string&) override { return true; }
-    std::function<std::int32_t()> IniciarCliente(const std::string&, InterfazUsuario&) override {
+    std::function<std::int32_t()> IniciarCliente(const std::string&, Avisos&) override {
         return [] { return 258; };
     }
 };
@@ -54,7 +54,7 @@ public:
 
 // What the window does between ticks: sleeps until the earliest wait is over, then goes on with
 // the turns whose wait it was.
-void TerminarTurnos(CicloSondeo& ciclo, Esperador& esperador) {
+void TerminarTurnos(Planificador& ciclo, Esperador& esperador) {
     while (const auto proximo = ciclo.ProximoPaso()) {
         const std::int64_t falta = *proximo - esperador.AhoraMs();
         if (falta > 0) std::this_thread::sleep_for(std::chrono::milliseconds(falta));
@@ -108,7 +108,7 @@ void BM_TickSinTrabajo(benchmark::State& state) {
     SinEspera esperador;
     ClienteEnMarcha cliente;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(
+    Planificador ciclo(
         configuracion, ui, esperador, cliente, [] { return archivos::FechaHora{}; }, (raiz.ruta / "estado").string());
 
     using reloj = std::chrono::steady_clock;
@@ -119,7 +119,7 @@ void BM_TickSinTrabajo(benchmark::State& state) {
         const auto t0 = reloj::now();
         for (const std::string& ruta : status) bytes += LeerBruto(ruta);
         const auto t1 = reloj::now();
-        ciclo.TmrBuscando_Timer(lista);
+        ciclo.Sondear(lista);
         const auto t2 = reloj::now();
         segundosPiso += std::chrono::duration<double>(t1 - t0).count();
         segundosTick += std::chrono::duration<double>(t2 - t1).count();
@@ -149,14 +149,14 @@ void BM_IntercambioCompleto(benchmark::State& state) {
     EsperadorReal esperador;
     ClienteEnMarcha control;
     const ListaTerminales lista = CargarTerminales(configuracion, ui);
-    CicloSondeo ciclo(
+    Planificador ciclo(
         configuracion, ui, esperador, control, [] { return archivos::FechaHora{}; }, (raiz.ruta / "estado").string());
     int n = 0;
     for (auto _ : state) {
         terminal.EnviarSolicitud({std::string("BENCH-") + std::to_string(n++), 336, "ACA", true});
-        ciclo.TmrBuscando_Timer(lista);  // hand-off
-        cliente.Paso(0);                 // the client answers at once
-        ciclo.TmrBuscando_Timer(lista);  // return, with its 1 + 2 + 1 s of waits
+        ciclo.Sondear(lista);  // hand-off
+        cliente.Paso(0);       // the client answers at once
+        ciclo.Sondear(lista);  // return, with its 1 + 2 + 1 s of waits
         TerminarTurnos(ciclo, esperador);
         if (!terminal.RespuestaLista()) state.SkipWithError("no answer");
     }

@@ -415,7 +415,7 @@ medir_arranque() {  # RUN
 # records only for its own tills: each run's terminal folders are new, and the records of earlier
 # runs' folders would pile up there by the thousand (under Wine, a file made anew in a folder costs
 # a look through every name in it).
-olvidar_registros() {
+olvidar_fichas() {
   local d
   for d in "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza; do
     [ -d "$d" ] && rm -rf "$d/Intercambios" "$d/NoEntregadas"
@@ -435,7 +435,7 @@ carga() { sed 's/^.*load average: //' <(uptime); }
 aviso "measuring $tramiza in $WINEPREFIX, $reps runs"
 cargas=("$(carga)")
 for r in $(seq "$reps"); do
-  olvidar_registros
+  olvidar_fichas
   medir_arranque "$r"
   medir_rafaga "$r"
   medir_reposo_e_intercambios "$r"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Test of TramizaSetup.exe under Wine, in a fresh prefix made for each run: silent install for the
 # current user, start at logon, upgrade over a running older version, silent uninstall with and
-# without the settings, and the bad input (two installers at once, a Tramiza that does not end,
-# Tramiza.exe in use, the folder deleted by hand). Prints the installer's size and how long a silent install takes.
+# without the settings, and the bad input (two installers at once, an older version over a newer one,
+# a Tramiza that does not end, Tramiza.exe in use, the folder deleted by hand). Prints the installer's size and how long a silent install takes.
 #
 #   prueba_instalador.sh INSTALLER TRAMIZA.EXE CONDUCTOR.EXE OUTPUT MAKENSIS [OPTIONS...] SCRIPT.NSI
 #
 # The older version is the same installer script built with a copy of Tramiza.exe whose version
-# resource says 0.x.y, and a DisplayVersion to match.
+# resource says 0.x.y, and a DisplayVersion to match; the newer one, likewise, 99.x.y.
 set -uo pipefail
 
 if [ $# -lt 6 ]; then
@@ -101,19 +101,25 @@ version=${instalador##*TramizaSetup-}
 version=${version%.exe}
 IFS=. read -r _ menor parche <<<"$version"
 anterior=0.$menor.$parche
+posterior=99.$menor.$parche
 
-# --- The older version: the same program stamped 0.x.y, in an installer of that version --------------
-mkdir -p "$trabajo/anterior"
-exe_anterior=$trabajo/anterior/Tramiza.exe
-cp "$tramiza" "$exe_anterior"
-firma=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$exe_anterior" | head -1 | cut -d: -f1)
-[ -n "$firma" ] || fatal "Tramiza.exe no tiene informacion de version"
-# The major number (high word of dwFileVersionMS and of dwProductVersionMS) becomes 0.
-printf '\0\0' | dd of="$exe_anterior" bs=1 seek=$((firma + 10)) conv=notrunc status=none
-printf '\0\0' | dd of="$exe_anterior" bs=1 seek=$((firma + 18)) conv=notrunc status=none
-instalador_anterior=$trabajo/anterior/TramizaSetup-$anterior.exe
-"${makensis[@]}" -DTRAMIZA_VERSION="$anterior" -DTRAMIZA_EXE="$exe_anterior" -DSALIDA="$instalador_anterior" \
-  "$guion" >"$trabajo/anterior/makensis.log" 2>&1 || fatal "no se pudo construir el instalador $anterior"
+# --- An older and a newer version: the same program stamped 0.x.y and 99.x.y, each in an installer of
+# that version; prints the installer's path.
+variante() {  # CARPETA VERSION MAYOR_EN_OCTAL
+  local exe=$trabajo/$1/Tramiza.exe firma instalador_variante=$trabajo/$1/TramizaSetup-$2.exe
+  mkdir -p "$trabajo/$1"
+  cp "$tramiza" "$exe"
+  firma=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$exe" | head -1 | cut -d: -f1)
+  [ -n "$firma" ] || fatal "Tramiza.exe no tiene informacion de version"
+  # The major number: high word of dwFileVersionMS and of dwProductVersionMS, little-endian.
+  printf "\\$3\\0" | dd of="$exe" bs=1 seek=$((firma + 10)) conv=notrunc status=none
+  printf "\\$3\\0" | dd of="$exe" bs=1 seek=$((firma + 18)) conv=notrunc status=none
+  "${makensis[@]}" -DTRAMIZA_VERSION="$2" -DTRAMIZA_EXE="$exe" -DSALIDA="$instalador_variante" \
+    "$guion" >"$trabajo/$1/makensis.log" 2>&1 || fatal "no se pudo construir el instalador $2"
+  echo "$instalador_variante"
+}
+instalador_anterior=$(variante anterior "$anterior" 0) || exit 1
+instalador_posterior=$(variante posterior "$posterior" 143) || exit 1
 
 en_marcha() { c contar-procesos Tramiza.exe; }
 version_en_marcha() {
@@ -232,14 +238,34 @@ igual "valor Run" "\"$instdir_w\\Tramiza.exe\"" "$(registro "$clave_run" Tramiza
 ajustes_intactos "ajustes conservados"
 captura actualizado
 
+# --- 5b. An older version over the newer one: refused before anything changes, with /S and without ----
+echo "=== version anterior sobre una mas nueva"
+ejecutar "$instalador_anterior" /S
+igual "silencioso, no sigue" 2 "$?"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
+igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
+igual "sigue el mismo proceso" "$pid_nuevo" "$(c procesos Tramiza.exe)"
+wine_reintentando "$instalador_anterior" </dev/null >>"$log" 2>&1 &
+abajo=$!
+caja=$(c caja-mensaje 60000) || fatal "el instalador $anterior no dijo nada"
+igual "mensaje de version mas nueva" "$(printf 'Instalación de Tramiza\nYa hay una versión más nueva de Tramiza instalada en %s.\n\nLa instalada es la %s y este instalador es de la %s. Una versión anterior no lee bien lo que guarda una más nueva: instale la misma versión o una posterior. No se ha cambiado nada.' "$instdir_w" "$version" "$anterior")" \
+  "$(tr -d '\r' <<<"$caja")"
+captura version-anterior
+c pulsar-ok 10000 || falla "no se pudo cerrar el mensaje"
+wait $abajo
+igual "con ventanas, no sigue" 2 "$?"
+cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
+igual "sigue el mismo proceso" "$pid_nuevo" "$(c procesos Tramiza.exe)"
+
 # --- 6. A Tramiza that does not end: it answers no message while the installer waits ---------------
+# The newer version's installer, which goes past the version check.
 echo "=== Tramiza no termina"
 terminar_tramiza
 wine_reintentando "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
 c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
 pid_tramiza=$(c procesos Tramiza.exe | head -1)
 c suspender "$pid_tramiza" || fatal "no se pudo suspender Tramiza"
-ejecutar "$instalador_anterior" /S
+ejecutar "$instalador_posterior" /S
 igual "el instalador se rinde" 2 "$?"
 cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
 igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
@@ -248,21 +274,22 @@ c reanudar "$pid_tramiza" || fatal "no se pudo reanudar Tramiza"
 sleep 5
 igual "el pedido retirado deja a Tramiza en marcha" 1 "$(en_marcha)"
 
-# --- 7. Tramiza.exe in use (a start-up message box holds it, before the window exists) ----------------
+# --- 7. Tramiza.exe in use by a program the installer cannot ask to end (another session's Tramiza,
+# whose window cannot be seen from here): a process holds the file open ------------------------------
 echo "=== Tramiza.exe en uso"
 terminar_tramiza
-c ajuste IniciarZelnoExe 1
-wine_reintentando "$instdir_w\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
-c caja-mensaje 60000 "Zelno Activo" >/dev/null || fatal "Tramiza no mostro su mensaje de inicio"
-ejecutar "$instalador_anterior" /S
+rm -f "$trabajo/soltar"
+c bloquear "$instdir_w\\Tramiza.exe" 300000 "$(win "$trabajo/soltar")" >"$trabajo/bloqueo.txt" 2>&1 &
+bloqueo=$!
+for _ in $(seq 150); do grep -q '^bloqueado$' "$trabajo/bloqueo.txt" && break; sleep 0.2; done
+grep -q '^bloqueado$' "$trabajo/bloqueo.txt" || fatal "no se pudo abrir Tramiza.exe como otro programa"
+ejecutar "$instalador_posterior" /S
 igual "el instalador no sigue" 2 "$?"
+touch "$trabajo/soltar"
+wait "$bloqueo"
 cmp -s "$tramiza" "$instdir/Tramiza.exe" && echo "ok: Tramiza.exe intacto" || falla "Tramiza.exe cambio"
 no_existe "sin restos de la copia" "$instdir/Tramiza.exe.nuevo"
 igual "DisplayVersion intacta" "$version" "$(registro "$clave_app" DisplayVersion)"
-igual "Tramiza sigue en marcha" 1 "$(en_marcha)"
-c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar el mensaje de Tramiza"
-c esperar-ventana TramizaPuleo - 60000 >/dev/null || fatal "Tramiza no abrio su ventana"
-c ajuste IniciarZelnoExe 0
 
 # --- 8. Uninstall asking to remove the settings and logs ---------------------------------------------
 echo "=== desinstalacion que borra los ajustes"
@@ -296,6 +323,38 @@ sin_registro "valor Run" "$clave_run" Tramiza
 no_existe "acceso directo" "$acceso"
 no_existe "copia del desinstalador" "$datos/Instalacion"
 ajustes_intactos "ajustes conservados"
+
+# --- 10. A rollout tool as SYSTEM: a silent all-users install with /EJECUTAR omitted -----------------
+# Wine has one user and one session, so SYSTEM in session 0 cannot be had. What it has that a user's
+# session has not, and that Wine can give a process, is a window station that shows no window: the
+# conductor's sin-sesion runs the installer, and then Tramiza.exe, on one. The installer checks that
+# as it checks the session and the account; neither starts a Tramiza there.
+echo "=== instalacion silenciosa para todos, fuera de la sesion de un usuario"
+igual "ningun Tramiza antes" 0 "$(en_marcha)"
+# A Tramiza the installer started there would end at once too, with a line of its own in the log: the
+# lines are counted from before the installer, so that only the one started by hand below is there.
+actividad=$datos/Registro/$(date +%F).log
+antes=$(LC_ALL=C grep -ac 'no se inicia: no corre en la sesi.n de un usuario' "$actividad" 2>/dev/null)
+rc=$(c sin-sesion 180000 "$(win "$instalador")" /S /AllUsers)
+igual "codigo de salida" 0 "$rc"
+clave_todos='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Tramiza'
+registro "$clave_todos" DisplayName >/dev/null || clave_todos='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tramiza'
+carpeta_todos=$(registro "$clave_todos" InstallLocation)
+[ -n "$carpeta_todos" ] || fatal "la instalacion para todos no dejo su entrada en Aplicaciones"
+existe "Tramiza.exe para todos" "$(unix "$carpeta_todos\\Tramiza.exe")"
+sleep 3
+igual "/EJECUTAR omitido no inicia Tramiza fuera de la sesion de un usuario" 0 "$(en_marcha)"
+rc=$(c sin-sesion 60000 "$carpeta_todos\\Tramiza.exe")
+igual "Tramiza.exe alli termina solo" 0 "$rc"
+igual "una linea en el registro de actividad" $((${antes:-0} + 1)) \
+  "$(LC_ALL=C grep -ac 'no se inicia: no corre en la sesi.n de un usuario (estaci.n de ventanas no interactiva)' "$actividad")"
+# It took neither the instance name nor a lock: a Tramiza in the user's session starts and serves.
+wine_reintentando "$carpeta_todos\\Tramiza.exe" </dev/null >>"$log" 2>&1 &
+c esperar-ventana TramizaPuleo - 60000 >/dev/null || falla "Tramiza no se inicio en la sesion del usuario"
+c esperar-texto frmPuleo lblProceso "Buscando en $(win "$K")..." 30000 || falla "Tramiza no busca en su carpeta"
+terminar_tramiza
+ejecutar "$carpeta_todos\\Desinstalar.exe" /AllUsers /S
+esperar_desinstalador
 
 echo
 echo "Instalador: $(basename "$instalador"), $(stat -c %s "$instalador") bytes"

@@ -7,7 +7,8 @@
 ;   /CurrentUser, /AllUsers   for whom (all users only when the installer runs elevated)
 ;   /INICIO=0|1               start Tramiza at logon (default 1; an upgrade keeps the earlier choice)
 ;   /ACCESO=0|1               Start-menu shortcut (default 1; an upgrade keeps the earlier choice)
-;   /EJECUTAR=0|1             start Tramiza when the installation ends (default 1)
+;   /EJECUTAR=0|1             start Tramiza when the installation ends (default 1), and only in an
+;                             interactive user's session: never as SYSTEM or in session 0
 ; Command line of the uninstaller: /S, and /BORRARAJUSTES to remove the settings and logs as well.
 ;
 ; A running Tramiza is asked to end with its registered window message "TramizaTerminar" and
@@ -104,6 +105,7 @@ VIAddVersionKey /LANG=${LANG_SPANISH} "OriginalFilename" "TramizaSetup-${TRAMIZA
 !define TEXTO_OTRO_INSTALADOR "Ya hay un instalador o desinstalador de Tramiza en marcha.$\r$\n$\r$\nEspere a que termine y vuelva a intentarlo."
 !define TEXTO_NO_TERMINA "Tramiza sigue en marcha: no terminó en 30 segundos.$\r$\n$\r$\nSus mensajes no lo detienen: quizá está colgado, por ejemplo en una carpeta de red que no responde. Espere un momento y pulse Reintentar; si sigue igual, termine Tramiza.exe con el Administrador de tareas y pulse Reintentar. Cancelar lo deja todo como estaba."
 !define TEXTO_EN_USO "No se puede reemplazar $INSTDIR\Tramiza.exe: el archivo está en uso.$\r$\n$\r$\nQuizá Tramiza está abierto en otra sesión de usuario o todavía muestra un mensaje al iniciar. Ciérrelo y vuelva a ejecutar el instalador.$\r$\n$\r$\nNo se ha cambiado nada."
+!define TEXTO_MAS_NUEVA "Ya hay una versión más nueva de Tramiza instalada en $INSTDIR.$\r$\n$\r$\nLa instalada es la $0 y este instalador es de la ${TRAMIZA_VERSION}. Una versión anterior no lee bien lo que guarda una más nueva: instale la misma versión o una posterior. No se ha cambiado nada."
 !define TEXTO_NO_COPIA "No se puede escribir en la carpeta $INSTDIR.$\r$\n$\r$\nElija otra carpeta o compruebe los permisos y el espacio libre. No se ha cambiado nada."
 
 Var Mutex
@@ -206,8 +208,43 @@ Function ${UN}BorrarPrograma
   ${EndIf}
 FunctionEnd
 
-; Starts $INSTDIR\Tramiza.exe unless a Tramiza window is already there.
+; $0 = 1 when this runs in an interactive user's session; 0 in session 0, as SYSTEM, or on a window
+; station that shows no window (a rollout tool, a service). A Tramiza started there would hold the
+; machine-wide instance name and the root's lock, and every cashier's would close.
+Function ${UN}EnSesionDeUsuario
+  StrCpy $0 1
+  System::Call 'kernel32::GetCurrentProcessId() i .r1'
+  System::Call 'kernel32::ProcessIdToSessionId(i r1, *i .r2) i .r3'
+  ${If} $3 <> 0
+  ${AndIf} $2 = 0
+    StrCpy $0 0
+  ${EndIf}
+  System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i .r3'
+  ${If} $3 <> 0
+  ${AndIf} $1 == "SYSTEM"
+    StrCpy $0 0
+  ${EndIf}
+  ; USEROBJECTFLAGS: fInherit, fReserved, dwFlags; UOI_FLAGS is 1, WSF_VISIBLE 1.
+  System::Call 'user32::GetProcessWindowStation() p .r1'
+  System::Call '*(i 0, i 0, i 0) p .r2'
+  System::Call 'user32::GetUserObjectInformationW(p r1, i 1, p r2, i 12, p 0) i .r3'
+  ${If} $3 <> 0
+    System::Call '*$2(i, i, i .r4)'
+    IntOp $4 $4 & 1
+    ${If} $4 = 0
+      StrCpy $0 0
+    ${EndIf}
+  ${EndIf}
+  System::Free $2
+FunctionEnd
+
+; Starts $INSTDIR\Tramiza.exe unless a Tramiza window is already there, and only in a user's session.
 Function ${UN}IniciarTramiza
+  Call ${UN}EnSesionDeUsuario
+  ${If} $0 = 0
+    DetailPrint "Tramiza no se inicia: el instalador no corre en la sesión de un usuario."
+    Return
+  ${EndIf}
   System::Call 'user32::FindWindowW(w "${CLASE_VENTANA}", p 0) p .r0'
   ${If} $0 = 0
   ${AndIf} ${FileExists} "$INSTDIR\Tramiza.exe"
@@ -224,8 +261,50 @@ FunctionEnd
 
 ; --- Installer -----------------------------------------------------------------------------------------
 
+; The version of the program this installer carries, read from its version resource when it is built.
+!getdllversion "${TRAMIZA_EXE}" VERSION_LLEVADA_
+
+; Refuses, before anything changes (a running Tramiza included), to put this version over a newer one.
+; Abort ends the installer in .onInit, and the installation in the section.
+Function RechazarSiMasNueva
+  ${IfNot} ${FileExists} "$INSTDIR\Tramiza.exe"
+    Return
+  ${EndIf}
+  ClearErrors
+  GetDLLVersion "$INSTDIR\Tramiza.exe" $R8 $R9
+  ${If} ${Errors}
+    Return  ; no version resource: not one of ours to judge
+  ${EndIf}
+  IntOp $R4 $R8 >> 16
+  IntOp $R4 $R4 & 0xFFFF
+  IntOp $R5 $R8 & 0xFFFF
+  IntOp $R6 $R9 >> 16
+  IntOp $R6 $R6 & 0xFFFF
+  IntOp $R7 $R9 & 0xFFFF
+  ; Shown as the about box shows it: major.minor.revision.
+  StrCpy $0 "$R4.$R5.$R7"
+  ; Major, then minor, build and revision: the first that differs decides.
+  !macro COMPARAR_PARTE INSTALADA LLEVADA
+    ${If} ${INSTALADA} < ${LLEVADA}
+      Return
+    ${ElseIf} ${INSTALADA} > ${LLEVADA}
+      Goto masNueva
+    ${EndIf}
+  !macroend
+  !insertmacro COMPARAR_PARTE $R4 ${VERSION_LLEVADA_1}
+  !insertmacro COMPARAR_PARTE $R5 ${VERSION_LLEVADA_2}
+  !insertmacro COMPARAR_PARTE $R6 ${VERSION_LLEVADA_3}
+  !insertmacro COMPARAR_PARTE $R7 ${VERSION_LLEVADA_4}
+  Return
+  masNueva:
+  MessageBox MB_OK|MB_ICONSTOP "${TEXTO_MAS_NUEVA}" /SD IDOK
+  SetErrorLevel 2
+  Abort "Hay una versión más nueva instalada: no se ha instalado nada."
+FunctionEnd
+
 Section "Tramiza" SecPrograma
   SectionIn RO
+  Call RechazarSiMasNueva
   Call TerminarTramiza
   ${If} ${Errors}
     SetErrorLevel 2
@@ -377,6 +456,8 @@ Function .onInit
   ${If} $R3 == "0"
     StrCpy $Ejecutar 0
   ${EndIf}
+  ; Said before the wizard opens; the section asks again for a folder chosen on its page.
+  Call RechazarSiMasNueva
 FunctionEnd
 
 ; A Tramiza already started again by the installation needs no check box.

@@ -151,8 +151,13 @@ c tecla frmAbout 0x1B
 c esperar-sin-ventana frmAbout 10000
 
 # The "Terminales" window, opened from the menu: TER01 answered by the simulated client, TER02's
-# request still waiting for it, and TER03's failure over once its folder is back.
+# request still waiting for it (with how long it has waited), and TER03's failure over once its
+# folder is back. An answer an earlier exchange of TER01 left in the client's folder is kept aside
+# when its new request comes: the header counts it.
 printf '%s\n' 'term02 sin-respuesta' '* normal 500' >"$unidad/Estandar/_zelno_sim.cfg"
+mkdir -p "$unidad/Estandar/term01/download"
+printf 'RESPUESTA ANTERIOR\r' >"$unidad/Estandar/term01/download/SERESP.ZLN"
+printf '0 anterior' >"$unidad/Estandar/term01/estado.rsp"
 rm -f "$unidad/Estandar/_zelno_sim.stop"
 wine_reintentando "$zelno32" --dir 'C:\Estandar' --vida 300000 >/dev/null 2>&1 </dev/null &
 cliente=$!
@@ -181,11 +186,31 @@ fila_es TER01 'respuesta del cliente'
 fila_es TER02 'esperando al cliente'
 fila_es TER03 'resuelto'
 c pulsar-ok 10000 'Transacción punto control: 5'
+c pulsar-ok 30000 'Respuesta no entregada'
 c comando frmPuleo mnuTerminales  # the open window comes forward
 foto
 ventana terminales.png frmTerminales "$(escala 12)"
 c tecla frmTerminales 0x1B lstTerminales
 c esperar-sin-ventana frmTerminales 10000
+
+# "Not serving": an interval of 0 saved in the settings (the dialog warns first); the main window
+# says why in words and the tray shows the warning icon.
+c comando frmPuleo mnuConfiguracion
+dialogo=$(c esperar-ventana "#32770" - 20000)
+c escribir "$dialogo" 4003 0
+c pulsar "$dialogo" 4016
+c caja-mensaje 20000 Tramiza >/dev/null
+foto
+ventana intervalo-cero.png "dialogo:Tramiza" "$(escala 12)"
+c pulsar-ok 10000 Tramiza
+c esperar-sin-ventana "$dialogo" 10000
+c esperar-consulta frmPuleo TramizaEstadoPrueba Servicio eq 2 10000 >/dev/null
+c comando frmPuleo mnuTrayShow
+c esperar-visible frmPuleo 1 10000
+sleep 1
+foto
+ventana no-atiende.png frmPuleo "$(escala 12)"
+recorte icono-bandeja-no-atiende.png $((ancho - $(escala 120))) $((alto - $(escala 40))) "$(escala 120)" "$(escala 40)"
 
 tramiza_salir mnuFileExit || { echo "Tramiza.exe did not end through &Salir" >&2; exit 1; }
 

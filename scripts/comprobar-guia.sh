@@ -65,9 +65,9 @@ export LC_ALL=C
 # --- Checkpoints ---
 puntos=$(bloque "$puntos_h" "puntos control" | grep -o '"[^"]*"' | tr -d '"' | sort -u)
 [ -n "$puntos" ] || falla "no checkpoint table in $puntos_h"
-# The literals of the steps: the files of the cycle (those that include its header) use no other
+# The literals of the steps: the files of a turn (those that include its steps' header) use no other
 # number in quotes.
-mapfile -t pasos < <(grep -l '#include "bridge/ciclo_sondeo.h"' src/bridge/*.cpp)
+mapfile -t pasos < <(grep -l '#include "bridge/pasos_turno.h"' src/bridge/*.cpp)
 usados=$(grep -ho '"[0-9][0-9.]*"' "${pasos[@]}" | tr -d '"' | sort -u)
 while IFS= read -r p; do
   [ -n "$p" ] && falla "checkpoint $p is in $puntos_h, but no step of ${pasos[*]} sets it"

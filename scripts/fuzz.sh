@@ -24,11 +24,11 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 targets=(
-  fuzz_estado_status
-  fuzz_registro_intercambio
+  fuzz_letra_status
+  fuzz_ficha_intercambio
   fuzz_codigo_empresa_clicab
   fuzz_tabla_empresas
-  fuzz_registro_error_comunicacion
+  fuzz_respuesta_error_comunicacion
   fuzz_conversiones_numero
   fuzz_listas_recientes
   fuzz_archivo_ajustes

@@ -5,8 +5,8 @@
 # targets. The benchmarks are built (optimised, native) so that they cannot rot.
 #
 # The fast tests of every build ("rapido") run first, right after its build, so that a broken build
-# shows within minutes; the long ones follow: the soak ("soak"), the GUI tests ("gui") and the
-# installer's test ("instalador"). Each stage's line gives the minutes since the start. The last
+# shows within minutes; the long ones follow: the soak ("soak"), the GUI tests ("gui"), the
+# installer's test ("instalador") and the threaded run under ThreadSanitizer ("hilos", preset tsan). Each stage's line gives the minutes since the start. The last
 # line is the total over all runs.
 #
 #   scripts/test.sh [STAGE...]   all stages, or only those named: checks, rapido, largos, demos,
@@ -90,7 +90,8 @@ fi
 # --- The long ones, the three builds side by side: each Windows build's soak beside its GUI tests,
 # which mostly wait for windows, the win64 build's in a Wine prefix and on a display of its own
 # (the GUI tests of one prefix must run one at a time); the native soak, the optimised build and
-# the fuzz targets' build at a lower priority in the time left over. Each one's output follows once
+# the fuzz targets' build and the threaded run under ThreadSanitizer at a lower priority in the time
+# left over. Each one's output follows once
 # all have ended. ---
 largo_win64() {
   export WINEPREFIX=$HOME/.wine-tramiza-64
@@ -106,6 +107,9 @@ largo_nativo() {
     echo "FAILED: build linux-release"
   { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" >/dev/null; } ||
     echo "FAILED: build fuzz"
+  # The threaded run of the real pool and cycle under ThreadSanitizer: a build of its own, one label.
+  { cmake --preset tsan >/dev/null && cmake --build --preset tsan -j "$jobs" >/dev/null && ctest --preset tsan; } \
+    >"$largos/tsan" 2>&1
 }
 if quiere largos; then
   etapa "long tests of ${built[*]} side by side"
@@ -126,6 +130,9 @@ if quiere largos; then
     contar_ctest "$largos/$preset" "$preset (long tests)"
     if [ "$preset" = linux ]; then
       if grep -q '^FAILED: build linux-release' "$largos/linux"; then ko "build linux-release"; else ok; fi
+      etapa "tsan: threaded run (label hilos)"
+      cat "$largos/tsan"
+      contar_ctest "$largos/tsan" "tsan (hilos)"
     fi
   done
   rm -rf "$largos"

@@ -1,8 +1,10 @@
 #include "app/ayudas_ventana.h"
 
+#include <shellapi.h>
+
 #include <string>
 
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace ventana {
 
@@ -69,6 +71,14 @@ void BombearMensajes(HWND dialogo) {
 int Caja(HWND propietario, const char* texto, const char* titulo, UINT tipo) {
     actividad::Anotar(std::string("Mensaje \"") + titulo + "\": " + texto);
     return MessageBoxA(propietario, texto, titulo, tipo);
+}
+
+void AbrirCarpeta(HWND propietario, const std::string& carpeta) {
+    if (carpeta.empty()) return;
+    CreateDirectoryA(carpeta.c_str(), nullptr);
+    const auto r =
+        reinterpret_cast<INT_PTR>(ShellExecuteA(propietario, "open", carpeta.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    actividad::Anotar("Se abre la carpeta " + carpeta + (r > 32 ? "" : " (no se pudo: " + std::to_string(r) + ")"));
 }
 
 }  // namespace ventana

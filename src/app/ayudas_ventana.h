@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace ventana {
 
 // A user32 function that newer versions of Windows have and older ones (and some Wine versions)
@@ -40,6 +42,9 @@ void AplicarDpiNuevo(HWND hwnd, LPARAM lParam);
 // Lets every message waiting in this thread's queue through, then returns. With a `dialogo`, its
 // keyboard navigation (Tab, arrows, Esc) keeps working meanwhile.
 void BombearMensajes(HWND dialogo = nullptr);
+
+// Opens `carpeta` in the file explorer, made first when it is not there yet; logged either way.
+void AbrirCarpeta(HWND propietario, const std::string& carpeta);
 
 // MessageBoxA for the windows' own boxes, with the message written to the activity log first.
 int Caja(HWND propietario, const char* texto, const char* titulo, UINT tipo);

@@ -8,9 +8,9 @@
 
 #include "app/ayudas_ventana.h"
 #include "app/ids_recursos.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/procesos.h"
-#include "platform/registro_actividad.h"
 #include "platform/registro_win32.h"
 
 namespace {

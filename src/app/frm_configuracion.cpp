@@ -294,14 +294,17 @@ void frmConfiguracion::Form_Load() {
 }
 
 void frmConfiguracion::cmdGrabar_Click() {
-    // Checked before anything changes: a number that Intervalo cannot hold, or a negative one that
-    // no timer can use, leaves the store and the settings as they are.
+    // Checked before anything changes: a number outside the interval's range leaves the store and
+    // the settings as they are.
     const std::optional<std::int16_t> intervalo = NumeroDelIntervalo(Texto(IDC_TXT_INTERVALO));
-    if (!intervalo || *intervalo < 0) {
+    if (!intervalo || !IntervaloAdmitido(*intervalo)) {
         ventana::Caja(dlg_, kTextoIntervalo, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
         SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(IDC_TXT_INTERVALO)), TRUE);
         return;
     }
+    // Saved all the same, as it always was; but nobody should leave the tills unserved by mistake.
+    if (*intervalo == 0)
+        ventana::Caja(dlg_, mensajes::kTextoIntervaloCero, kTituloAplicacion, MB_OK | MB_ICONEXCLAMATION);
 
     // Filled in a copy, so a polling cycle that runs while a list shows its failure sees the old
     // settings, and a store that cannot be written leaves the shared object as the store has it.

@@ -13,8 +13,10 @@
 #include "app/ids_recursos.h"
 #include "app/mod_principal.h"
 #include "app/mod_tray.h"
+#include "app/version_programa.h"
+#include "platform/actividad.h"
+#include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 #include "platform/reloj.h"
 
 namespace {
@@ -33,8 +35,6 @@ constexpr int kMargenSuperior = 100;
 constexpr UINT kMensajePasos = WM_APP + 1;
 // Posted by the pool's clock when a tick needs the window (see TicDelReloj).
 constexpr UINT kMensajeTic = WM_APP + 2;
-// While "&Salir" waits for a step that is in a call.
-constexpr std::int64_t kRevisionFinMs = 250;
 
 // Clears the busy flag however the handler ends.
 class Ocupado {
@@ -53,15 +53,22 @@ private:
 frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
     : instancia_(instancia),
       Configuracion(configuracion),
-      ejecutor_([this] {
-          const HWND destino = destinoAvisos_.load();
-          if (destino != nullptr && !avisoPendiente_.exchange(true)) PostMessageA(destino, kMensajePasos, 0, 0);
-      }),
-      ciclo_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaRegistroIntercambios(), &ejecutor_),
-      cerrojoKorvane_(ui_, reloj::Ahora) {
-    // Image list imgPuleo: each icon at its own size, 16 x 16 idle and 32 x 32 searching.
+      cerrojoKorvane_(ui_, reloj::Ahora),
+      planificador_(configuracion, ui_, esperador_, cliente_, reloj::Ahora, CarpetaFichas(), &ejecutor_, this,
+                    &cerrojoKorvane_, true),
+      ejecutor_([this] { planificador_.AvisoDelPool(); }),
+      apartadas_(CarpetaNoEntregadas(CarpetaFichas())) {
+    // Each icon at its own size: 16 x 16 idle and 32 x 32 searching.
     imgPuleo_[0] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_ZELNO), IMAGE_ICON, 16, 16, 0));
     imgPuleo_[1] = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_BUSCANDO), IMAGE_ICON, 32, 32, 0));
+    imgAviso_ = static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(IDI_AVISO), IMAGE_ICON, 32, 32, 0));
+    // The notification area shows small icons at the system's DPI: 20 or 24 pixels at 120 or 144 DPI,
+    // each drawn at that size rather than a 16-pixel one blown up.
+    const int lado = MulDiv(16, static_cast<int>(ventana::DpiSistema()), 96);
+    const int recursos[] = {IDI_ZELNO, IDI_BUSCANDO, IDI_AVISO};
+    for (int i = 0; i < 3; ++i)
+        pequenos_[i] =
+            static_cast<HICON>(LoadImageA(instancia_, MAKEINTRESOURCEA(recursos[i]), IMAGE_ICON, lado, lado, 0));
     mnuTray_ = LoadMenuA(instancia_, MAKEINTRESOURCEA(IDM_BANDEJA));
     msgTaskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     msgEstadoPrueba_ = RegisterWindowMessageA(ids::kMensajeEstadoPrueba);
@@ -76,6 +83,9 @@ frmPuleo::~frmPuleo() {
     if (fuente_ != nullptr) DeleteObject(fuente_);
     for (HICON icono : imgPuleo_)
         if (icono != nullptr) DestroyIcon(icono);
+    for (HICON icono : pequenos_)
+        if (icono != nullptr) DestroyIcon(icono);
+    if (imgAviso_ != nullptr) DestroyIcon(imgAviso_);
 }
 
 bool frmPuleo::Mostrar() {
@@ -114,7 +124,7 @@ void frmPuleo::CrearControles() {
                         nullptr);
     ui_.Asignar(hwnd_, lblProceso_);
     ui_.SinBloqueo();
-    destinoAvisos_ = hwnd_;
+    destino_ = hwnd_;
 }
 
 int frmPuleo::Pixeles(int twips) const { return ventana::Pixeles(twips, ventana::Dpi(hwnd_)); }
@@ -185,15 +195,10 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: Comando(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
         case WM_TIMER:
             if (wParam == ID_TMR_PASOS) TmrPasos_Timer();
+            if (wParam == ID_TMR_SERVICIO) ActualizarServicio();
             return 0;
-        case kMensajeTic:
-            ticPendiente_ = false;
-            TmrBuscando_Timer();
-            return 0;
-        case kMensajePasos:
-            avisoPendiente_ = false;
-            PasosAvisados();
-            return 0;
+        case kMensajeTic: TmrBuscando_Timer(); return 0;
+        case kMensajePasos: planificador_.PasosAvisados(); return 0;
         case WM_MOUSEMOVE: Notificacion(lParam); return 0;
         case WM_SYSCOMMAND:
             // The title bar's close button, the system menu's Close and Alt+F4 all come this way;
@@ -239,6 +244,8 @@ void frmPuleo::Comando(WORD id, WORD codigo, HWND control) {
         case IDM_CONFIGURACION: mnuConfiguracion_Click(); break;
         case IDM_TERMINALES:
         case IDM_TRAY_TERMINALES: mnuTerminales_Click(); break;
+        case IDM_ACTIVIDAD:
+        case IDM_TRAY_ACTIVIDAD: AbrirCarpetaActividad(); break;
         case IDM_FILE_CLOSE: mnuFileClose_Click(); break;
         case IDM_FILE_ABOUT: mnuFileAbout_Click(); break;
         case IDM_FILE_EXIT: mnuFileExit_Click(); break;
@@ -257,32 +264,9 @@ void frmPuleo::AnotarAjustes() const {
                       (Configuracion.IniciarZelnoExe != 0 ? " (se inicia)" : " (no se inicia)"));
 }
 
-// Watches run while the polling does and this program serves the root; a watch that cannot start,
-// or that loses events, costs only the wait for the next tick: a line in the activity log, never a
-// message.
-void frmPuleo::Vigilar() {
-    ticEnPool_ = false;  // the next tick comes here and sees the new watches
-    vigilantes_.clear();
-    if (tmrAplicado_ == 0 || !cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane)) return;
-    ciclo_.Conocer(Terminales);
-    for (const std::string* raiz : {&Configuracion.DirectorioKorvane, &Configuracion.DirectorioZELNO}) {
-        if (raiz->empty() || (!vigilantes_.empty() && *raiz == Configuracion.DirectorioKorvane)) continue;
-        const std::string carpeta = *raiz;
-        try {
-            vigilantes_.push_back(std::make_unique<vigilancia::Vigilante>(
-                carpeta, [this](const std::string& ruta) { ciclo_.Cambio(ruta); },
-                [carpeta](const std::string& motivo) {
-                    actividad::Anotar("Vigilancia de " + carpeta + ": " + motivo + "; se sigue con el temporizador");
-                }));
-        } catch (...) {
-            actividad::AnotarFalloIgnorado("vigilancia de " + carpeta);
-        }
-    }
-}
-
 void frmPuleo::Form_Load() {
     AnotarAjustes();
-    Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
+    planificador_.CargarTerminales();
     IndiceIcono = 1;
     AplicarIcono();
     AgregarIconoBandeja(hwnd_);
@@ -298,6 +282,9 @@ void frmPuleo::Form_Load() {
     ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);
 
     chkConected_Click();
+    // What is looked at costs no file call (the cuts, the lock, the client's last start), except a
+    // process walk while the client could not be started.
+    SetTimer(hwnd_, ID_TMR_SERVICIO, 1000, nullptr);
 }
 
 void frmPuleo::EstablecerToggle(bool activo) {
@@ -313,130 +300,55 @@ void frmPuleo::chkConected_Click() {
     if (SendMessageA(chkConected_, BM_GETCHECK, 0, 0) == BST_CHECKED) {
         IndiceIcono = 2;
         tmrHabilitado_ = true;
-        AplicarTemporizador();
+        planificador_.Aplicar(tmrHabilitado_, tmrIntervalo_);
         ui_.EstablecerEstado("Buscando...");
     } else {
         IndiceIcono = 1;
         tmrHabilitado_ = false;
-        AplicarTemporizador();
+        planificador_.Aplicar(tmrHabilitado_, tmrIntervalo_);
         ui_.EstablecerEstado("Detenido.");
     }
     if (tmrHabilitado_ != antes)
         actividad::Anotar(std::string("Buscar transacción: ") + (tmrHabilitado_ ? "activado" : "desactivado"));
     ui_.ProcesarMensajes();
+    ActualizarServicio();
     AplicarIcono();
     CambiarIconoBandeja(IconoVentana());
 }
 
+// IndiceIcono keeps its two images; "not serving" shows in their place while it lasts.
 void frmPuleo::AplicarIcono() {
-    const HICON icono = imgPuleo_[IndiceIcono == 2 ? 1 : 0];
-    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icono));
-    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icono));
+    const bool aviso = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    const int imagen = aviso ? 2 : IndiceIcono == 2 ? 1 : 0;
+    const HICON grande = aviso ? imgAviso_ : imgPuleo_[imagen];
+    const HICON pequeno = pequenos_[imagen] != nullptr ? pequenos_[imagen] : grande;
+    SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(pequeno));
+    SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(grande));
 }
 
 HICON frmPuleo::IconoVentana() const { return reinterpret_cast<HICON>(SendMessageA(hwnd_, WM_GETICON, ICON_SMALL, 0)); }
 
-// Intervalo x 1000 in 32 bits: every stored value gives its true number of milliseconds.
-void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = static_cast<std::int32_t>(Configuracion.Intervalo) * 1000; }
+void frmPuleo::EstablecerIntervalo() { tmrIntervalo_ = IntervaloMs(Configuracion.Intervalo); }
 
-// The polling clock runs only while the toggle is on and there is an interval; zero or a negative
-// setting leaves polling "on" without ticks. It is the pool's clock, not a window timer: an idle tick
-// wakes no window.
-void frmPuleo::AplicarTemporizador() {
-    ticEnPool_ = false;
-    const std::int32_t deseado = (tmrHabilitado_ && tmrIntervalo_ > 0 && !terminarPendiente_) ? tmrIntervalo_ : 0;
-    if (deseado == tmrAplicado_) return;  // a running clock keeps its rhythm
-    ejecutor_.Repetir(deseado, [this] { TicDelReloj(); });
-    tmrAplicado_ = deseado;
-    Vigilar();
+void frmPuleo::TmrBuscando_Timer() { planificador_.Tic(); }
+
+void frmPuleo::TmrPasos_Timer() { planificador_.TemporizadorPasos(); }
+
+bool frmPuleo::PedirTic() {
+    const HWND destino = destino_.load();
+    return destino != nullptr && PostMessageA(destino, kMensajeTic, 0, 0);
 }
 
-// On the pool's thread whose turn it is, at every tick. Once a tick of the window has found
-// everything in order (the root served, its watches running, nothing to reload), the ticks that
-// follow are looks on the pool, which wake the window only for a terminal with work or a root that
-// came back. Until then, and again after any change the window makes (settings, the toggle, a
-// reload), each tick is the window's own, one message at a time.
-void frmPuleo::TicDelReloj() {
-    if (ticEnPool_) {
-        ciclo_.TicDelPool();
-        ++ciclos_;
-        return;
-    }
-    const HWND destino = destinoAvisos_.load();
-    if (destino != nullptr && !ticPendiente_.exchange(true)) PostMessageA(destino, kMensajeTic, 0, 0);
+bool frmPuleo::PedirPasos() {
+    const HWND destino = destino_.load();
+    return destino != nullptr && PostMessageA(destino, kMensajePasos, 0, 0);
 }
 
-void frmPuleo::TmrBuscando_Timer() {
-    // While another Tramiza serves the root, a tick touches nothing in it; turns already in progress
-    // (of a root left behind) still go on below.
-    const bool atiende = cerrojoKorvane_.PuedeAtender(Configuracion.DirectorioKorvane);
-    const bool hecho = atiende && ciclo_.TmrBuscando_Timer(Terminales);
-    if (hecho) ++ciclos_;
-    // The root taken over, or lost to another Tramiza: the watches follow.
-    if (atiende == vigilantes_.empty()) Vigilar();
-    // A root that came back: the list is loaded again for the next tick.
-    if (ciclo_.TomarRecarga()) {
-        Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
-        Vigilar();
-    } else if (hecho && !vigilantes_.empty() && tmrAplicado_ > 0) {
-        ticEnPool_ = true;
-    }
-    ProgramarPasos();
-}
+bool frmPuleo::ArmarPasos(std::uint32_t ms) { return SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr) != 0; }
 
-void frmPuleo::TmrPasos_Timer() {
-    pasosVence_.reset();  // it has fired; what comes next is set again below
-    PasosAvisados();
-}
+void frmPuleo::DesarmarPasos() { KillTimer(hwnd_, ID_TMR_PASOS); }
 
-void frmPuleo::PasosAvisados() {
-    ciclo_.EjecutarPasosVencidos();
-    // A root that came back: the list is loaded again for the next tick.
-    if (ciclo_.TomarRecarga()) {
-        Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
-        Vigilar();
-    }
-    ProgramarPasos();
-    if (terminarPendiente_ && ciclo_.TurnosEnCurso() == 0) DestroyWindow(hwnd_);
-}
-
-// One timer for every turn's wait: it fires when the earliest ends. A timer message that comes a
-// little early finds nothing due and sets the timer again for what is left. A timer already set for
-// that moment or sooner is left alone: setting it again would restart its count, and while every tick
-// runs as long as the interval (a file held by another program), the polling timer would always come
-// first and no turn would ever go on.
-void frmPuleo::ProgramarPasos() {
-    auto proximo = ciclo_.ProximoPaso();
-    // Waiting to end while a step is in a call: looked at again shortly, as it may come back or be
-    // counted as hung.
-    if (!proximo && terminarPendiente_ && ciclo_.TurnosEnCurso() != 0) proximo = esperador_.AhoraMs() + kRevisionFinMs;
-    if (!proximo) {
-        // An idle tick costs no call for a timer that is not running.
-        if (pasosArmado_) KillTimer(hwnd_, ID_TMR_PASOS);
-        pasosArmado_ = false;
-        pasosVence_.reset();
-        return;
-    }
-    const std::int64_t ahora = esperador_.AhoraMs();
-    const UINT ms = static_cast<UINT>(std::clamp<std::int64_t>(*proximo - ahora, USER_TIMER_MINIMUM, 0x7FFFFFFF));
-    if (pasosVence_ && *pasosVence_ <= ahora + ms) return;
-    if (SetTimer(hwnd_, ID_TMR_PASOS, ms, nullptr) != 0) {
-        pasosVence_ = ahora + ms;
-        pasosArmado_ = true;
-    }
-}
-
-// "&Salir" and the end asked for by another program: no new tick starts, and the program ends once
-// every turn in progress has finished its exchange step (a hand-off reaches the upload folder, a
-// return gives its answer); without turns in progress, at once.
-void frmPuleo::Terminar() {
-    if (ciclo_.TurnosEnCurso() == 0) {
-        DestroyWindow(hwnd_);
-        return;
-    }
-    terminarPendiente_ = true;
-    AplicarTemporizador();
-}
+void frmPuleo::Cerrar() { DestroyWindow(hwnd_); }
 
 // Real mouse movement arrives as WM_MOUSEMOVE too. At high DPI the client area is wider than 515
 // pixels, so a pointer at (515, 0) or (517, 0) would pass for the icon's codes: a message whose
@@ -491,16 +403,24 @@ void frmPuleo::mnuConfiguracion_Click() {
     if (!IsWindowEnabled(hwnd_)) return;
     MostrarConfiguracion(hwnd_, Configuracion);
     AnotarAjustes();
-    Terminales = CargarTerminales(Configuracion, ui_, &ciclo_.Cortes());
-    Vigilar();
+    planificador_.CargarTerminales();
     EstablecerIntervalo();
-    AplicarTemporizador();
+    planificador_.Aplicar(tmrHabilitado_, tmrIntervalo_);
+    ActualizarServicio();
 }
 
 // The rows are built at each refresh from the cycle and the list as they are then: a list reloaded by
 // the settings dialog shows at the next one.
 void frmPuleo::mnuTerminales_Click() {
-    frmTerminales::Mostrar(instancia_, [this] { return ciclo_.Filas(Terminales); });
+    frmTerminales::Fuente fuente;
+    fuente.filas = [this] { return FilasTerminales(); };
+    fuente.cabecera = [this] {
+        return CabeceraTerminales(servicio_, planificador_.Terminales ? planificador_.Terminales->size() : 0,
+                                  apartadas_.NoVistas().size());
+    };
+    fuente.diagnostico = [this] { return TextoDiagnosticoAhora(); };
+    fuente.abrirApartadas = [this] { AbrirApartadas(); };
+    frmTerminales::Mostrar(instancia_, std::move(fuente));
 }
 
 void frmPuleo::mnuFileClose_Click() { ShowWindow(hwnd_, SW_HIDE); }
@@ -510,7 +430,7 @@ void frmPuleo::mnuFileAbout_Click() {
     frmAbout::Mostrar(instancia_, hwnd_);
 }
 
-void frmPuleo::mnuFileExit_Click() { Terminar(); }
+void frmPuleo::mnuFileExit_Click() { planificador_.Terminar(); }
 
 void frmPuleo::mnuTrayShow_Click() {
     ShowWindow(hwnd_, SW_SHOW);
@@ -522,7 +442,7 @@ void frmPuleo::mnuTrayHide_Click() {
     ShowWindow(hwnd_, SW_HIDE);
 }
 
-void frmPuleo::mnuTrayClose_Click() { Terminar(); }
+void frmPuleo::mnuTrayClose_Click() { planificador_.Terminar(); }
 
 void frmPuleo::Form_Unload() {
     frmTerminales::Cerrar();
@@ -533,8 +453,7 @@ void frmPuleo::Form_Unload() {
 // the turns in progress.
 LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
     if (que == ids::kTerminarRetirar) {
-        terminarPendiente_ = false;
-        AplicarTemporizador();
+        planificador_.RetirarTerminar();
         return 1;
     }
     if (InSendMessage()) ReplyMessage(1);  // the sender is let go before the process ends
@@ -543,7 +462,7 @@ LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
     bool terminar = true;
     MSG m;
     while (PeekMessageA(&m, hwnd_, msgTerminar_, msgTerminar_, PM_REMOVE)) terminar = m.wParam != ids::kTerminarRetirar;
-    if (terminar) Terminar();
+    if (terminar) planificador_.Terminar();
     return 1;
 }
 
@@ -554,11 +473,97 @@ LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
 LRESULT frmPuleo::EstadoPrueba(WPARAM que) const {
     switch (que) {
         case ids::kPruebaIndiceIcono: return IndiceIcono;
-        case ids::kPruebaIntervaloMs: return tmrAplicado_;
-        case ids::kPruebaCiclos: return ciclos_;
+        case ids::kPruebaIntervaloMs: return planificador_.IntervaloAplicado();
+        case ids::kPruebaCiclos: return planificador_.Ciclos();
         case ids::kPruebaIconoBandeja: return IconoBandejaPresente() ? 1 : 0;
         case ids::kPruebaIconoBandejaHicon: return reinterpret_cast<LRESULT>(IconoBandejaActual());
         case ids::kPruebaIconoVentana: return reinterpret_cast<LRESULT>(IconoVentana());
+        case ids::kPruebaServicio: return static_cast<LRESULT>(servicio_.modo);
         default: return 0;
     }
+}
+
+void frmPuleo::IniciarClienteAlArrancar() {
+    try {
+        if (Configuracion.IniciarZelnoExe == 0 || cliente_.ProcesoEnEjecucion(API::kNombreCliente)) return;
+        // No main window yet: the box has no owner and, like the cycle's, waits for nobody. A PC that
+        // starts at night serves its tills at once.
+        InterfazVentana sinVentana;
+        sinVentana.SinBloqueo();
+        const auto arrancado = cliente_.IniciarCliente(Configuracion.ZelnoExe, sinVentana);
+        if (!arrancado) return;
+        Sleep(API::kEsperaArranqueMs);
+        arrancado();
+    } catch (...) {
+        actividad::AnotarFalloIgnorado("inicio del cliente al arrancar");
+    }
+}
+
+DatosServicio frmPuleo::DatosDelServicio() {
+    DatosServicio d;
+    d.buscando = tmrHabilitado_;
+    d.intervalo = Configuracion.Intervalo;
+    d.otroTramiza = cerrojoKorvane_.Rechazado();
+    d.directorioKorvane = Configuracion.DirectorioKorvane;
+    d.directorioZelno = Configuracion.DirectorioZELNO;
+    const CortesCarpetas& cortes = planificador_.Cortes();
+    d.korvaneFuera = !d.directorioKorvane.empty() && cortes.Cortada(d.directorioKorvane);
+    d.zelnoFuera = !d.directorioZelno.empty() && cortes.Cortada(d.directorioZelno);
+    d.clienteSinIniciar = Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar();
+    return d;
+}
+
+// Every second, and at once after anything the window changes (the toggle, the settings).
+void frmPuleo::ActualizarServicio() {
+    // A client started by hand since its start failed: looked for only while that lasts.
+    if (Configuracion.IniciarZelnoExe != 0 && cliente_.SinIniciar()) cliente_.ProcesoEnEjecucion(API::kNombreCliente);
+    // The sales' waits are followed whether the "Terminales" window is open or not.
+    FilasTerminales();
+    const EstadoServicio nuevo = EvaluarServicio(DatosDelServicio());
+    if (nuevo == servicio_) return;
+    const bool avisaba = servicio_.modo == EstadoServicio::Modo::NoAtiende;
+    servicio_ = nuevo;
+    if (servicio_.modo == EstadoServicio::Modo::NoAtiende)
+        actividad::Anotar("Tramiza no atiende las terminales: " + servicio_.motivo);
+    else if (avisaba && servicio_.modo == EstadoServicio::Modo::Atiende)
+        actividad::Anotar("Tramiza vuelve a atender las terminales");
+    ui_.EstablecerAviso(LineaNoAtiende(servicio_));
+    if (!cargado_) return;
+    AplicarIcono();
+    CambiarIconoBandeja(IconoVentana());
+}
+
+std::vector<FilaTerminal> frmPuleo::FilasTerminales() {
+    std::vector<FilaTerminal> filas = planificador_.Filas();
+    esperas_.Aplicar(filas, esperador_.AhoraMs());
+    return filas;
+}
+
+std::string frmPuleo::TextoDiagnosticoAhora() {
+    Diagnostico d;
+    d.version = TRAMIZA_VERSION_VISIBLE;
+    const clsConfiguracion& c = Configuracion;
+    d.ajustes = {"DirectorioKorvane: " + c.DirectorioKorvane,
+                 "DirectorioZELNO: " + c.DirectorioZELNO,
+                 "Intervalo: " + std::to_string(c.Intervalo),
+                 "ActivarTX: " + std::to_string(c.ActivarTX),
+                 "IniciarActivo: " + std::to_string(c.IniciarActivo),
+                 "IniciarZelnoExe: " + std::to_string(c.IniciarZelnoExe),
+                 "ZelnoExe: " + c.ZelnoExe,
+                 std::string("Buscar transacción: ") + (tmrHabilitado_ ? "marcado" : "sin marcar")};
+    d.filas = FilasTerminales();
+    d.apartadas = apartadas_.Todas();
+    d.estado = CabeceraTerminales(servicio_, planificador_.Terminales ? planificador_.Terminales->size() : 0,
+                                  apartadas_.NoVistas().size());
+    d.actividad = UltimasLineasActividad(actividad::CarpetaActividad(), 200);
+    actividad::Anotar("Diagnóstico copiado al portapapeles");
+    return TextoDiagnostico(d);
+}
+
+void frmPuleo::AbrirCarpetaActividad() { ventana::AbrirCarpeta(hwnd_, actividad::CarpetaActividad()); }
+
+// Someone has now seen the kept answers: the count of the "Terminales" window starts again from 0.
+void frmPuleo::AbrirApartadas() {
+    ventana::AbrirCarpeta(hwnd_, apartadas_.Carpeta());
+    apartadas_.MarcarVistas();
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The main window frmPuleo: status line, polling toggle and timer, menus and the notification-area
-// icon. It keeps the terminal list, starts a polling cycle at each timer tick and goes on with each
-// terminal's exchange as its waits end, on a second timer; no step ever waits inside a message.
+// The main window frmPuleo: status line, polling toggle, menus and the notification-area icon. The
+// scheduler decides when the terminals are looked at and when each turn goes on; the window runs
+// its step timer and posts itself the scheduler's messages. No step ever waits inside a message.
 
 #include <windows.h>
 
@@ -9,18 +9,19 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/interfaz_ventana.h"
 #include "bridge/cerrojo_korvane.h"
-#include "bridge/ciclo_sondeo.h"
 #include "bridge/control_cliente.h"
 #include "bridge/ejecutor.h"
 #include "bridge/esperar.h"
-#include "bridge/terminales.h"
+#include "bridge/planificador.h"
+#include "bridge/resumen_servicio.h"
 #include "config/configuracion.h"
-#include "platform/vigilancia.h"
 
-class frmPuleo {
+class frmPuleo final : private Planificador::Ventana {
 public:
     frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion);
     ~frmPuleo();
@@ -31,6 +32,10 @@ public:
     // not be created.
     bool Mostrar();
 
+    // Start-up's start of the client, when the settings ask for it and none runs: its failure box
+    // does not wait for anyone, and the failure shows as "not serving" until the client runs.
+    void IniciarClienteAlArrancar();
+
 private:
     static LRESULT CALLBACK ProcedimientoVentana(HWND hwnd, UINT mensaje, WPARAM wParam, LPARAM lParam);
     LRESULT Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam);
@@ -40,9 +45,6 @@ private:
     void chkConected_Click();
     void TmrBuscando_Timer();
     void TmrPasos_Timer();
-    void TicDelReloj();
-    // A step on the pool has come back, or a look has found work.
-    void PasosAvisados();
     void Notificacion(LPARAM lParam);
     void Comando(WORD id, WORD codigo, HWND control);
     void mnuConfiguracion_Click();
@@ -55,7 +57,14 @@ private:
     void mnuTrayClose_Click();
     void Form_Unload();
     LRESULT PedidoTerminar(WPARAM que);
-    void Terminar();
+
+    // What the scheduler asks of the window.
+    bool PedirTic() override;
+    bool PedirPasos() override;
+    bool ArmarPasos(std::uint32_t ms) override;
+    void DesarmarPasos() override;
+    std::uint32_t PasosMinimoMs() const override { return USER_TIMER_MINIMUM; }
+    void Cerrar() override;
 
     // Helpers
     bool CrearVentana();
@@ -68,13 +77,17 @@ private:
     HICON IconoVentana() const;
     void EstablecerIntervalo();
     void AnotarAjustes() const;
-    void Vigilar();
-    void AplicarTemporizador();
-    void ProgramarPasos();
     void MostrarSinCambiarEstado();
     void MostrarMenuBandeja();
     bool EsMovimientoDelRaton(LPARAM lParam) const;
     LRESULT EstadoPrueba(WPARAM que) const;
+    // Whether a sale can pass now (resumen_servicio.h): the icon, the status line and the log follow.
+    void ActualizarServicio();
+    DatosServicio DatosDelServicio();
+    std::vector<FilaTerminal> FilasTerminales();
+    std::string TextoDiagnosticoAhora();
+    void AbrirCarpetaActividad();
+    void AbrirApartadas();
 
     HINSTANCE instancia_;
     clsConfiguracion& Configuracion;
@@ -84,36 +97,32 @@ private:
     HWND chkConected_ = nullptr;
     HMENU mnuTray_ = nullptr;
     HFONT fuente_ = nullptr;
-    HICON imgPuleo_[2] = {nullptr, nullptr};  // image 1 idle, image 2 searching
+    HICON imgPuleo_[2] = {nullptr, nullptr};  // idle, searching: the window's big icons
+    // The same two and the "not serving" one at the small-icon size of the system's DPI: the title
+    // bar and the notification area.
+    HICON pequenos_[3] = {nullptr, nullptr, nullptr};
+    HICON imgAviso_ = nullptr;
 
     InterfazVentana ui_;
     EsperadorReal esperador_;
     ControlClienteReal cliente_;
-    // The cycle's file work runs here, never on the window's thread; each piece that comes back posts
-    // one message (kMensajePasos) unless one is already waiting.
-    EjecutorHilos ejecutor_;
-    std::atomic<bool> avisoPendiente_{false};
-    std::atomic<HWND> destinoAvisos_{nullptr};
-    CicloSondeo ciclo_;
-    // One watch per root: a request or an answer is served as it appears; the timer is the safety net.
-    std::vector<std::unique_ptr<vigilancia::Vigilante>> vigilantes_;
     CerrojoKorvane cerrojoKorvane_;
-    ListaTerminales Terminales;
+    std::atomic<HWND> destino_{nullptr};  // where the pool's threads post, once the window exists
+    Planificador planificador_;
+    // The cycle's file work runs here, never on the window's thread; each piece that comes back posts
+    // one message (kMensajePasos) unless one is already waiting. Declared after the scheduler, so it
+    // goes first: a step still running (hung in a call) never outlives the turn it belongs to.
+    EjecutorHilos ejecutor_;
+    EstadoServicio servicio_;
+    SeguimientoEsperas esperas_;
+    RespuestasApartadas apartadas_;
 
     std::int16_t IndiceIcono = 0;
     std::int16_t ocupado_ = 0;       // the notification handler's busy flag
     bool cargado_ = false;           // the load step has placed the tray icon
-    bool tmrHabilitado_ = false;     // TmrBuscando.Enabled
-    std::int32_t tmrIntervalo_ = 0;  // TmrBuscando.Interval, ms
-    std::int32_t tmrAplicado_ = 0;   // interval of the running Win32 timer, 0 when none runs
-    std::atomic<long> ciclos_{0};    // ticks that looked at the terminals
-    // The pool's clock makes the ticks itself (see TicDelReloj); a tick posted to the window waits.
-    std::atomic<bool> ticEnPool_{false};
-    std::atomic<bool> ticPendiente_{false};
+    bool tmrHabilitado_ = false;     // the toggle is on
+    std::int32_t tmrIntervalo_ = 0;  // the polling interval, ms
     UINT msgTaskbarCreated_ = 0;
     UINT msgEstadoPrueba_ = 0;
     UINT msgTerminar_ = 0;
-    bool terminarPendiente_ = false;          // an end request waits for the turns in progress
-    std::optional<std::int64_t> pasosVence_;  // when the step timer set last fires, while it is set
-    bool pasosArmado_ = false;                // the step timer runs (it repeats until killed)
 };

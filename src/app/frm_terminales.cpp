@@ -3,13 +3,14 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "app/ayudas_ventana.h"
 #include "app/ids_recursos.h"
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 
@@ -24,21 +25,31 @@ struct Columna {
     int ancho;  // twips
     std::string FilaTerminal::*campo;
 };
+// Widths in twips at design size; they are shares of the list's width, so that every column shows
+// whatever the window's width (1024 pixels at 144 DPI included). A cell cut short shows whole under
+// the pointer, and the selected row's failure shows whole below the list.
 const Columna kColumnas[] = {
-    {"Terminal", 900, &FilaTerminal::terminal},    {"Solicitud", 1200, &FilaTerminal::letra},
-    {"Situación", 2700, &FilaTerminal::situacion}, {"Última respuesta", 1500, &FilaTerminal::hora},
-    {"Resultado", 2400, &FilaTerminal::resultado}, {"Duración", 900, &FilaTerminal::duracion},
-    {"Último fallo", 4500, &FilaTerminal::fallo},  {"Descripción del fallo", 3600, &FilaTerminal::textoFallo},
+    {"Terminal", 1000, &FilaTerminal::terminal},
+    {"Solicitud", 1100, &FilaTerminal::letra},
+    {"Espera", 1000, &FilaTerminal::espera},
+    {"Situación", 2500, &FilaTerminal::situacion},
+    {"Última respuesta", 1600, &FilaTerminal::hora},
+    {"Resultado", 2300, &FilaTerminal::resultado},
+    {"Duración", 1000, &FilaTerminal::duracion},
+    {"Último fallo", 2300, &FilaTerminal::fallo},
+    {"Descripción del fallo", 2400, &FilaTerminal::textoFallo},
 };
 constexpr int kAltoLista = 3000;  // twips: about ten rows
 // Room for the list's frame and vertical scroll bar beside the columns.
 constexpr int kMargenLista = 420;
+// The header above the list, the failure's detail below it, the buttons' row at the bottom.
+constexpr int kMargen = 90, kAltoCabecera = 480, kAltoDetalle = 720, kAltoBoton = 360, kAnchoBoton = 2100;
 
 class Ventana {
 public:
-    explicit Ventana(frmTerminales::Filas filas) : filas_(std::move(filas)) {}
+    explicit Ventana(frmTerminales::Fuente fuente) : fuente_(std::move(fuente)) {}
     ~Ventana() {
-        if (fuente_ != nullptr) DeleteObject(fuente_);
+        if (letra_ != nullptr) DeleteObject(letra_);
     }
     Ventana(const Ventana&) = delete;
     Ventana& operator=(const Ventana&) = delete;
@@ -52,16 +63,23 @@ private:
     bool CrearLista();
     void AplicarFuente();
     void Refrescar();
+    void Disponer(int ancho, int alto);
+    void AjustarColumnas();
+    void MostrarDetalle();
+    void CopiarDiagnostico();
     void PonerTexto(int fila, int columna, const std::string& texto);
+    HWND Control(const char* clase, const char* texto, DWORD estilo, int id);
     // Posted, not at once: Esc may come from inside the list's own key handling.
     void Cerrar() { PostMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
     HWND hwnd_ = nullptr;
     HWND lista_ = nullptr;
-    HFONT fuente_ = nullptr;
+    HWND cabecera_ = nullptr, detalle_ = nullptr, diagnostico_ = nullptr, apartadas_ = nullptr;
+    HFONT letra_ = nullptr;
     UINT dpi_ = 96;
-    frmTerminales::Filas filas_;
+    frmTerminales::Fuente fuente_;
     std::vector<FilaTerminal> mostradas_;  // what the list shows now
+    std::string cabeceraMostrada_, detalleMostrado_;
 };
 
 LRESULT CALLBACK Ventana::Procedimiento(HWND hwnd, UINT mensaje, WPARAM wParam, LPARAM lParam) {
@@ -102,7 +120,14 @@ LRESULT Ventana::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (wParam == ID_TMR_REFRESCO) Refrescar();
             return 0;
-        case WM_SIZE: MoveWindow(lista_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE); return 0;
+        case WM_SIZE: Disponer(LOWORD(lParam), HIWORD(lParam)); return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CMD_DIAGNOSTICO) CopiarDiagnostico();
+            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == IDC_CMD_APARTADAS && fuente_.abrirApartadas) {
+                fuente_.abrirApartadas();
+                Refrescar();
+            }
+            return 0;
         // The keyboard stays with the list: arrows move through the rows at once.
         case WM_ACTIVATE:
             if (LOWORD(wParam) != WA_INACTIVE) {
@@ -122,17 +147,12 @@ LRESULT Ventana::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             if (aviso->idFrom == IDC_LST_TERMINALES && aviso->code == LVN_KEYDOWN &&
                 reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey == VK_ESCAPE)
                 Cerrar();
+            if (aviso->idFrom == IDC_LST_TERMINALES && aviso->code == LVN_ITEMCHANGED) MostrarDetalle();
             return 0;
         }
         case WM_DPICHANGED: {
-            // The columns keep the widths the user gave them, at the new scale.
-            const UINT nuevo = LOWORD(wParam);
-            for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c) {
-                const int ancho = static_cast<int>(SendMessageA(lista_, LVM_GETCOLUMNWIDTH, c, 0));
-                SendMessageA(lista_, LVM_SETCOLUMNWIDTH, c,
-                             MulDiv(ancho, static_cast<int>(nuevo), static_cast<int>(dpi_)));
-            }
-            dpi_ = nuevo;
+            // The columns follow the window's new size (WM_SIZE).
+            dpi_ = LOWORD(wParam);
             AplicarFuente();
             ventana::AplicarDpiNuevo(hwnd_, lParam);
             return 0;
@@ -143,7 +163,18 @@ LRESULT Ventana::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd_, mensaje, wParam, lParam);
 }
 
+HWND Ventana::Control(const char* clase, const char* texto, DWORD estilo, int id) {
+    return CreateWindowExA(0, clase, texto, WS_CHILD | WS_VISIBLE | estilo, 0, 0, 0, 0, hwnd_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(hwnd_, GWLP_HINSTANCE)), nullptr);
+}
+
 bool Ventana::CrearLista() {
+    cabecera_ = Control("STATIC", "", SS_LEFT | SS_NOPREFIX, IDC_LBL_CABECERA);
+    detalle_ = Control("STATIC", "", SS_LEFT | SS_NOPREFIX, IDC_LBL_DETALLE);
+    diagnostico_ = Control("BUTTON", "&Copiar diagnóstico", WS_TABSTOP | BS_PUSHBUTTON, IDC_CMD_DIAGNOSTICO);
+    apartadas_ = Control("BUTTON", "&Abrir no entregadas", WS_TABSTOP | BS_PUSHBUTTON, IDC_CMD_APARTADAS);
+    if (cabecera_ == nullptr || detalle_ == nullptr || diagnostico_ == nullptr || apartadas_ == nullptr) return false;
     lista_ = CreateWindowExA(0, WC_LISTVIEWA, "",
                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
                                  LVS_NOSORTHEADER,
@@ -169,16 +200,81 @@ bool Ventana::CrearLista() {
 void Ventana::AplicarFuente() {
     const HFONT nueva = ventana::FuenteMensajes(dpi_);
     if (nueva == nullptr) return;
-    SendMessageA(lista_, WM_SETFONT, reinterpret_cast<WPARAM>(nueva), TRUE);
-    if (fuente_ != nullptr) DeleteObject(fuente_);
-    fuente_ = nueva;
+    for (HWND control : {lista_, cabecera_, detalle_, diagnostico_, apartadas_})
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(nueva), TRUE);
+    if (letra_ != nullptr) DeleteObject(letra_);
+    letra_ = nueva;
+}
+
+void Ventana::Disponer(int ancho, int alto) {
+    const auto px = [this](int twips) { return ventana::Pixeles(twips, dpi_); };
+    const int margen = px(kMargen), altoCabecera = px(kAltoCabecera), altoDetalle = px(kAltoDetalle);
+    const int altoBoton = px(kAltoBoton), anchoBoton = px(kAnchoBoton);
+    const int arribaBotones = alto - margen - altoBoton;
+    const int arribaDetalle = arribaBotones - margen - altoDetalle;
+    const int arribaLista = margen + altoCabecera + margen;
+    MoveWindow(cabecera_, margen, margen, ancho - 2 * margen, altoCabecera, TRUE);
+    MoveWindow(lista_, 0, arribaLista, ancho, std::max(0, arribaDetalle - margen - arribaLista), TRUE);
+    MoveWindow(detalle_, margen, arribaDetalle, ancho - 2 * margen, altoDetalle, TRUE);
+    MoveWindow(diagnostico_, margen, arribaBotones, anchoBoton, altoBoton, TRUE);
+    MoveWindow(apartadas_, 2 * margen + anchoBoton, arribaBotones, anchoBoton, altoBoton, TRUE);
+    AjustarColumnas();
+}
+
+// Every column gets its share of the list's width.
+void Ventana::AjustarColumnas() {
+    RECT r{};
+    GetClientRect(lista_, &r);
+    int total = 0;
+    for (const Columna& c : kColumnas) total += c.ancho;
+    const int disponible = r.right - r.left;
+    if (disponible <= 0) return;
+    for (int c = 0; c < static_cast<int>(std::size(kColumnas)); ++c)
+        SendMessageA(lista_, LVM_SETCOLUMNWIDTH, c, MulDiv(kColumnas[c].ancho, disponible, total));
+}
+
+// The selected row's failure, whole: the list may cut it.
+void Ventana::MostrarDetalle() {
+    const auto elegida =
+        static_cast<int>(SendMessageA(lista_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    std::string texto;
+    if (elegida >= 0 && elegida < static_cast<int>(mostradas_.size())) {
+        const FilaTerminal& f = mostradas_[static_cast<std::size_t>(elegida)];
+        texto = f.terminal + ": " + (f.fallo.empty() ? std::string("sin fallos") : "último fallo en " + f.fallo);
+        if (!f.textoFallo.empty()) texto += ": " + f.textoFallo;
+    }
+    if (texto != detalleMostrado_) {
+        detalleMostrado_ = texto;
+        SetWindowTextA(detalle_, texto.c_str());
+    }
+}
+
+// Plain text in the ANSI code page, as every text of the program.
+void Ventana::CopiarDiagnostico() {
+    if (!fuente_.diagnostico) return;
+    const std::string texto = fuente_.diagnostico();
+    const HGLOBAL memoria = GlobalAlloc(GMEM_MOVEABLE, texto.size() + 1);
+    if (memoria == nullptr) return;
+    if (void* destino = GlobalLock(memoria)) {
+        std::memcpy(destino, texto.c_str(), texto.size() + 1);
+        GlobalUnlock(memoria);
+    }
+    if (!OpenClipboard(hwnd_)) {
+        GlobalFree(memoria);
+        return;
+    }
+    EmptyClipboard();
+    // Once set, the clipboard owns the memory.
+    if (SetClipboardData(CF_TEXT, memoria) == nullptr) GlobalFree(memoria);
+    CloseClipboard();
 }
 
 void Ventana::Presentar() {
     // As wide as its columns, within the monitor's working area, and centred there.
     int ancho = kMargenLista;
     for (const Columna& c : kColumnas) ancho += c.ancho;
-    const SIZE tamanio = ventana::TamanioParaCliente(ventana::Pixeles(ancho, dpi_), ventana::Pixeles(kAltoLista, dpi_),
+    const int alto = kAltoLista + kAltoCabecera + kAltoDetalle + kAltoBoton + 5 * kMargen;
+    const SIZE tamanio = ventana::TamanioParaCliente(ventana::Pixeles(ancho, dpi_), ventana::Pixeles(alto, dpi_),
                                                      kEstilo, false, kEstiloExtendido, dpi_);
     MONITORINFO monitor{};
     monitor.cbSize = sizeof monitor;
@@ -204,7 +300,14 @@ void Ventana::PonerTexto(int fila, int columna, const std::string& texto) {
 // Only the cells that changed are written: the list does not flicker, and the selection and the
 // scroll position stay where the user left them.
 void Ventana::Refrescar() {
-    std::vector<FilaTerminal> filas = filas_();
+    if (fuente_.cabecera) {
+        const std::string cabecera = fuente_.cabecera();
+        if (cabecera != cabeceraMostrada_) {
+            cabeceraMostrada_ = cabecera;
+            SetWindowTextA(cabecera_, cabecera.c_str());
+        }
+    }
+    std::vector<FilaTerminal> filas = fuente_.filas ? fuente_.filas() : std::vector<FilaTerminal>{};
     const int nuevas = static_cast<int>(filas.size());
     int hay = static_cast<int>(mostradas_.size());
     while (hay > nuevas) SendMessageA(lista_, LVM_DELETEITEM, static_cast<WPARAM>(--hay), 0);
@@ -235,6 +338,7 @@ void Ventana::Refrescar() {
         item.state = LVIS_FOCUSED | LVIS_SELECTED;
         SendMessageA(lista_, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
     }
+    MostrarDetalle();
 }
 
 BOOL CALLBACK EsLaVentana(HWND h, LPARAM hallada) {
@@ -272,14 +376,14 @@ bool Registrar(HINSTANCE instancia) {
 
 namespace frmTerminales {
 
-void Mostrar(HINSTANCE instancia, Filas filas) {
+void Mostrar(HINSTANCE instancia, Fuente fuente) {
     if (const HWND abierta = Abierta()) {
         if (IsIconic(abierta)) ShowWindow(abierta, SW_RESTORE);
         SetForegroundWindow(abierta);
         return;
     }
     if (!Registrar(instancia)) return;
-    auto propia = std::make_unique<Ventana>(std::move(filas));
+    auto propia = std::make_unique<Ventana>(std::move(fuente));
     Ventana* const ventana = propia.get();
     const HWND hwnd =
         CreateWindowExA(kEstiloExtendido, ids::kClaseTerminales, ids::kTituloTerminales, kEstilo, CW_USEDEFAULT,

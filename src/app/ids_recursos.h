@@ -2,9 +2,12 @@
 // Identifiers shared by the program, its resource script and the GUI test driver. Plain macros for
 // the numbers, so windres reads the same file; the names the driver looks for follow below.
 
-// Icons, in the order of the image list imgPuleo. The lowest number is the executable's own icon.
-#define IDI_ZELNO 101     // image 1, key "ZELNO": idle, 16 x 16, 16 colours
-#define IDI_BUSCANDO 102  // image 2, key "BUSCANDO": searching, 32 x 32, 16 colours
+// Icons. The lowest number is the executable's own icon.
+#define IDI_ZELNO 101     // idle, 16 x 16, 16 colours
+#define IDI_BUSCANDO 102  // searching, 32 x 32, 16 colours
+// Polling is on but no sale can pass. Each icon also has 16, 20 and 24 pixels for the notification
+// area and the title bar at 96, 120 and 144 DPI.
+#define IDI_AVISO 103
 
 #define IDM_PRINCIPAL 201  // menu bar of frmPuleo
 #define IDM_BANDEJA 202    // pop-up menu of the notification-area icon ("Popup")
@@ -13,8 +16,8 @@
 // frmPuleo
 #define IDC_LBL_PROCESO 1001
 #define IDC_CHK_CONECTED 1002
-#define ID_TMR_BUSCANDO 1
 #define ID_TMR_PASOS 2
+#define ID_TMR_SERVICIO 3
 
 // Menu bar "&Archivo"
 #define IDM_CONFIGURACION 2001
@@ -22,15 +25,21 @@
 #define IDM_FILE_ABOUT 2003
 #define IDM_FILE_EXIT 2004
 #define IDM_TERMINALES 2005
+#define IDM_ACTIVIDAD 2006
 
 // Pop-up menu of the notification-area icon
 #define IDM_TRAY_SHOW 2101
 #define IDM_TRAY_HIDE 2102
 #define IDM_TRAY_CLOSE 2103
 #define IDM_TRAY_TERMINALES 2104
+#define IDM_TRAY_ACTIVIDAD 2105
 
 // frmTerminales
 #define IDC_LST_TERMINALES 5001
+#define IDC_LBL_CABECERA 5002
+#define IDC_CMD_DIAGNOSTICO 5003
+#define IDC_CMD_APARTADAS 5004
+#define IDC_LBL_DETALLE 5005
 #define ID_TMR_REFRESCO 1
 
 // frmAbout (cmdOK is IDOK; Esc arrives as IDCANCEL)
@@ -64,7 +73,7 @@ inline constexpr const char* kMutexInstancia = "Global\\TramizaInstanciaUnica";
 // machine-wide application data (CSIDL_COMMON_APPDATA): a copy in another session finds no window of
 // it, and learns from this where it runs.
 inline constexpr const char* kCarpetaComun = "Tramiza";
-inline constexpr const char* kRegistroInstancia = "Instancia.lck";
+inline constexpr const char* kArchivoInstancia = "Instancia.lck";
 
 // The notification-area icon reports to the main window as WM_MOUSEMOVE with the mouse message in
 // the low word of lParam; a second copy posts the same message to hand over.
@@ -90,6 +99,7 @@ enum EstadoPrueba : unsigned {
     kPruebaIconoBandeja = 3,       // 1 while the shell holds the icon: added and not removed
     kPruebaIconoBandejaHicon = 4,  // the HICON last given to the notification area
     kPruebaIconoVentana = 5,       // the window's own icon (Wine answers WM_GETICON only in-process)
+    kPruebaServicio = 6,           // 0 stopped, 1 serving, 2 polling on but no sale can pass
 };
 
 }  // namespace ids

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/ayudas_ventana.h"
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 
@@ -17,9 +17,16 @@ std::set<std::pair<std::string, std::string>> abiertas;
 }  // namespace
 
 void InterfazVentana::EstablecerEstado(const std::string& texto) {
-    if (etiqueta_ == nullptr || texto == estado_) return;
     estado_ = texto;
-    SetWindowTextA(etiqueta_, texto.c_str());
+    const std::string& mostrar = aviso_.empty() ? estado_ : aviso_;
+    if (etiqueta_ == nullptr || mostrar == mostrado_) return;
+    mostrado_ = mostrar;
+    SetWindowTextA(etiqueta_, mostrado_.c_str());
+}
+
+void InterfazVentana::EstablecerAviso(const std::string& aviso) {
+    aviso_ = aviso;
+    EstablecerEstado(estado_);
 }
 
 void InterfazVentana::ProcesarMensajes() { ventana::BombearMensajes(dialogo_); }

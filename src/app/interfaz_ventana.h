@@ -23,6 +23,7 @@ public:
         etiqueta_ = etiqueta;
         dialogo_ = nullptr;
         estado_.clear();
+        mostrado_.clear();
     }
 
     void AsignarDialogo(HWND dialogo) noexcept {
@@ -37,6 +38,10 @@ public:
 
     // Sets the text only when it changes: an idle tick then costs the window nothing.
     void EstablecerEstado(const std::string& texto) override;
+    // While `aviso` is not empty, the status line shows it instead of what EstablecerEstado says:
+    // "not serving" must not be overwritten by a tick's "Buscando en ...". Empty: the last status
+    // text is shown again.
+    void EstablecerAviso(const std::string& aviso);
     void ProcesarMensajes() override;
     void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override;
 
@@ -46,4 +51,6 @@ private:
     HWND dialogo_ = nullptr;
     bool sinBloqueo_ = false;
     std::string estado_;
+    std::string aviso_;
+    std::string mostrado_;
 };

@@ -13,7 +13,9 @@ int Main(HINSTANCE instancia);
 // Removes the notification-area icon and ends the process at once; nothing else runs.
 [[noreturn]] void TerminarPrograma();
 
-// Asks the running copy to show its main window: the same message as a double click on its icon.
-void ActivarInstanciaPrevia();
+// Asks the running copy to show its main window: the same message as a double click on its icon, and
+// brings it (or a box it shows) to the front. A copy still starting is waited for; `procesoPrimera`,
+// when known, lets its box come forward before its window exists.
+void ActivarInstanciaPrevia(DWORD procesoPrimera = 0);
 
 }  // namespace modPrincipal

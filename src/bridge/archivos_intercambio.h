@@ -32,6 +32,11 @@ inline constexpr char kSvl[] = "_svl.0";  // the provider code, in upload
 inline constexpr char kSerespAnterior[] = "SERESPAnterior.ZLN";
 // PRAXISAnterior.ZLN, the same name as the request's copy, is kept in download too.
 
+// Where a file we put into a folder that a peer reads is written before it is renamed into place: in
+// the terminal folder for its answer files, in the terminal's client folder (never in upload, whose
+// every file the client may take) for the request files.
+inline constexpr char kTemporalTramiza[] = "Tramiza.tmp";
+
 // The cycle's file operations never wait out another program's hold themselves: the turn tries
 // again a moment later, while the window and the other terminals go on.
 inline constexpr archivos::AnteBloqueo kAvisar = archivos::AnteBloqueo::Avisar;

@@ -15,7 +15,7 @@ public:
         : BloqueoPasajero(bloqueo), texto_(std::move(texto)), titulo_(std::move(titulo)), icono_(icono) {}
 
     // The box; the caller logs it, with the file and the checkpoint.
-    void Avisar(InterfazUsuario& ui) const { ui.MostrarSinAnotar(texto_, titulo_, icono_); }
+    void Avisar(Avisos& ui) const { ui.MostrarSinAnotar(texto_, titulo_, icono_); }
     const std::string& Texto() const noexcept { return texto_; }
     const std::string& Titulo() const noexcept { return titulo_; }
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/actividad.h"
 #include "platform/archivos.h"
-#include "platform/registro_actividad.h"
 
 std::string DescribirTitular(const cerrojo::Titular& t) {
     std::string texto;

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "bridge/registro_eventos.h"
 #include "config/interfaz_usuario.h"
 #include "config/textos_mensajes.h"
 #include "platform/cerrojo.h"
+#include "platform/reloj.h"
 
 // The lock file in the Korvane root. Terminal discovery lists "TER*.*" only: a name that does not
 // begin with TER is never taken for a terminal.
@@ -34,6 +34,9 @@ public:
     // this root, and the status line saying so. A lock file that cannot be made at all (root missing,
     // read-only) does not stop the serving: one line in the activity log, and true.
     bool PuedeAtender(const std::string& raiz);
+
+    // True while the root's lock was last found held by another Tramiza.
+    bool Rechazado() const noexcept { return rechazado_; }
 
 private:
     InterfazUsuario& ui_;

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "config/textos_mensajes.h"
+#include "platform/actividad.h"
 #include "platform/error_sistema.h"
 #include "platform/procesos.h"
-#include "platform/registro_actividad.h"
 
 namespace API {
 
@@ -18,7 +18,7 @@ using mensajes::kTituloZelnoActivo;
 
 bool ProcesoEnEjecucion(const std::string& nombreExe) { return procesos::ProcesoEnEjecucion(nombreExe); }
 
-std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaExe, Avisos& ui) {
     try {
         try {
             auto proceso = procesos::Iniciar(rutaExe);
@@ -39,16 +39,30 @@ std::optional<procesos::ProcesoIniciado> IniciarCliente(const std::string& rutaE
     return std::nullopt;
 }
 
-std::int32_t EjecutarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+std::int32_t EjecutarCliente(const std::string& rutaExe, Avisos& ui) {
     auto proceso = IniciarCliente(rutaExe, ui);
     return proceso ? proceso->Esperar(kEsperaArranqueMs) : 0;
 }
 
 }  // namespace API
 
-std::function<std::int32_t()> ControlClienteReal::IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) {
+bool ControlClienteReal::ProcesoEnEjecucion(const std::string& nombreExe) {
+    const bool corre = API::ProcesoEnEjecucion(nombreExe);
+    if (corre) sinIniciar_ = false;
+    return corre;
+}
+
+std::function<std::int32_t()> ControlClienteReal::IniciarCliente(const std::string& rutaExe, Avisos& ui) {
     auto proceso = API::IniciarCliente(rutaExe, ui);
-    if (!proceso) return {};
+    if (!proceso) {
+        sinIniciar_ = true;
+        return {};
+    }
     auto compartido = std::make_shared<procesos::ProcesoIniciado>(std::move(*proceso));
-    return [compartido] { return compartido->Esperar(0); };
+    // The window outlives every turn that holds this; the flag is this object's.
+    return [compartido, this] {
+        const std::int32_t resultado = compartido->Esperar(0);
+        sinIniciar_ = resultado <= 0;
+        return resultado;
+    };
 }

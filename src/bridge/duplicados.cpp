@@ -5,6 +5,7 @@
 
 #include "bridge/archivos_intercambio.h"
 #include "bridge/aviso_bloqueo.h"
+#include "bridge/log_duplicados.h"
 #include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -34,7 +35,7 @@ bool CompararArchivos(const std::string& archivo1, const std::string& archivo2, 
 }
 
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
-                 InterfazUsuario& ui, archivos::AnteBloqueo modo) {
+                 Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string anterior = En(rutaKorvane, kClicabAnterior);
     const std::string nuevo = En(rutaKorvane, kClicab);
     const std::string praxis = En(rutaKorvane, kPraxis);
@@ -61,8 +62,7 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
     return resultado;
 }
 
-bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, InterfazUsuario& ui,
-                                 archivos::AnteBloqueo modo) {
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
         archivos::CopiarYSincronizar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
@@ -81,17 +81,20 @@ bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, I
     return true;
 }
 
-bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui,
-                                   archivos::AnteBloqueo modo) {
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, Avisos& ui,
+                                   archivos::AnteBloqueo modo, bool* ajena) {
     const std::string descarga = En(rutaZelno, kDescarga);
+    const std::string temporal = En(rutaKorvane, kTemporalTramiza);
     try {
         const std::string seresp = En(descarga, kSerespAnterior);
         // Without the kept SERESP there is no answer to give: the copy fails as a missing file would.
         if (!archivos::Existe(seresp)) throw plataforma::ErrorSistema(2, "no existe", seresp);
-        archivos::CopiarYSincronizar(seresp, En(rutaKorvane, kSeresp), modo);
+        archivos::ColocarCopia(seresp, En(rutaKorvane, kSeresp), temporal, true, modo);
         const std::string praxis = En(rutaKorvane, kPraxis);
         if (archivos::Existe(En(descarga, kPraxisAnterior))) {
-            archivos::CopiarYSincronizar(En(descarga, kPraxisAnterior), praxis, modo);
+            const bool puesta =
+                archivos::ColocarCopia(En(descarga, kPraxisAnterior), praxis, temporal, ajena == nullptr, modo);
+            if (ajena) *ajena = !puesta;
         } else if (archivos::Existe(praxis)) {
             archivos::Borrar(praxis, modo);
         }

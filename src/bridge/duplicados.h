@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "bridge/registro_eventos.h"
 #include "config/interfaz_usuario.h"
 #include "platform/archivos.h"
+#include "platform/reloj.h"
 
 // Is the request in rutaKorvane a repeat of the previous one (CLICAB.ZLN against CLICABAnterior.ZLN,
 // same minute, and PRAXIS.ZLN against PRAXISAnterior.ZLN, both present)? The minute is taken from the
@@ -18,7 +18,7 @@
 // older than the copy by more than one minute (a clock set back) is none either. A repeat is
 // logged. A failure shows "Se produjo un error al comparar archivos Korvane" and counts as no repeat.
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
-                 InterfazUsuario& ui, archivos::AnteBloqueo modo = archivos::kEsperar);
+                 Avisos& ui, archivos::AnteBloqueo modo = archivos::kEsperar);
 
 // Do the two files hold the same bytes? Both are only read, a block at a time. Failures reach the
 // caller.
@@ -30,11 +30,13 @@ bool CompararArchivos(const std::string& archivo1, const std::string& archivo2,
 // otherwise an older PRAXISAnterior.ZLN is removed, so that the kept files are exactly that answer.
 // Each copy is on the disk when this returns. False, after the message "Se produjo un error al hacer
 // copia de archivos Zelno", when it failed: the kept files are then not to be used.
-bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, InterfazUsuario& ui,
+bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, Avisos& ui,
                                  archivos::AnteBloqueo modo = archivos::kEsperar);
 
 // Puts the kept answer back into the terminal folder as SERESP.ZLN and PRAXIS.ZLN, flushed to disk;
-// without a kept PRAXIS the terminal is left without one. False, after the message "Se produjo un
-// error al buscar archivos Zelno", when a copy failed or there is no kept SERESPAnterior.ZLN.
-bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, InterfazUsuario& ui,
-                                   archivos::AnteBloqueo modo = archivos::kEsperar);
+// without a kept PRAXIS the terminal is left without one. Each appears whole, and the kept PRAXIS.ZLN
+// never replaces one the till has written meanwhile: `ajena`, when given, then says so. False, after
+// the message "Se produjo un error al buscar archivos Zelno", when a copy failed or there is no kept
+// SERESPAnterior.ZLN.
+bool RecuperarRespuestasAnteriores(const std::string& rutaZelno, const std::string& rutaKorvane, Avisos& ui,
+                                   archivos::AnteBloqueo modo = archivos::kEsperar, bool* ajena = nullptr);

@@ -3,7 +3,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 namespace {
 
@@ -62,11 +62,15 @@ void EjecutorHilos::BuscarRelojero() {
 void EjecutorHilos::Trabajar() {
     std::unique_lock lock(m_);
     while (!fin_) {
-        if (!cola_.empty()) {
+        // Nobody waits for the next tick (the one who did is running a tick that may hang): this
+        // thread does, before any queued work, which gets a thread of its own if it now lacks one.
+        const bool sinRelojero = periodo_.count() > 0 && relojeros_ == 0;
+        if (!sinRelojero && !cola_.empty()) {
             std::function<void()> trabajo = std::move(cola_.front());
             cola_.pop_front();
             Correr(lock, std::move(trabajo), false);
         } else if (periodo_.count() > 0 && relojeros_ < kRelojeros) {
+            if (libres_ - relojeros_ - 1 < cola_.size()) NuevoHilo();
             if (!EsperarTic()) continue;
             Correr(lock, repetido_, true);
         } else {

@@ -24,6 +24,9 @@ public:
     virtual bool EnLinea() const noexcept { return false; }
     // From inside a piece of work: what it has done so far is worth looking at now.
     virtual void Avisar() {}
+    // Runs `trabajo` every `ms` milliseconds, until called again (0: never). An executor without a
+    // clock of its own does nothing: whoever drives it makes the ticks.
+    virtual void Repetir(std::int32_t /*ms*/, std::function<void()> /*trabajo*/) {}
 };
 
 class EjecutorEnLinea final : public Ejecutor {
@@ -59,7 +62,7 @@ public:
     // until called again: with another period and work, the count starts again; with 0, the ticks
     // stop (a tick in progress ends on its own). A tick that comes late is not made up for: the next
     // one is a period after it.
-    void Repetir(std::int32_t ms, std::function<void()> trabajo);
+    void Repetir(std::int32_t ms, std::function<void()> trabajo) override;
 
     static constexpr std::size_t kMaximoHilos = 64;
 

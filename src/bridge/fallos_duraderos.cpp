@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "config/textos_mensajes.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
-#include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
 std::string TextoDuracion(std::int64_t ms) {
@@ -75,7 +75,7 @@ std::optional<plataforma::ErrorSistema> MotivoInalcanzable(const std::string& ca
     }
 }
 
-CortesCarpetas::CortesCarpetas(InterfazUsuario& ui, std::function<std::int64_t()> relojMs)
+CortesCarpetas::CortesCarpetas(Avisos& ui, std::function<std::int64_t()> relojMs)
     : ui_(ui), reloj_(std::move(relojMs)) {}
 
 void CortesCarpetas::Empieza(const std::string& carpeta, const plataforma::ErrorSistema& motivo,

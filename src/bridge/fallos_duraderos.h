@@ -57,7 +57,7 @@ std::optional<plataforma::ErrorSistema> MotivoInalcanzable(const std::string& ca
 
 class CortesCarpetas {
 public:
-    CortesCarpetas(InterfazUsuario& ui, std::function<std::int64_t()> relojMs);
+    CortesCarpetas(Avisos& ui, std::function<std::int64_t()> relojMs);
 
     // `carpeta` cannot be reached, for `motivo`. The first time: a line in the activity log (begun
     // by `terminal` when the folder is one terminal's) and, `conMensaje`, a message naming it; later
@@ -84,7 +84,7 @@ private:
         std::string terminal;
         std::int64_t desde = 0;
     };
-    InterfazUsuario& ui_;
+    Avisos& ui_;
     std::function<std::int64_t()> reloj_;
     std::map<std::string, Corte> cortes_;  // by folder
 };

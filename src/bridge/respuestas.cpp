@@ -22,7 +22,7 @@ std::string Ajustar(std::string_view texto, std::size_t ancho) {
 
 }  // namespace
 
-std::string RegistroErrorComunicacion(std::string_view textoEstado) {
+std::string RespuestaErrorComunicacion(std::string_view textoEstado) {
     // Line ends would break the fixed columns: line feeds go first, then carriage returns.
     std::string e;
     e.reserve(textoEstado.size());
@@ -30,44 +30,44 @@ std::string RegistroErrorComunicacion(std::string_view textoEstado) {
         if (c != '\n') e += c;
     std::erase(e, '\r');
 
-    std::string registro;
-    registro.reserve(351);
-    registro += "9200000001";
-    registro += kErrorComunicacion;
-    registro += Ajustar(std::string_view(e).substr(0, 3), 3);
-    registro += Ajustar(std::string(kErrorComunicacion) + std::string(SinBlancosExtremos(e)), 80);
-    registro += std::string(17, ' ');
-    registro += "0100000000";
-    registro += std::string(50 + 2 + 20 + 30 + 20 + 71, ' ');
-    registro += '\r';
-    return registro;
+    std::string respuesta;
+    respuesta.reserve(351);
+    respuesta += "9200000001";
+    respuesta += kErrorComunicacion;
+    respuesta += Ajustar(std::string_view(e).substr(0, 3), 3);
+    respuesta += Ajustar(std::string(kErrorComunicacion) + std::string(SinBlancosExtremos(e)), 80);
+    respuesta += std::string(17, ' ');
+    respuesta += "0100000000";
+    respuesta += std::string(50 + 2 + 20 + 30 + 20 + 71, ' ');
+    respuesta += '\r';
+    return respuesta;
 }
 
-std::string RegistroErrorFormato() {
-    std::string registro;
-    registro.reserve(339);
-    registro += "92";
-    registro += "000000";
-    registro += "01";
-    registro += "ERROR, FORMATO DE TRANSACCION ERRONEO. ";
-    registro += Ajustar("ERROR, FORMATO DE TRANSACCION ERRONEO. REVISE TICKET.PRN Y REINTENTE.", 80);
-    registro += std::string(6, ' ');
-    registro += "01";
-    registro += "00";
-    registro += "000000";
-    registro += std::string(50 + 2 + 20 + 30 + 1 + 8 + 11 + 71, ' ');
-    registro += '\r';
-    return registro;
+std::string RespuestaErrorFormato() {
+    std::string respuesta;
+    respuesta.reserve(339);
+    respuesta += "92";
+    respuesta += "000000";
+    respuesta += "01";
+    respuesta += "ERROR, FORMATO DE TRANSACCION ERRONEO. ";
+    respuesta += Ajustar("ERROR, FORMATO DE TRANSACCION ERRONEO. REVISE TICKET.PRN Y REINTENTE.", 80);
+    respuesta += std::string(6, ' ');
+    respuesta += "01";
+    respuesta += "00";
+    respuesta += "000000";
+    respuesta += std::string(50 + 2 + 20 + 30 + 1 + 8 + 11 + 71, ' ');
+    respuesta += '\r';
+    return respuesta;
 }
 
-bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui, archivos::AnteBloqueo modo) {
+bool GrabarErrorFormato(const std::string& rutaKorvane, Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string ruta = En(rutaKorvane, kSeresp);
     const auto texto = [&](const plataforma::ErrorSistema& e) {
         return mensajes::Rellenar(mensajes::kTextoErrorFormato, {ruta, e.TextoNumeroDescripcion()});
     };
     try {
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
-        archivos::EscribirCompleto(ruta, RegistroErrorFormato(), modo);
+        archivos::EscribirCompleto(ruta, RespuestaErrorFormato(), modo);
         archivos::Sincronizar(ruta, modo);
     } catch (const plataforma::BloqueoPasajero& b) {
         throw BloqueoConAviso(b, texto(b), mensajes::kTituloRespuestaConError, Icono::Critico);

@@ -9,13 +9,12 @@
 #include "platform/archivos.h"
 
 // The 351-byte communication-error answer built from the client's estado.rsp text.
-std::string RegistroErrorComunicacion(std::string_view textoEstado);
+std::string RespuestaErrorComunicacion(std::string_view textoEstado);
 
 // The 339-byte format-error answer, for a client that reported success without a usable answer.
-std::string RegistroErrorFormato();
+std::string RespuestaErrorFormato();
 
 // Replaces rutaKorvane\SERESP.ZLN with the format-error answer, flushed to disk. A failure is shown
 // as "Respuesta de Zelno con Error", not passed on, and gives false; a short lock met with
 // AnteBloqueo::Avisar reaches the caller as BloqueoConAviso with that message.
-bool GrabarErrorFormato(const std::string& rutaKorvane, InterfazUsuario& ui,
-                        archivos::AnteBloqueo modo = archivos::kEsperar);
+bool GrabarErrorFormato(const std::string& rutaKorvane, Avisos& ui, archivos::AnteBloqueo modo = archivos::kEsperar);

@@ -10,152 +10,80 @@
 #include <vector>
 
 #include "bridge/archivos_intercambio.h"
-#include "bridge/ciclo_sondeo.h"
 #include "bridge/duplicados.h"
+#include "bridge/pasos_turno.h"
 #include "bridge/respuestas.h"
 #include "config/textos_mensajes.h"
 #include "platform/archivos.h"
 
 using namespace intercambio;
+using Etapa = FichaIntercambio::Etapa;
 
-namespace {
-
-// estado.rsp beyond this is never part of an answer record (its first three characters and about
-// eighty more after any blanks).
-constexpr std::size_t kInicioEstado = 64 * 1024;
-
-// The client's estado.rsp as the activity log shows it: its first line, at most 80 bytes.
-std::string EstadoParaRegistro(const std::string& textoEstado) {
+std::string EstadoParaActividad(const std::string& textoEstado) {
     std::string texto(1, '"');
     texto.append(textoEstado, 0, std::min<std::size_t>(textoEstado.find_first_of("\r\n"), 80));
     texto.push_back('"');
     return texto;
 }
 
-}  // namespace
+namespace {
 
 // What the client's download folder holds for the answer, once the client has had its waits.
-struct CicloSondeo::Respuesta {
-    enum class Clase { Cliente, ErrorFormato, ErrorComunicacion, SinRespuesta } clase = Clase::Cliente;
+struct Respuesta {
+    ClaseRespuesta clase = ClaseRespuesta::Cliente;
     PuntoControl puntoSeresp = "19";  // the copy of SERESP.ZLN, or the format error's checkpoint
     bool praxis = false, tiquet = false;
 };
 
-EstadoIntercambio::Resultado CicloSondeo::ResultadoDe(const Respuesta& r) {
-    using R = EstadoIntercambio::Resultado;
-    switch (r.clase) {
-        case Respuesta::Clase::ErrorFormato: return R::ErrorFormato;
-        case Respuesta::Clase::ErrorComunicacion: return R::ErrorComunicacion;
-        case Respuesta::Clase::SinRespuesta: return R::SinRespuesta;
-        case Respuesta::Clase::Cliente: break;
-    }
-    return R::Cliente;
+// Any of the request's files, or its _svl.0, still in upload.
+bool EnSubida(Turno& t, const FichaIntercambio& f) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = "16";
+    return (f.conClicab && archivos::Existe(En(subida, kClicab))) ||
+           (f.conPraxis && archivos::Existe(En(subida, kPraxis))) || archivos::Existe(En(subida, kSvl));
 }
 
-std::int64_t CicloSondeo::DesdeHace(Turno& t) {
-    const std::int64_t ahora = esperador_.AhoraMs();
+// The client has held the request for kRetencionLargaMs: said once, and the request still awaited.
+void DecirRetencion(Turno& t) {
+    if (!t.m.entrega || t.m.retenidaDicha) return;
+    const std::int64_t ms = t.cx.esperador.AhoraMs() - *t.m.entrega;
+    if (ms < kRetencionLargaMs) return;
+    t.m.retenidaDicha = true;
+    const std::string minutos = std::to_string(ms / 60000);
+    t.Anotar("el cliente tiene la solicitud desde hace " + minutos + " min sin responder; se sigue esperando");
+    t.avisos.MostrarSinAnotar(mensajes::Rellenar(mensajes::kTextoRetenida, {t.Nombre(), minutos}),
+                              mensajes::kTituloRetenida, Icono::Informacion);
+}
+
+std::int64_t DesdeHace(Turno& t) {
+    const std::int64_t ahora = t.cx.esperador.AhoraMs();
     if (!t.m.desde) t.m.desde = ahora;
     return ahora - *t.m.desde;
 }
 
-Tarea<bool> CicloSondeo::RetornarRespuesta(Turno& t, EstadoIntercambio e) {
-    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
-    // What a doubt withdraws may have been cut short by a failure.
-    if (e.etapa == EstadoIntercambio::Etapa::EnDuda) RetirarDudosa(t, e);
-    t.punto = "16";
-    Respuesta r;
-    std::string textoEstado;
-    if (!archivos::Existe(estadoRsp)) {
-        // A request that may never have reached the client is answered by us once its time is over
-        // (and again, when the "S" of that answer could not be written).
-        const bool vencida = e.etapa == EstadoIntercambio::Etapa::EnDuda
-                                 ? DesdeHace(t) >= kEsperaDudaMs
-                                 : (e.etapa == EstadoIntercambio::Etapa::Respondiendo ||
-                                    e.etapa == EstadoIntercambio::Etapa::Respondida) &&
-                                       e.resultado == EstadoIntercambio::Resultado::SinRespuesta;
-        if (!vencida) co_return false;
-        r.clase = Respuesta::Clase::SinRespuesta;
-    } else {
-        t.punto = "17";
-        co_await Esperar(t, 1000, "17");
-        textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar);
-        if (!textoEstado.empty() && textoEstado[0] == '0')
-            r = co_await MirarRespuestaCliente(t);
-        else
-            r.clase = Respuesta::Clase::ErrorComunicacion;
-    }
-
-    // The answer goes only onto the request it answers. What an earlier attempt put into the
-    // terminal folder must not travel with the till's new request.
-    if (LeerLetra(t, "29") != 'P') {
-        if (e.etapa == EstadoIntercambio::Etapa::Respondiendo) RetirarRespuesta(t);
-        co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false);
-        e.etapa = EstadoIntercambio::Etapa::Ninguna;
-        e.respuestaGuardada = false;
-        Registrar(t, e);
-        co_return true;
-    }
-    // Recorded before the first file goes into the terminal folder: a till that leaves the request
-    // after a failure or a stop from here on finds every file of ours taken away again.
-    e.etapa = EstadoIntercambio::Etapa::Respondiendo;
-    e.resultado = ResultadoDe(r);
-    e.respuestaGuardada = false;
-    Registrar(t, e);
-    if (!EntregarRespuesta(t, r, e, textoEstado)) co_return false;  // no "S": tried again next tick
-
-    // "S" only once every answer file is in place, and before the client's files go.
-    if (!MarcarRespondida(t)) {
-        // The till wrote a new request in the last moment.
-        RetirarRespuesta(t);
-        co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false);
-        e.etapa = EstadoIntercambio::Etapa::Ninguna;
-        e.respuestaGuardada = false;
-        Registrar(t, e);
-        co_return true;
-    }
-    e.etapa = EstadoIntercambio::Etapa::Respondida;
-    Registrar(t, e);
-    tablero_.Respondida(t.rutaKorvane, e, textoEstado, reloj_(), esperador_.AhoraMs());
-    // For the activity log: how the answer went and how long the client had the request.
-    std::string que("respuesta devuelta, estado.rsp ");
-    que.append(r.clase == Respuesta::Clase::SinRespuesta ? std::string("ninguno") : EstadoParaRegistro(textoEstado))
-        .append(", archivos");
-    que.append(t.entregados.empty() ? std::string(" ninguno") : t.entregados).append(", ");
-    if (t.m.entrega) {
-        que.append(std::to_string(esperador_.AhoraMs() - *t.m.entrega)).append(" ms");
-        t.m.entrega.reset();
-    } else {
-        que.append("duración no conocida (entregada antes de este arranque)");
-    }
-    Anotar(t, que);
-    t.m.desde.reset();
-    LimpiarRespuesta(t, e);
-    co_return false;
-}
-
 // The client's waits and looks: 2 s before SERESP.ZLN (and a second look a second later at an empty
 // one), 1 s more before PRAXIS.ZLN and TIQUET.PRN. Nothing is copied yet.
-Tarea<CicloSondeo::Respuesta> CicloSondeo::MirarRespuestaCliente(Turno& t) {
+Tarea<Respuesta> MirarRespuestaCliente(Turno& t) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     const std::string seresp = En(descarga, kSeresp);
     Respuesta r;
     t.punto = "18";
-    co_await Esperar(t, 2000, "18");
+    co_await t.Esperar(2000, "18");
     if (!archivos::Existe(seresp)) {
-        r.clase = Respuesta::Clase::ErrorFormato;
+        r.clase = ClaseRespuesta::ErrorFormato;
         r.puntoSeresp = "21";
     } else if (archivos::Tamanio(seresp, kAvisar) == 0) {
         // The client may still be filling it: one more look a second later.
-        co_await Esperar(t, 1000, "18.5");
+        co_await t.Esperar(1000, "18.5");
         if (archivos::Tamanio(seresp, kAvisar) != 0) {
             r.puntoSeresp = "18.7";
         } else {
-            r.clase = Respuesta::Clase::ErrorFormato;
+            r.clase = ClaseRespuesta::ErrorFormato;
             r.puntoSeresp = "18.5";
         }
     }
     t.punto = "22";
-    co_await Esperar(t, 1000, "22");
+    co_await t.Esperar(1000, "22");
     r.praxis = archivos::Existe(En(descarga, kPraxis));
     t.punto = "25";
     r.tiquet = archivos::Existe(En(descarga, kTiquet));
@@ -164,48 +92,61 @@ Tarea<CicloSondeo::Respuesta> CicloSondeo::MirarRespuestaCliente(Turno& t) {
 
 // The answer into the terminal folder, each file on the disk before "S" says it is there. False when
 // the format-error answer could not be written (its message has been shown).
-bool CicloSondeo::EntregarRespuesta(Turno& t, const Respuesta& r, EstadoIntercambio& e,
-                                    const std::string& textoEstado) {
+enum class Entrega { Hecha, SinErrorFormato, Dejada };
+
+// The answer into the terminal folder, each file on the disk before "S" says it is there. PRAXIS.ZLN
+// is the one name the till writes too: ours never replaces a file we did not put there, and a till's
+// new PRAXIS.ZLN found in its place means the till has moved on (Dejada). SinErrorFormato: the
+// format-error answer could not be written (its message has been shown).
+Entrega EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, const std::string& textoEstado) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     t.entregados.clear();
     const auto copiar = [&](PuntoControl punto, const char* nombre) {
         t.punto = punto;
-        const std::string destino = En(t.rutaKorvane, nombre);
-        archivos::CopiarYSincronizar(En(descarga, nombre), destino, kAvisar);
-        t.entregados.append(" ").append(nombre);
+        const std::string origen = En(descarga, nombre), destino = En(t.rutaKorvane, nombre);
+        const bool suyo = nombre == std::string_view(kPraxis);
+        bool puesto = archivos::ColocarCopia(origen, destino, En(t.rutaKorvane, kTemporalTramiza), !suyo, kAvisar);
+        // An earlier attempt's own copy (its bytes and its time) is ours to replace.
+        if (!puesto &&
+            archivos::SegundosModificacion(origen, kAvisar) == archivos::SegundosModificacion(destino, kAvisar) &&
+            CompararArchivos(destino, origen, kAvisar))
+            puesto = archivos::ColocarCopia(origen, destino, En(t.rutaKorvane, kTemporalTramiza), true, kAvisar);
+        if (puesto) t.entregados.append(" ").append(nombre);
+        return puesto;
     };
-    using Clase = Respuesta::Clase;
+    using Clase = ClaseRespuesta;
     if (r.clase == Clase::ErrorComunicacion || r.clase == Clase::SinRespuesta) {
         t.punto = "28";
         const std::string seresp = En(t.rutaKorvane, kSeresp);
         // The whole file: an older, longer SERESP.ZLN must not leave its tail behind the record.
-        archivos::EscribirCompleto(seresp, RegistroErrorComunicacion(textoEstado), kAvisar);
+        archivos::EscribirCompleto(seresp, RespuestaErrorComunicacion(textoEstado), kAvisar);
         archivos::Sincronizar(seresp, kAvisar);
-        Anotar(t, "respuesta de error de comunicación escrita en SERESP.ZLN");
+        t.Anotar("respuesta de error de comunicación escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
-        return true;
+        return Entrega::Hecha;
     }
     if (r.clase == Clase::ErrorFormato) {
         t.punto = r.puntoSeresp;
-        if (!GrabarErrorFormato(t.rutaKorvane, t.ui, kAvisar)) return false;
-        Anotar(t, "respuesta de error de formato escrita en SERESP.ZLN");
+        if (!GrabarErrorFormato(t.rutaKorvane, t.avisos, kAvisar)) return Entrega::SinErrorFormato;
+        t.Anotar("respuesta de error de formato escrita en SERESP.ZLN");
         t.entregados = " SERESP.ZLN";
     } else {
         copiar(r.puntoSeresp, kSeresp);
     }
-    if (r.praxis) copiar("23", kPraxis);
+    if (r.praxis && !copiar("23", kPraxis)) return Entrega::Dejada;
     if (r.tiquet) copiar("26", kTiquet);
     // Only the client's own answer, delivered whole, may serve a later repeat; the kept files are
-    // exactly the ones the terminal got.
-    e.respuestaGuardada = e.resultado == EstadoIntercambio::Resultado::Cliente &&
-                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.ui, kAvisar);
-    return true;
+    // exactly the ones the terminal got. A copy held by another program is waited for a moment only:
+    // past that, the box, and the answer goes to its till all the same, with nothing kept.
+    e.respuestaGuardada = e.resultado == ClaseRespuesta::Cliente &&
+                          GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.avisos, archivos::kEsperar);
+    return Entrega::Hecha;
 }
 
 // Removes from the terminal folder the answer files that a return put there without its "S": each
 // one that is still a copy of the client's file (its bytes and its time: a till's own file of the
 // same bytes, such as a new PRAXIS.ZLN, is newer) or one of our error records.
-void CicloSondeo::RetirarRespuesta(Turno& t) {
+void RetirarRespuesta(Turno& t) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     t.punto = "29";
@@ -221,16 +162,115 @@ void CicloSondeo::RetirarRespuesta(Turno& t) {
             CompararArchivos(destino, origen, kAvisar);
         if (!nuestro && nombre == std::string_view(kSeresp)) {
             const std::string texto = archivos::LeerInicio(destino, kInicioEstado, kAvisar);
-            nuestro = texto == RegistroErrorFormato() || texto == RegistroErrorComunicacion(textoEstado) ||
-                      texto == RegistroErrorComunicacion("");
+            nuestro = texto == RespuestaErrorFormato() || texto == RespuestaErrorComunicacion(textoEstado) ||
+                      texto == RespuestaErrorComunicacion("");
         }
         if (nuestro) archivos::Borrar(destino, kAvisar);
     }
 }
 
-void CicloSondeo::LimpiarRespuesta(Turno& t, EstadoIntercambio e) {
+// The till wrote another request meanwhile: what an earlier attempt put into the terminal folder
+// goes, the client's answer is kept aside, and the record lets the new request go.
+Tarea<> DejarPorOtraSolicitud(Turno& t, FichaIntercambio f) {
+    if (f.etapa == Etapa::Respondiendo) RetirarRespuesta(t);
+    bool anterior = false;
+    co_await GuardarAparte(t, mensajes::kTextoMotivoOtraSolicitud, false, "16", &anterior);
+    transicion::Soltar(f, anterior);
+    t.Grabar(f);
+}
+
+}  // namespace
+
+Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
+    const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
+    // What a doubt withdraws may have been cut short by a failure.
+    if (e.etapa == Etapa::EnDuda) RetirarDudosa(t, e);
+    t.punto = "16";
+    Respuesta r;
+    std::string textoEstado;
+    if (!archivos::Existe(estadoRsp)) {
+        // A request that may never have reached the client is answered by us once its time is over
+        // (and again, when the "S" of that answer could not be written).
+        const bool vencida = e.etapa == Etapa::EnDuda
+                                 ? DesdeHace(t) >= kEsperaDudaMs
+                                 : (e.etapa == Etapa::Respondiendo || e.etapa == Etapa::Respondida) &&
+                                       e.resultado == ClaseRespuesta::SinRespuesta;
+        if (!vencida) {
+            if (e.etapa == Etapa::Entregada) DecirRetencion(t);
+            co_return false;
+        }
+        r.clase = ClaseRespuesta::SinRespuesta;
+    } else if (e.etapa == Etapa::Entregada && EnSubida(t, e)) {
+        // The client takes a request from upload before it answers it, and answers the requests it
+        // took in order: while this one is still there, the answer is an earlier request's (one the
+        // till left, say). It is kept aside, and this request waits for its own.
+        co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, true);
+        co_return false;
+    } else {
+        t.punto = "17";
+        co_await t.Esperar(1000, "17");
+        textoEstado = archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar);
+        if (!textoEstado.empty() && textoEstado[0] == '0')
+            r = co_await MirarRespuestaCliente(t);
+        else
+            r.clase = ClaseRespuesta::ErrorComunicacion;
+    }
+
+    // The answer goes only onto the request it answers. What an earlier attempt put into the
+    // terminal folder must not travel with the till's new request.
+    // A CLICAB.ZLN in the terminal folder is the till's next request (this one's went at its hand-off):
+    // a till that gives up writes its files before its "C", so the "P" may still be there.
+    if (const char letra = LeerLetra(t, "29"); letra != 'P' || archivos::Existe(En(t.rutaKorvane, kClicab))) {
+        // The same request written again while the client had it is the same sale: it gets this
+        // answer. Any other goes on without it.
+        const bool mismaVenta =
+            letra == 'C' && (e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda) && AdoptarRepeticion(t, e);
+        if (!mismaVenta) {
+            co_await DejarPorOtraSolicitud(t, e);
+            co_return true;
+        }
+    }
+    // Recorded before the first file goes into the terminal folder: a till that leaves the request
+    // after a failure or a stop from here on finds every file of ours taken away again.
+    transicion::Responder(e, r.clase);
+    t.Grabar(e);
+    const Entrega entrega = EntregarRespuesta(t, r, e, textoEstado);
+    if (entrega == Entrega::SinErrorFormato) co_return false;  // no "S": tried again next tick
+    if (entrega == Entrega::Dejada) {
+        t.Anotar("PRAXIS.ZLN de la terminal en lugar de la respuesta: la terminal escribió otra solicitud");
+        co_await DejarPorOtraSolicitud(t, e);
+        co_return true;
+    }
+
+    // "S" only once every answer file is in place, and before the client's files go.
+    if (!MarcarRespondida(t)) {
+        // The till wrote a new request in the last moment.
+        co_await DejarPorOtraSolicitud(t, e);
+        co_return true;
+    }
+    transicion::Respondida(e);
+    t.Grabar(e);
+    t.cx.tablero.Respondida(t.rutaKorvane, e, textoEstado, t.cx.reloj(), t.cx.esperador.AhoraMs());
+    // For the activity log: how the answer went and how long the client had the request.
+    std::string que("respuesta devuelta, estado.rsp ");
+    que.append(r.clase == ClaseRespuesta::SinRespuesta ? std::string("ninguno") : EstadoParaActividad(textoEstado))
+        .append(", archivos");
+    que.append(t.entregados.empty() ? std::string(" ninguno") : t.entregados).append(", ");
+    if (t.m.entrega) {
+        que.append(std::to_string(t.cx.esperador.AhoraMs() - *t.m.entrega)).append(" ms");
+        t.m.entrega.reset();
+    } else {
+        que.append("duración no conocida (entregada antes de este arranque)");
+    }
+    t.Anotar(que);
+    t.m.desde.reset();
+    LimpiarRespuesta(t, e);
+    co_return false;
+}
+
+void LimpiarRespuesta(Turno& t, FichaIntercambio e) {
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    using R = EstadoIntercambio::Resultado;
+    using R = ClaseRespuesta;
     // A communication error leaves the download folder as the client left it, and an empty SERESP.ZLN
     // that gave the format-error answer stays: the next hand-off keeps aside whatever is there. Our
     // answer to a request in doubt touches nothing of the client's: an answer coming now is its own.
@@ -256,22 +296,25 @@ void CicloSondeo::LimpiarRespuesta(Turno& t, EstadoIntercambio e) {
         t.punto = "30";
         if (archivos::Existe(estadoRsp)) archivos::Borrar(estadoRsp, kAvisar);
     }
-    e.etapa = e.resultado == R::SinRespuesta ? EstadoIntercambio::Etapa::Vencida : EstadoIntercambio::Etapa::Ninguna;
-    Registrar(t, e);
+    transicion::Limpiada(e);
+    t.Grabar(e);
 }
 
-Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char letra) {
-    using E = EstadoIntercambio::Etapa;
+Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
+    using E = Etapa;
+    // The same request again, while the client has the first: it waits for the first's answer.
+    if (letra == 'C' && (e.etapa == E::Entregada || e.etapa == E::EnDuda) && AdoptarRepeticion(t, e)) co_return true;
     // What is left in upload belongs to the request the till left (and must not look taken later).
     if (e.etapa == E::Subiendo || e.etapa == E::Entregando) {
         t.m.subida.reset();
         QuitarSubida(t);
     }
     if (e.etapa == E::Respondiendo) RetirarRespuesta(t);
+    bool anterior = false;
     const bool apartada =
         co_await GuardarAparte(t,
                                e.etapa == E::Vencida ? mensajes::kTextoMotivoTrasError : mensajes::kTextoMotivoDejada,
-                               true);
+                               true, "16", &anterior);
     if (!apartada) {
         if (e.etapa == E::Vencida) {
             // Watched for until the terminal sends its next request: its answer is the next one.
@@ -279,27 +322,27 @@ Tarea<bool> CicloSondeo::DespedirRespuesta(Turno& t, EstadoIntercambio e, char l
         } else if (DesdeHace(t) < kEsperaDudaMs) {
             co_return false;
         } else {
-            Anotar(t, "la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
-                          std::to_string(kEsperaDudaMs / 1000) + " s");
+            t.Anotar("la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
+                     std::to_string(kEsperaDudaMs / 1000) + " s");
         }
     }
-    e.etapa = E::Ninguna;
-    e.respuestaGuardada = false;
-    Registrar(t, e);
+    transicion::Soltar(e, anterior);
+    t.Grabar(e);
     t.m.desde.reset();
     t.m.entrega.reset();
     t.m.subida.reset();
     co_return true;
 }
 
-Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool conEspera) {
+Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, PuntoControl punto, bool* anterior) {
+    if (anterior) *anterior = false;
     const std::string estadoRsp = En(t.rutaZelno, kEstadoRsp);
     const std::string descarga = En(t.rutaZelno, kDescarga);
-    t.punto = "16";
+    t.punto = punto;
     if (conEspera) {
         if (!archivos::Existe(estadoRsp)) co_return false;
         // The client gets the time a return would give it to finish its answer files.
-        co_await Esperar(t, 4000, "aparte");
+        co_await t.Esperar(4000, "aparte");
     }
     std::vector<std::pair<std::string, std::string>> archivosCliente;  // where it is, its name aside
     if (archivos::Existe(estadoRsp)) archivosCliente.emplace_back(estadoRsp, kEstadoRsp);
@@ -308,21 +351,37 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
     if (archivosCliente.empty()) co_return false;
     const std::string textoEstado =
         archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();
+    // Only an answer is kept and reported: an estado.rsp of success, or an answer file with something
+    // in it. A failure report with nothing else charged nobody: it goes, with a line in the log.
+    bool conRespuesta = !textoEstado.empty() && textoEstado[0] == '0';
+    for (const auto& [origen, nombre] : archivosCliente)
+        if (!conRespuesta && origen != estadoRsp) conRespuesta = archivos::Tamanio(origen, kAvisar) != 0;
+    if (!conRespuesta) {
+        for (const auto& [origen, nombre] : archivosCliente) archivos::Borrar(origen, kAvisar);
+        t.Anotar("estado.rsp sin respuesta quitado (" + motivo + "), estado.rsp " +
+                 (textoEstado.empty() ? std::string("vacío") : EstadoParaActividad(textoEstado)));
+        co_return true;
+    }
 
     // One folder per answer, named when it is first kept: an attempt after a short lock fills the same.
     if (!t.m.aparte) {
-        std::string base = carpetaNoEntregadas_.empty() ? En(t.rutaZelno, "NoEntregadas") : carpetaNoEntregadas_;
-        const archivos::FechaHora f = reloj_();
+        std::string base =
+            t.cx.carpetaNoEntregadas.empty() ? En(t.rutaZelno, "NoEntregadas") : t.cx.carpetaNoEntregadas;
+        const archivos::FechaHora f = t.cx.reloj();
         char sello[40];
         std::snprintf(sello, sizeof sello, "%04d%02d%02d-%02d%02d%02d", f.anio, f.mes, f.dia, f.hora, f.minuto,
                       f.segundo);
-        std::string nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello);
+        std::string nombre = archivos::Unir(base, t.Nombre() + "-" + sello);
         for (int n = 2; archivos::ExisteEntrada(nombre); ++n)
-            nombre = archivos::Unir(base, NombreTerminal(t) + "-" + sello + "-" + std::to_string(n));
+            nombre = archivos::Unir(base, t.Nombre() + "-" + sello + "-" + std::to_string(n));
         t.m.aparte = nombre;
     }
     const std::string carpeta = *t.m.aparte;
-    CrearConSusPadres(carpeta, kAvisar);
+    const std::string seresp = En(descarga, kSeresp);
+    if (anterior && textoEstado.starts_with("0") && archivos::Existe(seresp) && archivos::Tamanio(seresp, kAvisar) != 0)
+        *anterior = GuardarRespuestasAnteriores(t.rutaZelno, archivos::Existe(En(descarga, kPraxis)), t.avisos,
+                                                archivos::kEsperar);
+    archivos::CrearConSusPadres(carpeta, kAvisar);
     // Copied and on the disk before the client's files go: a stop in between keeps them twice, never none.
     for (const auto& [origen, nombre] : archivosCliente) {
         const std::string destino = En(carpeta, nombre);
@@ -332,10 +391,9 @@ Tarea<bool> CicloSondeo::GuardarAparte(Turno& t, const std::string& motivo, bool
     const std::string guardada = carpeta;
     t.m.aparte.reset();
 
-    const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaRegistro(textoEstado);
-    Anotar(t,
-           "respuesta del cliente no entregada (" + motivo + "), estado.rsp " + estado + ", guardada en " + guardada);
-    t.ui.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoNoEntregada, {NombreTerminal(t), estado, motivo, guardada}),
-                        mensajes::kTituloNoEntregada, Icono::Critico);
+    const std::string estado = textoEstado.empty() ? std::string("ninguno") : EstadoParaActividad(textoEstado);
+    t.Anotar("respuesta del cliente no entregada (" + motivo + "), estado.rsp " + estado + ", guardada en " + guardada);
+    t.avisos.MostrarMensaje(mensajes::Rellenar(mensajes::kTextoNoEntregada, {t.Nombre(), estado, motivo, guardada}),
+                            mensajes::kTituloNoEntregada, Icono::Critico);
     co_return true;
 }

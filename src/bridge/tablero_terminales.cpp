@@ -6,7 +6,7 @@
 
 namespace {
 
-using Etapa = EstadoIntercambio::Etapa;
+using Etapa = FichaIntercambio::Etapa;
 
 bool MismoDia(const archivos::FechaHora& a, const archivos::FechaHora& b) {
     return a.anio == b.anio && a.mes == b.mes && a.dia == b.dia;
@@ -49,10 +49,10 @@ std::string TextoLetra(char letra) {
     return std::string("otra (") + letra + ")";
 }
 
-const char* TextoResultado(TableroTerminales::Resultado r) {
-    using R = TableroTerminales::Resultado;
+const char* TextoResultado(ClaseRespuesta r) {
+    using R = ClaseRespuesta;
     switch (r) {
-        case R::ErrorCliente: return "error del cliente";
+        case R::ErrorComunicacion: return "error del cliente";
         case R::ErrorFormato: return "error de formato (respuesta de Tramiza)";
         case R::SinRespuesta: return "sin respuesta del cliente (error de comunicación de Tramiza)";
         case R::Duplicado: return "duplicado: respuesta anterior";
@@ -116,7 +116,7 @@ std::string CodigoErrorCliente(const std::string& textoEstado) {
 
 bool TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     const auto letraAntes = t.letra;
     const bool sinStatusAntes = t.sinStatus, enPAntes = t.pedidaEnP;
     const auto pedidaAntes = t.pedidaMs;
@@ -139,7 +139,7 @@ bool TableroTerminales::Letra(const std::string& ruta, char letra, std::int64_t 
 
 void TableroTerminales::SinStatus(const std::string& ruta) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     if (t.sinStatus && !t.letra && !t.pedidaMs) return;
     t.letra.reset();
     t.sinStatus = true;
@@ -147,7 +147,7 @@ void TableroTerminales::SinStatus(const std::string& ruta) {
     Cambio();
 }
 
-void TableroTerminales::Responder(Terminal& t, Resultado r, const archivos::FechaHora& hora, std::int64_t ms) {
+void TableroTerminales::Responder(Terminal& t, ClaseRespuesta r, const archivos::FechaHora& hora, std::int64_t ms) {
     t.horaRespuesta = hora;
     t.resultado = r;
     t.codigoError.clear();
@@ -158,30 +158,25 @@ void TableroTerminales::Responder(Terminal& t, Resultado r, const archivos::Fech
     t.sinStatus = false;
 }
 
-void TableroTerminales::Respondida(const std::string& ruta, const EstadoIntercambio& e, const std::string& textoEstado,
+void TableroTerminales::Respondida(const std::string& ruta, const FichaIntercambio& e, const std::string& textoEstado,
                                    const archivos::FechaHora& hora, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    using R = EstadoIntercambio::Resultado;
-    Terminal& t = terminales_[ruta];
-    const Resultado r = e.resultado == R::ErrorFormato        ? Resultado::ErrorFormato
-                        : e.resultado == R::ErrorComunicacion ? Resultado::ErrorCliente
-                        : e.resultado == R::SinRespuesta      ? Resultado::SinRespuesta
-                                                              : Resultado::Cliente;
-    Responder(t, r, hora, ms);
-    if (r == Resultado::ErrorCliente) t.codigoError = CodigoErrorCliente(textoEstado);
+    Terminal& t = terminales_[ClaveRuta(ruta)];
+    Responder(t, e.resultado, hora, ms);
+    if (e.resultado == ClaseRespuesta::ErrorComunicacion) t.codigoError = CodigoErrorCliente(textoEstado);
     Cambio();
 }
 
 void TableroTerminales::RespondidaDuplicado(const std::string& ruta, const archivos::FechaHora& hora, std::int64_t ms) {
     const std::lock_guard lock(m_);
-    Responder(terminales_[ruta], Resultado::Duplicado, hora, ms);
+    Responder(terminales_[ClaveRuta(ruta)], ClaseRespuesta::Duplicado, hora, ms);
     Cambio();
 }
 
 void TableroTerminales::Fallo(const std::string& ruta, const char* punto, const std::string& texto,
                               const archivos::FechaHora& hora) {
     const std::lock_guard lock(m_);
-    Terminal& t = terminales_[ruta];
+    Terminal& t = terminales_[ClaveRuta(ruta)];
     Cambio();
     if (t.falloDesde && !t.falloResuelto && t.puntoFallo == punto && t.textoFallo == texto) {
         ++t.veces;
@@ -196,30 +191,29 @@ void TableroTerminales::Fallo(const std::string& ruta, const char* punto, const 
 
 void TableroTerminales::TurnoCumplido(const std::string& ruta, const RelojLocal& reloj) {
     const std::lock_guard lock(m_);
-    const auto hallado = terminales_.find(ruta);
+    const auto hallado = terminales_.find(ClaveRuta(ruta));
     if (hallado == terminales_.end()) return;
     Terminal& t = hallado->second;
     if (t.falloDesde && !t.falloResuelto) t.falloResuelto = reloj();
     Cambio();
 }
 
-FilaTerminal TableroTerminales::Fila(const std::string& ruta, const std::string& nombre,
-                                     const EstadoIntercambio* registro, const char* puntoEnCurso,
-                                     const archivos::FechaHora& ahora) const {
+FilaTerminal TableroTerminales::Fila(const std::string& ruta, const std::string& nombre, const FichaIntercambio* ficha,
+                                     const char* puntoEnCurso, const archivos::FechaHora& ahora) const {
     const std::lock_guard lock(m_);
     FilaTerminal fila;
     fila.terminal = nombre;
-    const auto hallado = terminales_.find(ruta);
+    const auto hallado = terminales_.find(ClaveRuta(ruta));
     const Terminal vacio{};
     const Terminal& t = hallado != terminales_.end() ? hallado->second : vacio;
 
     fila.letra = t.sinStatus ? "sin STATUS.ZLN" : t.letra ? TextoLetra(*t.letra) : "sin leer";
 
-    const Etapa etapa = registro ? registro->etapa : Etapa::Ninguna;
+    const Etapa etapa = ficha ? ficha->etapa : Etapa::Ninguna;
     const char letra = t.letra ? *t.letra : t.sinStatus ? '\0' : LetraDeEtapa(etapa);
     if (puntoEnCurso)
         fila.situacion = std::string(EnCurso(etapa, letra)) + ", punto control " + puntoEnCurso;
-    else if (!registro && !t.letra && !t.sinStatus)
+    else if (!ficha && !t.letra && !t.sinStatus)
         fila.situacion = "sin sondear";
     else
         fila.situacion = EnEspera(etapa, letra);
@@ -227,7 +221,7 @@ FilaTerminal TableroTerminales::Fila(const std::string& ruta, const std::string&
     if (t.horaRespuesta) {
         fila.hora = Momento(*t.horaRespuesta, ahora);
         fila.resultado = TextoResultado(t.resultado);
-        if (t.resultado == Resultado::ErrorCliente)
+        if (t.resultado == ClaseRespuesta::ErrorComunicacion)
             fila.resultado += t.codigoError.empty() ? std::string(" (sin código)") : " " + EnUnaLinea(t.codigoError);
         fila.duracion = t.duracionMs ? Duracion(*t.duracionMs) : "no conocida";
     }

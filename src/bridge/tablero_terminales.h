@@ -12,10 +12,10 @@
 #include <string>
 #include <unordered_map>
 
-#include "bridge/estado_intercambio.h"
-#include "bridge/registro_eventos.h"
+#include "bridge/etapas_intercambio.h"
 #include "platform/archivos.h"
 #include "platform/exclusion.h"
+#include "platform/reloj.h"
 
 // One terminal's row, as texts ready to be shown.
 struct FilaTerminal {
@@ -27,15 +27,13 @@ struct FilaTerminal {
     std::string duracion;    // from the request's "C" seen to its "S"
     std::string fallo;       // the last failure: checkpoint, since when, how often, whether it is over
     std::string textoFallo;  // the failure's number and description
+    std::string espera;      // how long the sale in progress has waited (SeguimientoEsperas)
 
     friend bool operator==(const FilaTerminal&, const FilaTerminal&) = default;
 };
 
 class TableroTerminales {
 public:
-    // The answer given to a request, as far as the board tells them apart.
-    enum class Resultado { Cliente, ErrorCliente, ErrorFormato, SinRespuesta, Duplicado };
-
     // STATUS.ZLN of the terminal whose folder is `ruta` holds `letra` ('\0': none), as just read or
     // written; `ms` on the waiter's clock (used only for a "C"). The first "C" of a request starts
     // its duration. True when the board changed.
@@ -47,7 +45,7 @@ public:
     std::uint64_t Cambios() const { return cambios_.load(std::memory_order_acquire); }
     // "S" was written over the answered request. `textoEstado`: the client's estado.rsp, whose
     // first characters are its error code.
-    void Respondida(const std::string& ruta, const EstadoIntercambio& e, const std::string& textoEstado,
+    void Respondida(const std::string& ruta, const FichaIntercambio& e, const std::string& textoEstado,
                     const archivos::FechaHora& hora, std::int64_t ms);
     void RespondidaDuplicado(const std::string& ruta, const archivos::FechaHora& hora, std::int64_t ms);
     // A turn ended in the failure handler at checkpoint `punto`. The same failure again (same
@@ -56,11 +54,11 @@ public:
     // A turn ended without failure: a failure still standing is over. The clock is read only then.
     void TurnoCumplido(const std::string& ruta, const RelojLocal& reloj);
 
-    // The row of terminal `nombre`, whose folder is `ruta`. `registro`: its exchange record when
+    // The row of terminal `nombre`, whose folder is `ruta`. `ficha`: its exchange record when
     // the cycle holds it (none before the terminal was first looked at); `puntoEnCurso`: the
     // checkpoint of its turn in progress, none without one. Times of another day than `ahora`
     // carry their date.
-    FilaTerminal Fila(const std::string& ruta, const std::string& nombre, const EstadoIntercambio* registro,
+    FilaTerminal Fila(const std::string& ruta, const std::string& nombre, const FichaIntercambio* ficha,
                       const char* puntoEnCurso, const archivos::FechaHora& ahora) const;
 
 private:
@@ -73,7 +71,7 @@ private:
         bool pedidaEnP = false;
         // The last answer.
         std::optional<archivos::FechaHora> horaRespuesta;
-        Resultado resultado = Resultado::Cliente;
+        ClaseRespuesta resultado = ClaseRespuesta::Cliente;
         std::string codigoError;
         std::optional<std::int64_t> duracionMs;
         // The last failure.
@@ -82,12 +80,13 @@ private:
         int veces = 0;
         std::optional<archivos::FechaHora> falloResuelto;
     };
-    void Responder(Terminal& t, Resultado r, const archivos::FechaHora& hora, std::int64_t ms);
+    void Responder(Terminal& t, ClaseRespuesta r, const archivos::FechaHora& hora, std::int64_t ms);
     void Cambio() { cambios_.fetch_add(1, std::memory_order_release); }
 
     // Fed by the terminals' steps, which may run side by side on other threads; read by the window.
     mutable plataforma::Exclusion m_;
-    // By terminal folder; looked up for every terminal at every tick, never walked in order.
+    // By ClaveRuta of the terminal folder; looked up for every terminal at every tick, never walked in
+    // order.
     std::unordered_map<std::string, Terminal> terminales_;
     std::atomic<std::uint64_t> cambios_{0};  // raised under m_, after the change
 };

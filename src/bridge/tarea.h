@@ -79,13 +79,9 @@ public:
     Tarea(const Tarea&) = delete;
     Tarea& operator=(const Tarea&) = delete;
 
-    // For the outermost routine: runs it up to its first wait (or its end).
-    void Iniciar() { h_.resume(); }
     // The outermost routine, for one that runs it somewhere else.
     std::coroutine_handle<> Rutina() const noexcept { return h_; }
     bool Terminada() const noexcept { return !h_ || h_.done(); }
-    // The outermost routine's failure, once it has ended; none when it ended well.
-    std::exception_ptr Error() const noexcept { return h_ ? h_.promise().error : nullptr; }
 
     // Awaited from another routine: runs this one, then goes on with the caller.
     bool await_ready() const noexcept { return false; }

@@ -7,9 +7,9 @@
 #include <string_view>
 
 #include "config/textos_mensajes.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 #include "platform/texto_ansi.h"
 
 using namespace intercambio;
@@ -25,13 +25,13 @@ void CrearSiFalta(const std::string& ruta) {
 // The 16-bit counter of the discovery order cannot pass 32767.
 constexpr int kMaximoTerminales = 32767;
 // Names listed in the log line of a load; the count says the rest.
-constexpr std::size_t kNombresEnRegistro = 40;
+constexpr std::size_t kNombresEnActividad = 40;
 
 void AnotarCarga(const std::string& raiz, const std::vector<clsItemTerXX>& lista) {
     std::string linea = "Terminales en " + raiz + ": " + std::to_string(lista.size());
-    for (std::size_t i = 0; i < lista.size() && i < kNombresEnRegistro; ++i)
+    for (std::size_t i = 0; i < lista.size() && i < kNombresEnActividad; ++i)
         linea += (i == 0 ? " (" : ", ") + lista[i].TerXX;
-    if (lista.size() > kNombresEnRegistro) linea += ", ...";
+    if (lista.size() > kNombresEnActividad) linea += ", ...";
     if (!lista.empty()) linea += ")";
     actividad::Anotar(linea);
 }

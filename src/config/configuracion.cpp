@@ -3,9 +3,9 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/actividad.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 
 namespace {
 

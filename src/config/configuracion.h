@@ -31,6 +31,20 @@ private:
     std::string aplicacion_;
 };
 
+// The polling interval, in seconds. The settings dialog takes kIntervaloMinimo..kIntervaloMaximo; a
+// stored kIntervaloSinSondeo leaves polling on without ticks, so that no terminal is served (as does
+// a negative value that an older store may hold).
+inline constexpr std::int16_t kIntervaloMinimo = 0;
+inline constexpr std::int16_t kIntervaloMaximo = 32767;
+inline constexpr std::int16_t kIntervaloSinSondeo = 0;
+constexpr bool IntervaloAdmitido(std::int32_t segundos) {
+    return segundos >= kIntervaloMinimo && segundos <= kIntervaloMaximo;
+}
+// The period of the polling clock in milliseconds, every stored value in 32 bits; 0: no ticks.
+constexpr std::int32_t IntervaloMs(std::int16_t segundos) {
+    return segundos > kIntervaloSinSondeo ? std::int32_t{segundos} * 1000 : 0;
+}
+
 // Converts stored text to a 16-bit number: blanks around it ignored, an optional sign, digits and
 // an optional decimal fraction rounded half to even. Anything else, or a value outside
 // -32768..32767, throws plataforma::ErrorSistema (13 for text that is no number, 6 for overflow).

@@ -6,17 +6,15 @@
 
 #include <string>
 
-#include "platform/registro_actividad.h"
+#include "platform/actividad.h"
 
 enum class Icono { Critico, Informacion };
 
-class InterfazUsuario {
+// Message boxes, each logged: all that a terminal's step may use of the user interface from a pool
+// thread.
+class Avisos {
 public:
-    virtual ~InterfazUsuario() = default;
-    // The status line of the main window.
-    virtual void EstablecerEstado(const std::string& texto) = 0;
-    // Lets pending window messages through once.
-    virtual void ProcesarMensajes() = 0;
+    virtual ~Avisos() = default;
     // A message box with an OK button. Every message is written to the activity log first, whoever
     // shows it.
     void MostrarMensaje(const std::string& texto, const std::string& titulo, Icono icono) {
@@ -33,4 +31,13 @@ protected:
     virtual void AnotarMensaje(const std::string& texto, const std::string& titulo) {
         actividad::Anotar("Mensaje \"" + titulo + "\": " + texto);
     }
+};
+
+// The whole interface, for the window's thread: the boxes, the status line and the message pump.
+class InterfazUsuario : public Avisos {
+public:
+    // The status line of the main window.
+    virtual void EstablecerEstado(const std::string& texto) = 0;
+    // Lets pending window messages through once.
+    virtual void ProcesarMensajes() = 0;
 };

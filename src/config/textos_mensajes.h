@@ -22,6 +22,7 @@ inline constexpr char kTituloRespuestaConError[] = "Respuesta de Zelno con Error
 inline constexpr char kTituloCarpetaInaccesible[] = "Carpeta inaccesible";
 inline constexpr char kTituloRaizAtendida[] = "Carpeta de Korvane atendida por otro Tramiza";
 inline constexpr char kTituloNoEntregada[] = "Respuesta no entregada";
+inline constexpr char kTituloRetenida[] = "Venta sin respuesta";
 inline constexpr char kTituloOtraSesion[] = "Tramiza ya está en marcha";
 inline constexpr char kTituloLeerLastDirKorvane[] = "Leer Last Dir Korvane";
 inline constexpr char kTituloGrabarLastDirKorvane[] = "Grabar Last Dir Korvane";
@@ -47,7 +48,11 @@ inline constexpr char kTextoRaizAtendida[] =
     "el otro siga; lo vuelve a intentar en cada ciclo.";
 inline constexpr char kTextoNoEntregada[] =
     "La respuesta del cliente para la terminal {terminal} (estado.rsp {estado}) no se entregó: {motivo}. Sus "
-    "archivos se guardaron en {carpeta}.";
+    "archivos se guardaron en {carpeta}.\r\n\r\nLa venta puede estar cobrada. No la repita: llame antes al "
+    "técnico para que compruebe la operación en el programa Zelno32 o con el banco.";
+inline constexpr char kTextoRetenida[] =
+    "El programa Zelno32 tiene la venta de la terminal {terminal} desde hace {minutos} minutos y aún no "
+    "respondió. Tramiza sigue esperando su respuesta y no la envía otra vez.";
 inline constexpr char kTextoMotivoAnterior[] = "quedó de un intercambio anterior";
 inline constexpr char kTextoMotivoOtraSolicitud[] = "la terminal escribió otra solicitud antes de recibirla";
 inline constexpr char kTextoMotivoTrasError[] = "llegó después de la respuesta de error";
@@ -57,6 +62,7 @@ inline constexpr char kTextoOtraSesion[] =
     "equipo: este se cierra.";
 inline constexpr char kTextoCargarConfiguracion[] = "Error al cargar la configuración.\rConfiguracion.Load\r{error}";
 inline constexpr char kTextoIntervalo[] = "El intervalo de búsqueda debe ser un número de segundos entre 0 y 32767.";
+inline constexpr char kTextoIntervaloCero[] = "Con intervalo 0 Tramiza no atiende las terminales.";
 inline constexpr char kTextoGrabarConfiguracion[] = "No se pudo grabar la configuración: {error}";
 inline constexpr char kTextoSiguienteError[] = "Se produjo el siguiente error: {error}";
 inline constexpr char kTextoSinInformacion[] = "System Information Is Unavailable At This Time";

@@ -24,4 +24,8 @@ void BorrarAjuste(const std::string& aplicacion, const std::string& seccion, con
 // The running executable's file name without folder and extension ("Tramiza" for Tramiza.exe).
 std::string NombreAplicacion();
 
+// The last name of `ruta` ('\\' or '/' before it), without its extension: what both platforms make
+// of the executable's path.
+std::string SinCarpetaNiExtension(std::string ruta);
+
 }  // namespace ajustes

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/almacen_ajustes.h"
@@ -316,11 +317,7 @@ std::string NombreAplicacion() {
     // The link of a program whose file was replaced while it runs (a rebuild) carries this tail.
     const std::string_view borrado = " (deleted)";
     if (nombre.size() > borrado.size() && nombre.ends_with(borrado)) nombre.resize(nombre.size() - borrado.size());
-    const std::size_t barra = nombre.rfind('/');
-    if (barra != std::string::npos) nombre.erase(0, barra + 1);
-    const std::size_t punto = nombre.rfind('.');
-    if (punto != std::string::npos && punto > 0) nombre.erase(punto);
-    return nombre;
+    return SinCarpetaNiExtension(std::move(nombre));
 }
 
 }  // namespace ajustes

@@ -88,12 +88,7 @@ std::string NombreAplicacion() {
         if (ruta.size() >= 65536) plataforma::LanzarError(ERROR_INSUFFICIENT_BUFFER);
         ruta.resize(ruta.size() * 2);
     }
-    std::string nombre(ruta.data(), n);
-    const std::size_t barra = nombre.find_last_of("\\/");
-    if (barra != std::string::npos) nombre.erase(0, barra + 1);
-    const std::size_t punto = nombre.rfind('.');
-    if (punto != std::string::npos && punto > 0) nombre.erase(punto);
-    return nombre;
+    return SinCarpetaNiExtension(std::string(ruta.data(), n));
 }
 
 bool GetKeyValue(HKEY KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal) {

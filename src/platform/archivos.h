@@ -101,7 +101,25 @@ void EscribirEntrega(const std::string& ruta, std::string_view datos, AnteBloque
 // files, never the exchange files.
 void EscribirSeguro(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
 
-// Writes a file's data through to the disk, so that a power cut after this keeps it.
+// Puts a copy of `origen` at `destino` so that a reader of `destino` only ever sees it whole: written
+// and flushed under `temporal` (beside `destino`, on the same volume, a name no other program reads),
+// then renamed into place. With `reemplazar`, over a file that is there; without it, a file at
+// `destino` (in any letter case) is left alone, `temporal` goes, and false comes back.
+bool ColocarCopia(const std::string& origen, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo = kEsperar);
+// The same for `datos`.
+bool ColocarDatos(std::string_view datos, const std::string& destino, const std::string& temporal, bool reemplazar,
+                  AnteBloqueo modo = kEsperar);
+
+// EscribirCompleto, then Sincronizar, through the one handle that wrote it. The interceptor sees
+// both operations, in that order.
+void EscribirCompletoYSincronizar(const std::string& ruta, std::string_view datos, AnteBloqueo modo = kEsperar);
+
+// Writes a file's data through to the disk, so that a power cut after this keeps it. It reopens the
+// file by name: where the writer still holds its handle, flush through it (CopiarYSincronizar,
+// EscribirCompletoYSincronizar, EscribirEntrega). A file that this thread wrote whole last (Copiar,
+// EscribirCompleto; no other write since) and that is gone when it is flushed was taken by the
+// program it was written for: that is no failure. Any other missing file is.
 void Sincronizar(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Appends `datos` at the end of the file (created when missing).
@@ -131,6 +149,9 @@ std::vector<Entrada> Listar(const std::string& patron, AnteBloqueo modo = kEsper
 
 // Creates one folder level; the parent must exist.
 void CrearCarpeta(const std::string& ruta, AnteBloqueo modo = kEsperar);
+// Creates the folder and whichever of its parents are missing; one made meanwhile by someone else is
+// what was wanted.
+void CrearConSusPadres(const std::string& ruta, AnteBloqueo modo = kEsperar);
 
 // Every operation above first passes its name ("Copiar", "Borrar", ...) and path to the interceptor
 // when one is installed: tests fail an operation, or stop the program there, with it. A sharing or

@@ -372,18 +372,41 @@ void Escritura::SincronizarYCerrar() {
 
 std::string RutaLocal(const std::string& ruta) { return RutaParaCrear(Normalizar(ruta)); }
 
-void Reemplazar(const std::string& origen, const std::string& destino) {
-    const std::string desde = Normalizar(origen);
-    const std::string hacia = RutaParaCrear(Normalizar(destino));
-    if (::rename(desde.c_str(), hacia.c_str()) != 0) LanzarError(errno, origen + " -> " + destino);
-    // The new name is durable only once its folder is.
+namespace {
+
+// A new name is durable only once its folder is.
+void SincronizarCarpetaDe(const std::string& ruta) {
     std::string_view carpeta, nombre;
-    Dividir(hacia, carpeta, nombre);
+    Dividir(ruta, carpeta, nombre);
     const int fd = Abrir(carpeta.empty() ? "." : std::string(carpeta).c_str(), O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+}  // namespace
+
+void Reemplazar(const std::string& origen, const std::string& destino) {
+    const std::string desde = Normalizar(origen);
+    const std::string hacia = RutaParaCrear(Normalizar(destino));
+    if (::rename(desde.c_str(), hacia.c_str()) != 0) LanzarError(errno, origen + " -> " + destino);
+    SincronizarCarpetaDe(hacia);
+}
+
+bool RenombrarSinReemplazar(const std::string& origen, const std::string& destino) {
+    const std::string desde = Normalizar(origen);
+    // The name of a file already there in another letter case, when there is one: that file is kept.
+    const std::string hacia = RutaParaCrear(Normalizar(destino));
+    // A second name that fails when the first exists, then the old name goes: never a moment
+    // without the content under one of them.
+    if (::link(desde.c_str(), hacia.c_str()) != 0) {
+        if (errno == EEXIST) return false;
+        LanzarError(errno, origen + " -> " + destino);
+    }
+    if (::unlink(desde.c_str()) != 0) LanzarError(errno, origen);
+    SincronizarCarpetaDe(hacia);
+    return true;
 }
 
 }  // namespace archivos::sistema
@@ -428,9 +451,10 @@ void EscribirCompleto(const std::string& ruta, std::string_view datos) {
 }
 
 void EscribirEntrega(const std::string& ruta, std::string_view datos) {
-    // Nothing here keeps another program out; the data is on the disk when this returns.
-    Escribir(ruta, datos, O_WRONLY | O_TRUNC, -1);
-    Sincronizar(ruta);
+    // Nothing here keeps another program out; the data is on the disk when this returns. Flushed
+    // through the descriptor that wrote it: the program it is for may have taken it by name already.
+    Escritura escritura(ruta, datos);
+    escritura.SincronizarYCerrar();
 }
 
 void Anexar(const std::string& ruta, std::string_view datos) { Escribir(ruta, datos, O_WRONLY | O_APPEND, -1); }

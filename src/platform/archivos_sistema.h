@@ -9,9 +9,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 
 namespace archivos::sistema {
 
@@ -60,6 +60,8 @@ private:
 };
 // Renames `origen` over `destino` in one step, replacing it, durably.
 void Reemplazar(const std::string& origen, const std::string& destino);
+// A rename that does not replace: false, with nothing changed, when `destino` exists in any case.
+bool RenombrarSinReemplazar(const std::string& origen, const std::string& destino);
 // The path as the system's own calls take it, for the platform's code outside the file layer that
 // opens files itself (the lock file): the same on Windows; on Linux with '/' separators and each
 // component spelt as it exists, whatever the letter case.

@@ -192,6 +192,13 @@ void Reemplazar(const std::string& origen, const std::string& destino) {
         LanzarUltimoError(origen + " -> " + destino);
 }
 
+bool RenombrarSinReemplazar(const std::string& origen, const std::string& destino) {
+    if (MoveFileExA(origen.c_str(), destino.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
+    plataforma::LanzarError(static_cast<long>(error), origen + " -> " + destino);
+}
+
 void EscribirAlInicio(const std::string& ruta, std::string_view datos) {
     // OPEN_ALWAYS never truncates: the bytes past the new text keep their values.
     Manejador h = AbrirOLanzar(ruta, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);

@@ -47,10 +47,10 @@ Titular TitularPropio() {
     Titular t;
     char equipo[256] = {};
     if (::gethostname(equipo, sizeof equipo - 1) == 0) t.equipo = equipo;
-    passwd registro{};
+    passwd cuenta{};
     passwd* hallado = nullptr;
     char datos[4096];
-    if (::getpwuid_r(::geteuid(), &registro, datos, sizeof datos, &hallado) == 0 && hallado != nullptr)
+    if (::getpwuid_r(::geteuid(), &cuenta, datos, sizeof datos, &hallado) == 0 && hallado != nullptr)
         t.usuario = hallado->pw_name;
     else
         t.usuario = std::to_string(::geteuid());

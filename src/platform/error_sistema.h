@@ -37,6 +37,8 @@ long UltimoError();
 // A failure that another program's brief hold on a file causes, worth trying again for a moment:
 // a sharing or lock violation, and, when deleting, the refusal that a file still open meets.
 bool EsBloqueoPasajero(long numero, bool alBorrar);
+// A file or folder that is not there (a peer took it, or it never was).
+bool EsAusente(long numero);
 // The platform's description of a failure number (FormatMessageA / strerror), without line ends.
 std::string DescripcionError(long numero);
 

@@ -10,6 +10,8 @@ long UltimoError() { return errno; }
 // Linux has no mandatory locks on ordinary files; these are its nearest "busy, try again" answers.
 bool EsBloqueoPasajero(long numero, bool) { return numero == EBUSY || numero == ETXTBSY || numero == EAGAIN; }
 
+bool EsAusente(long numero) { return numero == ENOENT || numero == ENOTDIR; }
+
 std::string DescripcionError(long numero) {
     char buffer[256];
     // GNU strerror_r may return a static string instead of filling the buffer.

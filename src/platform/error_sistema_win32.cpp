@@ -11,6 +11,8 @@ bool EsBloqueoPasajero(long numero, bool alBorrar) {
            (alBorrar && numero == ERROR_ACCESS_DENIED);
 }
 
+bool EsAusente(long numero) { return numero == ERROR_FILE_NOT_FOUND || numero == ERROR_PATH_NOT_FOUND; }
+
 std::string DescripcionError(long numero) {
     char buffer[512];
     const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

@@ -1,7 +1,13 @@
 #pragma once
 // Wall-clock time of day, for file names and stamps. Waits use std::chrono::steady_clock instead.
 
+#include <functional>
+
 #include "platform/archivos.h"
+
+// Local wall-clock time as a value to pass around: the program reads the system clock, tests set the
+// hour.
+using RelojLocal = std::function<archivos::FechaHora()>;
 
 namespace reloj {
 

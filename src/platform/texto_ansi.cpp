@@ -36,3 +36,14 @@ std::string_view SinBlancosExtremos(std::string_view texto) {
     if (inicio == std::string_view::npos) return {};
     return texto.substr(inicio, texto.find_last_not_of(' ') - inicio + 1);
 }
+
+void ClaveRutaEn(std::string& clave, std::string_view ruta) {
+    clave.assign(ruta);
+    for (char& c : clave) c = c == '/' ? '\\' : MayusculaAnsi(c);
+}
+
+std::string ClaveRuta(std::string_view ruta) {
+    std::string clave;
+    ClaveRutaEn(clave, ruta);
+    return clave;
+}

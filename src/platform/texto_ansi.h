@@ -13,6 +13,12 @@ std::string_view SinBlancosExtremos(std::string_view texto);
 char MayusculaAnsi(char c);
 std::string MayusculasAnsi(std::string_view texto);
 
+// A path as a key: in upper case, every '/' a '\\'. Two spellings of one folder ("C:\\Korvane\\TER01",
+// "c:/korvane/ter01") give one key.
+std::string ClaveRuta(std::string_view ruta);
+// The same into `clave`, reusing its storage.
+void ClaveRutaEn(std::string& clave, std::string_view ruta);
+
 // Equal apart from letter case, by the mapping above.
 bool IgualesSinMayusculas(std::string_view a, std::string_view b);
 

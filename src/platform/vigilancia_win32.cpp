@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@ struct Carpeta {
     bool raiz = false;
     HANDLE h = INVALID_HANDLE_VALUE;
     OVERLAPPED ov{};
+    bool enCurso = false;  // a request is with the system, which may still write into `registros`
     alignas(DWORD) char registros[16 * 1024];
 };
 
@@ -49,6 +51,9 @@ namespace {
 // what changes meanwhile; a change waits at most this long to be reported.
 constexpr DWORD kPausaMs = 40;
 
+// How long the end waits for the cancelled requests to complete.
+constexpr ULONGLONG kEsperaCanceladasMs = 5000;
+
 constexpr DWORD kCambios = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
                            FILE_NOTIFY_CHANGE_SIZE;
 
@@ -71,8 +76,9 @@ std::string Unir(const std::string& carpeta, const std::string& nombre) {
 void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov);
 
 bool Pedir(Carpeta& c) {
-    return ReadDirectoryChangesW(c.h, c.registros, sizeof c.registros, FALSE, kCambios, nullptr, &c.ov, Completado) !=
-           0;
+    c.enCurso =
+        ReadDirectoryChangesW(c.h, c.registros, sizeof c.registros, FALSE, kCambios, nullptr, &c.ov, Completado) != 0;
+    return c.enCurso;
 }
 
 // Starts the watch of one folder; the reason when it cannot.
@@ -110,6 +116,7 @@ bool EsCarpeta(const std::string& ruta) {
 
 void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov) {
     auto& c = *reinterpret_cast<Carpeta*>(ov->hEvent);
+    c.enCurso = false;
     Vigilante::Estado& e = *c.estado;
     if (error == ERROR_OPERATION_ABORTED || e.terminando) return;  // the watch is ending
     if (error != ERROR_SUCCESS && error != ERROR_NOTIFY_ENUM_DIR) {
@@ -177,11 +184,21 @@ void Vigilar(Vigilante::Estado& e) {
            WaitForSingleObject(e.parar, kPausaMs) == WAIT_TIMEOUT)
         PedirDeNuevo(e);
     e.terminando = true;
-    for (auto& [ruta, c] : e.carpetas) CancelIoEx(c->h, &c->ov);
-    // The cancelled requests complete too: their buffers must outlive them.
-    while (SleepEx(100, TRUE) == WAIT_IO_COMPLETION) {
+    for (auto& [ruta, c] : e.carpetas)
+        if (c->enCurso) CancelIoEx(c->h, &c->ov);
+    // A cancelled request still completes, and the system may write into its buffer until it has
+    // (a slow share answers late): each buffer goes only once its completion has run here.
+    const auto enCurso = [&] {
+        return std::any_of(e.carpetas.begin(), e.carpetas.end(), [](const auto& c) { return c.second->enCurso; });
+    };
+    const ULONGLONG limite = GetTickCount64() + kEsperaCanceladasMs;
+    while (enCurso() && GetTickCount64() < limite) SleepEx(100, TRUE);
+    for (auto& [ruta, c] : e.carpetas) {
+        CloseHandle(c->h);
+        // A request that never completes keeps its buffer for good: a small leak at the end rather
+        // than the system writing into freed memory.
+        if (c->enCurso) static_cast<void>(c.release());
     }
-    for (auto& [ruta, c] : e.carpetas) CloseHandle(c->h);
     e.carpetas.clear();
     e.activo = false;
 }

@@ -23,8 +23,8 @@ std::string Bajo(const std::string& carpeta, const std::string& archivo) {
 
 }  // namespace
 
-Banco::Banco(int terminales, unsigned semilla)
-    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla) {
+Banco::Banco(int terminales, unsigned semilla, sim::Modelo modelo)
+    : configuracion("TramizaPrueba"), simulador((CrearCarpetas(raiz / "Z"), raiz / "Z"), semilla, modelo) {
     Reiniciar();
     CrearCarpetas(raiz / "K");
     configuracion.DirectorioKorvane = raiz / "K";
@@ -51,22 +51,35 @@ void Banco::Comportamiento(const std::string& reglas) { EscribirArchivo(Z("_zeln
 bool Banco::Tick() {
     esperador.ahora += 1000;
     simulador.Paso(esperador.AhoraMs());
-    const bool corrio = ciclo->TmrBuscando_Timer(lista);
+    const long antes = planificador->Ciclos();
+    planificador->Terminales = lista;
+    planificador->Tic();
     TerminarTurnos();
-    return corrio;
+    return planificador->Ciclos() != antes;
+}
+
+// Answers the notices first, as the window's queue would, then the step timer.
+bool Banco::Avisados() {
+    if (!ventana.pasosPedidos) return false;
+    ventana.pasosPedidos = false;
+    planificador->PasosAvisados();
+    return true;
 }
 
 void Banco::TerminarTurnos() {
-    while (const auto proximo = ciclo->ProximoPaso()) {
+    for (;;) {
+        if (Avisados()) continue;
+        if (!ventana.pasos) break;
+        const std::int64_t proximo = *ventana.pasos;
         if (esperador.tiempoReal)
             std::this_thread::sleep_for(
-                std::chrono::milliseconds(std::max<std::int64_t>(0, *proximo - esperador.AhoraMs())));
+                std::chrono::milliseconds(std::max<std::int64_t>(0, proximo - esperador.AhoraMs())));
         else
-            esperador.ahora = std::max(esperador.ahora, *proximo);
+            esperador.ahora = std::max(esperador.ahora, proximo);
         const std::int64_t ahora = esperador.AhoraMs();
         if (simulador.Pendiente()) simulador.Paso(ahora);
         if (esperador.alEsperar) esperador.alEsperar(ahora);
-        ciclo->EjecutarPasosVencidos();
+        planificador->TemporizadorPasos();
     }
 }
 
@@ -74,15 +87,17 @@ void Banco::Correr(std::int64_t ms) {
     const std::int64_t fin = esperador.ahora + ms;
     std::int64_t tick = esperador.ahora + 1000;
     while (true) {
-        const auto paso = ciclo->ProximoPaso();
+        if (Avisados()) continue;
+        const auto paso = ventana.pasos;
         const std::int64_t siguiente = paso ? std::min(*paso, tick) : tick;
         if (siguiente > fin) break;
         esperador.ahora = siguiente;
         if (paso && *paso <= tick) {
-            ciclo->EjecutarPasosVencidos();
+            planificador->TemporizadorPasos();
         } else {
             simulador.Paso(esperador.ahora);
-            ciclo->TmrBuscando_Timer(lista);
+            planificador->Terminales = lista;
+            planificador->Tic();
             tick += 1000;
         }
     }
@@ -90,9 +105,11 @@ void Banco::Correr(std::int64_t ms) {
 }
 
 void Banco::Reiniciar() {
-    ciclo.reset();
-    ciclo.emplace(
-        configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado());
+    planificador.reset();
+    ventana.Olvidar();
+    ejecutor.avisar = [this] { planificador->AvisoDelPool(); };
+    planificador.emplace(
+        configuracion, ui, esperador, cliente, [this] { return hora; }, CarpetaEstado(), &ejecutor, &ventana);
 }
 
 bool Banco::TickHastaRespuesta(int n, int maximo) {

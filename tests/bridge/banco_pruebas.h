@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bridge/ciclo_sondeo.h"
+#include "bridge/planificador.h"
 #include "korvane_sim/terminal_korvane.h"
 #include "support/soporte.h"
 #include "zelno_sim/simulador_zelno.h"
@@ -56,7 +56,7 @@ public:
         buscados.push_back(nombreExe);
         return enEjecucion;
     }
-    std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, InterfazUsuario& ui) override {
+    std::function<std::int32_t()> IniciarCliente(const std::string& rutaExe, Avisos& ui) override {
         iniciados.push_back(rutaExe);
         if (resultadoInicio != 0) return [r = resultadoInicio] { return r; };
         ui.MostrarMensaje("1: No se puede cargar cliente Zelno32.exe", "Zelno Activo", Icono::Critico);
@@ -67,9 +67,46 @@ public:
     std::vector<std::string> buscados, iniciados;
 };
 
+// The main window as the scheduler sees it, on the virtual clock: the step timer is the moment it
+// fires, and a message posted to the window is a flag that the bench answers.
+class VentanaSimulada final : public Planificador::Ventana {
+public:
+    explicit VentanaSimulada(Esperador& esperador) : esperador_(esperador) {}
+    bool PedirTic() override { return ticPedido = true; }
+    bool PedirPasos() override { return pasosPedidos = true; }
+    bool ArmarPasos(std::uint32_t ms) override {
+        pasos = esperador_.AhoraMs() + ms;
+        return true;
+    }
+    void DesarmarPasos() override { pasos.reset(); }
+    void Cerrar() override { cerrada = true; }
+    // A window made anew, for a program started again.
+    void Olvidar() {
+        ticPedido = pasosPedidos = cerrada = false;
+        pasos.reset();
+    }
+    bool ticPedido = false, pasosPedidos = false, cerrada = false;
+    std::optional<std::int64_t> pasos;  // when the step timer fires
+
+private:
+    Esperador& esperador_;
+};
+
+// Work at once, on the caller's thread; a piece that has something for the window tells it, as the
+// program's pool does.
+class EjecutorBanco final : public Ejecutor {
+public:
+    void Ejecutar(std::function<void()> trabajo) override { trabajo(); }
+    bool EnLinea() const noexcept override { return true; }
+    void Avisar() override {
+        if (avisar) avisar();
+    }
+    std::function<void()> avisar;
+};
+
 class Banco {
 public:
-    explicit Banco(int terminales = 1, unsigned semilla = 1);
+    explicit Banco(int terminales = 1, unsigned semilla = 1, sim::Modelo modelo = {});
 
     // K\TERnn and Z\termnn for terminal number n (1-based, two digits).
     std::string Ter(int n, const std::string& archivo = {}) const;
@@ -80,11 +117,13 @@ public:
     // Behaviour rules for the client simulator (the lines of its control file).
     void Comportamiento(const std::string& reglas);
 
-    // One timer tick, with the turns it starts run to their end: the simulator works one second of
-    // virtual time before it, and the clock then moves from wait to wait, the client finishing what it
-    // has started (a late answer file) as each one ends; new requests it takes at the next tick.
+    // One timer tick of the window, with the turns it starts run to their end: the simulator works
+    // one second of virtual time before it, and the clock then moves from one firing of the step timer
+    // to the next, the client finishing what it has started (a late answer file) as each one comes;
+    // new requests it takes at the next tick. True when the tick looked at the terminals.
     bool Tick();
-    // The turns in progress run to their end, as above.
+    // The turns in progress run to their end, as above: the window answers the scheduler's messages
+    // and its step timer until neither is left.
     void TerminarTurnos();
     // The program as it runs: for `ms` of virtual time, a tick every second and each turn's steps as
     // their waits end, whichever comes first; the simulator works at each tick.
@@ -103,10 +142,15 @@ public:
     ClienteSimulado cliente;
     archivos::FechaHora hora{2026, 12, 6, 14, 5, 33};
     sim::SimuladorZelno simulador;
-    std::optional<CicloSondeo> ciclo;
+    VentanaSimulada ventana{esperador};
+    EjecutorBanco ejecutor;
+    std::optional<Planificador> planificador;
+    // The terminal list in force: given to the scheduler at each tick.
     ListaTerminales lista;
 
 private:
+    bool Avisados();
+
     std::vector<sim::TerminalKorvane> terminales_;
 };
 

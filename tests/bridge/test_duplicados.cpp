@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "bridge/duplicados.h"
-#include "bridge/registro_eventos.h"
+#include "bridge/log_duplicados.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
 #include "support/soporte.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -11,9 +12,9 @@
 
 #include "banco_pruebas.h"
 #include "bridge/respuestas.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,8 +62,10 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
     const auto posicion = [&](const std::string& que) {
         return std::find(operaciones.begin(), operaciones.end(), que) - operaciones.begin();
     };
-    EXPECT_LT(posicion("Sincronizar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
-    EXPECT_LT(posicion("Sincronizar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
+    // Each file whole in upload (written beside it, flushed, renamed in) before its original goes.
+    EXPECT_LT(posicion("Sincronizar term01/Tramiza.tmp"), posicion("Colocar upload/CLICAB.ZLN"));
+    EXPECT_LT(posicion("Colocar upload/CLICAB.ZLN"), posicion("Borrar TER01/CLICAB.ZLN"));
+    EXPECT_LT(posicion("Colocar upload/PRAXIS.ZLN"), posicion("Borrar TER01/PRAXIS.ZLN"));
     EXPECT_LT(posicion("Borrar TER01/PRAXIS.ZLN"), posicion("EscribirCompleto upload/_svl.0"));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(Contenido(b.Term(1, "upload")), (Nombres{"CLICAB.ZLN", "PRAXIS.ZLN", "_svl.0"}));
@@ -74,8 +77,8 @@ TEST(Intercambio, NormalAnswerReachesTheTerminal) {
 
     // The client answers; the next tick brings the answer back.
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    ASSERT_EQ(b.simulador.Registros().size(), 1u);
-    const sim::RegistroPedido& pedido = b.simulador.Registros()[0];
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+    const sim::PedidoTomado& pedido = b.simulador.Pedidos()[0];
     EXPECT_EQ(pedido.proveedor, "V9013101");
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.status, "S");
@@ -97,7 +100,7 @@ TEST(Intercambio, ClientFailureGivesTheCommunicationErrorAnswer) {
     b.Terminal(1).EnviarSolicitud({"PEDIDO-2", 226, "KOS", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-    EXPECT_EQ(r.seresp, RegistroErrorComunicacion("E12\r\n"));
+    EXPECT_EQ(r.seresp, RespuestaErrorComunicacion("E12\r\n"));
     EXPECT_FALSE(r.hayPraxis);
     EXPECT_FALSE(r.hayTiquet);
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000}));
@@ -111,12 +114,12 @@ TEST(Intercambio, SuccessWithoutUsableAnswerGivesTheFormatErrorAnswer) {
         b.Terminal(1).EnviarSolicitud({"PEDIDO-3", 336, "HOPE", true});
         ASSERT_TRUE(b.TickHastaRespuesta(1)) << regla;
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-        const sim::RegistroPedido& pedido = b.simulador.Registros().at(0);
-        EXPECT_EQ(r.seresp, RegistroErrorFormato()) << regla;
+        const sim::PedidoTomado& pedido = b.simulador.Pedidos().at(0);
+        EXPECT_EQ(r.seresp, RespuestaErrorFormato()) << regla;
         EXPECT_EQ(r.praxis, sim::RespuestaPraxis(pedido)) << regla;
         EXPECT_EQ(r.tiquet, sim::RespuestaTiquet(pedido)) << regla;
         EXPECT_TRUE(b.ui.mensajes.empty());
-        EXPECT_EQ(b.ciclo->Filas(b.lista).at(0).resultado, "error de formato (respuesta de Tramiza)") << regla;
+        EXPECT_EQ(b.planificador->Filas(b.lista).at(0).resultado, "error de formato (respuesta de Tramiza)") << regla;
     }
     // The empty answer stays where the client left it, after the second look.
     Banco b;
@@ -132,7 +135,7 @@ TEST(Intercambio, AnswerFilledLateIsTakenOnTheSecondLook) {
     b.Comportamiento("* seresp-tarde 3500");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-5", 336, "ALTA", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    const sim::RegistroPedido& pedido = b.simulador.Registros().at(0);
+    const sim::PedidoTomado& pedido = b.simulador.Pedidos().at(0);
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(pedido));
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000, 2000, 1000, 1000}));
     EXPECT_FALSE(fs::exists(b.Term(1, "download/SERESP.ZLN")));
@@ -146,8 +149,25 @@ TEST(Intercambio, NoAnswerLeavesTheRequestWaiting) {
     b.Terminal(1).EnviarSolicitud({"PEDIDO-6", 336, "ACA", true});
     EXPECT_FALSE(b.TickHastaRespuesta(1, 5));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.esperador.esperas.empty());
+    EXPECT_TRUE(b.ui.mensajes.empty());
+    // Held by the client for 5 minutes: said once, and still awaited, for good; its answer still comes.
+    b.Correr(5 * 60 * 1000);
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Venta sin respuesta");
+    EXPECT_EQ(b.ui.mensajes[0].texto,
+              "El programa Zelno32 tiene la venta de la terminal TER01 desde hace 5 minutos y aún no respondió. "
+              "Tramiza sigue esperando su respuesta y no la envía otra vez.");
+    b.Correr(10 * 60 * 1000);
+    EXPECT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    b.Comportamiento("* normal");
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), "APROBADA");
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
 }
 
 TEST(Intercambio, AnAnswerIsReturnedNoEarlierThanTheNextTick) {
@@ -182,7 +202,7 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     b.Comportamiento("* seresp-vacio");
     b.Terminal(1).EnviarSolicitud({"PEDIDO-8", 336, "ACA", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RespuestaErrorFormato());
     // The client fills its answer after all, and leaves a flag behind.
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "TARDE");
     EscribirArchivo(b.Term(1, "estado.rsp"), "0 viejo");
@@ -194,7 +214,7 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     EXPECT_EQ(b.esperador.esperas, (std::vector<std::int32_t>{1000}));
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RegistroErrorFormato());
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, RespuestaErrorFormato());
     const auto apartadas = Apartadas(b);
     ASSERT_EQ(apartadas.size(), 1u);
     EXPECT_EQ(apartadas.begin()->first, "TER01-20261206-140533");
@@ -205,7 +225,82 @@ TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
     EXPECT_EQ(b.ui.mensajes[0].texto,
               "La respuesta del cliente para la terminal TER01 (estado.rsp \"0 viejo\") no se entregó: quedó de un "
               "intercambio anterior. Sus archivos se guardaron en " +
-                  b.raiz / "NoEntregadas" + "\\TER01-20261206-140533.");
+                  b.raiz / "NoEntregadas" +
+                  "\\TER01-20261206-140533.\r\n\r\nLa venta puede estar cobrada. No la repita: llame antes al técnico "
+                  "para que compruebe la operación en el programa Zelno32 o con el banco.");
+}
+
+// A failure report left from an earlier exchange, with no answer in it, charged nobody: it goes before
+// the next hand-off with a line in the log, without a box.
+TEST(Intercambio, AStaleFailureReportIsRemovedQuietlyBeforeTheHandOff) {
+    Banco b;
+    EscribirArchivo(b.Term(1, "estado.rsp"), "E98 SIN LINEA");
+    EscribirArchivo(b.Term(1, "download/TIQUET.PRN"), "");
+    b.Terminal(1).EnviarSolicitud({"PEDIDO-1", 336, "ACA", true});
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(0)));
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
+    EXPECT_TRUE(Apartadas(b).empty());
+}
+
+// The till leaves request A while the client holds it and writes B; B goes after the minute its
+// answer is awaited; the client, answering in order, answers A before it takes B from upload. A's
+// answer is kept aside and said, and B waits for its own.
+TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+    b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
+    // The client is busy with A: it takes nothing more.
+    const auto sinCliente = [&] {
+        b.esperador.ahora += 1000;
+        b.planificador->Tic();
+        b.TerminarTurnos();
+    };
+    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) sinCliente();
+    ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    const auto apartadas = Apartadas(b);
+    ASSERT_EQ(apartadas.size(), 1u);
+    EXPECT_EQ(apartadas.begin()->second,
+              (std::map<std::string, std::string>{{"SERESP.ZLN", "APROBADA A"}, {"estado.rsp", "0"}}));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
+    // B's own answer, once the client has taken it, is B's.
+    b.Comportamiento("* normal");
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
+    EXPECT_EQ(sim::PrimeraLinea(b.simulador.Pedidos().back().clicab), "B");
+}
+
+// The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
+// one turn for it, and one answer.
+TEST(Intercambio, ARootRetypedInOtherLetterCaseIsTheSameFolder) {
+    Banco b;
+    b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
+    b.Tick();
+    b.esperador.ahora += 1000;
+    b.simulador.Paso(b.esperador.ahora);
+    ASSERT_TRUE(fs::exists(b.Term(1, "estado.rsp")));
+    ASSERT_TRUE(b.planificador->Sondear(b.lista));
+    ASSERT_EQ(b.planificador->TurnosEnCurso(), 1u);
+    const std::string status = b.Ter(1, "STATUS.ZLN");
+    std::string& korvane = b.configuracion.DirectorioKorvane;
+    korvane.back() = static_cast<char>(std::tolower(static_cast<unsigned char>(korvane.back())));
+    ASSERT_TRUE(b.planificador->Sondear(b.lista));
+    EXPECT_EQ(b.planificador->TurnosEnCurso(), 1u);
+    b.TerminarTurnos();
+    EXPECT_EQ(LeerArchivo(status), "S");
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
 }
 
 // A till that gives up on a request and writes a new one while the old one's answer is being
@@ -226,7 +321,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
         EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
         EXPECT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
         EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013301");
-        const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
+        const sim::PedidoTomado vieja = b.simulador.Pedidos().at(0);
         const auto apartadas = Apartadas(b);
         ASSERT_EQ(apartadas.size(), 1u);
         EXPECT_EQ(apartadas.begin()->second,
@@ -238,7 +333,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
         EXPECT_EQ(b.ui.mensajes[0].titulo, "Respuesta no entregada");
 
         ASSERT_TRUE(b.TickHastaRespuesta(1));
-        const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+        const sim::PedidoTomado& nueva = b.simulador.Pedidos().at(1);
         EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(nueva));
         EXPECT_EQ(b.Terminal(1).LeerRespuesta().praxis, sim::RespuestaPraxis(nueva));
@@ -252,7 +347,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     b.Tick();
     bool copiado = false;
     archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
-        if (std::string_view(operacion) == "Copiar" && ruta.ends_with("TIQUET.PRN")) copiado = true;
+        if (std::string_view(operacion) == "Colocar" && ruta.ends_with("TIQUET.PRN")) copiado = true;
         if (copiado && ruta.ends_with("STATUS.ZLN")) {
             copiado = false;
             throw plataforma::ErrorSistema(29, "fallo de prueba");
@@ -264,8 +359,8 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     b.Comportamiento("* sin-tiquet\n");
     b.Terminal(1).EnviarSolicitud({"NUEVA", 336, "KOS", true});
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    const sim::RegistroPedido vieja = b.simulador.Registros().at(0);
-    const sim::RegistroPedido& nueva = b.simulador.Registros().at(1);
+    const sim::PedidoTomado vieja = b.simulador.Pedidos().at(0);
+    const sim::PedidoTomado& nueva = b.simulador.Pedidos().at(1);
     EXPECT_EQ(sim::PrimeraLinea(nueva.clicab), "NUEVA");
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.seresp, sim::RespuestaSeresp(nueva));
@@ -288,7 +383,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     Banco c;
     c.Comportamiento("* sin-respuesta");
     const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
-    const auto etapa = [&] { return RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+    const auto etapa = [&] { return FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
     EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "S");
     c.Tick();
     c.Tick();
@@ -301,10 +396,34 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     EXPECT_STREQ(NombreEtapa(etapa()), "ninguna");
 }
 
+// The till gives up at the last moment and writes its new PRAXIS.ZLN just before the answer's would
+// be put in the same folder: ours never replaces it. The old answer is kept aside, and the new
+// request reaches the client with its own PRAXIS.ZLN.
+TEST(Intercambio, TheAnswersPraxisNeverReplacesTheTillsNewOne) {
+    Banco b;
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Tick();
+    bool escrita = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (!escrita && std::string_view(operacion) == "Colocar" && ruta.ends_with("TER01\\PRAXIS.ZLN")) {
+            escrita = true;
+            b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(escrita);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    ASSERT_EQ(b.simulador.Pedidos().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos()[1].praxis, "PRAXIS B\r\n");
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos()[1]));
+    EXPECT_EQ(Apartadas(b).size(), 1u);
+}
+
 // Every stage of a terminal's record against every request letter: what one tick does, and where
 // things stand a minute later (the client never answers here).
 TEST(Intercambio, EveryStageAgainstEveryLetter) {
-    using E = EstadoIntercambio::Etapa;
+    using E = FichaIntercambio::Etapa;
     struct Caso {
         E etapa;
         char letra;
@@ -369,15 +488,15 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         Banco b;
         b.Comportamiento("* sin-respuesta");
         const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, "TER01");
-        EstadoIntercambio e;
-        e.etapa = c.etapa;
+        FichaIntercambio e;
+        transicion::Leida(e, c.etapa);
         e.conClicab = e.conPraxis = true;
         e.proveedor = "V9013101";
-        RegistroIntercambios(b.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+        FichasIntercambio(b.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
         b.Reiniciar();
         b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
         EscribirArchivo(b.Ter(1, "STATUS.ZLN"), std::string(1, c.letra));
-        const auto etapa = [&] { return RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
+        const auto etapa = [&] { return FichasIntercambio(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa; };
 
         b.Tick();
         EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras1)));
@@ -387,11 +506,77 @@ TEST(Intercambio, EveryStageAgainstEveryLetter) {
         EXPECT_EQ(NombreEtapa(etapa()), std::string(NombreEtapa(c.tras60)));
         EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), std::string(1, c.letra60));
         // Never twice, and an answer of ours only for a request in doubt.
-        EXPECT_EQ(b.simulador.Registros().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
+        EXPECT_EQ(b.simulador.Pedidos().size(), (c.entregada || (c.letra == 'C' && c.tras60 == Ea)) ? 1u : 0u);
         if (c.letra60 == 'S' && c.letra != 'S') {
-            EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+            EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
         }
     }
+}
+
+// Every change of stage by name, from a record with a kept answer and a result of our own: the stage
+// it leaves and every field it changes, and no other. Each stage's name in the record file reads back.
+TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
+    using E = FichaIntercambio::Etapa;
+    using C = ClaseRespuesta;
+    FichaIntercambio base;
+    transicion::Leida(base, E::Entregada);
+    base.duplicado = true;
+    base.conClicab = true;
+    base.proveedor = "V9013101";
+    base.resultado = C::SinRespuesta;
+    base.respuestaGuardada = true;
+    const auto con = [&](E etapa, auto&& cambiar) {
+        FichaIntercambio f = base;
+        transicion::Leida(f, etapa);
+        cambiar(f);
+        return f;
+    };
+    const auto nada = [](FichaIntercambio&) {};
+    const struct Fila {
+        const char* que;
+        std::function<void(FichaIntercambio&)> transicion;
+        FichaIntercambio esperada;
+    } filas[] = {
+        {"Decidir, a new request", [](auto& f) { transicion::Decidir(f, false, false, true, "V1"); },
+         con(E::Decidida,
+             [](auto& f) {
+                 f.duplicado = f.conClicab = f.respuestaGuardada = false;
+                 f.conPraxis = true;
+                 f.proveedor = "V1";
+             })},
+        {"Decidir, a repeat", [](auto& f) { transicion::Decidir(f, true, true, false, ""); },
+         con(E::Decidida, [](auto& f) { f.proveedor.clear(); })},
+        {"Subir", transicion::Subir, con(E::Subiendo, nada)},
+        {"Entregar", transicion::Entregar, con(E::Entregando, nada)},
+        {"Entregada", transicion::Entregada, con(E::Entregada, nada)},
+        {"Retroceder", [](auto& f) { transicion::Retroceder(f, E::Decidida); }, con(E::Decidida, nada)},
+        {"Dudar", transicion::Dudar, con(E::EnDuda, nada)},
+        {"Responder", [](auto& f) { transicion::Responder(f, C::ErrorFormato); },
+         con(E::Respondiendo,
+             [](auto& f) {
+                 f.resultado = C::ErrorFormato;
+                 f.respuestaGuardada = false;
+             })},
+        {"Respondida", transicion::Respondida, con(E::Respondida, nada)},
+        {"Limpiada after our own answer", transicion::Limpiada, con(E::Vencida, nada)},
+        {"Limpiada after the client's", [](auto& f) { f.resultado = C::Cliente, transicion::Limpiada(f); },
+         con(E::Ninguna, [](auto& f) { f.resultado = C::Cliente; })},
+        {"Soltar", [](auto& f) { transicion::Soltar(f); },
+         con(E::Ninguna, [](auto& f) { f.respuestaGuardada = false; })},
+        {"Soltar, the left request's answer kept",
+         [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); }, con(E::Ninguna, nada)},
+        {"Olvidar", transicion::Olvidar, con(E::Ninguna, nada)},
+        {"Leida", [](auto& f) { transicion::Leida(f, E::Vencida); }, con(E::Vencida, nada)},
+    };
+    for (const Fila& fila : filas) {
+        FichaIntercambio f = base;
+        fila.transicion(f);
+        EXPECT_EQ(TextoFicha(f), TextoFicha(fila.esperada)) << fila.que;
+    }
+    for (const E etapa : {E::Ninguna, E::Decidida, E::Subiendo, E::Entregando, E::Entregada, E::EnDuda, E::Vencida,
+                          E::Respondiendo, E::Respondida})
+        EXPECT_EQ(EtapaDeNombre(NombreEtapa(etapa)), etapa) << NombreEtapa(etapa);
+    EXPECT_FALSE(EtapaDeNombre("otra"));
 }
 
 // A client took the request's CLICAB.ZLN before its PRAXIS.ZLN could follow: a doubt, not sent again.
@@ -409,7 +594,7 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
             if (op == operacion && r.ends_with(ruta) && fallados++ == 0) throw plataforma::ErrorSistema(29, "fallo");
         });
     };
-    fallarUnaVez("Copiar", "upload\\PRAXIS.ZLN");
+    fallarUnaVez("Colocar", "upload\\PRAXIS.ZLN");
     b.Tick();
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/CLICAB.ZLN")));
     fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
@@ -431,9 +616,9 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     archivos::InstalarInterceptor({});
     EXPECT_TRUE(fallado);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
-    EXPECT_TRUE(b.simulador.Registros().empty());
+    EXPECT_TRUE(b.simulador.Pedidos().empty());
 
     // A stop between recording the hand-off of _svl.0 and writing it leaves the files in upload
     // without it: a doubt, as a client may have taken _svl.0 alone. When recording it fails once, the
@@ -441,11 +626,11 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco c;
     c.Comportamiento("* sin-respuesta");
     const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
-    EstadoIntercambio e;
-    e.etapa = EstadoIntercambio::Etapa::Entregando;
+    FichaIntercambio e;
+    transicion::Leida(e, FichaIntercambio::Etapa::Entregando);
     e.conClicab = e.conPraxis = true;
     e.proveedor = "V9013101";
-    RegistroIntercambios(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+    FichasIntercambio(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
     c.Reiniciar();
     fs::create_directories(c.Term(1, "upload"));
     EscribirArchivo(c.Term(1, "upload/CLICAB.ZLN"), "R\r\n");
@@ -457,10 +642,10 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EXPECT_GE(fallados, 1);
     c.Tick();
     EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
-    EXPECT_STREQ(NombreEtapa(RegistroIntercambios(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
+    EXPECT_STREQ(NombreEtapa(FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
     c.Correr(62000);
     EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RegistroErrorComunicacion(""));
+    EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
 }
 
 // A terminal's record file: each write goes into the slot not in force, numbered one past it. A write
@@ -470,16 +655,16 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     prueba::CarpetaTemporal carpeta;
     const std::string ter = archivos::Unir(carpeta.Ruta(), "TER01");
     const std::string registros = carpeta / "estado";
-    using E = EstadoIntercambio::Etapa;
-    const auto grabar = [&](RegistroIntercambios& r, E etapa) {
-        EstadoIntercambio e;
-        e.etapa = etapa;
+    using E = FichaIntercambio::Etapa;
+    const auto grabar = [&](FichasIntercambio& r, E etapa) {
+        FichaIntercambio e;
+        transicion::Leida(e, etapa);
         e.conClicab = true;
         e.proveedor = "V9013101";
         r.Grabar(ter, e, archivos::kEsperar);
     };
-    const auto leido = [&] { return RegistroIntercambios(registros).De(ter, archivos::kEsperar); };
-    RegistroIntercambios primero(registros);
+    const auto leido = [&] { return FichasIntercambio(registros).De(ter, archivos::kEsperar); };
+    FichasIntercambio primero(registros);
     grabar(primero, E::Entregada);
     ASSERT_EQ(std::distance(fs::directory_iterator(registros), fs::directory_iterator{}), 1);
     const fs::path archivo = fs::directory_iterator(registros)->path();
@@ -496,7 +681,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     EscribirArchivo(archivo.string(), "etapa=enduda\nconPraxis=1\nproveedor=V9010000\n");
     EXPECT_EQ(leido().etapa, E::EnDuda);
     EXPECT_EQ(leido().proveedor, "V9010000");
-    RegistroIntercambios segundo(registros);
+    FichasIntercambio segundo(registros);
     grabar(segundo, E::Respondiendo);
     EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 14), "etapa=enduda\nc");
     EXPECT_EQ(leido().etapa, E::Respondiendo);
@@ -511,7 +696,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
     contenido[40] ^= 1;
     EscribirArchivo(archivo.string(), contenido);
     EXPECT_EQ(leido().etapa, E::Respondiendo);
-    RegistroIntercambios tercero(registros);
+    FichasIntercambio tercero(registros);
     grabar(tercero, E::Ninguna);
     EXPECT_EQ(LeerArchivo(archivo.string()).substr(0, 19), "tramiza-registro 2 ");
     EXPECT_EQ(leido().etapa, E::Ninguna);
@@ -522,7 +707,7 @@ TEST(Intercambio, ARecordCutShortLeavesTheOneBefore) {
 
     // Neither slot whole, nor an older record: no record.
     EscribirArchivo(archivo.string(), "tramiza-registro 9 3 00000000\nabc");
-    EXPECT_EQ(leido(), EstadoIntercambio{});
+    EXPECT_EQ(leido(), FichaIntercambio{});
 }
 
 TEST(Intercambio, StatusLettersAndWhatTheCycleLeavesAlone) {
@@ -613,6 +798,28 @@ TEST(Intercambio, TxMarkerOnlyWithTheOptionOn) {
     EXPECT_EQ(fs::file_size(b.Z("tx/term02")), 0u);
 }
 
+// A TX marker that could not be written comes at the next attempt: the record says the request is
+// in the client's hands only once its marker is there.
+TEST(Intercambio, ATxMarkerThatFailedIsWrittenAtTheNextAttempt) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    archivos::InstalarInterceptor([](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) == "EscribirAlInicio" && ruta.find("term01") != std::string::npos &&
+            ruta.find("upload") == std::string::npos && ruta.find("tx") != std::string::npos)
+            throw plataforma::ErrorSistema(5, "acceso denegado");
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].titulo, "Transacción punto control: 15");
+    EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
+    b.Tick();
+    EXPECT_TRUE(fs::exists(b.Z("tx/term01")));
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
+}
+
 TEST(Intercambio, PraxisAloneIsHandedOff) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
@@ -658,14 +865,15 @@ TEST_F(Duplicados, RepeatWithinTheMinuteGetsThePreviousAnswer) {
     const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
     EXPECT_EQ(r.status, "S");
     EXPECT_EQ(r.seresp, primera);
-    EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().at(0)));
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Pedidos().at(0)));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(Contenido(b.Term(1, "upload")).empty());
     EXPECT_FALSE(fs::exists(b.Z("tx/term01")));
     EXPECT_TRUE(b.esperador.esperas.empty());
     // Answered in the tick that saw its "C".
-    EXPECT_EQ(b.ciclo->Filas(b.lista).at(0),
-              (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", ""}));
+    EXPECT_EQ(b.planificador->Filas(b.lista).at(0),
+              (FilaTerminal{"TER01", "S", "en reposo", "14:05:33", "duplicado: respuesta anterior", "0,0 s", "", "",
+                            ""}));
     EXPECT_EQ(LeerArchivo((fs::path(b.configuracion.DirectorioKorvane) / "LogTramiza20261206.txt").string()),
               "\"Determino que el archivo de la hora 2026/06/12 14:05:33 era duplicado\"\r\n\"MISMO\"\r\n");
 
@@ -739,7 +947,7 @@ TEST_F(Duplicados, ActivityLogHasOneLinePerEventAndNeverDisturbsAnExchange) {
     fs::create_directory(b.Term(1, "upload"));
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     actividad::Terminar();
-    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(LeerArchivo(bloqueada), "x");
 }
@@ -779,7 +987,7 @@ TEST_F(Duplicados, RepeatAcrossAMinuteBoundaryGoesToTheClient) {
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     Enviar("MISMO", 1, 10);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
 }
 
 // A repeat is answered from the kept answer only when that is the client's answer the terminal got
@@ -804,9 +1012,9 @@ TEST_F(Duplicados, RepeatAfterAnErrorAnswerOrALateAnswer) {
         prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 40);
         ASSERT_TRUE(b.TickHastaRespuesta(1));
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
-        EXPECT_EQ(b.simulador.Registros().size(), c.desdeLoGuardado ? 1u : 2u);
-        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(b.simulador.Registros().back()));
-        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Registros().back()));
+        EXPECT_EQ(b.simulador.Pedidos().size(), c.desdeLoGuardado ? 1u : 2u);
+        EXPECT_EQ(r.seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
+        EXPECT_EQ(r.praxis, sim::RespuestaPraxis(b.simulador.Pedidos().back()));
         EXPECT_TRUE(b.ui.mensajes.empty());
     }
 }
@@ -831,8 +1039,8 @@ TEST_F(Duplicados, ADecisionDoesNotOutliveItsRequest) {
     b.Terminal(1).EnviarSolicitud({"OTRA", 336, "KOS", true});
     prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 0, 55);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
-    ASSERT_EQ(b.simulador.Registros().size(), 2u);
-    const sim::RegistroPedido& otra = b.simulador.Registros()[1];
+    ASSERT_EQ(b.simulador.Pedidos().size(), 2u);
+    const sim::PedidoTomado& otra = b.simulador.Pedidos()[1];
     EXPECT_EQ(sim::PrimeraLinea(otra.clicab), "OTRA");
     EXPECT_EQ(otra.proveedor, "V9013301");
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(otra));
@@ -860,7 +1068,7 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
     archivos::InstalarInterceptor({});
     EXPECT_LT(retenidas, 0);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
     EXPECT_TRUE(b.ui.mensajes.empty());
 
     // The same hold for good: the comparison's own message, and the request stays "C" until it ends.
@@ -877,7 +1085,7 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "C");
     b.Tick();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
-    EXPECT_EQ(b.simulador.Registros().size(), 1u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
 
     // STATUS.ZLN held for 0.44 s of every 1.1 s through five whole exchanges.
     b.ui.mensajes.clear();
@@ -889,11 +1097,76 @@ TEST_F(Duplicados, ShortLocksAreWaitedOutInEveryStep) {
         b.Terminal(1).EnviarSolicitud({"CADA-" + std::to_string(i), 336, "ACA", true});
         for (int tick = 0; tick < 20 && !b.Terminal(1).RespuestaLista(); ++tick) b.Correr(1000);
         ASSERT_TRUE(b.Terminal(1).RespuestaLista()) << i;
-        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Registros().back())) << i;
+        EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back())) << i;
     }
     archivos::InstalarInterceptor({});
-    EXPECT_EQ(b.simulador.Registros().size(), 6u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 6u);
     EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().titulo;
+}
+
+// The till writes the same request again (same bytes, same minute) while the client still holds the
+// first: the same sale, never sent a second time; the first's answer is the repeat's. A repeat whose
+// kept answer has gone gets our communication-error answer, never a "P" for good. A kept copy held by
+// another program for good never holds an approved answer from its till: one box, the answer with
+// "S", and nothing kept, so that a repeat goes to the client.
+TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
+    b.Comportamiento("* normal 5000");
+    Enviar("MISMO", 0, 10);
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+    Enviar("MISMO", 0, 20);
+    for (int i = 0; i < 20 && !b.Terminal(1).RespuestaLista(); ++i) b.Tick();
+    ASSERT_TRUE(b.Terminal(1).RespuestaLista());
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(0)));
+    EXPECT_TRUE(b.ui.mensajes.empty()) << b.ui.mensajes.front().texto;
+    EXPECT_TRUE(Apartadas(b).empty());
+
+    // The kept answer goes between the repeat test and its copy back.
+    b.Comportamiento("* normal");
+    Enviar("MISMO", 0, 40);
+    bool quitada = false;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (!quitada && std::string_view(operacion) == "Abrir" && ruta.ends_with("STATUS.ZLN")) {
+            quitada = true;
+            fs::remove(b.Term(1, "download/SERESPAnterior.ZLN"));
+        }
+    });
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(quitada);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "CLICAB.ZLN")));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 1u);
+    EXPECT_TRUE(b.ui.mensajes.empty());
+    // With nothing kept, the till's retry is a new sale.
+    Enviar("MISMO", 0, 45);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
+
+    // SERESPAnterior.ZLN held for good when the client's answer comes.
+#ifdef _WIN32
+    constexpr long kBloqueo = 32;
+#else
+    constexpr long kBloqueo = 16;  // EBUSY
+#endif
+    Enviar("OTRA", 1, 10);
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (std::string_view(operacion) != "Existe" && ruta.ends_with("SERESPAnterior.ZLN"))
+            throw plataforma::ErrorSistema(kBloqueo, "bloqueo de prueba");
+    });
+    const bool respondida = b.TickHastaRespuesta(1);
+    archivos::InstalarInterceptor({});
+    ASSERT_TRUE(respondida);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(2)));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
+    Enviar("OTRA", 1, 20);
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 4u);
 }
 
 class ClienteNoDisponible : public ::testing::Test {
@@ -948,9 +1221,9 @@ class InterfazReentrante : public prueba::GrabadorInterfaz {
 public:
     void Mostrar(const std::string& texto, const std::string& titulo, Icono icono) override {
         GrabadorInterfaz::Mostrar(texto, titulo, icono);
-        if (ciclo && lista) anidados.push_back(ciclo->TmrBuscando_Timer(*lista));
+        if (ciclo && lista) anidados.push_back(ciclo->Sondear(*lista));
     }
-    CicloSondeo* ciclo = nullptr;
+    Planificador* ciclo = nullptr;
     const ListaTerminales* lista = nullptr;
     std::vector<bool> anidados;
 };
@@ -960,16 +1233,16 @@ TEST_F(ClienteNoDisponible, TickDuringAMessageBoxIsSkipped) {
     prueba::ClienteSimulado cliente;
     cliente.enEjecucion = false;
     cliente.resultadoInicio = 0;
-    CicloSondeo ciclo(
+    Planificador ciclo(
         b.configuracion, ui, b.esperador, cliente, [] { return archivos::FechaHora{}; }, b.CarpetaEstado());
     ui.ciclo = &ciclo;
     ui.lista = &b.lista;
-    EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
+    EXPECT_TRUE(ciclo.Sondear(b.lista));
     EXPECT_EQ(ui.anidados, (std::vector<bool>{false, false}));
     EXPECT_EQ(ui.mensajes.size(), 2u);
     // The next free tick polls as usual.
     ui.ciclo = nullptr;
-    EXPECT_TRUE(ciclo.TmrBuscando_Timer(b.lista));
+    EXPECT_TRUE(ciclo.Sondear(b.lista));
     EXPECT_EQ(ui.mensajes.size(), 4u);
 }
 
@@ -1033,9 +1306,9 @@ TEST(Intercambio, AFolderOutOfReachIsOneMessageAndServedAgainOnceBack) {
     fs::rename(korvane + ".fuera", korvane);
     fs::create_directory(b.Term(1, "upload"));
     EXPECT_TRUE(b.TickHastaRespuesta(1));
-    EXPECT_TRUE(b.ciclo->TomarRecarga());
+    EXPECT_EQ(b.planificador->Recargas(), 1u);
     EXPECT_EQ(b.ui.mensajes.size(), 2u);
-    EXPECT_EQ(b.simulador.Registros().size(), 2u);
+    EXPECT_EQ(b.simulador.Pedidos().size(), 2u);
 }
 
 // The rows of the "Terminales" window through three exchanges side by side: the client's answer, the
@@ -1045,36 +1318,38 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.Comportamiento("term02 falla E12\\r\\n\n* normal\n");
     b.lista = std::make_shared<std::vector<clsItemTerXX>>(
         std::vector<clsItemTerXX>{{"TER01", "01", 1}, {"TER02", "02", 2}, {"TER03", "03", 3}});
-    const auto fila = [&](int n) { return b.ciclo->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
-    ASSERT_EQ(b.ciclo->Filas(b.lista).size(), 3u);
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", ""}));
+    const auto fila = [&](int n) { return b.planificador->Filas(b.lista).at(static_cast<std::size_t>(n - 1)); };
+    ASSERT_EQ(b.planificador->Filas(b.lista).size(), 3u);
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin leer", "sin sondear", "", "", "", "", "", ""}));
     b.Tick();
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", ""}));
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "sin STATUS.ZLN", "en reposo", "", "", "", "", "", ""}));
 
     for (int n = 1; n <= 3; ++n)
         b.Terminal(n).EnviarSolicitud({std::string("R") + std::to_string(n), 336, "ACA", true});
     // A folder under the request's name in terminal 3's upload folder: its copy fails.
     fs::create_directory(b.Term(3, "upload/CLICAB.ZLN"));
     b.Tick();  // "C" seen at 2000 ms
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "P", "esperando al cliente", "", "", "", "", ""}));
+    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "P", "esperando al cliente", "", "", "", "", "", ""}));
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     const std::string textoFallo = b.ui.mensajes[0].texto;
     EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "entregando la solicitud", "", "", "", "punto control 5, 14:05:33",
-                                     textoFallo}));
+                                     textoFallo, ""}));
 
     // The returns wait for the client's files; terminal 3 fails again.
     b.hora = {2026, 12, 6, 14, 5, 34};
     b.esperador.ahora += 1000;
     b.simulador.Paso(b.esperador.ahora);
-    b.ciclo->TmrBuscando_Timer(b.lista);
+    b.planificador->Sondear(b.lista);
     EXPECT_EQ(fila(1).situacion, "devolviendo la respuesta, punto control 17");
     EXPECT_EQ(fila(2).situacion, "devolviendo la respuesta, punto control 17");
     EXPECT_EQ(fila(3).fallo, "punto control 5, desde 14:05:33 (2 veces)");
     b.hora = {2026, 12, 6, 14, 5, 40};
     b.TerminarTurnos();
     // "C" at 2000 ms, "S" after the waits of 1 + 2 + 1 s from 3000 ms; the client's error after 1 s.
-    EXPECT_EQ(fila(1), (FilaTerminal{"TER01", "S", "en reposo", "14:05:40", "respuesta del cliente", "5,0 s", "", ""}));
-    EXPECT_EQ(fila(2), (FilaTerminal{"TER02", "S", "en reposo", "14:05:40", "error del cliente E12", "2,0 s", "", ""}));
+    EXPECT_EQ(fila(1),
+              (FilaTerminal{"TER01", "S", "en reposo", "14:05:40", "respuesta del cliente", "5,0 s", "", "", ""}));
+    EXPECT_EQ(fila(2),
+              (FilaTerminal{"TER02", "S", "en reposo", "14:05:40", "error del cliente E12", "2,0 s", "", "", ""}));
 
     // The way is clear: the hand-off goes through and the failure is over; the answer's time counts
     // from the first "C".
@@ -1082,7 +1357,7 @@ TEST(Intercambio, TerminalsBoardFollowsEachExchange) {
     b.hora = {2026, 12, 6, 14, 5, 50};
     b.Tick();
     EXPECT_EQ(fila(3), (FilaTerminal{"TER03", "P", "esperando al cliente", "", "", "",
-                                     "punto control 5, desde 14:05:33 (2 veces); resuelto 14:05:50", textoFallo}));
+                                     "punto control 5, desde 14:05:33 (2 veces); resuelto 14:05:50", textoFallo, ""}));
     ASSERT_TRUE(b.TickHastaRespuesta(3));
     EXPECT_EQ(fila(3).duracion, "11,0 s");
     // The next day, times carry their date.
@@ -1101,26 +1376,26 @@ TEST(Intercambio, AChangeIsServedAtOnceAndTheTickWithoutOne) {
     b.Tick();
     const std::int64_t t0 = b.esperador.ahora;
     b.Terminal(1).EnviarSolicitud({"R1", 336, "ACA", true});
-    b.ciclo->Cambio(b.Ter(1, "CLICAB.ZLN"));
-    b.ciclo->Cambio(b.Z("_zelno.emp"));
-    EXPECT_FALSE(b.ciclo->ProximoPaso());
-    b.ciclo->Cambio(b.Ter(1, "STATUS.ZLN"));
-    EXPECT_EQ(b.ciclo->ProximoPaso(), t0);
-    b.ciclo->EjecutarPasosVencidos();
+    b.planificador->Cambio(b.Ter(1, "CLICAB.ZLN"));
+    b.planificador->Cambio(b.Z("_zelno.emp"));
+    EXPECT_FALSE(b.planificador->ProximoPaso());
+    b.planificador->Cambio(b.Ter(1, "STATUS.ZLN"));
+    EXPECT_EQ(b.planificador->ProximoPaso(), t0);
+    b.planificador->EjecutarPasosVencidos();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_EQ(LeerArchivo(b.Term(1, "upload/_svl.0")), "V9013101");
 
     b.esperador.ahora += 300;
     b.simulador.Paso(b.esperador.ahora);
     ASSERT_TRUE(fs::exists(b.Term(1, "estado.rsp")));
-    b.ciclo->Cambio(b.Term(1, "estado.rsp"));
+    b.planificador->Cambio(b.Term(1, "estado.rsp"));
     b.TerminarTurnos();
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     // estado.rsp at t0 + 300 ms, then the return's waits of 1 + 2 + 1 s.
     EXPECT_EQ(b.esperador.ahora, t0 + 300 + 4000);
 
     b.Terminal(2).EnviarSolicitud({"R2", 336, "ACA", true});
-    b.ciclo->EjecutarPasosVencidos();
+    b.planificador->EjecutarPasosVencidos();
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "C");
     b.Tick();
     EXPECT_EQ(LeerArchivo(b.Ter(2, "STATUS.ZLN")), "P");
@@ -1135,8 +1410,8 @@ TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     // the folders. The turns end where they began; the new list applies from the next tick.
     b.esperador.ahora += 1000;
     b.simulador.Paso(b.esperador.ahora);
-    b.ciclo->TmrBuscando_Timer(b.lista);
-    ASSERT_EQ(b.ciclo->TurnosEnCurso(), 2u);
+    b.planificador->Sondear(b.lista);
+    ASSERT_EQ(b.planificador->TurnosEnCurso(), 2u);
     const clsConfiguracion antes = b.configuracion;
     b.configuracion.DirectorioKorvane = b.raiz / "otra";
     b.configuracion.DirectorioZELNO = b.raiz / "otra";
@@ -1146,7 +1421,7 @@ TEST(Intercambio, TurnInProgressKeepsItsFoldersWhenTheSettingsChange) {
     for (int n = 1; n <= 2; ++n) {
         EXPECT_EQ(LeerArchivo(b.Ter(n, "STATUS.ZLN")).substr(0, 1), "S");
         EXPECT_EQ(b.Terminal(n).LeerRespuesta().seresp,
-                  sim::RespuestaSeresp(b.simulador.Registros().at(static_cast<std::size_t>(n - 1))));
+                  sim::RespuestaSeresp(b.simulador.Pedidos().at(static_cast<std::size_t>(n - 1))));
     }
     EXPECT_FALSE(fs::exists(b.raiz / "otra"));
     EXPECT_TRUE(b.ui.mensajes.empty());
@@ -1212,7 +1487,7 @@ TEST(Intercambio, BusyTerminalsEachKeepTheTimingOfALoneExchange) {
         const int primera = terminales == 10 ? 2 : 1;
         const auto huellas = Huellas(b, terminales, primera == 2 ? 1 : 0, [&] { b.Correr(8000); });
         std::map<std::string, std::string> respuestas;
-        for (const auto& r : b.simulador.Registros())
+        for (const auto& r : b.simulador.Pedidos())
             EXPECT_TRUE(respuestas.emplace(sim::PrimeraLinea(r.clicab), sim::RespuestaSeresp(r)).second);
         EXPECT_EQ(respuestas.size(), static_cast<std::size_t>(terminales - primera + 1));
         for (int n = primera; n <= terminales; ++n) {
@@ -1273,7 +1548,7 @@ TEST(EntradaDefectuosa, GarbageEstadoGivesAFixedLengthErrorAnswer) {
     EscribirArchivo(b.Term(1, "estado.rsp"), basura);
     b.Tick();
     const std::string seresp = LeerArchivo(b.Ter(1, "SERESP.ZLN"));
-    EXPECT_EQ(seresp, RegistroErrorComunicacion(basura));
+    EXPECT_EQ(seresp, RespuestaErrorComunicacion(basura));
     EXPECT_EQ(seresp.size(), 351u);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_FALSE(fs::exists(b.Term(1, "estado.rsp")));

@@ -8,9 +8,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -24,7 +26,7 @@
 
 #include "banco_pruebas.h"
 #include "bridge/ejecutor.h"
-#include "bridge/estado_intercambio.h"
+#include "bridge/ficha_intercambio.h"
 #include "bridge/respuestas.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
@@ -47,6 +49,14 @@ std::string ProveedorEsperado(const sim::Solicitud& s) {
 }
 
 struct Parada {};  // a kill: not a failure the program can see or handle
+
+// One tick of the window; a kill in the middle of it (in a step, or in the list's reload) ends it.
+void TicOParada(prueba::Banco& b) {
+    try {
+        b.Tick();
+    } catch (const Parada&) {
+    }
+}
 
 // Faults at random file operations, for the soak: short locks (retried unseen), long locks (a
 // failure after the retries), failures, and stops of the whole program.
@@ -122,7 +132,7 @@ std::string DondeEsta(prueba::Banco& b, int n) {
     const std::string nombre = "TER" + std::string(n < 10 ? "0" : "") + std::to_string(n);
     const std::string ter = archivos::Unir(b.configuracion.DirectorioKorvane, nombre);
     std::string texto = nombre + ": STATUS " + prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")) + ", stage " +
-                        NombreEtapa(RegistroIntercambios(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa) +
+                        NombreEtapa(FichasIntercambio(b.CarpetaEstado()).De(ter, archivos::kEsperar).etapa) +
                         ", files:";
     for (const auto& f : fs::directory_iterator(b.Ter(n))) texto += " " + f.path().filename().string();
     texto += ", client:";
@@ -169,9 +179,9 @@ void Aguante(int kSolicitudes, bool conFallas) {
     std::map<std::string, int> porComportamiento;
     int respondidas = 0, enDuda = 0;
     for (int tick = 0; respondidas < kSolicitudes && tick < 20 * kSolicitudes / kTerminales; ++tick) {
-        b.Tick();
+        TicOParada(b);
         if (fallas && fallas->TomarParada()) b.Reiniciar();
-        const auto& registros = b.simulador.Registros();
+        const auto& registros = b.simulador.Pedidos();
         for (; vistos < registros.size(); ++vistos) {
             const std::string id = sim::PrimeraLinea(registros[vistos].clicab);
             ASSERT_TRUE(tomadas.emplace(id, vistos).second) << "request " << id << " handed off twice";
@@ -190,7 +200,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
             if (tomada == tomadas.end()) {
                 // A stop in the middle of its upload, where nobody can tell whether the client took
                 // it: never sent again, and answered with our communication error once its wait is over.
-                ASSERT_EQ(r.seresp, RegistroErrorComunicacion("")) << "answered without reaching the client: " << s.id;
+                ASSERT_EQ(r.seresp, RespuestaErrorComunicacion("")) << "answered without reaching the client: " << s.id;
                 ASSERT_TRUE(fallas) << s.id;
                 ++enDuda;
                 for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(n, f));
@@ -200,7 +210,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
                 if (siguiente < kSolicitudes) enviar(n);
                 continue;
             }
-            const sim::RegistroPedido& pedido = registros[tomada->second];
+            const sim::PedidoTomado& pedido = registros[tomada->second];
 
             // The request reached the client byte for byte, with the right provider code.
             ASSERT_EQ(pedido.clicab, sim::ContenidoClicab(s)) << s.id;
@@ -216,7 +226,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
             if (c == "normal" || c == "seresp-tarde") {
                 ASSERT_EQ(r.seresp, sim::RespuestaSeresp(pedido)) << s.id << " " << c;
             } else if (c == "sin-seresp" || c == "seresp-vacio") {
-                ASSERT_EQ(r.seresp, RegistroErrorFormato()) << s.id << " " << c;
+                ASSERT_EQ(r.seresp, RespuestaErrorFormato()) << s.id << " " << c;
             } else {
                 ASSERT_EQ(c, "falla");
                 ASSERT_EQ(r.seresp.size(), 351u) << s.id;
@@ -301,15 +311,15 @@ struct Recibida {
 };
 
 // What the till must get for the client's record `r`: its answer, or our error answer for it.
-std::vector<Recibida> DelCliente(const sim::RegistroPedido& r) {
+std::vector<Recibida> DelCliente(const sim::PedidoTomado& r) {
     const std::string c = r.comportamiento;
-    if (c == "falla" || c == "falla-con-archivos") return {{RegistroErrorComunicacion(r.estado), {}, {}}};
+    if (c == "falla" || c == "falla-con-archivos") return {{RespuestaErrorComunicacion(r.estado), {}, {}}};
     const std::optional<std::string> praxis = c == "sin-praxis" ? std::nullopt : std::optional(sim::RespuestaPraxis(r));
     const std::optional<std::string> tiquet = c == "sin-tiquet" ? std::nullopt : std::optional(sim::RespuestaTiquet(r));
-    if (c == "sin-seresp" || c == "seresp-vacio") return {{RegistroErrorFormato(), praxis, tiquet}};
+    if (c == "sin-seresp" || c == "seresp-vacio") return {{RespuestaErrorFormato(), praxis, tiquet}};
     // A return that a fault held up past the late fill finds the client's answer after all.
     if (c == "seresp-muy-tarde")
-        return {{RegistroErrorFormato(), praxis, tiquet}, {sim::RespuestaSeresp(r), praxis, tiquet}};
+        return {{RespuestaErrorFormato(), praxis, tiquet}, {sim::RespuestaSeresp(r), praxis, tiquet}};
     return {{sim::RespuestaSeresp(r), praxis, tiquet}};
 }
 
@@ -318,10 +328,47 @@ std::optional<std::string> Opcional(const std::string& ruta) {
     return prueba::LeerArchivo(ruta);
 }
 
-void AguanteDescortes(int kSolicitudes) {
+// The peers' behaviours that come on top of the run above, each switched on alone. Off, the run is
+// the one above draw for draw.
+struct Pares {
+    bool clienteTermina = false;    // the client finishes what it took before it takes the next
+    unsigned bancoLentoPorMil = 0;  // of the client's drawn behaviours, a bank slower than every wait
+    bool tillImpaciente = false;    // a till gives up after 20-60 s and sends another request
+    bool tillRepite = false;        // ... or, half the time, the same one again within its minute
+    bool hueco = false;             // a till writes its files a few seconds before its "C"
+};
+
+// Pares from a list such as "termina,lento,impaciente,repite,hueco" (TRAMIZA_PARES).
+std::optional<Pares> LeerPares(const char* texto) {
+    if (!texto || !*texto) return std::nullopt;
+    Pares p;
+    std::string lista = texto;
+    for (std::size_t inicio = 0; inicio <= lista.size();) {
+        const std::size_t fin = std::min(lista.find(',', inicio), lista.size());
+        const std::string palabra = lista.substr(inicio, fin - inicio);
+        if (palabra == "termina")
+            p.clienteTermina = true;
+        else if (palabra == "lento")
+            p.bancoLentoPorMil = 50;
+        else if (palabra == "impaciente")
+            p.tillImpaciente = true;
+        else if (palabra == "repite")
+            p.tillImpaciente = p.tillRepite = true;
+        else if (palabra == "hueco")
+            p.hueco = true;
+        else if (!palabra.empty())
+            return std::nullopt;
+        inicio = fin + 1;
+    }
+    return p;
+}
+
+void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
     constexpr int kTerminales = 50;
     constexpr std::int64_t kBase = 1773136800;  // 2026-03-10 10:00:00 UTC: the tills' clock at the start
-    prueba::Banco b(kTerminales, 20261208);
+    prueba::Banco b(kTerminales, 20261208, {pares.clienteTermina, pares.bancoLentoPorMil});
+    // The new behaviours draw from a generator of their own, so the run without them stays as it was.
+    std::mt19937 azarPares(9);
     std::mt19937 lento(3);
     b.esperador.pasosAgotados = [&] { return lento() % 3 == 0; };
     FallasAlAzar fallas;
@@ -339,6 +386,12 @@ void AguanteDescortes(int kSolicitudes) {
         std::int64_t enviadaMs = 0;
         std::string clase;
         std::optional<Recibida> guardada;  // the kept answer a repeat within the minute may get
+        // Sent again by a till that gave up on it while the client held it: the same sale, whose
+        // answer is the one to the first sending, from the moment of that sending.
+        std::int64_t desdeMs = 0;
+        bool yaTomada = false;      // the client had taken the first sending
+        std::int64_t marcaMs = -1;  // when its "C" is due, for a till that writes it after its files
+        std::int64_t pacienciaMs = 0;
     };
     struct Till {
         std::optional<Envio> actual;
@@ -350,13 +403,27 @@ void AguanteDescortes(int kSolicitudes) {
     std::set<std::size_t> entregados;  // client records whose answer a till got
     std::map<std::string, int> clases, resultados;
     int enviadas = 0, respondidas = 0;
+    // What went wrong, counted rather than stopped at, so that a run shows how often.
+    int ajenas = 0, equivocadas = 0, dobles = 0, alteradas = 0;
+    std::map<std::string, sim::Solicitud> porId;             // every request sent with files, by its name
+    std::map<std::string, std::int64_t> tomadoPorUltimaVez;  // request id -> when the client last took it
 
     const auto minuto = [&] { return (kBase + b.esperador.ahora / 1000) / 60 * 60 + 5; };
-    const auto enviar = [&](int n, bool abandono) {
+    const auto enviar = [&](int n, bool abandono, bool mismaOtraVez = false) {
         Till& t = tills[static_cast<std::size_t>(n)];
         Envio e;
         e.enviadaMs = b.esperador.ahora;
-        const unsigned tirada = azar() % 100;
+        e.desdeMs = e.enviadaMs;
+        if (mismaOtraVez) {
+            // The same bytes and minute as the request it gives up on.
+            e.s = t.actual->s;
+            e.clase = "la misma tras abandonarla";
+            e.desdeMs = t.actual->desdeMs;
+            const auto tomada = tomadoPorUltimaVez.find(e.s.id);
+            e.yaTomada =
+                t.actual->yaTomada || (tomada != tomadoPorUltimaVez.end() && tomada->second >= t.actual->enviadaMs);
+        }
+        const unsigned tirada = mismaOtraVez ? 100 : azar() % 100;
         if (!abandono && t.ultima && tirada < 24) {
             // The same request again: within the minute, after it, or with the clock set back an hour.
             e.s = t.ultima->s;
@@ -364,7 +431,7 @@ void AguanteDescortes(int kSolicitudes) {
             e.clase = tirada < 14 ? "repetida" : tirada < 20 ? "repetida tras el minuto" : "reloj atrasado";
             e.s.modificacionUtc = tirada < 14 ? antes + 20 : tirada < 20 ? antes + 125 : antes - 3600;
             if (tirada < 14 && e.s.conPraxis && !e.s.sinArchivos) e.guardada = t.delCliente;
-        } else {
+        } else if (!mismaOtraVez) {
             e.s = {"T" + std::to_string(n) + "-" + std::to_string(enviadas), 336, "ACA", azar() % 8 != 0};
             e.s.sinArchivos = azar() % 30 == 0;
             e.s.modificacionUtc = minuto();
@@ -374,29 +441,55 @@ void AguanteDescortes(int kSolicitudes) {
                                         : "sin PRAXIS";
         }
         ++clases[e.clase];
-        b.Terminal(n).EnviarSolicitud(e.s);
+        if (!e.s.sinArchivos) porId[e.s.id] = e.s;
+        if (pares.tillImpaciente) e.pacienciaMs = 20000 + azarPares() % 40000;
+        if (pares.hueco && azarPares() % 3 == 0) {
+            b.Terminal(n).EscribirArchivos(e.s);
+            e.marcaMs = b.esperador.ahora + 1000 + azarPares() % 3000;
+        } else {
+            b.Terminal(n).EnviarSolicitud(e.s);
+        }
         t.actual = e;
         ++enviadas;
     };
 
-    const auto& registros = b.simulador.Registros();
-    std::map<std::string, std::int64_t> tomadoPorUltimaVez;  // request id -> when the client last took it
+    const auto& registros = b.simulador.Pedidos();
     std::size_t vistos = 0;
     for (int tick = 0; tick < 40 * kSolicitudes / kTerminales; ++tick) {
-        b.Tick();
+        TicOParada(b);
         if (fallas.TomarParada()) b.Reiniciar();
         for (; vistos < registros.size(); ++vistos) {
-            const sim::RegistroPedido& r = registros[vistos];
+            const sim::PedidoTomado& r = registros[vistos];
             // Every request with files is named by its first line: the same name taken twice for
             // one sending is a request handed over twice.
             if (r.id.starts_with("#")) continue;
             const int n = std::stoi(r.terminal.substr(4));
             const Till& t = tills[static_cast<std::size_t>(n)];
             const auto anterior = tomadoPorUltimaVez.find(r.id);
-            ASSERT_FALSE(anterior != tomadoPorUltimaVez.end() && t.actual && t.actual->s.id == r.id &&
-                         anterior->second >= t.actual->enviadaMs)
-                << "handed over twice: " << r.id;
+            // Taken again since this sending, or, for a sale sent again while the client held it,
+            // taken at all since: the same sale charged twice.
+            if (t.actual && t.actual->s.id == r.id &&
+                ((anterior != tomadoPorUltimaVez.end() && anterior->second >= t.actual->enviadaMs) ||
+                 (t.actual->yaTomada && r.tomadoMs >= t.actual->enviadaMs))) {
+                ++dobles;
+                if (dobles <= 5) ADD_FAILURE() << "handed over twice: " << r.id << " (" << t.actual->clase << ")";
+            }
             tomadoPorUltimaVez[r.id] = r.tomadoMs;
+            // The request reached the client as its till wrote it. An eager client may take CLICAB.ZLN
+            // before PRAXIS.ZLN is there: a request it took short by its own doing, counted apart.
+            const auto enviada = porId.find(r.id);
+            if (enviada != porId.end()) {
+                if (r.clicab != sim::ContenidoClicab(enviada->second) || (r.conPraxis && !enviada->second.conPraxis) ||
+                    (r.conPraxis && r.praxis != "PRAXIS " + r.id + "\r\n")) {
+                    ++alteradas;
+                    if (alteradas <= 5)
+                        ADD_FAILURE() << "request altered on its way: " << r.id << " (" << r.comportamiento
+                                      << "), PRAXIS " << (r.conPraxis ? r.praxis : "none");
+                } else if (!r.conPraxis && enviada->second.conPraxis) {
+                    ++resultados[r.comportamiento == "toma-pronto" ? "tomadas sin PRAXIS por el cliente impaciente"
+                                                                   : "tomadas sin su PRAXIS"];
+                }
+            }
         }
         bool quedan = false;
         for (int n = 1; n <= kTerminales; ++n) {
@@ -408,12 +501,29 @@ void AguanteDescortes(int kSolicitudes) {
                 continue;
             }
             quedan = true;
+            if (t.actual->marcaMs >= 0) {
+                // Its files are written, its "C" is not: whatever the folder says is not its answer.
+                if (b.esperador.ahora >= t.actual->marcaMs) {
+                    k.MarcarPedido();
+                    t.actual->marcaMs = -1;
+                }
+                continue;
+            }
             if (!k.RespuestaLista()) {
                 // A till that gives up on a request the client has, and sends another.
                 if (enviadas < kSolicitudes && azar() % 300 == 0 &&
                     prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")).starts_with("P")) {
                     ++resultados["abandonadas"];
                     enviar(n, true);
+                } else if (pares.tillImpaciente && enviadas < kSolicitudes &&
+                           b.esperador.ahora - t.actual->enviadaMs > t.actual->pacienciaMs &&
+                           prueba::LeerArchivo(b.Ter(n, "STATUS.ZLN")).starts_with("P")) {
+                    // Out of patience with a request the client holds: another sale, or this one again.
+                    const bool misma = pares.tillRepite && !t.actual->s.sinArchivos && azarPares() % 2 == 0 &&
+                                       (kBase + b.esperador.ahora / 1000) / 60 == *t.actual->s.modificacionUtc / 60;
+                    ++resultados["abandonadas"];
+                    ++resultados[misma ? "abandonadas y repetidas" : "abandonadas por impaciencia"];
+                    enviar(n, !misma, misma);
                 }
                 continue;
             }
@@ -423,10 +533,10 @@ void AguanteDescortes(int kSolicitudes) {
             // Which of the client's records can be this request's: its own name, taken since it was sent.
             std::optional<std::size_t> deCliente;
             for (std::size_t i = 0; i < registros.size() && !deCliente; ++i) {
-                const sim::RegistroPedido& r = registros[i];
+                const sim::PedidoTomado& r = registros[i];
                 const bool suyo = e.s.sinArchivos ? r.id.starts_with("#") : r.id == e.s.id;
                 if (!suyo || r.terminal != "term" + std::string(n < 10 ? "0" : "") + std::to_string(n) ||
-                    r.tomadoMs < e.enviadaMs || entregados.count(i) || r.estadoMs < 0)
+                    r.tomadoMs < e.desdeMs || entregados.count(i) || r.estadoMs < 0)
                     continue;
                 for (const Recibida& esperada : DelCliente(r))
                     if (got == esperada) deCliente = i;
@@ -441,15 +551,26 @@ void AguanteDescortes(int kSolicitudes) {
                     t.delCliente = Recibida{got.seresp, got.praxis, std::nullopt};
                 else
                     t.delCliente.reset();
-            } else if (got == Recibida{RegistroErrorComunicacion(""), std::nullopt, std::nullopt}) {
+            } else if (got == Recibida{RespuestaErrorComunicacion(""), std::nullopt, std::nullopt}) {
                 como = "error de comunicación, entrega en duda";
                 t.delCliente.reset();
             } else if (e.guardada && got == *e.guardada) {
                 como = "repetida, con la respuesta guardada";
             } else {
-                ADD_FAILURE() << "terminal " << n << ", request " << e.s.id << " (" << e.clase
-                              << "): not its answer: " << got.seresp;
-                return;
+                // Not its own: another request's answer from the client, or nobody's.
+                bool deOtra = false;
+                for (std::size_t i = 0; i < registros.size() && !deOtra; ++i)
+                    if (registros[i].estadoMs >= 0 && registros[i].id != e.s.id)
+                        for (const Recibida& esperada : DelCliente(registros[i]))
+                            if (got == esperada) {
+                                deOtra = true;
+                                entregados.insert(i);
+                            }
+                ++(deOtra ? ajenas : equivocadas);
+                como = deOtra ? "respuesta de otra solicitud" : "respuesta equivocada";
+                if (ajenas + equivocadas <= 5)
+                    ADD_FAILURE() << "terminal " << n << ", request " << e.s.id << " (" << e.clase
+                                  << "): not its answer: " << got.seresp;
             }
             ++resultados[como];
             for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(n, f));
@@ -466,9 +587,10 @@ void AguanteDescortes(int kSolicitudes) {
     // Nothing lost or stuck: every request sent was answered or left by its till.
     EXPECT_EQ(enviadas, kSolicitudes);
     EXPECT_EQ(respondidas + resultados["abandonadas"], kSolicitudes);
+    int atascadas = 0;
     for (int n = 1; n <= kTerminales; ++n) {
         const Till& t = tills[static_cast<std::size_t>(n)];
-        if (t.actual)
+        if (t.actual && ++atascadas <= 5)
             ADD_FAILURE() << "stuck: " << t.actual->s.id << " (" << t.actual->clase << ") sent at "
                           << t.actual->enviadaMs << ", now " << b.esperador.ahora << ", " << DondeEsta(b, n);
     }
@@ -495,7 +617,7 @@ void AguanteDescortes(int kSolicitudes) {
             if ((archivos.size() == 1 && archivos.count("estado.rsp")) != soloEstado) continue;
             std::optional<std::size_t> hallado;
             for (std::size_t i = 0; i < registros.size(); ++i) {
-                const sim::RegistroPedido& r = registros[i];
+                const sim::PedidoTomado& r = registros[i];
                 if ("TER" + r.terminal.substr(4) != nombre.substr(0, 5)) continue;
                 const auto es = [&](const char* archivo, const std::string& contenido) {
                     const auto a = archivos.find(archivo);
@@ -513,13 +635,27 @@ void AguanteDescortes(int kSolicitudes) {
             if (hallado) apartados.insert(*hallado);
         }
     }
+    int perdidas = 0;
     for (std::size_t i = 0; i < registros.size(); ++i) {
-        const sim::RegistroPedido& r = registros[i];
-        if (r.estadoMs >= 0 && !entregados.count(i)) {
-            EXPECT_TRUE(apartados.count(i))
-                << "an answer neither delivered nor kept: " << r.id << " " << r.comportamiento;
-        }
+        const sim::PedidoTomado& r = registros[i];
+        // A failure report with no answer file in it charged nobody: it goes with a log line only.
+        const bool sinRespuesta = !r.estado.starts_with("0") && r.comportamiento == "falla";
+        if (r.estadoMs >= 0 && !entregados.count(i) && !apartados.count(i) && !sinRespuesta && ++perdidas <= 5)
+            ADD_FAILURE() << "an answer neither delivered nor kept: " << r.id << " " << r.comportamiento;
     }
+    // Every answer the client wrote is at its own request's till or kept aside and said; none at
+    // another's, none lost; no sale charged twice, none altered on its way, none stuck.
+    std::printf(
+        "equivocadas %d, de otra solicitud %d, perdidas %d, entregadas dos veces %d, alteradas %d, "
+        "atascadas %d\n",
+        equivocadas, ajenas, perdidas, dobles, alteradas, atascadas);
+    EXPECT_EQ(equivocadas, 0);
+    EXPECT_EQ(ajenas, 0);
+    EXPECT_EQ(perdidas, 0);
+    EXPECT_EQ(dobles, 0);
+    EXPECT_EQ(alteradas, 0);
+    EXPECT_EQ(resultados["tomadas sin su PRAXIS"], 0);
+    EXPECT_EQ(atascadas, 0);
     const auto avisos = std::count_if(b.ui.mensajes.begin(), b.ui.mensajes.end(),
                                       [](const prueba::Mensaje& m) { return m.titulo == "Respuesta no entregada"; });
     EXPECT_LE(avisos, carpetas);
@@ -533,8 +669,20 @@ void AguanteDescortes(int kSolicitudes) {
     for (const auto& [que, cuantas] : fallas.cuenta) std::printf("%s: %d\n", que.c_str(), cuantas);
     std::printf("respuestas apartadas: %d\n", carpetas);
     for (const char* c : {"normal", "falla", "sin-praxis", "estado-primero", "falla-con-archivos", "toma-lenta",
-                          "toma-pronto", "seresp-muy-tarde", "tarde"})
+                          "toma-pronto", "seresp-muy-tarde", "tarde"}) {
+        // An impatient till leaves every answer that takes longer than its patience.
+        if (pares.tillImpaciente && std::string_view(c) == "tarde") continue;
         EXPECT_GT(comportamientos[c], 0) << c;
+    }
+    if (pares.bancoLentoPorMil) {
+        EXPECT_GT(comportamientos["banco-lento"], 0);
+    }
+    if (pares.tillImpaciente) {
+        EXPECT_GT(resultados["abandonadas por impaciencia"], 0);
+    }
+    if (pares.tillRepite) {
+        EXPECT_GT(resultados["abandonadas y repetidas"], 0);
+    }
     for (const char* c :
          {"repetida", "repetida tras el minuto", "reloj atrasado", "sin archivos", "sin PRAXIS", "tras abandonar otra"})
         EXPECT_GT(clases[c], 0) << c;
@@ -548,6 +696,22 @@ TEST(Resistencia, FiftyImpoliteTillsAndAnImpoliteClientWithFaultsAndStops) {
     AguanteDescortes(2000);
 #else
     AguanteDescortes(10000);
+#endif
+}
+
+// The same run with the peers' further behaviours named in TRAMIZA_PARES (a comma list of termina,
+// lento, impaciente, repite, hueco), so that each can be run alone or mixed; TRAMIZA_PARES_SOLICITUDES
+// sets the number of requests.
+TEST(Resistencia, FiftyImpoliteTillsAndAnImpoliteClientWithTheChosenPeerBehaviours) {
+    const char* nombres = std::getenv("TRAMIZA_PARES");
+    const std::optional<Pares> pares = LeerPares(nombres);
+    if (!nombres || !*nombres) GTEST_SKIP() << "TRAMIZA_PARES names no behaviour";
+    ASSERT_TRUE(pares) << "TRAMIZA_PARES: " << nombres;
+    const char* solicitudes = std::getenv("TRAMIZA_PARES_SOLICITUDES");
+#ifdef _WIN32
+    AguanteDescortes(solicitudes ? std::atoi(solicitudes) : 2000, *pares);
+#else
+    AguanteDescortes(solicitudes ? std::atoi(solicitudes) : 10000, *pares);
 #endif
 }
 
@@ -667,7 +831,7 @@ Final Correr(const Escenario& e, Modo modo, long objetivo, long* operaciones = n
         f.terminal[entrada.path().filename().string()] = prueba::LeerArchivo(entrada.path().string());
     f.subida = Nombres(b.Term(1, "upload"));
     f.descarga = Nombres(b.Term(1, "download"));
-    for (const auto& r : b.simulador.Registros()) f.tomadas.push_back(sim::PrimeraLinea(r.clicab));
+    for (const auto& r : b.simulador.Pedidos()) f.tomadas.push_back(sim::PrimeraLinea(r.clicab));
     return f;
 }
 
@@ -702,7 +866,7 @@ TEST(Resistencia, EveryFileOperationFailedOrStoppedOnceEndsWithTheSameAnswer) {
                 // A stop in the middle of the upload, where the client may or may not have taken the
                 // request: it is never sent again, and the till gets our communication error. A repeat
                 // of it is then a new request for the client.
-                if (modo == Modo::Parar && obtenido.primera == RegistroErrorComunicacion("")) {
+                if (modo == Modo::Parar && obtenido.primera == RespuestaErrorComunicacion("")) {
                     EXPECT_EQ(obtenido.subida, esperado.subida);
                     if (e.repetir) {
                         EXPECT_EQ(obtenido.terminal, normal.terminal);
@@ -795,8 +959,8 @@ TEST(Resistencia, FilesHeldByAnotherProcessForAMomentAndForLong) {
 
     // The terminal has exactly the client's answer to its one request, and "S".
     auto respondida = [&](prueba::Banco& b) {
-        ASSERT_EQ(b.simulador.Registros().size(), 1u);
-        const sim::RegistroPedido& p = b.simulador.Registros()[0];
+        ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+        const sim::PedidoTomado& p = b.simulador.Pedidos()[0];
         EXPECT_EQ(p.clicab, sim::ContenidoClicab(s));
         const sim::Respuesta r = b.Terminal(1).LeerRespuesta();
         EXPECT_EQ(r.status, "S");
@@ -918,18 +1082,19 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
     std::vector<std::int64_t> duraciones;
     std::int64_t masLarga = 0;
     {
-        EjecutorHilos ejecutor([&] { avisado = true; });
-        CicloSondeo ciclo(
+        // The pool goes before the scheduler (reset below): a step still in a call never outlives its turn.
+        auto ejecutor = std::make_unique<EjecutorHilos>([&] { avisado = true; });
+        Planificador ciclo(
             b.configuracion, b.ui, reloj, b.cliente, [] { return archivos::FechaHora{2026, 12, 8, 10, 0, 0}; },
-            b.CarpetaEstado(), &ejecutor);
+            b.CarpetaEstado(), ejecutor.get());
         const auto Enviar = [&](int n) {
             b.Terminal(n).EnviarSolicitud(
                 {"T" + std::to_string(n) + "-" + std::to_string(respondidas[n]), 336, "ACA", true});
             enviada[n] = reloj.AhoraMs();
         };
         for (int n = 1; n <= 3; ++n) Enviar(n);
-        ciclo.TmrBuscando_Timer(b.lista);
-        ejecutor.Repetir(1000, [&ciclo] { ciclo.TicDelPool(); });
+        ciclo.Sondear(b.lista);
+        ejecutor->Repetir(1000, [&ciclo] { ciclo.TicDelPool(); });
         std::optional<std::int64_t> retenidoHasta;
         bool soltado = false;
         const std::int64_t limite = reloj.AhoraMs() + 60000;
@@ -962,10 +1127,13 @@ TEST(Resistencia, ACallThatHangsHoldsUpOnlyItsOwnTerminal) {
             }
             std::this_thread::sleep_for(milliseconds(10));
         }
-        ejecutor.Repetir(0, nullptr);
-        const std::lock_guard lock(m);
-        soltar = true;
-        cv.notify_all();
+        ejecutor->Repetir(0, nullptr);
+        {
+            const std::lock_guard lock(m);
+            soltar = true;
+            cv.notify_all();
+        }
+        ejecutor.reset();
     }
     archivos::InstalarInterceptor({});
     EXPECT_GT(retenidas.load(), 0);
@@ -1033,4 +1201,69 @@ TEST(Resistencia, ThePoolsClockTakesTurnsAndOutlivesATickThatHangs) {
     std::this_thread::sleep_for(milliseconds(5 * kPeriodoMs));
     const std::lock_guard lock(m);
     EXPECT_EQ(tics, alParar);
+}
+
+// A tick that hangs while the one after it queues work that hangs too: the spare thread woken to
+// stand in for the clock must wait for the next tick, not take that work, or no tick comes again.
+// Tried a few times over, since which thread takes the lock first is the scheduler's choice.
+TEST(Resistencia, ThePoolsClockKeepsAStandInWhenATickQueuesWorkThatHangs) {
+    using namespace std::chrono;
+    constexpr int kPeriodoMs = 30;
+    for (int vuelta = 0; vuelta < 12; ++vuelta) {
+        SCOPED_TRACE(vuelta);
+        std::mutex m;
+        std::condition_variable cv;
+        bool soltar = false, colgar = false, trabajoEmpezado = false;
+        int tics = 0, colgados = 0;
+        EjecutorHilos ejecutor({});
+        const auto Esperar = [&](auto condicion) {
+            std::unique_lock lock(m);
+            return cv.wait_for(lock, seconds(10), condicion);
+        };
+        ejecutor.Repetir(kPeriodoMs, [&] {
+            std::unique_lock lock(m);
+            ++tics;
+            cv.notify_all();
+            if (!colgar || colgados == 2) return;
+            // The second tick that hangs first queues work that hangs as well.
+            if (++colgados == 2) {
+                lock.unlock();
+                ejecutor.Ejecutar([&] {
+                    std::unique_lock l(m);
+                    trabajoEmpezado = true;
+                    cv.notify_all();
+                    cv.wait(l, [&] { return soltar; });
+                });
+                lock.lock();
+            }
+            cv.wait(lock, [&] { return soltar; });
+        });
+        ASSERT_TRUE(Esperar([&] { return tics >= 3; }));
+        // A spare thread, free and not waiting for a tick: one piece of work that ends at once.
+        bool hecho = false;
+        ejecutor.Ejecutar([&] {
+            const std::lock_guard lock(m);
+            hecho = true;
+            cv.notify_all();
+        });
+        ASSERT_TRUE(Esperar([&] { return hecho; }));
+        std::this_thread::sleep_for(milliseconds(3 * kPeriodoMs));
+        int alColgar = 0;
+        {
+            const std::lock_guard lock(m);
+            colgar = true;
+            alColgar = tics;
+        }
+        // Ticks go on while two of them and the work hang, and the work gets a thread of its own.
+        const bool siguen = Esperar([&] { return colgados == 2 && tics >= alColgar + 6 && trabajoEmpezado; });
+        {
+            const std::lock_guard lock(m);
+            EXPECT_TRUE(siguen) << "ticks " << tics - alColgar << " after the first that hung, work begun "
+                                << trabajoEmpezado;
+            soltar = true;
+            cv.notify_all();
+        }
+        ejecutor.Repetir(0, nullptr);
+        if (!siguen) break;
+    }
 }

@@ -12,8 +12,8 @@ std::string Columnas(const std::string& registro, std::size_t desde, std::size_t
 
 const std::string kComunicacion = "ERROR EN LA COMUNICACION. REINTENTE. ";
 
-TEST(RegistroErrorComunicacion, FixedColumnsAroundTheClientText) {
-    const std::string r = RegistroErrorComunicacion("E12\r\n");
+TEST(RespuestaErrorComunicacion, FixedColumnsAroundTheClientText) {
+    const std::string r = RespuestaErrorComunicacion("E12\r\n");
     ASSERT_EQ(r.size(), 351u);
     EXPECT_EQ(Columnas(r, 1, 10), "9200000001");
     EXPECT_EQ(Columnas(r, 11, 50), kComunicacion + "E12");
@@ -25,39 +25,39 @@ TEST(RegistroErrorComunicacion, FixedColumnsAroundTheClientText) {
     EXPECT_EQ(r.find('\n'), std::string::npos);
 }
 
-TEST(RegistroErrorComunicacion, ShortEmptyLongAndBlankTexts) {
-    const std::string uno = RegistroErrorComunicacion("9");
+TEST(RespuestaErrorComunicacion, ShortEmptyLongAndBlankTexts) {
+    const std::string uno = RespuestaErrorComunicacion("9");
     EXPECT_EQ(Columnas(uno, 48, 50), "9  ");
 
-    const std::string vacio = RegistroErrorComunicacion("");
+    const std::string vacio = RespuestaErrorComunicacion("");
     ASSERT_EQ(vacio.size(), 351u);
     EXPECT_EQ(Columnas(vacio, 48, 50), "   ");
     EXPECT_EQ(Columnas(vacio, 51, 130), kComunicacion + std::string(43, ' '));
 
     // The long message is cut at 80 characters; the record keeps its length.
-    const std::string largo = RegistroErrorComunicacion(std::string(5000, 'X'));
+    const std::string largo = RespuestaErrorComunicacion(std::string(5000, 'X'));
     ASSERT_EQ(largo.size(), 351u);
     EXPECT_EQ(Columnas(largo, 51, 130), kComunicacion + std::string(43, 'X'));
     EXPECT_EQ(Columnas(largo, 148, 157), "0100000000");
 
     // Blanks around the text go in the long message but count in the three-character code.
-    const std::string blancos = RegistroErrorComunicacion("  E7 \r\n");
+    const std::string blancos = RespuestaErrorComunicacion("  E7 \r\n");
     EXPECT_EQ(Columnas(blancos, 48, 50), "  E");
     EXPECT_EQ(Columnas(blancos, 51, 130), kComunicacion + "E7" + std::string(41, ' '));
 }
 
-TEST(RegistroErrorComunicacion, LineEndsInsideTheTextAreDroppedAndBytesKept) {
-    const std::string r = RegistroErrorComunicacion("A\nB\rC\r\n\xF1\xFF");
+TEST(RespuestaErrorComunicacion, LineEndsInsideTheTextAreDroppedAndBytesKept) {
+    const std::string r = RespuestaErrorComunicacion("A\nB\rC\r\n\xF1\xFF");
     EXPECT_EQ(Columnas(r, 48, 50), "ABC");
     EXPECT_EQ(Columnas(r, 51, 130).substr(0, 42), kComunicacion + "ABC\xF1\xFF");
     // A text of a NUL and binary bytes still gives the fixed layout.
-    const std::string binario = RegistroErrorComunicacion(std::string("\0\x01\x02", 3));
+    const std::string binario = RespuestaErrorComunicacion(std::string("\0\x01\x02", 3));
     ASSERT_EQ(binario.size(), 351u);
     EXPECT_EQ(Columnas(binario, 48, 50), std::string("\0\x01\x02", 3));
 }
 
-TEST(RegistroErrorFormato, FixedColumns) {
-    const std::string r = RegistroErrorFormato();
+TEST(RespuestaErrorFormato, FixedColumns) {
+    const std::string r = RespuestaErrorFormato();
     ASSERT_EQ(r.size(), 339u);
     EXPECT_EQ(Columnas(r, 1, 10), "9200000001");
     EXPECT_EQ(Columnas(r, 11, 49), "ERROR, FORMATO DE TRANSACCION ERRONEO. ");
@@ -74,12 +74,12 @@ TEST(GrabarErrorFormato, ReplacesTheWholeFile) {
     prueba::GrabadorInterfaz ui;
 
     EXPECT_TRUE(GrabarErrorFormato(k.Ruta(), ui));
-    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RegistroErrorFormato());
+    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RespuestaErrorFormato());
 
     // Over a longer 351-byte answer nothing of the old one is left behind the record.
-    prueba::EscribirArchivo(k / "SERESP.ZLN", RegistroErrorComunicacion("E55"));
+    prueba::EscribirArchivo(k / "SERESP.ZLN", RespuestaErrorComunicacion("E55"));
     EXPECT_TRUE(GrabarErrorFormato(k.Ruta(), ui));
-    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RegistroErrorFormato());
+    EXPECT_EQ(prueba::LeerArchivo(k / "SERESP.ZLN"), RespuestaErrorFormato());
     EXPECT_TRUE(ui.mensajes.empty());
 }
 

@@ -6,10 +6,11 @@
 #include <memory>
 
 #include "bridge/cerrojo_korvane.h"
+#include "bridge/resumen_servicio.h"
 #include "bridge/terminales.h"
+#include "platform/actividad.h"
 #include "platform/archivos.h"
 #include "platform/error_sistema.h"
-#include "platform/registro_actividad.h"
 #include "support/soporte.h"
 
 #ifdef _WIN32
@@ -268,6 +269,130 @@ TEST_F(CargarTerminalesTest, OneTramizaPerKorvaneRoot) {
                   "No se pudo crear el cerrojo " + archivos::Unir(sinCarpeta, "Tramiza.lck") + " (" +
                   std::to_string(sinRuta) + ": " + plataforma::DescripcionError(sinRuta) +
                   "); se atiende la carpeta sin él\r\n");
+}
+
+// The icon, the status line and the "Terminales" header never say "serving" while no sale can pass,
+// and say the first reason why, in words.
+TEST(ResumenServicio, NotServingNamesItsFirstReason) {
+    DatosServicio d;
+    d.directorioKorvane = "C:\\Korvane";
+    d.directorioZelno = "C:\\Estandar";
+    d.intervalo = 1;
+    EXPECT_EQ(EvaluarServicio(d).modo, EstadoServicio::Modo::Detenido);
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)), "");
+    EXPECT_EQ(CabeceraTerminales(EvaluarServicio(d), 3, 0),
+              "Detenido: «Buscar transacción» está apagado; no pasa ninguna venta.");
+    d.buscando = true;
+    EXPECT_EQ(EvaluarServicio(d), (EstadoServicio{EstadoServicio::Modo::Atiende, ""}));
+    EXPECT_EQ(CabeceraTerminales(EvaluarServicio(d), 1, 0), "Atiende 1 terminal.");
+    EXPECT_EQ(CabeceraTerminales(EvaluarServicio(d), 12, 2),
+              "Atiende 12 terminales.   Respuestas no entregadas sin revisar: 2 (pulse «Abrir no entregadas»).");
+
+    // Each reason, from the last in order to the first: each one hides those after it.
+    d.clienteSinIniciar = true;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)),
+              "No atiende las terminales: no se puede iniciar el programa Zelno32.");
+    d.zelnoFuera = true;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)),
+              "No atiende las terminales: no se puede acceder a la carpeta de Zelno C:\\Estandar.");
+    d.korvaneFuera = true;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)),
+              "No atiende las terminales: no se puede acceder a la carpeta de Korvane C:\\Korvane.");
+    d.otroTramiza = true;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)),
+              "No atiende las terminales: otro Tramiza atiende la carpeta de Korvane C:\\Korvane.");
+    d.intervalo = -3;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)),
+              "No atiende las terminales: el intervalo de búsqueda no es válido (-3).");
+    d.intervalo = 0;
+    EXPECT_EQ(LineaNoAtiende(EvaluarServicio(d)), "No atiende las terminales: el intervalo de búsqueda es 0.");
+    EXPECT_EQ(CabeceraTerminales(EvaluarServicio(d), 4, 1),
+              "NO ATIENDE: el intervalo de búsqueda es 0; no pasa ninguna venta.   Respuestas no entregadas sin "
+              "revisar: 1 (pulse «Abrir no entregadas»).");
+    // The toggle off is "Detenido" with its own icon, whatever else holds.
+    d.buscando = false;
+    EXPECT_EQ(EvaluarServicio(d).modo, EstadoServicio::Modo::Detenido);
+}
+
+// A sale's wait counts from the first look that saw its "C" (or its "P", for one already handed off
+// when the program started) across the hand-off, and starts again at the terminal's next sale.
+TEST(ResumenServicio, ASaleInProgressShowsHowLongItHasWaited) {
+    SeguimientoEsperas esperas;
+    const auto filas = [](const char* uno, const char* dos) {
+        return std::vector<FilaTerminal>{{"TER01", uno, "", "", "", "", "", "", ""},
+                                         {"TER02", dos, "", "", "", "", "", "", ""}};
+    };
+    auto f = filas("C", "S");
+    esperas.Aplicar(f, 10'000);
+    EXPECT_EQ(f[0].espera, "0 s");
+    EXPECT_EQ(f[1].espera, "");
+    f = filas("P", "P");
+    esperas.Aplicar(f, 75'400);
+    EXPECT_EQ(f[0].espera, "1 min 5 s");
+    EXPECT_EQ(f[1].espera, "0 s");
+    f = filas("S", "P");
+    esperas.Aplicar(f, 80'000);
+    EXPECT_EQ(f[0].espera, "");
+    EXPECT_EQ(f[1].espera, "4 s");
+    f = filas("C", "ninguna");
+    esperas.Aplicar(f, 90'000);
+    EXPECT_EQ(f[0].espera, "0 s");
+    EXPECT_EQ(f[1].espera, "");
+}
+
+// An answer kept aside is counted until someone opens its folder from the "Terminales" window, closed
+// boxes and program restarts notwithstanding; a later one counts again.
+TEST(ResumenServicio, KeptAsideAnswersCountUntilTheirFolderIsOpened) {
+    prueba::CarpetaTemporal raiz;
+    const std::string carpeta = raiz / "NoEntregadas";
+    {
+        RespuestasApartadas apartadas(carpeta);
+        EXPECT_TRUE(apartadas.NoVistas().empty());  // no folder yet
+        prueba::CrearCarpetas(carpeta + "/TER02-20261206-140533");
+        prueba::CrearCarpetas(carpeta + "/TER01-20261206-140600");
+        prueba::EscribirArchivo(carpeta + "/suelto.txt", "no es una respuesta");
+        EXPECT_EQ(apartadas.NoVistas(), (std::vector<std::string>{"TER01-20261206-140600", "TER02-20261206-140533"}));
+    }
+    RespuestasApartadas trasReiniciar(carpeta);
+    EXPECT_EQ(trasReiniciar.NoVistas().size(), 2u);
+    trasReiniciar.MarcarVistas();
+    EXPECT_TRUE(trasReiniciar.NoVistas().empty());
+    prueba::CrearCarpetas(carpeta + "/TER01-20261206-150000");
+    EXPECT_EQ(trasReiniciar.NoVistas(), std::vector<std::string>{"TER01-20261206-150000"});
+    EXPECT_EQ(RespuestasApartadas(carpeta).NoVistas(), std::vector<std::string>{"TER01-20261206-150000"});
+    EXPECT_EQ(trasReiniciar.Todas().size(), 3u);
+}
+
+// What support gets on the clipboard: the version, the settings, the state, the table, the kept
+// answers and the log's last lines, in this order.
+TEST(ResumenServicio, DiagnosticTextHoldsEveryPart) {
+    Diagnostico d;
+    d.version = "1.2.3";
+    d.ajustes = {"Intervalo: 0"};
+    d.estado = "NO ATIENDE: el intervalo de búsqueda es 0; no pasa ninguna venta.";
+    d.filas = {{"TER01", "P", "esperando al cliente", "", "", "", "", "", "12 s"}};
+    d.apartadas = {"TER01-20261206-140533"};
+    // The last lines of the newest day, the day before's filling up what is missing.
+    prueba::CarpetaTemporal registro;
+    prueba::EscribirArchivo(registro / "2026-12-05.log", "viejo\r\n");
+    prueba::EscribirArchivo(registro / "2026-12-06.log", "antes\r\nuno\r\n");
+    prueba::EscribirArchivo(registro / "2026-12-07.log", "dos\r\ntres\r\n");
+    prueba::EscribirArchivo(registro / "notas.txt", "no es del registro\r\n");
+    EXPECT_EQ(UltimasLineasActividad(registro.Ruta(), 3), (std::vector<std::string>{"uno", "dos", "tres"}));
+    EXPECT_EQ(UltimasLineasActividad(registro.Ruta(), 9),
+              (std::vector<std::string>{"viejo", "antes", "uno", "dos", "tres"}));
+    d.actividad = UltimasLineas("uno\r\ndos\r\ntres\r\n", 2);
+    EXPECT_EQ(d.actividad, (std::vector<std::string>{"dos", "tres"}));
+    EXPECT_EQ(TextoDiagnostico(d),
+              "Diagnóstico de Tramiza 1.2.3\r\n"
+              "NO ATIENDE: el intervalo de búsqueda es 0; no pasa ninguna venta.\r\n\r\n"
+              "== Ajustes\r\nIntervalo: 0\r\n\r\n"
+              "== Terminales\r\n"
+              "Terminal\tSolicitud\tSituación\tEspera\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\t"
+              "Descripción del fallo\r\n"
+              "TER01\tP\tesperando al cliente\t12 s\t\t\t\t\t\r\n\r\n"
+              "== Respuestas no entregadas (1)\r\nTER01-20261206-140533\r\n\r\n"
+              "== Registro de actividad (últimas 2 líneas)\r\ndos\r\ntres\r\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/configuracion.h"
+#include "config/textos_mensajes.h"
 #include "platform/almacen_ajustes.h"
 #include "platform/error_sistema.h"
 #include "support/almacen_aislado.h"
@@ -313,3 +314,22 @@ TEST(ConvertirEntero16, RejectedTexts) {
 }
 
 }  // namespace
+
+// The polling interval's rule, as the dialog, the window and the dialog's message see it: the range
+// the dialog takes, the clock's period in ms (none for 0 or a negative stored value, every other
+// value whole in 32 bits), and the message naming that same range.
+TEST(Intervalo, RangeClockPeriodAndMessage) {
+    const struct {
+        std::int32_t segundos;
+        bool admitido;
+    } rango[] = {{-1, false}, {0, true}, {1, true}, {32767, true}, {32768, false}};
+    for (const auto& c : rango) EXPECT_EQ(IntervaloAdmitido(c.segundos), c.admitido) << c.segundos;
+    const struct {
+        std::int16_t segundos;
+        std::int32_t ms;
+    } periodo[] = {{-32768, 0}, {-3, 0}, {0, 0}, {1, 1000}, {30, 30000}, {32767, 32767000}};
+    for (const auto& c : periodo) EXPECT_EQ(IntervaloMs(c.segundos), c.ms) << c.segundos;
+    EXPECT_EQ(std::string(mensajes::kTextoIntervalo), "El intervalo de búsqueda debe ser un número de segundos entre " +
+                                                          std::to_string(kIntervaloMinimo) + " y " +
+                                                          std::to_string(kIntervaloMaximo) + ".");
+}

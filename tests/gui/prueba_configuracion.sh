@@ -352,6 +352,20 @@ igual "la carga se detuvo en Intervalo: el campo muestra el valor anterior" "3" 
 igual "y la casilla del cliente sigue gris" 2 "$(marca "$chkIniciarZelno")"
 cerrar_con "$cmdSalir"
 
+# --- An interval of 0 (empty, not a number, or 0): a warning before saving, and it is saved as ever --
+c ajuste Intervalo 3 && c ajuste ActivarTX 0 && c ajuste IniciarZelnoExe 0 || fatal "no se pueden escribir los ajustes"
+for cero in "" abc 0; do
+  abrir
+  c escribir "$D" "$txtIntervalo" "$cero"
+  c pulsar "$D" "$cmdGrabar"
+  igual "intervalo [$cero]: aviso antes de grabar" \
+    "$(printf 'Tramiza\nCon intervalo 0 Tramiza no atiende las terminales.')" "$(c caja-mensaje 20000)"
+  c pulsar-ok 10000 || fatal "no se pudo cerrar el aviso"
+  c esperar-sin-ventana "$dialogo" 30000 || fatal "el dialogo no se cerro tras el aviso"
+  igual "intervalo [$cero]: se graba 0" 0 "$(ajuste Intervalo)"
+  c ajuste Intervalo 3 || fatal "no se puede escribir el ajuste"
+done
+
 terminar_tramiza
 c borrar-ajustes >/dev/null 2>&1
 

@@ -59,7 +59,7 @@ estado() { c consulta frmPuleo TramizaEstadoPrueba "$1"; }
 ajustes() {  # KORVANE ZELNO INTERVALO INICIAR_ACTIVO INICIAR_ZELNO ZELNO_EXE [ACTIVAR_TX]
   c borrar-intercambios || fatal "no se pueden borrar los registros de intercambios"
   # Each case reads the activity log of its own run only.
-  rm -f "$(registro_tramiza)"
+  rm -f "$(actividad_tramiza)"
   tramiza_ajustes "$1" "$2" "$3" "${7:-0}" "$4" "$5" "$6" || fatal "no se pueden escribir los ajustes"
 }
 
@@ -141,7 +141,7 @@ respondido() {  # TERMINAL ID
 }
 
 # Today's activity log of the program under test.
-registro_tramiza() { echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log; }
+actividad_tramiza() { echo "$WINEPREFIX"/drive_c/users/*/AppData/Local/Tramiza/Registro/"$(date +%F)".log; }
 
 esperar_contenido() {  # FILE TEXT SECONDS
   for _ in $(seq $(($3 * 5))); do
@@ -246,13 +246,16 @@ caso_intervalo_cero() {
   ajustes "$Kw" "$Zw" 0 1 0 ""
   iniciar_tramiza
   esperar_principal
-  c esperar-texto frmPuleo lblProceso "Buscando..." 20000 || falla "la etiqueta no dice Buscando..."
   igual "conmutador encendido" 1 "$(c estado-check frmPuleo chkConected)"
   igual "icono de busqueda" 2 "$(estado IndiceIcono)"
   igual "sin temporizador" 0 "$(estado IntervaloMs)"
   sleep 3
   igual "ningun ciclo" 0 "$(estado Ciclos)"
-  igual "la etiqueta sigue" "Buscando..." "$(c texto frmPuleo lblProceso)"
+  # Polling "on" serves nothing: the warning icon and the words say so, not the green icon.
+  igual "no atiende" 2 "$(estado Servicio)"
+  igual "la etiqueta dice por que" "No atiende las terminales: el intervalo de búsqueda es 0." \
+    "$(c texto frmPuleo lblProceso)"
+  captura no-atiende
   salir_con mnuFileExit
 }
 
@@ -290,7 +293,7 @@ caso_conmutador() {
   # The activity log has the settings in use and each switch, once each.
   igual "el registro anota los ajustes y cada cambio" \
     "$(printf 'Ajustes: Korvane %s, Zelno %s, intervalo 30 s, cliente  (no se inicia)\nBuscar transacci\363n: activado\nBuscar transacci\363n: desactivado' "$Kw" "$Zw")" \
-    "$(grep -aE 'Ajustes: |Buscar transacci' "$(registro_tramiza)" | cut -c25- | tr -d '\r')"
+    "$(grep -aE 'Ajustes: |Buscar transacci' "$(actividad_tramiza)" | cut -c25- | tr -d '\r')"
 }
 
 presentacion_es() {  # DESCRIPTION EXPECTED
@@ -407,7 +410,28 @@ caso_segunda_instancia() {
   presentacion_es "la ventana no cambia" "visible normal"
   igual "una sola ventana principal" 1 "$(c contar-ventanas TramizaPuleo)"
   ok_si "tampoco la tercera copia inicio el cliente" test ! -e "$trabajo/eco.txt"
+  local registro=$WINEPREFIX/drive_c/ProgramData/Tramiza/Instancia.lck sesion antes
+  sesion=$(campo_cerrojo "$registro" Sesion)
   salir_con mnuFileExit
+
+  # A first copy still starting in this session (its record and name, no window yet, as the conductor
+  # holds them): a new copy waits for its window instead of ending at once, and gives up after 30 s
+  # with a line in the activity log.
+  rm -f "$trabajo/soltar"
+  al_salir+=("touch '$trabajo/soltar'")
+  c otra-sesion "$(hostname)" yo "$sesion" 600000 "$(win "$trabajo/soltar")" >"$trabajo/sesion.txt" &
+  otros+=($!)
+  linea_escrita "$trabajo/sesion.txt" "en marcha" || fatal "el conductor no hizo de Tramiza que arranca"
+  antes=$(lineas_actividad 'no abri. su ventana en 30 s')
+  tramiza_propio=1
+  tramiza_lanzar "$(win "$tramiza")"
+  sleep 5
+  igual "la copia nueva espera a la que arranca" 1 "$(c contar-procesos Tramiza.exe)"
+  igual "sin caja de otra sesion" 0 "$(c contar-cajas)"
+  touch "$trabajo/soltar"
+  c esperar-procesos Tramiza.exe 0 60000 || falla "la copia nueva no termino"
+  terminado
+  igual "una linea en el registro de actividad" $((antes + 1)) "$(lineas_actividad 'no abri. su ventana en 30 s')"
 }
 
 # A field of a lock file that a conductor holds ("Proceso", "Desde").
@@ -461,7 +485,9 @@ caso_otro_tramiza() {
   esperar_principal
   igual "caja de la raiz atendida" "$esperado" \
     "$(c caja-mensaje 60000 "Carpeta de Korvane atendida por otro Tramiza")"
-  c esperar-texto frmPuleo lblProceso "Otro Tramiza atiende $Kw" 20000 || falla "la etiqueta no lo dice"
+  c esperar-texto frmPuleo lblProceso "No atiende las terminales: otro Tramiza atiende la carpeta de Korvane $Kw." \
+    20000 || falla "la etiqueta no lo dice"
+  igual "no atiende" 2 "$(estado Servicio)"
   sleep 3
   igual "ningun ciclo" 0 "$(estado Ciclos)"
   igual "una sola caja" 1 "$(c contar-cajas)"
@@ -517,17 +543,31 @@ caso_cliente_inicio() {
   salir_con mnuFileExit
 }
 
+# The client's start as the defaults have it (start it, no command line) and no client: the "Zelno
+# Activo" box waits for nobody. The window and the tray icon are there while it is open, the window
+# says why nothing passes, and once a client runs a request is handed off and answered, the box
+# still open.
 caso_cliente_error() {
   sin_zelno32
-  ajustes "$Kw" "$Zw" 1 0 1 ""
+  mkdir -p "$K/TER01"
+  tabla_empresas
+  ajustes "$Kw" "$Zw" 1 1 1 ""
   iniciar_tramiza
   igual "caja de arranque del cliente" "$(printf 'Zelno Activo\n1: No se puede cargar cliente Zelno32.exe')" \
     "$(c caja-mensaje 60000)"
-  igual "la ventana principal espera a la caja" 0 "$(c contar-ventanas TramizaPuleo)"
-  captura caja
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
   esperar_principal
-  c esperar-texto frmPuleo lblProceso "Detenido." 20000 || falla "la etiqueta no dice Detenido."
+  igual "la caja sigue abierta" 1 "$(c contar-cajas "Zelno Activo")"
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Servicio eq 2 20000 >/dev/null || falla "no dice que no atiende"
+  c esperar-texto frmPuleo lblProceso "No atiende las terminales: no se puede iniciar el programa Zelno32." 20000 ||
+    falla "la etiqueta no dice por que no atiende"
+  captura caja
+  cliente_simulado '* normal'
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Servicio eq 1 30000 >/dev/null ||
+    falla "no atiende con el cliente en marcha"
+  solicitar TER01 VENTA-0001 120000
+  respondido TER01 VENTA-0001
+  igual "la caja sigue abierta" 1 "$(c contar-cajas "Zelno Activo")"
+  c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar la caja"
   sleep 2
   igual "la caja se mostro una sola vez" 0 "$(c contar-cajas)"
   salir_con mnuFileExit
@@ -541,17 +581,20 @@ caso_primer_inicio() {
   c borrar-ajustes || fatal "no se pueden borrar los ajustes"
   iniciar_tramiza
   igual "caja de arranque del cliente" "$(printf 'Zelno Activo\n1: No se puede cargar cliente Zelno32.exe')" \
-    "$(c caja-mensaje 60000)"
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+    "$(c caja-mensaje 60000 "Zelno Activo")"
+  c pulsar-ok 10000 "Zelno Activo" || fatal "no se pudo cerrar la caja"
   # Making C:\Estandar\tx fails with "path not found"; the box shows the system's own description.
   igual "caja de carga de terminales" "$(printf 'Carga de terminales\n%s' "$(c descripcion-error 3)")" \
     "$(c caja-mensaje 60000 "Carga de terminales")"
   captura carga-terminales
-  c pulsar-ok 10000 || fatal "no se pudo cerrar la caja"
+  c pulsar-ok 10000 "Carga de terminales" || fatal "no se pudo cerrar la caja"
   esperar_principal
   igual "conmutador encendido" 1 "$(c estado-check frmPuleo chkConected)"
   igual "intervalo de un segundo" 1000 "$(estado IntervaloMs)"
-  c esperar-texto frmPuleo lblProceso 'Buscando en C:\...' 30000 || falla "el ciclo no recorre C:\\"
+  c esperar-consulta frmPuleo TramizaEstadoPrueba Ciclos gt 0 30000 >/dev/null || falla "no corre ningun ciclo"
+  # C:\Estandar is not there: the status line says so instead of "Buscando en C:\...".
+  c esperar-texto frmPuleo lblProceso 'No atiende las terminales: no se puede acceder a la carpeta de Zelno C:\Estandar.' \
+    30000 || falla "la etiqueta no dice que falta C:\\Estandar"
   salir_con mnuFileExit
 }
 
@@ -815,7 +858,7 @@ caso_carpeta_perdida() {
   solicitar TER01 VENTA-0101 60000 || falla "TER01 no recibio respuesta tras volver la carpeta"
   respondido TER01 VENTA-0101
   igual "ninguna caja mas" 0 "$(c contar-cajas)"
-  log=$(registro_tramiza)
+  log=$(actividad_tramiza)
   ok_si "el registro anota el comienzo del corte" grep -qE "carpeta inaccesible ${Kw//\\/\\\\}: [0-9]+: " "$log"
   ok_si "el registro anota el fin del corte y su duracion" grep -qE "carpeta accesible de nuevo .*, tras [0-9]+ s" "$log"
   salir_con mnuFileExit
@@ -869,7 +912,7 @@ esperar_fila() {  # DESCRIPTION TERMINAL REGEX SECONDS
 # The "Terminales..." window: one at a time from either menu, its rows during and after an exchange,
 # a failure with its checkpoint and its end, the keyboard; it goes with the program.
 caso_terminales() {
-  local t=$'\t' hora='[0-9]{2}:[0-9]{2}:[0-9]{2}' campos desc pid
+  local t=$'\t' hora='[0-9]{2}:[0-9]{2}:[0-9]{2}' duracion desc pid cabecera
   # A folder under the request's name in TER02's upload folder: its hand-off fails at checkpoint 5 at
   # every tick.
   mkdir -p "$K/TER01" "$K/TER02" "$Z/term02/download" "$Z/term02/upload/CLICAB.ZLN"
@@ -880,21 +923,25 @@ caso_terminales() {
   esperar_principal
   c comando frmPuleo mnuTerminales
   c esperar-ventana TramizaTerminales Terminales 20000 >/dev/null || fatal "no se abrio la ventana Terminales"
-  igual "columnas" "$(printf 'Terminal\tSolicitud\tSituación\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\tDescripción del fallo')" \
+  igual "columnas" "$(printf 'Terminal\tSolicitud\tEspera\tSituación\tÚltima respuesta\tResultado\tDuración\tÚltimo fallo\tDescripción del fallo')" \
     "$(c lista frmTerminales lstTerminales | head -1)"
   igual "el foco en la lista" 5001 "$(c foco frmTerminales)"
-  esperar_fila "TER01 sin solicitud" TER01 "^TER01${t}sin STATUS.ZLN${t}en reposo${t}{5}\$" 20
-  esperar_fila "TER02 sin solicitud" TER02 "^TER02${t}sin STATUS.ZLN${t}en reposo${t}{5}\$" 20
+  # Answers kept aside by earlier cases of this prefix may follow in the header.
+  cabecera=$(c texto frmTerminales lblCabecera)
+  igual "la cabecera" "Atiende 2 terminales." "${cabecera%%   Respuestas no entregadas sin revisar: *}"
+  esperar_fila "TER01 sin solicitud" TER01 "^TER01${t}sin STATUS.ZLN${t}${t}en reposo${t}{5}\$" 20
+  esperar_fila "TER02 sin solicitud" TER02 "^TER02${t}sin STATUS.ZLN${t}${t}en reposo${t}{5}\$" 20
 
   solicitar TER01 VENTA-0101 &
   pid=$!
   solicitar TER02 VENTA-0201 0
-  esperar_fila "TER01 espera al cliente" TER01 "^TER01${t}P${t}esperando al cliente${t}{5}\$" 30
+  # A sale in progress shows how long it has waited.
+  esperar_fila "TER01 espera al cliente" TER01 "^TER01${t}P${t}[0-9]+ (min [0-9]+ )?s${t}esperando al cliente${t}{5}\$" 30
   captura durante
   esperar_fila "TER01 devuelve la respuesta" TER01 \
-    "^TER01${t}P${t}devolviendo la respuesta, punto control (17|18|22)${t}{5}\$" 30
+    "^TER01${t}P${t}[0-9]+ (min [0-9]+ )?s${t}devolviendo la respuesta, punto control (17|18|22)${t}{5}\$" 30
   esperar_fila "TER02 falla en el punto 5 una y otra vez" TER02 \
-    "^TER02${t}P${t}entregando la solicitud${t}{4}punto control 5, desde $hora \([0-9]+ veces\)${t}" 30
+    "^TER02${t}P${t}[0-9]+ (min [0-9]+ )?s${t}entregando la solicitud${t}{4}punto control 5, desde $hora \([0-9]+ veces\)${t}" 30
   desc=${fila##*"$t"}
   ok_si "descripcion del fallo de TER02 ($desc)" grep -qE '^[0-9]+: .' <<<"$desc"
   igual "la caja del mismo fallo" "$(printf 'Transacción punto control: 5\n%s' "$desc")" \
@@ -903,16 +950,16 @@ caso_terminales() {
   respondido TER01 VENTA-0101
   # The client's answer, and the time from "C" to "S": at least the four seconds of the return's waits.
   esperar_fila "TER01 respondida" TER01 \
-    "^TER01${t}S${t}en reposo${t}$hora${t}respuesta del cliente${t}([0-9]+),[0-9] s${t}{2}\$" 30
-  IFS=$t read -r -a campos <<<"$fila"
-  ok_si "duracion de TER01 (${campos[5]}) desde la C" test "${campos[5]%%,*}" -ge 4
+    "^TER01${t}S${t}${t}en reposo${t}$hora${t}respuesta del cliente${t}([0-9]+),[0-9] s${t}{2}\$" 30
+  duracion=$(cut -f7 <<<"$fila")
+  ok_si "duracion de TER01 ($duracion) desde la C" test "${duracion%%,*}" -ge 4
 
   # The way is clear: TER02 is served, and its failure is over.
   rmdir "$Z/term02/upload/CLICAB.ZLN"
   c pulsar-ok 10000 "Transacción punto control: 5" || falla "no se pudo cerrar la caja del fallo"
   esperar_contenido "$K/TER02/STATUS.ZLN" S 60 || falla "TER02 no recibio respuesta"
   esperar_fila "TER02 respondida, el fallo resuelto" TER02 \
-    "^TER02${t}S${t}en reposo${t}$hora${t}respuesta del cliente${t}[0-9]+,[0-9] s${t}punto control 5, desde $hora \([0-9]+ veces\); resuelto $hora${t}" 30
+    "^TER02${t}S${t}${t}en reposo${t}$hora${t}respuesta del cliente${t}[0-9]+,[0-9] s${t}punto control 5, desde $hora \([0-9]+ veces\); resuelto $hora${t}" 30
   igual "la descripcion sigue" "$desc" "${fila##*"$t"}"
   captura despues
 

@@ -380,6 +380,59 @@ TEST(ArchivosCopia, CopyOfAMissingFileFailsAndCreatesNothing) {
     }
 }
 
+// A flush by name after a quick peer took the file: no failure when this thread has just written
+// that file whole; a failure for any other missing file. The flushes through the writing handle
+// never look the file up again.
+TEST(ArchivosCopia, AFlushAfterAPeerTookWhatWeJustWroteIsNoFailure) {
+    CarpetaTemporal t;
+    const std::string origen = t / "CLICAB.ZLN", uno = t / "uno", dos = t / "dos";
+    EscribirArchivo(origen, "SOLICITUD");
+    const auto tomar = [&](const std::string& ruta) { ASSERT_TRUE(fs::remove(ruta)); };
+    const auto ausente = [&](const std::string& ruta) {
+        const ErrorSistema e = ErrorDe([&] { archivos::Sincronizar(ruta); });
+        EXPECT_TRUE(plataforma::EsAusente(e.Numero())) << e.Numero();
+        EXPECT_EQ(e.Ruta(), ruta);
+    };
+
+    archivos::Copiar(origen, uno);
+    tomar(uno);
+    EXPECT_NO_THROW(archivos::Sincronizar(uno));
+    // Once: the next flush of that name is a flush of a file that is not there.
+    ausente(uno);
+
+    archivos::EscribirCompleto(uno, "respuesta");
+    tomar(uno);
+    EXPECT_NO_THROW(archivos::Sincronizar(uno));
+
+    // Only the file written last, with nothing in between.
+    archivos::Copiar(origen, uno);
+    archivos::Copiar(origen, dos);
+    tomar(uno);
+    ausente(uno);
+    archivos::Copiar(origen, uno);
+    EXPECT_TRUE(archivos::Existe(dos));
+    tomar(uno);
+    EXPECT_NO_THROW(archivos::Sincronizar(uno));
+    ausente(t / "nunca");
+    archivos::Copiar(origen, uno);
+    archivos::Sincronizar(uno);
+    tomar(uno);
+    ausente(uno);
+
+    // Through the handle that wrote it: the interceptor sees the write and the flush, in order.
+    std::vector<std::string> vistas;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        vistas.push_back(std::string(operacion) + " " + fs::path(ruta).filename().string());
+    });
+    EscribirArchivo(dos, "una respuesta anterior, mas larga");
+    archivos::EscribirCompletoYSincronizar(dos, "error");
+    archivos::EscribirEntrega(uno, "entrega");
+    archivos::InstalarInterceptor({});
+    EXPECT_EQ(vistas, (std::vector<std::string>{"EscribirCompleto dos", "Sincronizar dos", "EscribirCompleto uno"}));
+    EXPECT_EQ(LeerArchivo(dos), "error");
+    EXPECT_EQ(LeerArchivo(uno), "entrega");
+}
+
 TEST(ArchivosCopia, DeleteRemovesFilesOnly) {
     CarpetaTemporal t;
     EscribirArchivo(t / "estado.rsp", "0");

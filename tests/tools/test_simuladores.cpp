@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -62,14 +63,14 @@ TEST(SimuladorZelno, PedidoNormalSeTomaYSeContestaCumplidaLaDemora) {
     // Nor with an empty one: the system has opened it and not yet written it.
     Escribir(z.Upload("term01") / "_svl.0", "");
     s.Paso(1000);
-    EXPECT_TRUE(s.Registros().empty());
+    EXPECT_TRUE(s.Pedidos().empty());
     EXPECT_TRUE(Existe(z.Upload("term01") / "CLICAB.ZLN"));
     EXPECT_TRUE(Existe(z.Upload("term01") / "_svl.0"));
 
     z.Pedido("term01", "PEDIDO-7");
     s.Paso(1000);
-    ASSERT_EQ(s.Registros().size(), 1u);
-    const sim::RegistroPedido& r = s.Registros()[0];
+    ASSERT_EQ(s.Pedidos().size(), 1u);
+    const sim::PedidoTomado& r = s.Pedidos()[0];
     EXPECT_EQ(r.terminal, "term01");
     EXPECT_EQ(r.comportamiento, "normal");
     EXPECT_EQ(r.proveedor, "V9013101");
@@ -109,14 +110,14 @@ TEST(SimuladorZelno, PedidoNormalSeTomaYSeContestaCumplidaLaDemora) {
     s.Paso(2000);
     s.Paso(2300);
     EXPECT_EQ(Leer(z.Download("term02") / "SERESP.ZLN"), "RESPUESTA V9011101 PEDIDO-8\r");
-    EXPECT_FALSE(s.Registros().at(1).conPraxis);
+    EXPECT_FALSE(s.Pedidos().at(1).conPraxis);
     EXPECT_EQ(Leer(z.Download("term02") / "PRAXIS.ZLN"), "PRAXIS RESPUESTA PEDIDO-8\r\n");
 }
 
 // What a terminal holds of an answer: SERESP.ZLN, PRAXIS.ZLN and TIQUET.PRN each absent (-),
 // empty (0), with the normal answer's exact bytes (+) or anything else (?); then estado.rsp (- when
 // absent).
-std::string Foto(const CarpetaZelno& z, const std::string& t, const sim::RegistroPedido& r) {
+std::string Foto(const CarpetaZelno& z, const std::string& t, const sim::PedidoTomado& r) {
     const auto marca = [&](const char* nombre, const std::string& normal) {
         const fs::path ruta = z.Download(t) / nombre;
         if (!Existe(ruta)) return '-';
@@ -142,13 +143,13 @@ TEST(SimuladorZelno, FallaEscribeElEstadoExactoConOSinArchivos) {
     EXPECT_EQ(Leer(z.Estado("term02")), "");
     EXPECT_EQ(Leer(z.Estado("term03")), " XA\\q\\z");
     for (const char* t : {"term01", "term02", "term03"}) EXPECT_TRUE(fs::is_empty(z.Download(t))) << t;
-    ASSERT_EQ(s.Registros().size(), 4u);
-    EXPECT_EQ(s.Registros()[0].comportamiento, "falla");
-    EXPECT_EQ(s.Registros()[1].estado, "");
-    EXPECT_EQ(s.Registros()[1].estadoMs, 0);
+    ASSERT_EQ(s.Pedidos().size(), 4u);
+    EXPECT_EQ(s.Pedidos()[0].comportamiento, "falla");
+    EXPECT_EQ(s.Pedidos()[1].estado, "");
+    EXPECT_EQ(s.Pedidos()[1].estadoMs, 0);
 
     // The failure leaves the files of a normal answer behind.
-    const sim::RegistroPedido& r = s.Registros()[3];
+    const sim::PedidoTomado& r = s.Pedidos()[3];
     EXPECT_EQ(r.comportamiento, "falla-con-archivos");
     EXPECT_EQ(r.estado, "E55\t");
     EXPECT_EQ(Foto(z, "term04", r), "+++ E55\t");
@@ -173,6 +174,7 @@ TEST(SimuladorZelno, CadaComportamientoEscribeLoSuyoASuTiempo) {
         {"estado-primero 300", {{500, "--- 0"}, {800, "+++ 0"}}, "1111", 500, 800},
         {"tarde", {{500, "--- -"}, {90500, "+++ 0"}}, "1111", 90500, 90500},
         {"tarde 700", {{500, "--- -"}, {1200, "+++ 0"}}, "1111", 1200, 1200},
+        {"banco-lento", {{500, "--- -"}, {180500, "+++ 0"}}, "1111", 180500, 180500},
         {"sin-respuesta", {{500, "--- -"}}, "0000", -1, -1},
     };
     CarpetaZelno z;
@@ -185,20 +187,21 @@ TEST(SimuladorZelno, CadaComportamientoEscribeLoSuyoASuTiempo) {
     }
     z.Reglas(reglas);
     sim::SimuladorZelno s(z.Z().string());
-    for (const std::int64_t ms : {500, 799, 800, 1199, 1200, 1999, 2000, 2499, 2500, 8499, 8500, 90499, 90500}) {
+    for (const std::int64_t ms :
+         {500, 799, 800, 1199, 1200, 1999, 2000, 2499, 2500, 8499, 8500, 90499, 90500, 180499, 180500}) {
         s.Paso(ms);
-        ASSERT_EQ(s.Registros().size(), casos.size());
-        EXPECT_EQ(s.Pendiente(), ms < 90500) << ms;
+        ASSERT_EQ(s.Pedidos().size(), casos.size());
+        EXPECT_EQ(s.Pendiente(), ms < 180500) << ms;
         for (std::size_t i = 0; i < casos.size(); ++i) {
             std::string esperada;
             for (const auto& [desde, foto] : casos[i].fotos)
                 if (desde <= ms) esperada = foto;
-            EXPECT_EQ(Foto(z, terminales[i], s.Registros()[i]), esperada) << casos[i].regla << " at " << ms;
+            EXPECT_EQ(Foto(z, terminales[i], s.Pedidos()[i]), esperada) << casos[i].regla << " at " << ms;
         }
     }
     for (std::size_t i = 0; i < casos.size(); ++i) {
         SCOPED_TRACE(casos[i].regla);
-        const sim::RegistroPedido& r = s.Registros()[i];
+        const sim::PedidoTomado& r = s.Pedidos()[i];
         EXPECT_EQ(r.comportamiento, std::string(casos[i].regla).substr(0, std::string(casos[i].regla).find(' ')));
         const std::string escritos{r.escribioSeresp ? '1' : '0', r.serespLleno ? '1' : '0',
                                    r.escribioPraxis ? '1' : '0', r.escribioTiquet ? '1' : '0'};
@@ -215,8 +218,8 @@ TEST(SimuladorZelno, TomaLentaDejaLosArchivosHastaElPasoSiguiente) {
     z.Pedido("term01", "LENTO");
     sim::SimuladorZelno s(z.Z().string());
     s.Paso(100);
-    ASSERT_EQ(s.Registros().size(), 1u);
-    EXPECT_EQ(s.Registros()[0].comportamiento, "toma-lenta");
+    ASSERT_EQ(s.Pedidos().size(), 1u);
+    EXPECT_EQ(s.Pedidos()[0].comportamiento, "toma-lenta");
     EXPECT_FALSE(Existe(z.Upload("term01") / "_svl.0"));
     EXPECT_EQ(Leer(z.Upload("term01") / "CLICAB.ZLN"), "LENTO\r\nCABECERA");
     EXPECT_EQ(Leer(z.Upload("term01") / "PRAXIS.ZLN"), "DETALLE LENTO");
@@ -226,10 +229,10 @@ TEST(SimuladorZelno, TomaLentaDejaLosArchivosHastaElPasoSiguiente) {
 
     // The next pass, whatever its time, finishes the take and answers; it takes nothing more.
     s.Paso(100);
-    ASSERT_EQ(s.Registros().size(), 1u);
+    ASSERT_EQ(s.Pedidos().size(), 1u);
     EXPECT_TRUE(fs::is_empty(z.Upload("term01")));
     EXPECT_FALSE(Existe(z.Z() / "tx" / "term01"));
-    EXPECT_EQ(Foto(z, "term01", s.Registros()[0]), "+++ 0");
+    EXPECT_EQ(Foto(z, "term01", s.Pedidos()[0]), "+++ 0");
     EXPECT_FALSE(s.Pendiente());
 }
 
@@ -242,9 +245,9 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     Escribir(z.Upload("term01") / "CLICAB.ZLN", "APURADO\r\nCAB");
     sim::SimuladorZelno s(z.Z().string());
     s.Paso(0);
-    ASSERT_EQ(s.Registros().size(), 1u);
-    EXPECT_EQ(s.Registros()[0].comportamiento, "toma-pronto");
-    EXPECT_EQ(s.Registros()[0].proveedor, "");
+    ASSERT_EQ(s.Pedidos().size(), 1u);
+    EXPECT_EQ(s.Pedidos()[0].comportamiento, "toma-pronto");
+    EXPECT_EQ(s.Pedidos()[0].proveedor, "");
     EXPECT_TRUE(fs::is_empty(z.Upload("term01")));
     EXPECT_FALSE(Existe(z.Z() / "tx" / "term01"));
     // Not answered before the provider is known.
@@ -257,8 +260,8 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     EXPECT_TRUE(Existe(z.Upload("term01") / "_svl.0"));
     Escribir(z.Upload("term01") / "_svl.0", "V9013101");
     s.Paso(20);
-    ASSERT_EQ(s.Registros().size(), 1u);
-    EXPECT_EQ(s.Registros()[0].proveedor, "V9013101");
+    ASSERT_EQ(s.Pedidos().size(), 1u);
+    EXPECT_EQ(s.Pedidos()[0].proveedor, "V9013101");
     EXPECT_FALSE(Existe(z.Upload("term01") / "_svl.0"));
     EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), "RESPUESTA V9013101 APURADO\r");
     EXPECT_EQ(Leer(z.Estado("term01")), "0");
@@ -268,14 +271,14 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     Escribir(z.Upload("term01") / "PRAXIS.ZLN", "SOLO DETALLE\r\nX");
     Escribir(z.Upload("term01") / "_svl.0", "V9011101");
     s.Paso(30);
-    ASSERT_EQ(s.Registros().size(), 2u);
-    EXPECT_EQ(s.Registros()[1].id, "SOLO DETALLE");
-    EXPECT_EQ(s.Registros()[1].proveedor, "V9011101");
+    ASSERT_EQ(s.Pedidos().size(), 2u);
+    EXPECT_EQ(s.Pedidos()[1].id, "SOLO DETALLE");
+    EXPECT_EQ(s.Pedidos()[1].proveedor, "V9011101");
     EXPECT_TRUE(fs::is_empty(z.Upload("term01")));
     Escribir(z.Upload("term01") / "_svl.0", "V9012101");
     s.Paso(40);
-    ASSERT_EQ(s.Registros().size(), 3u);
-    EXPECT_EQ(s.Registros()[2].id, "#3");
+    ASSERT_EQ(s.Pedidos().size(), 3u);
+    EXPECT_EQ(s.Pedidos()[2].id, "#3");
 
     // A take whose _svl.0 never comes is answered without a provider 5 s later; a _svl.0 after that
     // is a request of its own.
@@ -288,7 +291,7 @@ TEST(SimuladorZelno, TomaProntoNoEsperaAlSvl) {
     EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), "RESPUESTA  SIN PROVEEDOR\r");
     Escribir(z.Upload("term01") / "_svl.0", "V9012101");
     s.Paso(5200);
-    EXPECT_EQ(s.Registros().size(), 5u);
+    EXPECT_EQ(s.Pedidos().size(), 5u);
 }
 
 TEST(SimuladorZelno, PedidoSinClicabSeNombraPorPraxisOPorSuNumero) {
@@ -302,10 +305,10 @@ TEST(SimuladorZelno, PedidoSinClicabSeNombraPorPraxisOPorSuNumero) {
     fs::create_directories(z.Download("term03"));
     Escribir(z.Upload("term03") / "_svl.0", "V1");
     s.Paso(10);
-    ASSERT_EQ(s.Registros().size(), 3u);
-    EXPECT_EQ(s.Registros()[1].id, "DETALLE X");
+    ASSERT_EQ(s.Pedidos().size(), 3u);
+    EXPECT_EQ(s.Pedidos()[1].id, "DETALLE X");
     EXPECT_EQ(Leer(z.Download("term02") / "SERESP.ZLN"), "RESPUESTA V9013101 DETALLE X\r");
-    EXPECT_EQ(s.Registros()[2].id, "#3");
+    EXPECT_EQ(s.Pedidos()[2].id, "#3");
     EXPECT_EQ(Leer(z.Download("term03") / "SERESP.ZLN"), "RESPUESTA V1 #3\r");
     EXPECT_EQ(Leer(z.Download("term03") / "PRAXIS.ZLN"), "PRAXIS RESPUESTA #3\r\n");
     EXPECT_EQ(Leer(z.Download("term03") / "TIQUET.PRN"), "TIQUET term03\r\nPROVEEDOR V1\r\nSOLICITUD #3\r\n");
@@ -361,7 +364,7 @@ TEST(SimuladorZelno, AzarYDescortesSeRepitenConLaMismaSemilla) {
                 estados.push_back(Existe(z.Estado(t)) ? Leer(z.Estado(t)) : std::string("-"));
         }
         std::vector<std::string> nombres;
-        for (const auto& r : s.Registros()) nombres.push_back(r.comportamiento);
+        for (const auto& r : s.Pedidos()) nombres.push_back(r.comportamiento);
         nombres.insert(nombres.end(), estados.begin(), estados.end());
         return nombres;
     };
@@ -409,6 +412,34 @@ TEST(SimuladorZelno, AzarYDescortesSeRepitenConLaMismaSemilla) {
         EXPECT_TRUE(nombre == "normal" || n < normales) << nombre << " " << n;
     }
     EXPECT_EQ(veces.size(), todos.size());
+
+    // A slow bank drawn now and then changes only the requests it falls on: the other draws stay.
+    const auto conLento = [](unsigned porMil) {
+        CarpetaZelno z;
+        z.Reglas("* descortes\n");
+        sim::SimuladorZelno s(z.Z().string(), 7, {false, porMil});
+        for (int vuelta = 0; vuelta < 200; ++vuelta) {
+            z.Pedido("term01", std::string(1, 'L') += std::to_string(vuelta));
+            s.Paso(vuelta * 1000);
+        }
+        std::vector<std::string> nombres;
+        for (const auto& r : s.Pedidos()) nombres.push_back(r.comportamiento);
+        return nombres;
+    };
+    const std::vector<std::string> sinLento = conLento(0), algoLento = conLento(300);
+    ASSERT_EQ(sinLento.size(), 200u);
+    ASSERT_EQ(algoLento.size(), 200u);
+    int lentos = 0;
+    for (std::size_t i = 0; i < 200; ++i) {
+        if (algoLento[i] == "banco-lento")
+            ++lentos;
+        else
+            EXPECT_EQ(algoLento[i], sinLento[i]) << i;
+    }
+    EXPECT_GT(lentos, 30);
+    EXPECT_LT(lentos, 100);
+    EXPECT_EQ(std::count(sinLento.begin(), sinLento.end(), "banco-lento"), 0);
+    EXPECT_EQ(conLento(1000), std::vector<std::string>(200, "banco-lento"));
 }
 
 TEST(TerminalKorvane, CabeceraConElCodigoEnSuSitio) {
@@ -450,6 +481,15 @@ TEST(TerminalKorvane, EnviaLaSolicitudYLeeLaRespuesta) {
     t.EnviarSolicitud({"PEDIDO-9", 336, "ACA", true});
     EXPECT_EQ(Leer(dir / "CLICAB.ZLN"), sim::ContenidoClicab({"PEDIDO-9", 336, "ACA", true}));
     EXPECT_EQ(Leer(dir / "PRAXIS.ZLN"), "PRAXIS PEDIDO-9\r\n");
+    EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "C");
+
+    // A till may write its files a while before its "C": until then the letter stays as it was.
+    Escribir(dir / "STATUS.ZLN", "P");
+    t.EscribirArchivos({"PEDIDO-10", 336, "kos", false});
+    EXPECT_EQ(Leer(dir / "CLICAB.ZLN"), sim::ContenidoClicab({"PEDIDO-10", 336, "kos", false}));
+    EXPECT_FALSE(Existe(dir / "PRAXIS.ZLN"));
+    EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "P");
+    t.MarcarPedido();
     EXPECT_EQ(Leer(dir / "STATUS.ZLN"), "C");
 
     // A request without detail does not carry the one left in the folder.
@@ -530,12 +570,68 @@ TEST(SimuladorZelno, UnaTerminalALaVez) {
     z.Pedido("term01", "NUEVA");
     s.Paso(100);
     s.Paso(6000);
-    ASSERT_EQ(s.Registros().size(), 2u);
-    EXPECT_TRUE(s.Registros()[0].reemplazada);
-    EXPECT_EQ(s.Registros()[0].estadoMs, -1);
-    EXPECT_FALSE(s.Registros()[1].reemplazada);
-    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Registros()[1]));
+    ASSERT_EQ(s.Pedidos().size(), 2u);
+    EXPECT_TRUE(s.Pedidos()[0].reemplazada);
+    EXPECT_EQ(s.Pedidos()[0].estadoMs, -1);
+    EXPECT_FALSE(s.Pedidos()[1].reemplazada);
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Pedidos()[1]));
     EXPECT_FALSE(s.Pendiente());
+}
+
+// A client that finishes what it took, as a real one does: a newer request stays in upload until
+// everything due of the older one is written, whatever its behaviour; then it is taken as usual.
+TEST(SimuladorZelno, TerminaLoTomadoAntesDeTomarElSiguiente) {
+    struct Caso {
+        const char* regla;
+        std::int64_t terminaMs;  // when the older request's last file is written
+    };
+    for (const Caso& caso : {Caso{"tarde 5000", 5000}, Caso{"seresp-tarde 3000", 3000},
+                             Caso{"estado-primero 2500", 2500}, Caso{"normal 400", 400}}) {
+        SCOPED_TRACE(caso.regla);
+        CarpetaZelno z;
+        z.Reglas(std::string("term01 ") + caso.regla + "\n");
+        sim::SimuladorZelno s(z.Z().string(), 1, {true, 0});
+        z.Pedido("term01", "VIEJA");
+        s.Paso(0);
+        z.Pedido("term01", "NUEVA");
+        s.Paso(caso.terminaMs - 1);
+        ASSERT_EQ(s.Pedidos().size(), 1u);
+        EXPECT_EQ(Leer(z.Upload("term01") / "CLICAB.ZLN"), "NUEVA\r\nCABECERA");
+        EXPECT_EQ(Leer(z.Upload("term01") / "_svl.0"), "V9013101");
+        EXPECT_TRUE(Existe(z.Z() / "tx" / "term01"));
+
+        s.Paso(caso.terminaMs);
+        ASSERT_EQ(s.Pedidos().size(), 1u);
+        const sim::PedidoTomado vieja = s.Pedidos()[0];
+        EXPECT_FALSE(vieja.reemplazada);
+        EXPECT_EQ(Foto(z, "term01", vieja), "+++ 0");
+        EXPECT_TRUE(Existe(z.Upload("term01") / "_svl.0"));
+
+        // The system takes the older answer away; the next pass takes the newer request.
+        fs::remove(z.Estado("term01"));
+        for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(z.Download("term01") / f);
+        s.Paso(caso.terminaMs + 1);
+        ASSERT_EQ(s.Pedidos().size(), 2u);
+        EXPECT_EQ(s.Pedidos()[1].id, "NUEVA");
+        EXPECT_EQ(s.Pedidos()[1].tomadoMs, caso.terminaMs + 1);
+        EXPECT_FALSE(Existe(z.Z() / "tx" / "term01"));
+    }
+
+    // Another terminal is not held up by a busy one.
+    CarpetaZelno z;
+    z.Reglas("term01 banco-lento\n");
+    sim::SimuladorZelno s(z.Z().string(), 1, {true, 0});
+    z.Pedido("term01", "LENTA");
+    s.Paso(0);
+    z.Pedido("term01", "ESPERA");
+    z.Pedido("term02", "OTRA");
+    s.Paso(100);
+    ASSERT_EQ(s.Pedidos().size(), 2u);
+    EXPECT_EQ(s.Pedidos()[1].id, "OTRA");
+    EXPECT_EQ(Leer(z.Estado("term02")), "0");
+    s.Paso(sim::SimuladorZelno::kBancoLentoMs);
+    EXPECT_EQ(Leer(z.Download("term01") / "SERESP.ZLN"), sim::RespuestaSeresp(s.Pedidos()[0]));
+    EXPECT_EQ(s.Pedidos().size(), 2u);
 }
 
 }  // namespace

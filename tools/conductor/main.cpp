@@ -77,6 +77,10 @@
 //                                        Wine can show one: Tramiza's machine-wide mutex and its
 //                                        instance record (as titular), and no window
 // Other:
+//   sin-sesion MS PROGRAM [ARGS...]      runs PROGRAM on a window station of its own, which shows no
+//                                        window (not WinSta0: what a service or a rollout tool as
+//                                        SYSTEM has in session 0), waits MS for its end and prints its
+//                                        exit code
 //   descripcion-error N                  the system's description of error N, without line ends
 //   hklm-poner KEY VALUE TEXT            sets a REG_SZ value under HKEY_LOCAL_MACHINE
 //   hklm-sin-valor KEY VALUE             removes a value under HKEY_LOCAL_MACHINE if present
@@ -158,6 +162,11 @@ long long Identificador(const std::string& texto) {
         {"mnuTerminales", IDM_TERMINALES},
         {"mnuTrayTerminales", IDM_TRAY_TERMINALES},
         {"lstTerminales", IDC_LST_TERMINALES},
+        {"lblCabecera", IDC_LBL_CABECERA},
+        {"cmdDiagnostico", IDC_CMD_DIAGNOSTICO},
+        {"cmdApartadas", IDC_CMD_APARTADAS},
+        {"mnuActividad", IDM_ACTIVIDAD},
+        {"mnuTrayRegistros", IDM_TRAY_ACTIVIDAD},
         {"lblTitle", IDC_LBL_TITLE},
         {"lblVersion", IDC_LBL_VERSION},
         {"lblDescription", IDC_LBL_DESCRIPTION},
@@ -170,6 +179,7 @@ long long Identificador(const std::string& texto) {
         {"Ciclos", ids::kPruebaCiclos},
         {"IconoBandeja", ids::kPruebaIconoBandeja},
         {"IconoBandejaHicon", ids::kPruebaIconoBandejaHicon},
+        {"Servicio", ids::kPruebaServicio},
     };
     const auto it = kNombres.find(texto);
     return it != kNombres.end() ? it->second : Numero(texto);
@@ -561,13 +571,13 @@ void SostenerCerrojo(const std::string& archivo, const std::vector<std::string>&
 }
 
 // Tramiza's instance record: %ProgramData%\Tramiza\Instancia.lck.
-std::string RegistroInstancia() {
+std::string ArchivoInstancia() {
     char comun[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, comun)))
         throw Fallo("no hay carpeta comun de datos");
     const std::string carpeta = std::string(comun) + "\\" + ids::kCarpetaComun;
     CreateDirectoryA(carpeta.c_str(), nullptr);
-    return carpeta + "\\" + ids::kRegistroInstancia;
+    return carpeta + "\\" + ids::kArchivoInstancia;
 }
 
 // Round trips of a harmless message to the window, for MS: how long the window leaves a sender waiting.
@@ -886,8 +896,28 @@ void Ejecutar(const std::vector<std::string>& a) {
         const HANDLE mutex = CreateMutexA(nullptr, FALSE, ids::kMutexInstancia);
         if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
             throw Fallo("el mutex de Tramiza ya existe: corre un Tramiza.exe");
-        SostenerCerrojo(RegistroInstancia(), a, 1, "en marcha");
+        SostenerCerrojo(ArchivoInstancia(), a, 1, "en marcha");
         CloseHandle(mutex);
+    } else if (accion == "sin-sesion") {
+        if (a.size() < 3) throw MalUso("sin-sesion lleva MS PROGRAMA [ARGUMENTOS...]");
+        std::string linea;
+        for (std::size_t i = 2; i < a.size(); ++i)
+            linea += (i > 2 ? " " : "") + (a[i].find(' ') != std::string::npos ? "\"" + a[i] + "\"" : a[i]);
+        // The station is made by the child's start-up from this name; only WinSta0 shows windows.
+        char escritorio[] = "TramizaSinSesion\\Default";
+        STARTUPINFOA inicio{};
+        inicio.cb = sizeof inicio;
+        inicio.lpDesktop = escritorio;
+        PROCESS_INFORMATION proceso{};
+        if (!CreateProcessA(nullptr, linea.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &inicio, &proceso))
+            throw Fallo("no se pudo iniciar " + a[2]);
+        CloseHandle(proceso.hThread);
+        const DWORD espera = WaitForSingleObject(proceso.hProcess, static_cast<DWORD>(Numero(a[1])));
+        DWORD codigo = 0;
+        GetExitCodeProcess(proceso.hProcess, &codigo);
+        CloseHandle(proceso.hProcess);
+        if (espera != WAIT_OBJECT_0) throw Fallo(a[2] + " no termino");
+        Imprimir(std::to_string(codigo));
     } else if (accion == "ajuste") {
         pedir(2);
         Ajuste(a[1], a[2]);

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the two state icons of the main window and writes them as 16-colour .ico files.
+"""Draws the state icons of the main window and writes them as 16-colour .ico files.
 
     python3 tools/iconos/generar_iconos.py [output folder]     (default: src/app)
 
-zelno.ico     idle: a grey terminal with a dark blue screen, drawn at 16 x 16 for the notification
-              area and the title bar, and at 32 x 32 and 48 x 48 for the about box and the
-              taskbar at 96 and 144 DPI.
-buscando.ico  32 x 32, searching: a terminal with a green screen under a yellow magnifier.
+Each has 16, 20 and 24 pixels for the notification area and the title bar at 96, 120 and 144 DPI,
+and 32 and 48 for the about box and the taskbar.
+
+zelno.ico     idle: a grey terminal with a dark blue screen.
+buscando.ico  searching (serving): a terminal with a green screen under a yellow magnifier.
+aviso.ico     not serving: a terminal with a dark screen under a yellow warning triangle.
 
 The .ico files are committed, so the build never runs this script.
 """
@@ -119,29 +121,67 @@ def icono_reposo_grande(lado):
     return c
 
 
-def icono_buscando():
-    c = Lienzo(32)
-    # Monitor with a dark green screen and lime text lines.
-    c.rectangulo(1, 2, 24, 20, PLATA)
-    c.marco(1, 2, 24, 20, NEGRO)
-    c.rectangulo(3, 4, 22, 17, NEGRO)
-    c.rectangulo(4, 5, 21, 16, VERDE)
+def terminal_pequena(c, f, pantalla, letras):
+    """The terminal of the searching and warning icons, laid out on 32 pixels and scaled by f."""
+    def r(*v):
+        return [int(round(x * f)) for x in v]
+
+    c.rectangulo(*r(1, 2, 24, 20), PLATA)
+    c.marco(*r(1, 2, 24, 20), NEGRO)
+    c.rectangulo(*r(3, 4, 22, 17), NEGRO)
+    c.rectangulo(*r(4, 5, 21, 16), pantalla)
     for y, largo in ((7, 10), (10, 14), (13, 7)):
-        c.rectangulo(6, y, 6 + largo - 1, y, LIMA)
-    c.rectangulo(21, 18, 22, 18, LIMA)
-    c.rectangulo(10, 21, 15, 23, GRIS)
-    c.marco(5, 24, 20, 26, NEGRO)
-    c.rectangulo(6, 25, 19, 25, PLATA)
+        x0, y0 = r(6, y)
+        c.rectangulo(x0, y0, int(round((6 + largo) * f)) - 1, y0, letras)
+    c.rectangulo(*r(10, 21, 15, 23), GRIS)
+    c.marco(*r(5, 24, 20, 26), NEGRO)
+    c.rectangulo(*r(6, 25, 19, 25), PLATA)
+    return r
+
+
+def icono_buscando(lado=32):
+    c = Lienzo(lado)
+    f = lado / 32
+    # Monitor with a dark green screen and lime text lines.
+    r = terminal_pequena(c, f, VERDE, LIMA)
+    c.rectangulo(*r(21, 18, 22, 18), LIMA)
     # Magnifier over the lower right corner: handle first, then the ring, then the glass.
-    c.trazo(25.5, 24.5, 29.5, 28.5, 4.2, NEGRO)
-    c.trazo(25.5, 24.5, 29.2, 28.2, 2.2, OLIVA)
-    cx, cy = 21.0, 19.0
-    c.disco(cx, cy, 7.6, NEGRO)
-    c.disco(cx, cy, 6.6, AMARILLO)
-    c.disco(cx, cy, 4.6, NEGRO)
-    c.disco(cx, cy, 3.8, CIAN)
-    c.rectangulo(19, 17, 20, 17, BLANCO)
-    c.punto(19, 18, BLANCO)
+    c.trazo(25.5 * f, 24.5 * f, 29.5 * f, 28.5 * f, max(2.0, 4.2 * f), NEGRO)
+    c.trazo(25.5 * f, 24.5 * f, 29.2 * f, 28.2 * f, max(1.0, 2.2 * f), OLIVA)
+    cx, cy = 21.0 * f, 19.0 * f
+    c.disco(cx, cy, 7.6 * f, NEGRO)
+    c.disco(cx, cy, 6.6 * f, AMARILLO)
+    c.disco(cx, cy, max(1.4, 4.6 * f), NEGRO)
+    c.disco(cx, cy, max(0.9, 3.8 * f), CIAN)
+    c.rectangulo(*r(19, 17, 20, 17), BLANCO)
+    c.punto(*r(19, 18), BLANCO)
+    return c
+
+
+def icono_aviso(lado=32):
+    """Polling on, but no sale can pass: the terminal's screen is dark, and a warning triangle with
+    an exclamation mark stands over its lower right corner, where the searching icon has its
+    magnifier."""
+    c = Lienzo(lado)
+    f = lado / 32
+    terminal_pequena(c, f, MARINO, GRIS)
+    # Triangle: black rim, yellow inside, black mark.
+    arriba, abajo, izquierda, derecha = 12.0 * f, 31.0 * f, 11.0 * f, 31.0 * f
+    medio = (izquierda + derecha) / 2
+    for y in range(lado):
+        for x in range(lado):
+            px, py = x + 0.5, y + 0.5
+            if py < arriba or py > abajo:
+                continue
+            media = (py - arriba) / (abajo - arriba) * (derecha - izquierda) / 2
+            if abs(px - medio) <= media:
+                borde = 1.3 if lado >= 20 else 1.0
+                dentro = abs(px - medio) <= media - borde * 1.2 and py <= abajo - borde and py >= arriba + borde * 2
+                c.punto(x, y, AMARILLO if dentro else NEGRO)
+    ancho = max(1, int(round(2 * f)))
+    x0 = int(medio - ancho / 2 + 0.5)
+    c.rectangulo(x0, int(round(17 * f)), x0 + ancho - 1, int(round(25 * f)) - 1, NEGRO)
+    c.rectangulo(x0, int(round(27 * f)), x0 + ancho - 1, int(round(27 * f)) + ancho - 1, NEGRO)
     return c
 
 
@@ -189,8 +229,10 @@ def main():
     destino = sys.argv[1] if len(sys.argv) > 1 else os.path.normpath(
         os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "app"))
     iconos = (
-        ("zelno.ico", (icono_reposo(), icono_reposo_grande(32), icono_reposo_grande(48))),
-        ("buscando.ico", (icono_buscando(),)),
+        ("zelno.ico", (icono_reposo(), icono_reposo_grande(20), icono_reposo_grande(24), icono_reposo_grande(32),
+                       icono_reposo_grande(48))),
+        ("buscando.ico", tuple(icono_buscando(lado) for lado in (16, 20, 24, 32, 48))),
+        ("aviso.ico", tuple(icono_aviso(lado) for lado in (16, 20, 24, 32, 48))),
     )
     for nombre, lienzos in iconos:
         ruta = os.path.join(destino, nombre)

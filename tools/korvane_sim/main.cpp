@@ -1,7 +1,9 @@
 // TerminalKorvane.exe: sends one request from a terminal folder and waits for its answer.
 //
 //   TerminalKorvane.exe --dir K\TER01 --id X [--longitud n] [--empresa CODE] [--sin-praxis] [--espera ms]
+//                       [--hueco ms]
 //
+// --hueco leaves ms between the request files and the "C", as a slow till may.
 // Prints what it found and ends with 0 when the answer came, 1 when --espera (default 30000 ms)
 // ran out first, 2 when the arguments are wrong (or the folder cannot take the request).
 
@@ -62,7 +64,7 @@ void Mostrar(const char* nombre, bool hay, const std::string& contenido) {
 int Uso(const char* motivo) {
     std::fprintf(stderr,
                  "%s\nUso: TerminalKorvane --dir CARPETA --id TEXTO [--longitud n] [--empresa CODIGO] "
-                 "[--sin-praxis] [--espera ms]\n",
+                 "[--sin-praxis] [--espera ms] [--hueco ms]\n",
                  motivo);
     return 2;
 }
@@ -74,13 +76,14 @@ int main(int argc, char** argv) {
     sim::Solicitud solicitud;
     bool hayId = false;
     std::int64_t esperaMs = 30000;
+    std::int64_t huecoMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--sin-praxis") {
             solicitud.conPraxis = false;
             continue;
         }
-        if (a != "--dir" && a != "--id" && a != "--longitud" && a != "--empresa" && a != "--espera")
+        if (a != "--dir" && a != "--id" && a != "--longitud" && a != "--empresa" && a != "--espera" && a != "--hueco")
             return Uso(("argumento desconocido: " + a).c_str());
         if (i + 1 >= argc) return Uso(("falta el valor de " + a).c_str());
         const std::string v = argv[++i];
@@ -97,8 +100,8 @@ int main(int argc, char** argv) {
             solicitud.longitud = *n;
         } else {
             const auto n = Numero<std::int64_t>(v);
-            if (!n) return Uso(("espera no valida: " + v).c_str());
-            esperaMs = *n;
+            if (!n) return Uso((a.substr(2) + " no valida: " + v).c_str());
+            (a == "--espera" ? esperaMs : huecoMs) = *n;
         }
     }
     if (!dir || dir->empty()) return Uso("falta --dir");
@@ -106,7 +109,9 @@ int main(int argc, char** argv) {
 
     try {
         sim::TerminalKorvane terminal(*dir);
-        terminal.EnviarSolicitud(solicitud);
+        terminal.EscribirArchivos(solicitud);
+        std::this_thread::sleep_for(std::chrono::milliseconds(huecoMs));
+        terminal.MarcarPedido();
         using reloj = std::chrono::steady_clock;
         const auto limite = reloj::now() + std::chrono::milliseconds(esperaMs);
         bool lista = terminal.RespuestaLista();

@@ -37,12 +37,26 @@ TerminalKorvane::TerminalKorvane(std::string carpeta) : carpeta_(std::move(carpe
     fs::create_directories(carpeta_, ec);
 }
 
+namespace {
+
+void Escribir(const fs::path& dir, const char* nombre, const std::string& contenido) {
+    const fs::path ruta = BuscarSinCaso(dir, nombre);
+    if (!EscribirArchivo(ruta, contenido)) throw std::runtime_error("no se puede escribir " + ruta.string());
+}
+
+}  // namespace
+
 void TerminalKorvane::EnviarSolicitud(const Solicitud& s) {
+    EscribirArchivos(s);
+    // Only once the request files are complete.
+    MarcarPedido();
+}
+
+void TerminalKorvane::MarcarPedido() { Escribir(carpeta_, "STATUS.ZLN", "C"); }
+
+void TerminalKorvane::EscribirArchivos(const Solicitud& s) {
     const fs::path dir(carpeta_);
-    const auto escribir = [&](const char* nombre, const std::string& contenido) {
-        const fs::path ruta = BuscarSinCaso(dir, nombre);
-        if (!EscribirArchivo(ruta, contenido)) throw std::runtime_error("no se puede escribir " + ruta.string());
-    };
+    const auto escribir = [&](const char* nombre, const std::string& contenido) { Escribir(dir, nombre, contenido); };
     const auto remover = [&](const char* nombre) {
         std::error_code ec;
         fs::remove(BuscarSinCaso(dir, nombre), ec);
@@ -66,8 +80,6 @@ void TerminalKorvane::EnviarSolicitud(const Solicitud& s) {
             remover("PRAXIS.ZLN");
         }
     }
-    // Only once the request files are complete.
-    escribir("STATUS.ZLN", "C");
 }
 
 bool TerminalKorvane::RespuestaLista() const {

@@ -35,6 +35,10 @@ public:
     // A request sent while an earlier one waits replaces it. Throws std::runtime_error when a
     // file cannot be written or given its time.
     void EnviarSolicitud(const Solicitud&);
+    // The two halves of EnviarSolicitud, for a till that writes its files some time before its "C"
+    // (a slow till, or one whose cashier gives up on a waiting sale and starts the next).
+    void EscribirArchivos(const Solicitud&);
+    void MarcarPedido();
     bool RespuestaLista() const;      // STATUS.ZLN's first non-blank character is S or s
     Respuesta LeerRespuesta() const;  // contents of SERESP.ZLN, PRAXIS.ZLN, TIQUET.PRN, STATUS.ZLN
     const std::string& Carpeta() const { return carpeta_; }

@@ -5,13 +5,15 @@
 //                  [--tx 0|1] [--ciclos n]
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "bridge/cerrojo_korvane.h"
-#include "bridge/ciclo_sondeo.h"
+#include "bridge/planificador.h"
 #include "platform/reloj.h"
 
 namespace {
@@ -28,6 +30,25 @@ public:
 
 private:
     std::string estado_;
+};
+
+// The scheduler's window, in a console: its step timer is a moment to wake at; nothing is posted,
+// as every piece of work runs at once on this thread.
+class VentanaConsola final : public Planificador::Ventana {
+public:
+    explicit VentanaConsola(Esperador& esperador) : esperador_(esperador) {}
+    bool PedirTic() override { return false; }
+    bool PedirPasos() override { return false; }
+    bool ArmarPasos(std::uint32_t ms) override {
+        pasos = esperador_.AhoraMs() + ms;
+        return true;
+    }
+    void DesarmarPasos() override { pasos.reset(); }
+    void Cerrar() override {}
+    std::optional<std::int64_t> pasos;
+
+private:
+    Esperador& esperador_;
 };
 
 int Uso() {
@@ -73,25 +94,30 @@ int main(int argc, char** argv) {
     InterfazConsola ui;
     EsperadorReal esperador;
     ControlClienteReal cliente;
-    CicloSondeo ciclo(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaRegistroIntercambios());
+    VentanaConsola ventana(esperador);
+    // The same root served by a Tramiza.exe, or another console, is left to it.
     CerrojoKorvane cerrojo(ui, reloj::Ahora);
-    const ListaTerminales terminales = CargarTerminales(configuracion, ui);
-    std::printf("[inicio] %zu terminales en %s\n", terminales->size(), configuracion.DirectorioKorvane.c_str());
+    Planificador planificador(configuracion, ui, esperador, cliente, reloj::Ahora, CarpetaFichas(), nullptr, &ventana,
+                              &cerrojo);
+    planificador.CargarTerminales();
+    std::printf("[inicio] %zu terminales en %s\n", planificador.Terminales->size(),
+                configuracion.DirectorioKorvane.c_str());
 
-    // Sleeps until the next tick or the end of the earliest wait, whichever comes first. After the
-    // last tick, the turns in progress are run to their end.
+    // Sleeps until the next tick or the step timer, whichever comes first. After the last tick, the
+    // turns in progress are run to their end.
     using reloj = std::chrono::steady_clock;
     const auto periodo = std::chrono::seconds(configuracion.Intervalo);
     auto siguiente = reloj::now() + periodo;
-    for (long n = 0; ciclos < 0 || n < ciclos || ciclo.TurnosEnCurso() != 0;) {
-        auto despertar = (ciclos < 0 || n < ciclos) ? siguiente : reloj::time_point::max();
-        if (const auto paso = ciclo.ProximoPaso())
-            despertar = std::min(despertar, reloj::now() + std::chrono::milliseconds(*paso - esperador.AhoraMs()));
+    for (long n = 0; ciclos < 0 || n < ciclos || planificador.TurnosEnCurso() != 0;) {
+        const bool quedanTics = ciclos < 0 || n < ciclos;
+        auto despertar = quedanTics ? siguiente : reloj::time_point::max();
+        if (ventana.pasos)
+            despertar =
+                std::min(despertar, reloj::now() + std::chrono::milliseconds(*ventana.pasos - esperador.AhoraMs()));
         std::this_thread::sleep_until(despertar);
-        ciclo.EjecutarPasosVencidos();
-        if ((ciclos < 0 || n < ciclos) && reloj::now() >= siguiente) {
-            // The same root served by a Tramiza.exe, or another console, is left to it.
-            if (cerrojo.PuedeAtender(configuracion.DirectorioKorvane)) ciclo.TmrBuscando_Timer(terminales);
+        if (ventana.pasos && *ventana.pasos <= esperador.AhoraMs()) planificador.TemporizadorPasos();
+        if (quedanTics && reloj::now() >= siguiente) {
+            planificador.Tic();
             ++n;
             siguiente = std::max(siguiente + periodo, reloj::now());
         }

@@ -1,7 +1,10 @@
 // Zelno32.exe: the exchange-client simulator as a program.
 //
-//   Zelno32.exe [--dir Z] [--vida ms] [--salir] [--semilla n] [--eco FILE] [--fin FILE]
+//   Zelno32.exe [--dir Z] [--vida ms] [--salir] [--semilla n] [--eco FILE] [--fin FILE] [--termina]
+//              [--banco-lento n]
 //
+// --termina: each terminal's request waits until the one taken before is wholly answered, as a
+// real client does; --banco-lento n: n in a thousand of drawn behaviours become banco-lento.
 // --eco writes the arguments it got, one per line, to FILE (for tests of how a command line is
 // split); --salir then ends at once. Otherwise it serves Z every 20 ms until --vida ms have passed
 // or Z\_zelno_sim.stop exists; without --dir it only stays up. --fin creates FILE as the last
@@ -47,11 +50,16 @@ int main(int argc, char** argv) {
     std::optional<std::int64_t> vida;
     bool salir = false;
     unsigned semilla = 1;
+    sim::Modelo modelo;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool conValor = i + 1 < argc;
         if (a == "--salir") {
             salir = true;
+        } else if (a == "--termina") {
+            modelo.terminaLoTomado = true;
+        } else if (a == "--banco-lento" && conValor) {
+            if (auto v = Numero<unsigned>(argv[++i])) modelo.bancoLentoPorMil = *v;
         } else if (a == "--dir" && conValor) {
             dir = argv[++i];
         } else if (a == "--eco" && conValor) {
@@ -75,7 +83,7 @@ int main(int argc, char** argv) {
         using reloj = std::chrono::steady_clock;
         const auto inicio = reloj::now();
         std::optional<sim::SimuladorZelno> simulador;
-        if (dir) simulador.emplace(*dir, semilla);
+        if (dir) simulador.emplace(*dir, semilla, modelo);
         for (;;) {
             const std::int64_t ms =
                 std::chrono::duration_cast<std::chrono::milliseconds>(reloj::now() - inicio).count();

@@ -86,24 +86,31 @@ std::string TextoFalla(unsigned numero) {
 
 std::string PrimeraLinea(const std::string& texto) { return texto.substr(0, texto.find_first_of("\r\n")); }
 
-std::string RespuestaSeresp(const RegistroPedido& r) { return "RESPUESTA " + r.proveedor + " " + r.id + "\r"; }
+std::string RespuestaSeresp(const PedidoTomado& r) { return "RESPUESTA " + r.proveedor + " " + r.id + "\r"; }
 
-std::string RespuestaPraxis(const RegistroPedido& r) {
+std::string RespuestaPraxis(const PedidoTomado& r) {
     return "PRAXIS RESPUESTA " + r.id + "\r\n" + (r.conPraxis ? r.praxis : std::string());
 }
 
-std::string RespuestaTiquet(const RegistroPedido& r) {
+std::string RespuestaTiquet(const PedidoTomado& r) {
     return "TIQUET " + r.terminal + "\r\nPROVEEDOR " + r.proveedor + "\r\nSOLICITUD " + r.id + "\r\n";
 }
 
-SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla) : dir_(std::move(dirZelno)), azar_(semilla) {}
+SimuladorZelno::SimuladorZelno(std::string dirZelno, unsigned semilla, Modelo modelo)
+    : dir_(std::move(dirZelno)), azar_(semilla), modelo_(modelo), azarLento_(semilla ^ 0x5eedu) {}
+
+bool SimuladorZelno::Ocupada(const fs::path& dirTerminal) const {
+    const auto suya = [&](const Entrega& e) { return e.dirTerminal == dirTerminal; };
+    return std::any_of(entregas_.begin(), entregas_.end(), suya) ||
+           std::any_of(tomasLentas_.begin(), tomasLentas_.end(), suya) || esperandoSvl_.count(dirTerminal) > 0;
+}
 
 void SimuladorZelno::Paso(std::int64_t ahoraMs) {
     reglas_.reset();
     TerminarTomasLentas(ahoraMs);
     // An eager take whose provider never came is answered without one.
     for (auto it = esperandoSvl_.begin(); it != esperandoSvl_.end();) {
-        if (registros_[it->second.registro].tomadoMs + kEsperaProveedorMs > ahoraMs) {
+        if (pedidos_[it->second.pedido].tomadoMs + kEsperaProveedorMs > ahoraMs) {
             ++it;
             continue;
         }
@@ -147,7 +154,7 @@ void SimuladorZelno::TerminarTomasLentas(std::int64_t ahoraMs) {
         std::error_code ec;
         fs::remove(BuscarSinCaso(upload, "CLICAB.ZLN"), ec);
         fs::remove(BuscarSinCaso(upload, "PRAXIS.ZLN"), ec);
-        RemoverMarcaTx(registros_[e.registro].terminal);
+        RemoverMarcaTx(pedidos_[e.pedido].terminal);
         const std::int64_t vence = ahoraMs + e.comportamiento.ms;
         Programar(std::move(e), Parte::Respuesta, vence);
     }
@@ -183,7 +190,7 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
     const auto sinSvl = sinSvl_.find(dirTerminal);
     if (sinSvl != sinSvl_.end() && !hayClicab && !hayPraxis) {
         if (proveedor.empty()) return;
-        RegistroPedido& tomado = registros_[sinSvl->second];
+        PedidoTomado& tomado = pedidos_[sinSvl->second];
         const bool sinProveedor = tomado.proveedor.empty();
         if (sinProveedor) tomado.proveedor = proveedor;
         fs::remove(svl, ec);
@@ -199,10 +206,12 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         return;
     }
     if (proveedor.empty() && !hayClicab && !hayPraxis) return;
+    // The bank's answer to what it took is on its way: the next request waits in upload.
+    if (modelo_.terminaLoTomado && Ocupada(dirTerminal)) return;
     if (!proveedor.empty()) c = LeerComportamiento(terminal);
     const bool pronto = c.toma == Toma::Pronta;
 
-    RegistroPedido r;
+    PedidoTomado r;
     r.terminal = terminal;
     r.proveedor = proveedor;
     if (hayClicab && !LeerArchivo(clicab, r.clicab)) return;
@@ -220,8 +229,14 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
         fs::remove(svl, ec);
         if (ExisteArchivo(svl)) return;
         // Drawn only now, so that every draw belongs to a request taken.
+        const bool sorteado = c.clase == Clase::Azar || c.clase == Clase::Descortes;
         if (c.clase == Clase::Azar) c = Sortear();
         if (c.clase == Clase::Descortes) c = SortearDescortes();
+        if (sorteado && modelo_.bancoLentoPorMil > 0 && azarLento_() % 1000 < modelo_.bancoLentoPorMil) {
+            c = Comportamiento{};
+            c.nombre = "banco-lento";
+            c.ms = kBancoLentoMs;
+        }
         if (c.toma != Toma::Lenta) {
             fs::remove(clicab, ec);
             fs::remove(praxis, ec);
@@ -234,32 +249,32 @@ void SimuladorZelno::TomarPedido(const fs::path& dirTerminal, std::int64_t ahora
     else if (hayPraxis)
         r.id = PrimeraLinea(r.praxis);
     else
-        r.id = std::string(1, '#') += std::to_string(registros_.size() + 1);
+        r.id = std::string(1, '#') += std::to_string(pedidos_.size() + 1);
     r.tomadoMs = ahoraMs;
     r.comportamiento = c.nombre;
     std::erase_if(entregas_, [&](const Entrega& e) {
         if (e.dirTerminal != dirTerminal) return false;
-        registros_[e.registro].reemplazada = true;
+        pedidos_[e.pedido].reemplazada = true;
         return true;
     });
     if (const auto espera = esperandoSvl_.find(dirTerminal); espera != esperandoSvl_.end()) {
-        registros_[espera->second.registro].reemplazada = true;
+        pedidos_[espera->second.pedido].reemplazada = true;
         esperandoSvl_.erase(espera);
     }
     AgregarArchivo(BuscarSinCaso(dir_, "_zelno_sim.log"),
                    r.terminal + "\t" + r.comportamiento + "\t" + r.proveedor + "\t" + PrimeraLinea(r.clicab) + "\r\n");
-    registros_.push_back(std::move(r));
+    pedidos_.push_back(std::move(r));
 
     // A _svl.0 still to come, or one that would not go, belongs to this request.
     if (pronto && (proveedor.empty() || ExisteArchivo(svl)))
-        sinSvl_[dirTerminal] = registros_.size() - 1;
+        sinSvl_[dirTerminal] = pedidos_.size() - 1;
     else
         sinSvl_.erase(dirTerminal);
 
     if (c.clase == Clase::SinRespuesta) return;
     Entrega e;
     e.dirTerminal = dirTerminal;
-    e.registro = registros_.size() - 1;
+    e.pedido = pedidos_.size() - 1;
     e.comportamiento = std::move(c);
     if (e.comportamiento.toma == Toma::Lenta) {
         tomasLentas_.push_back(std::move(e));
@@ -313,6 +328,7 @@ SimuladorZelno::Comportamiento SimuladorZelno::LeerComportamiento(const std::str
         };
         static const ConDemora kConDemora[] = {{"normal", Clase::Normal, 0},
                                                {"tarde", Clase::Normal, 90000},
+                                               {"banco-lento", Clase::Normal, kBancoLentoMs},
                                                {"seresp-tarde", Clase::SerespTarde, 3500},
                                                {"seresp-muy-tarde", Clase::SerespTarde, 8000},
                                                {"estado-primero", Clase::EstadoPrimero, 1500}};
@@ -418,7 +434,7 @@ SimuladorZelno::Comportamiento SimuladorZelno::SortearDescortes() {
 }
 
 void SimuladorZelno::Entregar(const Entrega& e, std::int64_t ahoraMs) {
-    RegistroPedido& r = registros_[e.registro];
+    PedidoTomado& r = pedidos_[e.pedido];
     // A terminal folder removed meanwhile is not made again: only the last level is created.
     std::error_code ec;
     const fs::path download = BuscarSinCaso(e.dirTerminal, "download");

@@ -19,6 +19,8 @@
 //   seresp-muy-tarde [ms] as seresp-tarde, default 8000: a content meant to come after the system answered
 //   estado-primero [ms]   estado.rsp "0" at once, the three files of normal ms (default 1500) later
 //   tarde [ms]            as normal 90000 (or ms): an answer after the system has given up
+//   banco-lento [ms]      as normal 180000 (or ms): a bank slower than a till's patience and the
+//                         system's minute of waiting for the next request together
 //   sin-respuesta         the request is taken and never answered
 //   toma-lenta            _svl.0 goes when taken; CLICAB.ZLN, PRAXIS.ZLN and the TX marker only in
 //                         the next pass, which then answers as normal
@@ -32,8 +34,10 @@
 //                         seresp-vacio 3, seresp-tarde 3500 3, sin-praxis 3, sin-tiquet 3,
 //                         estado-primero 1500 3, falla-con-archivos 3, seresp-muy-tarde 8000 2,
 //                         toma-lenta 2, tarde 90000 1
-// A terminal is served one request at a time: taking a new one drops what is still due of an older
-// one of that terminal (its record says so).
+// A terminal is served one request at a time. With Modelo::terminaLoTomado, as a real client does,
+// a request still in upload waits until everything due of the one taken before (a late answer, a
+// late fill, the rest of a slow or eager take) is written; without it, taking a new one drops what
+// is still due of an older one of that terminal (its record says so).
 // A request is named by the first line of its CLICAB.ZLN, else of its PRAXIS.ZLN, else by "#"
 // and its serial number among the requests taken (from 1); its answers carry that name.
 // Every request taken adds a line to Z\_zelno_sim.log: terminal, behaviour, provider code and
@@ -49,7 +53,7 @@
 
 namespace sim {
 
-struct RegistroPedido {          // one request the client took
+struct PedidoTomado {            // one request the client took
     std::string terminal;        // folder name under Z, e.g. "term01"
     std::string comportamiento;  // behaviour applied, e.g. "normal", "falla"
     std::string proveedor;       // contents of upload\_svl.0 ("" while toma-pronto has not seen it)
@@ -71,19 +75,30 @@ struct RegistroPedido {          // one request the client took
     bool reemplazada = false;
 };
 
+// How closely the client follows a real one; each switch is off by default, so that runs written
+// before it keep their draws and their outcome.
+struct Modelo {
+    // Finishes what it took before it takes the next request of that terminal (see above).
+    bool terminaLoTomado = false;
+    // In thousandths: how often a behaviour drawn by azar or descortes becomes banco-lento. Drawn
+    // from a generator of its own, so the other draws stay as they were.
+    unsigned bancoLentoPorMil = 0;
+};
+
 class SimuladorZelno {
 public:
-    explicit SimuladorZelno(std::string dirZelno, unsigned semilla = 1);
+    explicit SimuladorZelno(std::string dirZelno, unsigned semilla = 1, Modelo modelo = {});
     // One pass at time ahoraMs (any monotonic origin, ms): finishes the takes toma-lenta left
     // half done, takes every complete new request (upload\_svl.0 written; for toma-pronto, upload
     // files present) of every Z\term* folder, removes the upload files and the TX marker
     // Z\tx\<terminal> if present, and writes every answer that is due at ahoraMs.
     void Paso(std::int64_t ahoraMs);
-    const std::vector<RegistroPedido>& Registros() const { return registros_; }
+    const std::vector<PedidoTomado>& Pedidos() const { return pedidos_; }
     // An answer, a late write or the rest of a slow take is still due.
     bool Pendiente() const { return !entregas_.empty() || !tomasLentas_.empty() || !esperandoSvl_.empty(); }
     // How long an eager take waits for its _svl.0 before it is answered without a provider.
     static constexpr std::int64_t kEsperaProveedorMs = 5000;
+    static constexpr std::int64_t kBancoLentoMs = 180000;
 
 private:
     // What is written in download and estado.rsp.
@@ -121,7 +136,7 @@ private:
         Parte parte = Parte::Respuesta;
         std::filesystem::path dirTerminal;
         Comportamiento comportamiento;
-        std::size_t registro = 0;
+        std::size_t pedido = 0;
     };
 
     void TerminarTomasLentas(std::int64_t ahoraMs);
@@ -133,10 +148,14 @@ private:
     void Programar(Entrega entrega, Parte parte, std::int64_t vence);
     void Entregar(const Entrega& entrega, std::int64_t ahoraMs);
     void RemoverMarcaTx(const std::string& terminal);
+    // Something of a request taken at this terminal folder is still to be written.
+    bool Ocupada(const std::filesystem::path& dirTerminal) const;
 
     std::filesystem::path dir_;
     std::mt19937 azar_;
-    std::vector<RegistroPedido> registros_;
+    Modelo modelo_;
+    std::mt19937 azarLento_;
+    std::vector<PedidoTomado> pedidos_;
     std::vector<Entrega> entregas_;
     std::vector<Entrega> tomasLentas_;  // their answers, once the next pass has removed the rest
     // Terminal folder -> the request toma-pronto took there before its _svl.0 was written.
@@ -148,9 +167,9 @@ private:
 };
 
 // The answer files a "normal" client writes for a request, so tests can compare byte for byte.
-std::string RespuestaSeresp(const RegistroPedido&);
-std::string RespuestaPraxis(const RegistroPedido&);
-std::string RespuestaTiquet(const RegistroPedido&);
+std::string RespuestaSeresp(const PedidoTomado&);
+std::string RespuestaPraxis(const PedidoTomado&);
+std::string RespuestaTiquet(const PedidoTomado&);
 
 // The first line of a request header, up to its first line end; it names the request in the log.
 std::string PrimeraLinea(const std::string& texto);
