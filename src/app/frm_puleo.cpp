@@ -77,6 +77,7 @@ frmPuleo::frmPuleo(HINSTANCE instancia, clsConfiguracion& configuracion)
 
 frmPuleo::~frmPuleo() {
     ejecutor_.Repetir(0, nullptr);  // no tick reaches the cycle while it goes
+    planificador_.Detener();        // nor a watch's change: the pool goes before the scheduler
     frmTerminales::Cerrar();        // it reads this window's cycle and list
     if (hwnd_ != nullptr) DestroyWindow(hwnd_);
     if (mnuTray_ != nullptr) DestroyMenu(mnuTray_);

@@ -2,6 +2,7 @@
 // The names of the files and folders that the bridge shares with the point-of-sale terminals and the
 // exchange client. Both outside programs rely on these exact names.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,16 @@ inline constexpr char kTiquet[] = "TIQUET.PRN";
 // The copies of the previous request, for the duplicate test.
 inline constexpr char kClicabAnterior[] = "CLICABAnterior.ZLN";
 inline constexpr char kPraxisAnterior[] = "PRAXISAnterior.ZLN";
+
+// The request letter of a STATUS.ZLN text: its first character after blanks, in upper case; '\0'
+// when there is none. The turns read only the first kInicioStatus bytes of the file.
+inline char LetraSolicitud(std::string_view textoStatus) {
+    const auto primero = textoStatus.find_first_not_of(' ');
+    if (primero == std::string_view::npos) return '\0';
+    const char c = textoStatus[primero];
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline constexpr std::size_t kInicioStatus = 4096;
 
 // The client's working folder: the company table, the TX markers, one folder per terminal.
 inline constexpr char kTablaEmpresas[] = "_zelno.emp";

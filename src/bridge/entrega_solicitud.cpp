@@ -312,9 +312,8 @@ void CaerEnDuda(Turno& t, FichaIntercambio f) {
     // remove from upload ourselves must never look taken by the client to a later attempt. A
     // withdrawal cut short by a failure is finished by the doubt's next attempt.
     t.m.subida.reset();
-    transicion::Dudar(f);
+    transicion::Dudar(f, t.cx.esperador.AhoraMs());
     t.Grabar(f);
-    t.m.desde = t.cx.esperador.AhoraMs();
     t.Anotar(
         "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se espera su "
         "respuesta " +

@@ -33,6 +33,7 @@ void Decidir(FichaIntercambio& f, bool duplicado, bool conClicab, bool conPraxis
     f.conClicab = conClicab;
     f.conPraxis = conPraxis;
     f.proveedor = std::move(proveedor);
+    f.esperaDesde.reset();
     // The copies about to be made describe a new request, whose answer is not kept yet.
     if (!duplicado) f.respuestaGuardada = false;
 }
@@ -41,12 +42,18 @@ void Subir(FichaIntercambio& f) { f.etapa = Etapa::Subiendo; }
 void Entregar(FichaIntercambio& f) { f.etapa = Etapa::Entregando; }
 void Entregada(FichaIntercambio& f) { f.etapa = Etapa::Entregada; }
 void Retroceder(FichaIntercambio& f, Etapa atras) { f.etapa = atras; }
-void Dudar(FichaIntercambio& f) { f.etapa = Etapa::EnDuda; }
+void Dudar(FichaIntercambio& f, std::int64_t ahoraMs) {
+    f.etapa = Etapa::EnDuda;
+    f.esperaDesde = ahoraMs;
+}
+
+void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs) { f.esperaDesde = ahoraMs; }
 
 void Responder(FichaIntercambio& f, ClaseRespuesta clase) {
     f.etapa = Etapa::Respondiendo;
     f.resultado = clase;
     f.respuestaGuardada = false;
+    f.esperaDesde.reset();
 }
 
 void Respondida(FichaIntercambio& f) { f.etapa = Etapa::Respondida; }
@@ -58,9 +65,13 @@ void Limpiada(FichaIntercambio& f) {
 void Soltar(FichaIntercambio& f, bool respuestaGuardada) {
     f.etapa = Etapa::Ninguna;
     f.respuestaGuardada = respuestaGuardada;
+    f.esperaDesde.reset();
 }
 
-void Olvidar(FichaIntercambio& f) { f.etapa = Etapa::Ninguna; }
+void Olvidar(FichaIntercambio& f) {
+    f.etapa = Etapa::Ninguna;
+    f.esperaDesde.reset();
+}
 void Leida(FichaIntercambio& f, Etapa etapa) { f.etapa = etapa; }
 
 }  // namespace transicion

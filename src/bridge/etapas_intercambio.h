@@ -4,6 +4,7 @@
 // and the request letter of STATUS.ZLN, what the turn does. How a record is kept on the disk is
 // ficha_intercambio.h's.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,9 @@ struct FichaIntercambio {
     // SERESPAnterior.ZLN and PRAXISAnterior.ZLN in download are exactly the answer that the terminal
     // got for its previous request: only then may a repeat be answered from them.
     bool respuestaGuardada = false;
+    // When the wait for the answer of a request in doubt, or of one the till left, began, on the
+    // waiter's clock (the machine's time since it started): the wait's minute counts across a stop.
+    std::optional<std::int64_t> esperaDesde;
 
     // The client may hold this request or answer it: the stages from the first upload copy until the
     // answer is back or given up.
@@ -67,8 +71,10 @@ void Entregar(FichaIntercambio& f);
 void Entregada(FichaIntercambio& f);
 // A write into upload failed and left nothing there: back to the stage before it.
 void Retroceder(FichaIntercambio& f, FichaIntercambio::Etapa atras);
-// Nobody can tell whether the client has the request.
-void Dudar(FichaIntercambio& f);
+// Nobody can tell whether the client has the request: its answer is awaited from `ahoraMs` on.
+void Dudar(FichaIntercambio& f, std::int64_t ahoraMs);
+// The answer of a request in doubt, or of one the till left, is awaited from `ahoraMs` on.
+void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs);
 // The answer of kind `clase` starts going into the terminal folder; nothing is kept for a repeat yet.
 void Responder(FichaIntercambio& f, ClaseRespuesta clase);
 // "S" is written over the answered request.

@@ -89,7 +89,8 @@ std::string TextoFicha(const FichaIntercambio& e) {
     return std::string("etapa=") + NombreEtapa(e.etapa) + "\nduplicado=" + (e.duplicado ? "1" : "0") +
            "\nconClicab=" + (e.conClicab ? "1" : "0") + "\nconPraxis=" + (e.conPraxis ? "1" : "0") +
            "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
-           "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n";
+           "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n" +
+           (e.esperaDesde ? "esperaDesde=" + std::to_string(*e.esperaDesde) + "\n" : std::string());
 }
 
 FichaIntercambio FichaDeTexto(std::string_view texto) {
@@ -118,6 +119,10 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
                                                     : ClaseRespuesta::Cliente;
         } else if (clave == "respuestaGuardada") {
             e.respuestaGuardada = valor == "1";
+        } else if (clave == "esperaDesde") {
+            std::int64_t ms = 0;
+            const auto [fin, error] = std::from_chars(valor.data(), valor.data() + valor.size(), ms);
+            if (error == std::errc{} && fin == valor.data() + valor.size()) e.esperaDesde = ms;
         }
     }
     return e;

@@ -105,6 +105,11 @@ void Planificador::Vigilar() {
     }
 }
 
+void Planificador::Detener() {
+    ComprobarHilo();
+    vigilantes_.clear();
+}
+
 // Once a tick of the window has found everything in order (the root served, its watches running,
 // nothing to reload), the ticks that follow are looks on the pool, which wake the window only for a
 // terminal with work or a root that came back. Until then, each tick is the window's own, one

@@ -76,6 +76,9 @@ public:
     // for kColgadoMs is not waited for). RetirarTerminar withdraws a request still waiting.
     void Terminar();
     void RetirarTerminar();
+    // Before the pool goes: the watches stop, so that no change they report reaches a pool no longer
+    // there. The window's destructor calls it first.
+    void Detener();
     // From the pool's clock, on its thread, at every tick; from the pool, when work comes back.
     void TicDelReloj();
     void AvisoDelPool();

@@ -55,10 +55,15 @@ void DecirRetencion(Turno& t) {
                               mensajes::kTituloRetenida, Icono::Informacion);
 }
 
-std::int64_t DesdeHace(Turno& t) {
+// How long the answer of a request in doubt, or of one the till left, has been awaited. Not begun,
+// or begun before the machine last started: it begins now, in the record, so that a stop keeps it.
+std::int64_t DesdeHace(Turno& t, FichaIntercambio& e) {
     const std::int64_t ahora = t.cx.esperador.AhoraMs();
-    if (!t.m.desde) t.m.desde = ahora;
-    return ahora - *t.m.desde;
+    if (!e.esperaDesde || *e.esperaDesde > ahora) {
+        transicion::EmpezarEspera(e, ahora);
+        t.Grabar(e);
+    }
+    return ahora - *e.esperaDesde;
 }
 
 // The client's waits and looks: 2 s before SERESP.ZLN (and a second look a second later at an empty
@@ -192,7 +197,7 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // A request that may never have reached the client is answered by us once its time is over
         // (and again, when the "S" of that answer could not be written).
         const bool vencida = e.etapa == Etapa::EnDuda
-                                 ? DesdeHace(t) >= kEsperaDudaMs
+                                 ? DesdeHace(t, e) >= kEsperaDudaMs
                                  : (e.etapa == Etapa::Respondiendo || e.etapa == Etapa::Respondida) &&
                                        e.resultado == ClaseRespuesta::SinRespuesta;
         if (!vencida) {
@@ -263,7 +268,6 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         que.append("duración no conocida (entregada antes de este arranque)");
     }
     t.Anotar(que);
-    t.m.desde.reset();
     LimpiarRespuesta(t, e);
     co_return false;
 }
@@ -319,7 +323,7 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         if (e.etapa == E::Vencida) {
             // Watched for until the terminal sends its next request: its answer is the next one.
             if (letra != 'C') co_return false;
-        } else if (DesdeHace(t) < kEsperaDudaMs) {
+        } else if (DesdeHace(t, e) < kEsperaDudaMs) {
             co_return false;
         } else {
             t.Anotar("la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
@@ -328,7 +332,6 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     }
     transicion::Soltar(e, anterior);
     t.Grabar(e);
-    t.m.desde.reset();
     t.m.entrega.reset();
     t.m.subida.reset();
     co_return true;

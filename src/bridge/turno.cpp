@@ -22,13 +22,6 @@ constexpr std::int32_t kPausaBloqueoMs = 50;
 
 }  // namespace
 
-char LetraSolicitud(const std::string& textoStatus) {
-    const auto primero = textoStatus.find_first_not_of(' ');
-    if (primero == std::string::npos) return '\0';
-    const char c = textoStatus[primero];
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 ContextoTurno::ContextoTurno(Avisos& avisos_, Esperador& esperador_, ControlCliente& cliente_, RelojLocal reloj_,
                              const std::string& carpetaFichas)
     : avisos(avisos_),

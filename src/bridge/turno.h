@@ -50,7 +50,6 @@ struct MemoriaTurno {
         bool clicab, praxis, svl;
     };
     std::optional<std::int64_t> entrega;  // when the request in the client's hands was handed off
-    std::optional<std::int64_t> desde;    // since when an answer in doubt, or of a left request, is awaited
     std::optional<std::string> aparte;    // the folder an answer is being kept aside in
     bool retenidaDicha = false;           // the client's long hold of the request has been said
     std::optional<Subida> subida;
@@ -123,7 +122,3 @@ void AvisarFallo(Turno& t);
 // The first of the turn's folders that cannot be reached, reported as an outage; false when all can.
 bool VerCarpetas(const Turno& t);
 
-// The request letter of a STATUS.ZLN text: its first character after blanks, in upper case; '\0'
-// when there is none. The turns read only the first kInicioStatus bytes of the file.
-char LetraSolicitud(const std::string& textoStatus);
-inline constexpr std::size_t kInicioStatus = 4096;

@@ -243,10 +243,14 @@ private:
                 if (pasos) planificador.PasosAvisados();
                 if (temporizador) planificador.TemporizadorPasos();
             }
+            // As the main window's destructor: the watches and the notices stop, then the pool goes.
+            planificador.Detener();
+            {
+                const std::lock_guard lock(mAvisos_);
+                planificador_ = nullptr;
+            }
             ejecutor.reset();
             destino = nullptr;
-            const std::lock_guard lock(mAvisos_);
-            planificador_ = nullptr;
         }
     }
 

@@ -525,6 +525,7 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
     base.proveedor = "V9013101";
     base.resultado = C::SinRespuesta;
     base.respuestaGuardada = true;
+    base.esperaDesde = 5000;
     const auto con = [&](E etapa, auto&& cambiar) {
         FichaIntercambio f = base;
         transicion::Leida(f, etapa);
@@ -543,35 +544,49 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
                  f.duplicado = f.conClicab = f.respuestaGuardada = false;
                  f.conPraxis = true;
                  f.proveedor = "V1";
+                 f.esperaDesde.reset();
              })},
         {"Decidir, a repeat", [](auto& f) { transicion::Decidir(f, true, true, false, ""); },
-         con(E::Decidida, [](auto& f) { f.proveedor.clear(); })},
+         con(E::Decidida,
+             [](auto& f) {
+                 f.proveedor.clear();
+                 f.esperaDesde.reset();
+             })},
         {"Subir", transicion::Subir, con(E::Subiendo, nada)},
         {"Entregar", transicion::Entregar, con(E::Entregando, nada)},
         {"Entregada", transicion::Entregada, con(E::Entregada, nada)},
         {"Retroceder", [](auto& f) { transicion::Retroceder(f, E::Decidida); }, con(E::Decidida, nada)},
-        {"Dudar", transicion::Dudar, con(E::EnDuda, nada)},
+        {"Dudar", [](auto& f) { transicion::Dudar(f, 7000); }, con(E::EnDuda, [](auto& f) { f.esperaDesde = 7000; })},
+        {"EmpezarEspera", [](auto& f) { transicion::EmpezarEspera(f, 7000); },
+         con(E::Entregada, [](auto& f) { f.esperaDesde = 7000; })},
         {"Responder", [](auto& f) { transicion::Responder(f, C::ErrorFormato); },
          con(E::Respondiendo,
              [](auto& f) {
                  f.resultado = C::ErrorFormato;
                  f.respuestaGuardada = false;
+                 f.esperaDesde.reset();
              })},
         {"Respondida", transicion::Respondida, con(E::Respondida, nada)},
         {"Limpiada after our own answer", transicion::Limpiada, con(E::Vencida, nada)},
         {"Limpiada after the client's", [](auto& f) { f.resultado = C::Cliente, transicion::Limpiada(f); },
          con(E::Ninguna, [](auto& f) { f.resultado = C::Cliente; })},
         {"Soltar", [](auto& f) { transicion::Soltar(f); },
-         con(E::Ninguna, [](auto& f) { f.respuestaGuardada = false; })},
+         con(E::Ninguna,
+             [](auto& f) {
+                 f.respuestaGuardada = false;
+                 f.esperaDesde.reset();
+             })},
         {"Soltar, the left request's answer kept",
-         [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); }, con(E::Ninguna, nada)},
-        {"Olvidar", transicion::Olvidar, con(E::Ninguna, nada)},
+         [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); },
+         con(E::Ninguna, [](auto& f) { f.esperaDesde.reset(); })},
+        {"Olvidar", transicion::Olvidar, con(E::Ninguna, [](auto& f) { f.esperaDesde.reset(); })},
         {"Leida", [](auto& f) { transicion::Leida(f, E::Vencida); }, con(E::Vencida, nada)},
     };
     for (const Fila& fila : filas) {
         FichaIntercambio f = base;
         fila.transicion(f);
         EXPECT_EQ(TextoFicha(f), TextoFicha(fila.esperada)) << fila.que;
+        EXPECT_EQ(FichaDeTexto(TextoFicha(f)), f) << fila.que;  // every field survives the record file
     }
     for (const E etapa : {E::Ninguna, E::Decidida, E::Subiendo, E::Entregando, E::Entregada, E::EnDuda, E::Vencida,
                           E::Respondiendo, E::Respondida})
@@ -643,9 +658,29 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     c.Tick();
     EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
     EXPECT_STREQ(NombreEtapa(FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
-    c.Correr(62000);
+    // The doubt's minute counts across stops: a program stopped every 20 s still answers it.
+    for (int parada = 0; parada < 2; ++parada) {
+        c.Correr(20000);
+        EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "P") << parada;
+        c.Reiniciar();
+    }
+    c.Correr(22000);
     EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+
+    // A doubt recorded before the machine last started (its clock now behind the wait's start):
+    // the minute begins again, never ends at once.
+    Banco d;
+    d.Comportamiento("* sin-respuesta");
+    transicion::Dudar(e, d.esperador.ahora + 3600000);
+    FichasIntercambio(d.CarpetaEstado()).Grabar(archivos::Unir(d.configuracion.DirectorioKorvane, "TER01"), e,
+                                                 archivos::kEsperar);
+    d.Reiniciar();
+    EscribirArchivo(d.Ter(1, "STATUS.ZLN"), "P");
+    d.Correr(50000);
+    EXPECT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "P");
+    d.Correr(12000);
+    EXPECT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "S");
 }
 
 // A terminal's record file: each write goes into the slot not in force, numbered one past it. A write

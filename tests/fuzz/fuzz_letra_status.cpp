@@ -4,11 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "bridge/turno.h"
+#include "bridge/archivos_intercambio.h"
 #include "comun_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t largo) {
-    const char estado = LetraSolicitud(fuzz::Texto(datos, largo));
+    const char estado = intercambio::LetraSolicitud(fuzz::Texto(datos, largo));
     // States are compared with capitals: a small letter would leave a request unseen.
     COMPROBAR(!(estado >= 'a' && estado <= 'z'));
     if (largo == 0) COMPROBAR(estado == '\0');
