@@ -121,4 +121,3 @@ Tarea<> Atender(Turno& t, std::optional<char> letra);
 void AvisarFallo(Turno& t);
 // The first of the turn's folders that cannot be reached, reported as an outage; false when all can.
 bool VerCarpetas(const Turno& t);
-

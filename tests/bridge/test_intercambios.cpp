@@ -673,8 +673,8 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco d;
     d.Comportamiento("* sin-respuesta");
     transicion::Dudar(e, d.esperador.ahora + 3600000);
-    FichasIntercambio(d.CarpetaEstado()).Grabar(archivos::Unir(d.configuracion.DirectorioKorvane, "TER01"), e,
-                                                 archivos::kEsperar);
+    FichasIntercambio(d.CarpetaEstado())
+        .Grabar(archivos::Unir(d.configuracion.DirectorioKorvane, "TER01"), e, archivos::kEsperar);
     d.Reiniciar();
     EscribirArchivo(d.Ter(1, "STATUS.ZLN"), "P");
     d.Correr(50000);

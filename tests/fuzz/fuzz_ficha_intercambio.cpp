@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t lar
     FichaIntercambio nuevo = leido.ficha;
     transicion::Responder(nuevo, ClaseRespuesta::Cliente);
     nuevo.proveedor = "V9013101";
+    // A wait's start read from the file (any number at all) is written back as it was read.
+    transicion::EmpezarEspera(nuevo, leido.ficha.esperaDesde.value_or(static_cast<std::int64_t>(largo)));
     const std::size_t desde = static_cast<std::size_t>(1 - leido.ranura) * kRanuraFicha;
     if (contenido.size() < desde + kRanuraFicha) contenido.resize(desde + kRanuraFicha, '\0');
     contenido.replace(desde, kRanuraFicha, RanuraFicha(leido.numero + 1, nuevo));
