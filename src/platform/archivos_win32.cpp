@@ -188,8 +188,20 @@ void Escritura::SincronizarYCerrar() {
 std::string RutaLocal(const std::string& ruta) { return ruta; }
 
 void Reemplazar(const std::string& origen, const std::string& destino) {
-    if (!MoveFileExA(origen.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        LanzarUltimoError(origen + " -> " + destino);
+    if (MoveFileExA(origen.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+    DWORD error = GetLastError();
+    // A target held open by another program answers "access denied" to a rename over it; opening it
+    // for deletion tells that apart from a target we may not replace, so that the hold is waited out
+    // as a short lock and, if it lasts, reported as what it is.
+    if (error == ERROR_ACCESS_DENIED) {
+        const HANDLE h = CreateFileA(destino.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        else if (GetLastError() == ERROR_SHARING_VIOLATION)
+            error = ERROR_SHARING_VIOLATION;
+    }
+    plataforma::LanzarError(static_cast<long>(error), origen + " -> " + destino);
 }
 
 bool RenombrarSinReemplazar(const std::string& origen, const std::string& destino) {
