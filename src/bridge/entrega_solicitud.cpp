@@ -59,6 +59,11 @@ Tarea<> ApartarRestos(Turno& t) {
     if (!restos) co_return;
     const bool conEstado = archivos::Existe(En(t.rutaZelno, kEstadoRsp));
     co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, false, "1");
+    // The client has answered since the request let go without its answer: it is done with that one.
+    if (FichaIntercambio f = t.Ficha(); conEstado && f.anteriorPendiente) {
+        transicion::AnteriorRespondida(f);
+        t.Grabar(f);
+    }
     // An answer flag just removed: the client gets a second before the new request.
     if (conEstado) co_await t.Esperar(1000);
 }
@@ -344,6 +349,11 @@ void CompletarEntrega(Turno& t, FichaIntercambio f) {
     transicion::Subir(f);
     t.Grabar(f);
     t.m.subida = MemoriaTurno::Subida{};
+    // A request file of an earlier request that nobody took must not travel with this one.
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = "13";
+    for (const auto& [nombre, suyo] : {std::pair(kClicab, f.conClicab), std::pair(kPraxis, f.conPraxis)})
+        if (!suyo && archivos::Existe(En(subida, nombre))) archivos::Borrar(En(subida, nombre), kAvisar);
     QuitarOriginales(t, f, true);
     EntregarAlCliente(t, f);
 }

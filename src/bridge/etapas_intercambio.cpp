@@ -68,6 +68,13 @@ void Soltar(FichaIntercambio& f, bool respuestaGuardada) {
     f.esperaDesde.reset();
 }
 
+void SoltarSinRespuesta(FichaIntercambio& f) {
+    Soltar(f);
+    f.anteriorPendiente = true;
+}
+
+void AnteriorRespondida(FichaIntercambio& f) { f.anteriorPendiente = false; }
+
 void Olvidar(FichaIntercambio& f) {
     f.etapa = Etapa::Ninguna;
     f.esperaDesde.reset();

@@ -46,6 +46,11 @@ struct FichaIntercambio {
     // When the wait for the answer of a request in doubt, or of one the till left, began, on the
     // waiter's clock (the machine's time since it started): the wait's minute counts across a stop.
     std::optional<std::int64_t> esperaDesde;
+    // A request the client may have taken was let go without its answer: the client may still write
+    // that answer into the same folder, even after it has taken the next request, so an answer seen
+    // once the next is out of upload is nobody's for sure. Kept across requests until the client is
+    // seen to have answered.
+    bool anteriorPendiente = false;
 
     // The client may hold this request or answer it: the stages from the first upload copy until the
     // answer is back or given up.
@@ -86,6 +91,11 @@ void Limpiada(FichaIntercambio& f);
 // kept answer is the one the left request got from the client (`respuestaGuardada`: it serves the
 // same request repeated), or none.
 void Soltar(FichaIntercambio& f, bool respuestaGuardada = false);
+// The till has moved on from a request the client may have taken and not answered: its answer may
+// still come (see anteriorPendiente).
+void SoltarSinRespuesta(FichaIntercambio& f);
+// The client has been seen to answer after the request let go without its answer.
+void AnteriorRespondida(FichaIntercambio& f);
 // Nothing is in progress any more; the kept answer stays what it was.
 void Olvidar(FichaIntercambio& f);
 // The stage a record holds as read from its file (or made for a test): none is passed through.

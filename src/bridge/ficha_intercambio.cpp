@@ -90,7 +90,8 @@ std::string TextoFicha(const FichaIntercambio& e) {
            "\nconClicab=" + (e.conClicab ? "1" : "0") + "\nconPraxis=" + (e.conPraxis ? "1" : "0") +
            "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
            "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n" +
-           (e.esperaDesde ? "esperaDesde=" + std::to_string(*e.esperaDesde) + "\n" : std::string());
+           (e.esperaDesde ? "esperaDesde=" + std::to_string(*e.esperaDesde) + "\n" : std::string()) +
+           (e.anteriorPendiente ? "anteriorPendiente=1\n" : "");
 }
 
 FichaIntercambio FichaDeTexto(std::string_view texto) {
@@ -119,6 +120,8 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
                                                     : ClaseRespuesta::Cliente;
         } else if (clave == "respuestaGuardada") {
             e.respuestaGuardada = valor == "1";
+        } else if (clave == "anteriorPendiente") {
+            e.anteriorPendiente = valor == "1";
         } else if (clave == "esperaDesde") {
             std::int64_t ms = 0;
             const auto [fin, error] = std::from_chars(valor.data(), valor.data() + valor.size(), ms);

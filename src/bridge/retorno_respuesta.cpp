@@ -43,6 +43,14 @@ bool EnSubida(Turno& t, const FichaIntercambio& f) {
            (f.conPraxis && archivos::Existe(En(subida, kPraxis))) || archivos::Existe(En(subida, kSvl));
 }
 
+// _svl.0 and every file of the request still in upload: nobody has taken any of it.
+bool SinTomar(Turno& t, const FichaIntercambio& f) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = "16";
+    return archivos::Existe(En(subida, kSvl)) && (!f.conClicab || archivos::Existe(En(subida, kClicab))) &&
+           (!f.conPraxis || archivos::Existe(En(subida, kPraxis)));
+}
+
 // The client has held the request for kRetencionLargaMs: said once, and the request still awaited.
 void DecirRetencion(Turno& t) {
     if (!t.m.entrega || t.m.retenidaDicha) return;
@@ -53,6 +61,14 @@ void DecirRetencion(Turno& t) {
     t.Anotar("el cliente tiene la solicitud desde hace " + minutos + " min sin responder; se sigue esperando");
     t.avisos.MostrarSinAnotar(mensajes::Rellenar(mensajes::kTextoRetenida, {t.Nombre(), minutos}),
                               mensajes::kTituloRetenida, Icono::Informacion);
+}
+
+// The answer the folder held may have been this request's: it waits in doubt for one more.
+void DudarDeRespuesta(Turno& t, FichaIntercambio& e) {
+    transicion::Dudar(e, t.cx.esperador.AhoraMs());
+    t.Grabar(e);
+    t.Anotar("no se sabe si la respuesta guardada aparte era la de esta solicitud: se espera otra " +
+             std::to_string(kEsperaDudaMs / 1000) + " s");
 }
 
 // How long the answer of a request in doubt, or of one the till left, has been awaited. Not begun,
@@ -209,7 +225,29 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // The client takes a request from upload before it answers it, and answers the requests it
         // took in order: while this one is still there, the answer is an earlier request's (one the
         // till left, say). It is kept aside, and this request waits for its own.
-        co_await GuardarAparte(t, mensajes::kTextoMotivoAnterior, true);
+        // The client gets the time a return would give it to finish those files. Having finished
+        // the earlier request, it may take this one meanwhile and answer it into the same names:
+        // then nobody can tell whose answer the folder holds. It is kept aside all the same, and
+        // this request is in doubt: an answer coming later is its own; none, and it gets ours.
+        co_await t.Esperar(4000, "aparte");
+        const bool tomadaEntretanto = !EnSubida(t, e);
+        co_await GuardarAparte(t, tomadaEntretanto ? mensajes::kTextoMotivoIncierta : mensajes::kTextoMotivoAnterior,
+                               false);
+        transicion::AnteriorRespondida(e);
+        if (tomadaEntretanto) {
+            DudarDeRespuesta(t, e);
+        } else {
+            t.Grabar(e);
+        }
+        co_return false;
+    } else if ((e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda) && e.anteriorPendiente) {
+        // An earlier request was let go unanswered, and this one has left upload: the client may have
+        // answered that one just before it took this one, and this one just after, into the same
+        // names. Whose answer this is nobody can tell: it is kept aside, and this request is in doubt.
+        co_await t.Esperar(4000, "aparte");
+        co_await GuardarAparte(t, mensajes::kTextoMotivoIncierta, false);
+        transicion::AnteriorRespondida(e);
+        DudarDeRespuesta(t, e);
         co_return false;
     } else {
         t.punto = "17";
@@ -314,6 +352,17 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         QuitarSubida(t);
     }
     if (e.etapa == E::Respondiendo) RetirarRespuesta(t);
+    // Handed over and still wholly in upload: the client has not begun on it (busy with an earlier
+    // request, say). It is withdrawn, _svl.0 first, and the till's next request goes at once. Left
+    // there, the next hand-off would mix its files with what remains of this one.
+    if (e.etapa == E::Entregada && SinTomar(t, e) && !archivos::Existe(En(t.rutaZelno, kEstadoRsp))) {
+        QuitarSubida(t);
+        t.Anotar("la solicitud que la terminal dejó no la había tomado el cliente: se retira de upload");
+        transicion::Soltar(e, false);
+        t.Grabar(e);
+        t.m.entrega.reset();
+        co_return true;
+    }
     bool anterior = false;
     const bool apartada =
         co_await GuardarAparte(t,
@@ -328,9 +377,22 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         } else {
             t.Anotar("la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
                      std::to_string(kEsperaDudaMs / 1000) + " s");
+            // What is left of it in upload was never taken: it must not travel with the next request.
+            if (e.etapa == E::Entregada && EnSubida(t, e)) {
+                QuitarSubida(t);
+                transicion::Soltar(e);
+                t.Grabar(e);
+                t.m.entrega.reset();
+                t.m.subida.reset();
+                co_return true;
+            }
         }
+        // The client may still answer it, after it has taken the next request.
+        transicion::SoltarSinRespuesta(e);
+    } else {
+        transicion::Soltar(e, anterior);
+        transicion::AnteriorRespondida(e);
     }
-    transicion::Soltar(e, anterior);
     t.Grabar(e);
     t.m.entrega.reset();
     t.m.subida.reset();
@@ -347,10 +409,12 @@ Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, P
         // The client gets the time a return would give it to finish its answer files.
         co_await t.Esperar(4000, "aparte");
     }
-    std::vector<std::pair<std::string, std::string>> archivosCliente;  // where it is, its name aside
-    if (archivos::Existe(estadoRsp)) archivosCliente.emplace_back(estadoRsp, kEstadoRsp);
+    // Where each is, its name aside. estado.rsp last, so that it is removed last: until it goes, a
+    // failure or a stop in between finds the answer again.
+    std::vector<std::pair<std::string, std::string>> archivosCliente;
     for (const char* nombre : {kSeresp, kPraxis, kTiquet})
         if (archivos::Existe(En(descarga, nombre))) archivosCliente.emplace_back(En(descarga, nombre), nombre);
+    if (archivos::Existe(estadoRsp)) archivosCliente.emplace_back(estadoRsp, kEstadoRsp);
     if (archivosCliente.empty()) co_return false;
     const std::string textoEstado =
         archivos::Existe(estadoRsp) ? archivos::LeerInicio(estadoRsp, kInicioEstado, kAvisar) : std::string();

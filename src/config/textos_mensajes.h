@@ -57,6 +57,7 @@ inline constexpr char kTextoMotivoAnterior[] = "quedó de un intercambio anterio
 inline constexpr char kTextoMotivoOtraSolicitud[] = "la terminal escribió otra solicitud antes de recibirla";
 inline constexpr char kTextoMotivoTrasError[] = "llegó después de la respuesta de error";
 inline constexpr char kTextoMotivoDejada[] = "la terminal dejó la solicitud";
+inline constexpr char kTextoMotivoIncierta[] = "no se sabe si es de la solicitud en curso o de una anterior";
 inline constexpr char kTextoOtraSesion[] =
     "Tramiza ya está en marcha en otra sesión de este equipo{quien}. Un solo Tramiza atiende las terminales de cada "
     "equipo: este se cierra.";

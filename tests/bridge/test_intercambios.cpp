@@ -281,6 +281,62 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
     EXPECT_EQ(sim::PrimeraLinea(b.simulador.Pedidos().back().clicab), "B");
 }
 
+// A, left by its till, is still with the client when B goes. Done with A, the client writes A's
+// answer, takes B at once and answers it into the same names (without PRAXIS.ZLN), all before
+// anyone looks: nobody can tell whose answer the folder holds. None of it reaches B's till: it is
+// kept aside as found, and B, in doubt, gets our communication-error answer after its minute.
+// And a left request the client never began on is withdrawn at once: nothing of it travels with
+// the next, and the next does not wait a minute for its answer.
+TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
+    Banco b;
+    b.Comportamiento("* sin-respuesta");
+    const auto sinCliente = [&] {
+        b.esperador.ahora += 1000;
+        b.planificador->Tic();
+        b.TerminarTurnos();
+    };
+    b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
+    b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", false});
+    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) sinCliente();
+    ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
+    EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS A");
+    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA B");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    const auto apartadas = Apartadas(b);
+    ASSERT_EQ(apartadas.size(), 1u);
+    EXPECT_EQ(apartadas.begin()->second, (std::map<std::string, std::string>{{"SERESP.ZLN", "APROBADA B"},
+                                                                             {"PRAXIS.ZLN", "PRAXIS A"},
+                                                                             {"estado.rsp", "0"}}));
+    ASSERT_EQ(b.ui.mensajes.size(), 1u);
+    EXPECT_EQ(b.ui.mensajes[0].texto.find("no se sabe si es de la solicitud en curso o de una anterior") !=
+                  std::string::npos,
+              true);
+    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+    EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
+
+    // C goes to a client that takes nothing; the till leaves it for D, which has no PRAXIS.ZLN.
+    for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
+    b.Terminal(1).EnviarSolicitud({"C", 336, "ACA", true});
+    sinCliente();
+    ASSERT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS C\r\n");
+    b.Terminal(1).EnviarSolicitud({"D", 336, "ACA", false});
+    sinCliente();
+    EXPECT_EQ(sim::PrimeraLinea(LeerArchivo(b.Term(1, "upload/CLICAB.ZLN"))), "D");
+    EXPECT_FALSE(fs::exists(b.Term(1, "upload/PRAXIS.ZLN")));
+    EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
+    EXPECT_EQ(b.ui.mensajes.size(), 1u);
+}
+
 // The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
 // one turn for it, and one answer.
 TEST(Intercambio, ARootRetypedInOtherLetterCaseIsTheSameFolder) {
@@ -579,6 +635,24 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         {"Soltar, the left request's answer kept",
          [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); },
          con(E::Ninguna, [](auto& f) { f.esperaDesde.reset(); })},
+        {"SoltarSinRespuesta", transicion::SoltarSinRespuesta,
+         con(E::Ninguna,
+             [](auto& f) {
+                 f.respuestaGuardada = false;
+                 f.esperaDesde.reset();
+                 f.anteriorPendiente = true;
+             })},
+        {"AnteriorRespondida", [](auto& f) { f.anteriorPendiente = true, transicion::AnteriorRespondida(f); },
+         con(E::Entregada, nada)},
+        {"Decidir keeps what the client may still answer",
+         [](auto& f) { f.anteriorPendiente = true, transicion::Decidir(f, false, true, false, "V1"); },
+         con(E::Decidida,
+             [](auto& f) {
+                 f.duplicado = f.conPraxis = f.respuestaGuardada = false;
+                 f.proveedor = "V1";
+                 f.esperaDesde.reset();
+                 f.anteriorPendiente = true;
+             })},
         {"Olvidar", transicion::Olvidar, con(E::Ninguna, [](auto& f) { f.esperaDesde.reset(); })},
         {"Leida", [](auto& f) { transicion::Leida(f, E::Vencida); }, con(E::Vencida, nada)},
     };

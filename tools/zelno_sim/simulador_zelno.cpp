@@ -450,6 +450,12 @@ void SimuladorZelno::Entregar(const Entrega& e, std::int64_t ahoraMs) {
         if (escribir(seresp, RespuestaSeresp(r), r.escribioSeresp)) r.serespLleno = true;
     };
     const Clase clase = e.comportamiento.clase;
+    if (e.parte == Parte::Respuesta) {
+        const auto ultimo = ultimoEstado_.find(e.dirTerminal);
+        if (ultimo != ultimoEstado_.end() && ultimo->second != e.pedido &&
+            ExisteArchivo(BuscarSinCaso(e.dirTerminal, "estado.rsp")))
+            pedidos_[ultimo->second].pisada = true;
+    }
 
     if (e.parte == Parte::RellenoSeresp) {
         if (ExisteArchivo(seresp)) escribirSerespLleno();
@@ -473,6 +479,7 @@ void SimuladorZelno::Entregar(const Entrega& e, std::int64_t ahoraMs) {
     if (EscribirArchivo(BuscarSinCaso(e.dirTerminal, "estado.rsp"), estado)) {
         r.estado = estado;
         r.estadoMs = ahoraMs;
+        ultimoEstado_[e.dirTerminal] = e.pedido;
     }
 
     if (clase == Clase::SerespTarde) Programar(e, Parte::RellenoSeresp, ahoraMs + e.comportamiento.ms);

@@ -73,6 +73,9 @@ struct PedidoTomado {            // one request the client took
     // A newer request of the same terminal was taken before this one's answer was wholly written:
     // the client, like the real one, serves a terminal one request at a time, and drops the rest.
     bool reemplazada = false;
+    // Its estado.rsp was still there, untaken, when the client began the answer of a later request
+    // of the same terminal into the same names: the client itself wrote over it.
+    bool pisada = false;
 };
 
 // How closely the client follows a real one; each switch is off by default, so that runs written
@@ -160,6 +163,8 @@ private:
     std::vector<Entrega> tomasLentas_;  // their answers, once the next pass has removed the rest
     // Terminal folder -> the request toma-pronto took there before its _svl.0 was written.
     std::map<std::filesystem::path, std::size_t> sinSvl_;
+    // By terminal folder: the request whose estado.rsp the client wrote last.
+    std::map<std::filesystem::path, std::size_t> ultimoEstado_;
     // Its answer, made once that _svl.0 names the provider.
     std::map<std::filesystem::path, Entrega> esperandoSvl_;
     std::optional<std::string> reglas_;  // the control file in this pass ("" when there is none)
