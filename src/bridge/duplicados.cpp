@@ -34,23 +34,28 @@ bool CompararArchivos(const std::string& archivo1, const std::string& archivo2, 
     return true;
 }
 
-bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
-                 Avisos& ui, archivos::AnteBloqueo modo) {
+bool MismaSolicitud(const std::string& rutaKorvane, archivos::AnteBloqueo modo, bool sinPraxis) {
     const std::string anterior = En(rutaKorvane, kClicabAnterior);
     const std::string nuevo = En(rutaKorvane, kClicab);
     const std::string praxis = En(rutaKorvane, kPraxis);
     const std::string praxisAnterior = En(rutaKorvane, kPraxisAnterior);
+    if (!archivos::Existe(anterior)) return false;
+    // Minute boundaries crossed from the copy's time to the new file's. A new file older than the
+    // copy by up to one boundary still counts as the same minute (the two clocks of a copy).
+    const std::int64_t minutos =
+        Minuto(archivos::SegundosModificacion(nuevo, modo)) - Minuto(archivos::SegundosModificacion(anterior, modo));
+    if (minutos >= 1 || minutos < -1) return false;
+    if (!CompararArchivos(anterior, nuevo, modo)) return false;
+    return sinPraxis ? !archivos::Existe(praxis)
+                     : archivos::Existe(praxis) && archivos::Existe(praxisAnterior) &&
+                           CompararArchivos(praxisAnterior, praxis, modo);
+}
+
+bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
+                 Avisos& ui, archivos::AnteBloqueo modo) {
     bool resultado = false;
     try {
-        if (!archivos::Existe(anterior)) return false;
-        // Minute boundaries crossed from the copy's time to the new file's. A new file older than the
-        // copy by up to one boundary still counts as the same minute (the two clocks of a copy).
-        const std::int64_t minutos = Minuto(archivos::SegundosModificacion(nuevo, modo)) -
-                                     Minuto(archivos::SegundosModificacion(anterior, modo));
-        if (minutos >= 1 || minutos < -1) return false;
-        if (!CompararArchivos(anterior, nuevo, modo)) return false;
-        resultado = archivos::Existe(praxis) && archivos::Existe(praxisAnterior) &&
-                    CompararArchivos(praxisAnterior, praxis, modo);
+        resultado = MismaSolicitud(rutaKorvane, modo, false);
     } catch (const plataforma::BloqueoPasajero& b) {
         throw BloqueoConAviso(b, kTextoErrorComparar, kTituloError, Icono::Informacion);
     } catch (const std::exception&) {

@@ -20,6 +20,11 @@
 bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKorvane, const RelojLocal& reloj,
                  Avisos& ui, archivos::AnteBloqueo modo = archivos::kEsperar);
 
+// The comparison alone, neither logged nor shown: failures reach the caller. `sinPraxis`: the first
+// request had no PRAXIS.ZLN and the repeat must have none either (a request still in the client's
+// hands, written again, is the same sale with PRAXIS.ZLN or without).
+bool MismaSolicitud(const std::string& rutaKorvane, archivos::AnteBloqueo modo, bool sinPraxis);
+
 // Do the two files hold the same bytes? Both are only read, a block at a time. Failures reach the
 // caller.
 bool CompararArchivos(const std::string& archivo1, const std::string& archivo2,

@@ -10,6 +10,7 @@
 #include "bridge/archivos_intercambio.h"
 #include "bridge/codigo_proveedor.h"
 #include "bridge/duplicados.h"
+#include "bridge/log_duplicados.h"
 #include "bridge/pasos_turno.h"
 #include "bridge/respuestas.h"
 #include "config/textos_mensajes.h"
@@ -403,12 +404,18 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
     }
 }
 
-bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
+bool RepeticionEscrita(Turno& t, const FichaIntercambio& f) {
     if (!f.conClicab) return false;
     t.punto = "3";
     if (!archivos::Existe(En(t.rutaKorvane, kClicab))) return false;
+    // A comparison that fails decides nothing: the turn's failure, and the next tick compares again.
     t.punto = "5";
-    if (!EsDuplicado(t.rutaKorvane, t.directorioKorvane, t.cx.reloj, t.avisos, kAvisar)) return false;
+    return MismaSolicitud(t.rutaKorvane, kAvisar, !f.conPraxis);
+}
+
+bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
+    if (!RepeticionEscrita(t, f)) return false;
+    GrabarLog(t.directorioKorvane, t.rutaKorvane, t.cx.reloj, kAvisar);
     // "P" first: a stop after it finds a request in the client's hands, never a "C" without its files.
     MarcarStatus(t, "P", "2", "2.5");
     QuitarOriginales(t, f, false);

@@ -43,6 +43,9 @@ Tarea<bool> GuardarAparte(Turno& t, const std::string& motivo, bool conEspera, P
 // The till wrote the request the client holds again (the same bytes in the same minute): the same
 // sale, which rides on the first's exchange. False when it is another request.
 bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f);
+// The till has written this very request again (CLICAB.ZLN and PRAXIS.ZLN as handed off, same
+// minute), its "C" still to come or come: the same sale.
+bool RepeticionEscrita(Turno& t, const FichaIntercambio& f);
 
 // estado.rsp beyond this is never part of an answer record (its first three characters and about
 // eighty more after any blanks); as the activity log shows it: its first line, at most 80 bytes.

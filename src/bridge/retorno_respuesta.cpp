@@ -265,9 +265,11 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
     // a till that gives up writes its files before its "C", so the "P" may still be there.
     if (const char letra = LeerLetra(t, "29"); letra != 'P' || archivos::Existe(En(t.rutaKorvane, kClicab))) {
         // The same request written again while the client had it is the same sale: it gets this
-        // answer. Any other goes on without it.
-        const bool mismaVenta =
-            letra == 'C' && (e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda) && AdoptarRepeticion(t, e);
+        // answer, once its "C" is there (a till that writes its files first writes it a moment
+        // later). Any other goes on without it.
+        const bool enCurso = e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda;
+        if (letra == 'P' && enCurso && RepeticionEscrita(t, e)) co_return false;
+        const bool mismaVenta = letra == 'C' && enCurso && AdoptarRepeticion(t, e);
         if (!mismaVenta) {
             co_await DejarPorOtraSolicitud(t, e);
             co_return true;
@@ -344,8 +346,21 @@ void LimpiarRespuesta(Turno& t, FichaIntercambio e) {
 
 Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     using E = Etapa;
-    // The same request again, while the client has the first: it waits for the first's answer.
-    if (letra == 'C' && (e.etapa == E::Entregada || e.etapa == E::EnDuda) && AdoptarRepeticion(t, e)) co_return true;
+    // The same request again, while the client has the first: it waits for the first's answer. So
+    // too for a hand-off cut short (a record that
+    // could not be written, say) whose files have left upload since: the client may have taken them.
+    bool puedeTenerla = e.etapa == E::Entregada || e.etapa == E::EnDuda;
+    if (letra == 'C' && (e.etapa == E::Subiendo || e.etapa == E::Entregando)) {
+        const std::string subida = En(t.rutaZelno, kSubida);
+        t.punto = "16";
+        const bool archivosFuera = (e.conClicab || e.conPraxis) &&
+                                   !(e.conClicab && archivos::Existe(En(subida, kClicab))) &&
+                                   !(e.conPraxis && archivos::Existe(En(subida, kPraxis)));
+        puedeTenerla = e.etapa == E::Entregando
+                           ? !archivos::Existe(En(subida, kSvl))
+                           : archivosFuera && (!t.m.subida || t.m.subida->clicab || t.m.subida->praxis);
+    }
+    if (letra == 'C' && puedeTenerla && AdoptarRepeticion(t, e)) co_return true;
     // What is left in upload belongs to the request the till left (and must not look taken later).
     if (e.etapa == E::Subiendo || e.etapa == E::Entregando) {
         t.m.subida.reset();
@@ -387,8 +402,12 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
                 co_return true;
             }
         }
-        // The client may still answer it, after it has taken the next request.
-        transicion::SoltarSinRespuesta(e);
+        // A request known to be in the client's hands may still be answered, after the client has
+        // taken the next one. (One that may never have reached it is not waited for so.)
+        if (e.etapa == E::Entregada)
+            transicion::SoltarSinRespuesta(e);
+        else
+            transicion::Soltar(e);
     } else {
         transicion::Soltar(e, anterior);
         transicion::AnteriorRespondida(e);
