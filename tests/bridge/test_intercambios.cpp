@@ -1276,6 +1276,26 @@ TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
     Enviar("OTRA", 1, 20);
     ASSERT_TRUE(b.TickHastaRespuesta(1));
     EXPECT_EQ(b.simulador.Pedidos().size(), 4u);
+
+    // A request without PRAXIS.ZLN, repeated while the client holds it, the repeat's files written a
+    // few seconds before its "C": the same sale all the same, never sent again.
+    for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
+    b.Comportamiento("* normal 5000");
+    const sim::Solicitud sinPraxis{"SINPRAXIS", 336, "ACA", false};
+    b.Terminal(1).EnviarSolicitud(sinPraxis);
+    prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 2, 10);
+    b.Tick();
+    b.Tick();
+    ASSERT_EQ(b.simulador.Pedidos().size(), 5u);
+    b.Terminal(1).EscribirArchivos(sinPraxis);
+    prueba::FijarFechaModificacion(b.Ter(1, "CLICAB.ZLN"), 2026, 3, 10, 10, 2, 25);
+    for (int i = 0; i < 8; ++i) b.Tick();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    b.Terminal(1).MarcarPedido();
+    ASSERT_TRUE(b.TickHastaRespuesta(1));
+    EXPECT_EQ(b.simulador.Pedidos().size(), 5u);
+    EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().back()));
+    EXPECT_EQ(b.ui.mensajes.size(), 1u);
 }
 
 class ClienteNoDisponible : public ::testing::Test {
