@@ -5,6 +5,7 @@
 // "P", then the upload one recorded stage at a time: after a stop, a request that may already have
 // reached the client is never sent again.
 #include <functional>
+#include <tuple>
 #include <utility>
 
 #include "bridge/archivos_intercambio.h"
@@ -425,6 +426,18 @@ bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
 
 void RetirarDudosa(Turno& t, const FichaIntercambio& f) {
     QuitarSubida(t);
+    // Not once they differ from the request's own (as copied at its hand-off): a till that has left
+    // the request may be writing its next one, files first, "C" a moment later.
+    for (const auto& [nombre, copia, suyo] :
+         {std::tuple(kClicab, kClicabAnterior, f.conClicab), std::tuple(kPraxis, kPraxisAnterior, f.conPraxis)}) {
+        const std::string original = En(t.rutaKorvane, nombre);
+        t.punto = "3";
+        if (!suyo || !archivos::Existe(original)) continue;
+        t.punto = "5";
+        if (archivos::Existe(En(t.rutaKorvane, copia)) &&
+            !CompararArchivos(original, En(t.rutaKorvane, copia), kAvisar))
+            return;
+    }
     QuitarOriginales(t, f, false);
 }
 

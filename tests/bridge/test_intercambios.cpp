@@ -335,6 +335,31 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EXPECT_FALSE(fs::exists(b.Term(1, "upload/PRAXIS.ZLN")));
     EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
+
+    // A request in doubt that the till leaves by writing its next one files first, "C" a few seconds
+    // later: those files are the next request's, and reach the client whole.
+    Banco c;
+    c.Comportamiento("* sin-respuesta");
+    const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
+    c.Terminal(1).EnviarSolicitud({"DUDOSA", 336, "ACA", true});
+    for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"})
+        fs::copy_file(c.Ter(1, f), c.Ter(1, std::string(f).insert(6, "Anterior")));
+    FichaIntercambio e;
+    transicion::Dudar(e, 0);
+    e.conClicab = e.conPraxis = true;
+    e.proveedor = "V9013101";
+    FichasIntercambio(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+    for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"}) fs::remove(c.Ter(1, f));
+    EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
+    c.Reiniciar();
+    c.Terminal(1).EscribirArchivos({"SIGUIENTE", 336, "ACA", true});
+    c.Tick();
+    c.Tick();
+    c.Terminal(1).MarcarPedido();
+    c.Correr(62000);
+    ASSERT_EQ(c.simulador.Pedidos().size(), 1u);
+    EXPECT_EQ(sim::PrimeraLinea(c.simulador.Pedidos()[0].clicab), "SIGUIENTE");
+    EXPECT_EQ(c.simulador.Pedidos()[0].praxis, "PRAXIS SIGUIENTE\r\n");
 }
 
 // The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
