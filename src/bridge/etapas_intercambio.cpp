@@ -34,6 +34,7 @@ void Decidir(FichaIntercambio& f, bool duplicado, bool conClicab, bool conPraxis
     f.conPraxis = conPraxis;
     f.proveedor = std::move(proveedor);
     f.esperaDesde.reset();
+    f.tomadaPorCliente = false;
     // The copies about to be made describe a new request, whose answer is not kept yet.
     if (!duplicado) f.respuestaGuardada = false;
 }
@@ -45,6 +46,11 @@ void Retroceder(FichaIntercambio& f, Etapa atras) { f.etapa = atras; }
 void Dudar(FichaIntercambio& f, std::int64_t ahoraMs) {
     f.etapa = Etapa::EnDuda;
     f.esperaDesde = ahoraMs;
+}
+
+void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs) {
+    Dudar(f, ahoraMs);
+    f.tomadaPorCliente = true;
 }
 
 void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs) { f.esperaDesde = ahoraMs; }

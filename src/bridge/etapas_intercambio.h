@@ -51,6 +51,9 @@ struct FichaIntercambio {
     // once the next is out of upload is nobody's for sure. Kept across requests until the client is
     // seen to have answered.
     bool anteriorPendiente = false;
+    // The request in doubt left upload by the client's hand: the client surely has it, so once it is
+    // let go its answer may still come, as for a request handed over.
+    bool tomadaPorCliente = false;
 
     // The client may hold this request or answer it: the stages from the first upload copy until the
     // answer is back or given up.
@@ -78,6 +81,9 @@ void Entregada(FichaIntercambio& f);
 void Retroceder(FichaIntercambio& f, FichaIntercambio::Etapa atras);
 // Nobody can tell whether the client has the request: its answer is awaited from `ahoraMs` on.
 void Dudar(FichaIntercambio& f, std::int64_t ahoraMs);
+// The client took the request, but the answer it left may be another's: this request's own is
+// awaited from `ahoraMs` on.
+void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs);
 // The answer of a request in doubt, or of one the till left, is awaited from `ahoraMs` on.
 void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs);
 // The answer of kind `clase` starts going into the terminal folder; nothing is kept for a repeat yet.
@@ -91,8 +97,8 @@ void Limpiada(FichaIntercambio& f);
 // kept answer is the one the left request got from the client (`respuestaGuardada`: it serves the
 // same request repeated), or none.
 void Soltar(FichaIntercambio& f, bool respuestaGuardada = false);
-// The till has moved on from a request the client may have taken and not answered: its answer may
-// still come (see anteriorPendiente).
+// The till has moved on from a request the client has, or may have, taken and not answered: its
+// answer may still come (see anteriorPendiente).
 void SoltarSinRespuesta(FichaIntercambio& f);
 // The client has been seen to answer after the request let go without its answer.
 void AnteriorRespondida(FichaIntercambio& f);

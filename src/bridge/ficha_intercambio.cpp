@@ -91,7 +91,7 @@ std::string TextoFicha(const FichaIntercambio& e) {
            "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
            "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n" +
            (e.esperaDesde ? "esperaDesde=" + std::to_string(*e.esperaDesde) + "\n" : std::string()) +
-           (e.anteriorPendiente ? "anteriorPendiente=1\n" : "");
+           (e.anteriorPendiente ? "anteriorPendiente=1\n" : "") + (e.tomadaPorCliente ? "tomadaPorCliente=1\n" : "");
 }
 
 FichaIntercambio FichaDeTexto(std::string_view texto) {
@@ -122,6 +122,8 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
             e.respuestaGuardada = valor == "1";
         } else if (clave == "anteriorPendiente") {
             e.anteriorPendiente = valor == "1";
+        } else if (clave == "tomadaPorCliente") {
+            e.tomadaPorCliente = valor == "1";
         } else if (clave == "esperaDesde") {
             std::int64_t ms = 0;
             const auto [fin, error] = std::from_chars(valor.data(), valor.data() + valor.size(), ms);

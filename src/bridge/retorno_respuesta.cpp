@@ -64,8 +64,12 @@ void DecirRetencion(Turno& t) {
 }
 
 // The answer the folder held may have been this request's: it waits in doubt for one more.
-void DudarDeRespuesta(Turno& t, FichaIntercambio& e) {
-    transicion::Dudar(e, t.cx.esperador.AhoraMs());
+// `tomada`: the client surely has this request and its answer may still come, however late.
+void DudarDeRespuesta(Turno& t, FichaIntercambio& e, bool tomada) {
+    if (tomada)
+        transicion::DudarTomada(e, t.cx.esperador.AhoraMs());
+    else
+        transicion::Dudar(e, t.cx.esperador.AhoraMs());
     t.Grabar(e);
     t.Anotar("no se sabe si la respuesta guardada aparte era la de esta solicitud: se espera otra " +
              std::to_string(kEsperaDudaMs / 1000) + " s");
@@ -235,7 +239,7 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
                                false);
         transicion::AnteriorRespondida(e);
         if (tomadaEntretanto) {
-            DudarDeRespuesta(t, e);
+            DudarDeRespuesta(t, e, true);
         } else {
             t.Grabar(e);
         }
@@ -244,10 +248,12 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // An earlier request was let go unanswered, and this one has left upload: the client may have
         // answered that one just before it took this one, and this one just after, into the same
         // names. Whose answer this is nobody can tell: it is kept aside, and this request is in doubt.
+        // No answer after it, and the kept one was most likely its own: no later answer is awaited
+        // once it is let go, else each next request would be held the same way in turn.
         co_await t.Esperar(4000, "aparte");
         co_await GuardarAparte(t, mensajes::kTextoMotivoIncierta, false);
         transicion::AnteriorRespondida(e);
-        DudarDeRespuesta(t, e);
+        DudarDeRespuesta(t, e, false);
         co_return false;
     } else {
         t.punto = "17";
@@ -378,11 +384,15 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         t.m.entrega.reset();
         co_return true;
     }
+    // The client answers in the order it took: while an earlier request's answer is still due, the
+    // answer that comes is that one's, never kept to serve this request's repeat, and this request's
+    // own, if the client took it, may still come.
+    const bool antesOtra = e.anteriorPendiente;
     bool anterior = false;
     const bool apartada =
         co_await GuardarAparte(t,
                                e.etapa == E::Vencida ? mensajes::kTextoMotivoTrasError : mensajes::kTextoMotivoDejada,
-                               true, "16", &anterior);
+                               true, "16", antesOtra ? nullptr : &anterior);
     if (!apartada) {
         if (e.etapa == E::Vencida) {
             // Watched for until the terminal sends its next request: its answer is the next one.
@@ -403,11 +413,14 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
             }
         }
         // A request known to be in the client's hands may still be answered, after the client has
-        // taken the next one. (One that may never have reached it is not waited for so.)
-        if (e.etapa == E::Entregada)
+        // taken the next one, however long we waited. (One that may never have reached it is not
+        // waited for so.)
+        if (e.etapa == E::Entregada || e.tomadaPorCliente)
             transicion::SoltarSinRespuesta(e);
         else
             transicion::Soltar(e);
+    } else if (antesOtra && (e.etapa == E::Entregada || e.tomadaPorCliente)) {
+        transicion::SoltarSinRespuesta(e);
     } else {
         transicion::Soltar(e, anterior);
         transicion::AnteriorRespondida(e);

@@ -360,6 +360,87 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     ASSERT_EQ(c.simulador.Pedidos().size(), 1u);
     EXPECT_EQ(sim::PrimeraLinea(c.simulador.Pedidos()[0].clicab), "SIGUIENTE");
     EXPECT_EQ(c.simulador.Pedidos()[0].praxis, "PRAXIS SIGUIENTE\r\n");
+
+    // E is taken while an earlier answer is being kept aside, and gets our error record after its
+    // minute. Its own answer comes after all, once the till's next request F is out of upload, and
+    // the client answers F into the same names at once: nobody can tell whose answer that is.
+    Banco d;
+    d.Comportamiento("* sin-respuesta");
+    const auto tic = [&] {
+        d.esperador.ahora += 1000;
+        d.planificador->Terminales = d.lista;
+        d.planificador->Tic();
+        d.TerminarTurnos();
+    };
+    d.Terminal(1).EnviarSolicitud({"E", 336, "ACA", true});
+    for (int i = 0; i < 10 && !fs::exists(d.Term(1, "upload/_svl.0")); ++i) tic();
+    ASSERT_TRUE(fs::exists(d.Term(1, "upload/_svl.0")));
+    EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA ANTERIOR");
+    EscribirArchivo(d.Term(1, "estado.rsp"), "0");
+    d.esperador.alEsperar = [&](std::int64_t) {
+        for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(d.Term(1, f));
+    };
+    tic();
+    d.esperador.alEsperar = nullptr;
+    for (int i = 0; i < 64 && LeerArchivo(d.Ter(1, "STATUS.ZLN")) != "S"; ++i) tic();
+    ASSERT_EQ(LeerArchivo(d.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+    fs::remove(d.Ter(1, "SERESP.ZLN"));
+    d.Terminal(1).EnviarSolicitud({"F", 336, "ACA", false});
+    tic();
+    ASSERT_EQ(sim::PrimeraLinea(LeerArchivo(d.Term(1, "upload/CLICAB.ZLN"))), "F");
+    EscribirArchivo(d.Term(1, "download/PRAXIS.ZLN"), "PRAXIS E");
+    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(d.Term(1, f));
+    EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA F");
+    EscribirArchivo(d.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) tic();
+    EXPECT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(d.Ter(1, "SERESP.ZLN")));
+    const std::map<std::string, std::string> mezcla{{"SERESP.ZLN", "APROBADA F"},
+                                                    {"PRAXIS.ZLN", "PRAXIS E"},
+                                                    {"estado.rsp", "0"}};
+    EXPECT_EQ(std::ranges::count_if(Apartadas(d), [&](const auto& a) { return a.second == mezcla; }), 1);
+
+    // G was let go unanswered; H, taken, is left too, and then G's answer comes: it is G's (the client
+    // answers in the order it took), so H's is still due. It comes once the next request I is out of
+    // upload, with I's answer into the same names at once: nobody's.
+    Banco g;
+    g.Comportamiento("* sin-respuesta");
+    const auto ticG = [&] {
+        g.esperador.ahora += 1000;
+        g.planificador->Terminales = g.lista;
+        g.planificador->Tic();
+        g.TerminarTurnos();
+    };
+    const auto enSubida = [&] {
+        const std::string clicab = g.Term(1, "upload/CLICAB.ZLN");
+        return fs::exists(clicab) ? sim::PrimeraLinea(LeerArchivo(clicab)) : std::string();
+    };
+    const auto hastaSubida = [&](const char* id) {
+        for (int i = 0; i < 80 && enSubida() != id; ++i) ticG();
+        ASSERT_EQ(enSubida(), id);
+        for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(g.Term(1, f));
+    };
+    g.Terminal(1).EnviarSolicitud({"G", 336, "ACA", true});
+    hastaSubida("G");
+    g.Terminal(1).EnviarSolicitud({"H", 336, "ACA", true});
+    hastaSubida("H");
+    g.Terminal(1).EnviarSolicitud({"I", 336, "ACA", false});
+    EscribirArchivo(g.Term(1, "download/SERESP.ZLN"), "APROBADA G");
+    EscribirArchivo(g.Term(1, "download/PRAXIS.ZLN"), "PRAXIS G");
+    EscribirArchivo(g.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 80 && enSubida().empty(); ++i) ticG();
+    ASSERT_EQ(enSubida(), "I");
+    EscribirArchivo(g.Term(1, "download/PRAXIS.ZLN"), "PRAXIS H");
+    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(g.Term(1, f));
+    EscribirArchivo(g.Term(1, "download/SERESP.ZLN"), "APROBADA I");
+    EscribirArchivo(g.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) ticG();
+    EXPECT_EQ(LeerArchivo(g.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(g.Ter(1, "SERESP.ZLN")));
+    const std::map<std::string, std::string> deDos{{"SERESP.ZLN", "APROBADA I"},
+                                                   {"PRAXIS.ZLN", "PRAXIS H"},
+                                                   {"estado.rsp", "0"}};
+    EXPECT_EQ(std::ranges::count_if(Apartadas(g), [&](const auto& a) { return a.second == deDos; }), 1);
 }
 
 // The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
@@ -638,6 +719,12 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         {"Entregada", transicion::Entregada, con(E::Entregada, nada)},
         {"Retroceder", [](auto& f) { transicion::Retroceder(f, E::Decidida); }, con(E::Decidida, nada)},
         {"Dudar", [](auto& f) { transicion::Dudar(f, 7000); }, con(E::EnDuda, [](auto& f) { f.esperaDesde = 7000; })},
+        {"DudarTomada", [](auto& f) { transicion::DudarTomada(f, 7000); },
+         con(E::EnDuda,
+             [](auto& f) {
+                 f.esperaDesde = 7000;
+                 f.tomadaPorCliente = true;
+             })},
         {"EmpezarEspera", [](auto& f) { transicion::EmpezarEspera(f, 7000); },
          con(E::Entregada, [](auto& f) { f.esperaDesde = 7000; })},
         {"Responder", [](auto& f) { transicion::Responder(f, C::ErrorFormato); },
@@ -669,8 +756,11 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
              })},
         {"AnteriorRespondida", [](auto& f) { f.anteriorPendiente = true, transicion::AnteriorRespondida(f); },
          con(E::Entregada, nada)},
-        {"Decidir keeps what the client may still answer",
-         [](auto& f) { f.anteriorPendiente = true, transicion::Decidir(f, false, true, false, "V1"); },
+        {"Decidir keeps what the client may still answer, not what it took",
+         [](auto& f) {
+             f.anteriorPendiente = f.tomadaPorCliente = true;
+             transicion::Decidir(f, false, true, false, "V1");
+         },
          con(E::Decidida,
              [](auto& f) {
                  f.duplicado = f.conPraxis = f.respuestaGuardada = false;
