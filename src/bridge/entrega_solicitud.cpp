@@ -319,7 +319,7 @@ void CaerEnDuda(Turno& t, FichaIntercambio f) {
     // remove from upload ourselves must never look taken by the client to a later attempt. A
     // withdrawal cut short by a failure is finished by the doubt's next attempt.
     t.m.subida.reset();
-    transicion::Dudar(f, t.cx.esperador.AhoraMs());
+    transicion::Dudar(f, t.cx.esperador.AhoraMs(), true);
     t.Grabar(f);
     t.Anotar(
         "no se sabe si el cliente recibió la solicitud (entrega interrumpida): no se envía otra vez; se espera su "
@@ -424,10 +424,12 @@ bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
     return true;
 }
 
-void RetirarDudosa(Turno& t, const FichaIntercambio& f) {
+void RetirarDudosa(Turno& t, FichaIntercambio& f) {
+    if (f.retirada) return;
     QuitarSubida(t);
     // Not once they differ from the request's own (as copied at its hand-off): a till that has left
     // the request may be writing its next one, files first, "C" a moment later.
+    bool suyos = true;
     for (const auto& [nombre, copia, suyo] :
          {std::tuple(kClicab, kClicabAnterior, f.conClicab), std::tuple(kPraxis, kPraxisAnterior, f.conPraxis)}) {
         const std::string original = En(t.rutaKorvane, nombre);
@@ -436,9 +438,12 @@ void RetirarDudosa(Turno& t, const FichaIntercambio& f) {
         t.punto = "5";
         if (archivos::Existe(En(t.rutaKorvane, copia)) &&
             !CompararArchivos(original, En(t.rutaKorvane, copia), kAvisar))
-            return;
+            suyos = false;
     }
-    QuitarOriginales(t, f, false);
+    if (suyos) QuitarOriginales(t, f, false);
+    // Once: whatever the till writes from now on is its next request, the same one again included.
+    transicion::Retirada(f);
+    t.Grabar(f);
 }
 
 void QuitarSubida(Turno& t) {

@@ -34,7 +34,7 @@ void Decidir(FichaIntercambio& f, bool duplicado, bool conClicab, bool conPraxis
     f.conPraxis = conPraxis;
     f.proveedor = std::move(proveedor);
     f.esperaDesde.reset();
-    f.tomadaPorCliente = false;
+    f.tomadaPorCliente = f.tomadaIncierta = f.retirada = false;
     // The copies about to be made describe a new request, whose answer is not kept yet.
     if (!duplicado) f.respuestaGuardada = false;
 }
@@ -43,14 +43,18 @@ void Subir(FichaIntercambio& f) { f.etapa = Etapa::Subiendo; }
 void Entregar(FichaIntercambio& f) { f.etapa = Etapa::Entregando; }
 void Entregada(FichaIntercambio& f) { f.etapa = Etapa::Entregada; }
 void Retroceder(FichaIntercambio& f, Etapa atras) { f.etapa = atras; }
-void Dudar(FichaIntercambio& f, std::int64_t ahoraMs) {
+void Dudar(FichaIntercambio& f, std::int64_t ahoraMs, bool retirar) {
     f.etapa = Etapa::EnDuda;
     f.esperaDesde = ahoraMs;
+    f.retirada = !retirar;
 }
 
-void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs) {
-    Dudar(f, ahoraMs);
+void Retirada(FichaIntercambio& f) { f.retirada = true; }
+
+void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs, bool incierta) {
+    Dudar(f, ahoraMs, false);
     f.tomadaPorCliente = true;
+    f.tomadaIncierta = incierta;
 }
 
 void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs) { f.esperaDesde = ahoraMs; }
@@ -74,12 +78,13 @@ void Soltar(FichaIntercambio& f, bool respuestaGuardada) {
     f.esperaDesde.reset();
 }
 
-void SoltarSinRespuesta(FichaIntercambio& f) {
+void SoltarSinRespuesta(FichaIntercambio& f, bool incierta) {
     Soltar(f);
     f.anteriorPendiente = true;
+    f.anteriorIncierta = incierta;
 }
 
-void AnteriorRespondida(FichaIntercambio& f) { f.anteriorPendiente = false; }
+void AnteriorRespondida(FichaIntercambio& f) { f.anteriorPendiente = f.anteriorIncierta = false; }
 
 void Olvidar(FichaIntercambio& f) {
     f.etapa = Etapa::Ninguna;

@@ -51,9 +51,19 @@ struct FichaIntercambio {
     // once the next is out of upload is nobody's for sure. Kept across requests until the client is
     // seen to have answered.
     bool anteriorPendiente = false;
+    // ... only perhaps: the request let go was in doubt because of an answer that may have been its
+    // own. An answer taken for that one's makes no further doubt that outlives its request, so that
+    // a wrong guess holds up one request more, never every next one in turn.
+    bool anteriorIncierta = false;
     // The request in doubt left upload by the client's hand: the client surely has it, so once it is
-    // let go its answer may still come, as for a request handed over.
+    // let go its answer may still come, as for a request handed over. `tomadaIncierta`: it was in
+    // doubt because an earlier answer was still due (see anteriorIncierta).
     bool tomadaPorCliente = false;
+    bool tomadaIncierta = false;
+    // Of a request in doubt: what was left of it in upload and the till's files as they were at its
+    // hand-off are withdrawn (or there was nothing to withdraw). Done once: files the till writes
+    // afterwards, the same request again included, are its next request's.
+    bool retirada = false;
 
     // The client may hold this request or answer it: the stages from the first upload copy until the
     // answer is back or given up.
@@ -80,10 +90,13 @@ void Entregada(FichaIntercambio& f);
 // A write into upload failed and left nothing there: back to the stage before it.
 void Retroceder(FichaIntercambio& f, FichaIntercambio::Etapa atras);
 // Nobody can tell whether the client has the request: its answer is awaited from `ahoraMs` on.
-void Dudar(FichaIntercambio& f, std::int64_t ahoraMs);
+// `retirar`: its hand-off was cut short, and what is left of it is still to be withdrawn.
+void Dudar(FichaIntercambio& f, std::int64_t ahoraMs, bool retirar);
+// What was left of a hand-off cut short is withdrawn.
+void Retirada(FichaIntercambio& f);
 // The client took the request, but the answer it left may be another's: this request's own is
 // awaited from `ahoraMs` on.
-void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs);
+void DudarTomada(FichaIntercambio& f, std::int64_t ahoraMs, bool incierta = false);
 // The answer of a request in doubt, or of one the till left, is awaited from `ahoraMs` on.
 void EmpezarEspera(FichaIntercambio& f, std::int64_t ahoraMs);
 // The answer of kind `clase` starts going into the terminal folder; nothing is kept for a repeat yet.
@@ -99,7 +112,7 @@ void Limpiada(FichaIntercambio& f);
 void Soltar(FichaIntercambio& f, bool respuestaGuardada = false);
 // The till has moved on from a request the client has, or may have, taken and not answered: its
 // answer may still come (see anteriorPendiente).
-void SoltarSinRespuesta(FichaIntercambio& f);
+void SoltarSinRespuesta(FichaIntercambio& f, bool incierta = false);
 // The client has been seen to answer after the request let go without its answer.
 void AnteriorRespondida(FichaIntercambio& f);
 // Nothing is in progress any more; the kept answer stays what it was.

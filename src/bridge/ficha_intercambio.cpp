@@ -83,6 +83,12 @@ const char* NombreResultado(ClaseRespuesta r) {
     }
 }
 
+// A flag that may be only perhaps true, as one line written only when set: the slot is small.
+std::string Certeza(const char* clave, bool si, bool incierta) {
+    if (!si) return {};
+    return std::string(clave) + (incierta ? "=incierta\n" : "=cierta\n");
+}
+
 }  // namespace
 
 std::string TextoFicha(const FichaIntercambio& e) {
@@ -91,7 +97,8 @@ std::string TextoFicha(const FichaIntercambio& e) {
            "\nproveedor=" + e.proveedor + "\nresultado=" + NombreResultado(e.resultado) +
            "\nrespuestaGuardada=" + (e.respuestaGuardada ? "1" : "0") + "\n" +
            (e.esperaDesde ? "esperaDesde=" + std::to_string(*e.esperaDesde) + "\n" : std::string()) +
-           (e.anteriorPendiente ? "anteriorPendiente=1\n" : "") + (e.tomadaPorCliente ? "tomadaPorCliente=1\n" : "");
+           Certeza("anterior", e.anteriorPendiente, e.anteriorIncierta) +
+           Certeza("tomada", e.tomadaPorCliente, e.tomadaIncierta) + (e.retirada ? "retirada=1\n" : "");
 }
 
 FichaIntercambio FichaDeTexto(std::string_view texto) {
@@ -120,10 +127,16 @@ FichaIntercambio FichaDeTexto(std::string_view texto) {
                                                     : ClaseRespuesta::Cliente;
         } else if (clave == "respuestaGuardada") {
             e.respuestaGuardada = valor == "1";
-        } else if (clave == "anteriorPendiente") {
+        } else if (clave == "anteriorPendiente") {  // as the build before wrote it
             e.anteriorPendiente = valor == "1";
-        } else if (clave == "tomadaPorCliente") {
-            e.tomadaPorCliente = valor == "1";
+        } else if (clave == "anterior") {
+            e.anteriorPendiente = valor == "cierta" || valor == "incierta";
+            e.anteriorIncierta = valor == "incierta";
+        } else if (clave == "tomada") {
+            e.tomadaPorCliente = valor == "cierta" || valor == "incierta";
+            e.tomadaIncierta = valor == "incierta";
+        } else if (clave == "retirada") {
+            e.retirada = valor == "1";
         } else if (clave == "esperaDesde") {
             std::int64_t ms = 0;
             const auto [fin, error] = std::from_chars(valor.data(), valor.data() + valor.size(), ms);

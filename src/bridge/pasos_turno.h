@@ -21,8 +21,8 @@ bool MarcarRespondida(Turno& t);
 Tarea<> EntregarSolicitud(Turno& t);
 void CompletarEntrega(Turno& t, FichaIntercambio f);
 void ReanudarEntrega(Turno& t, FichaIntercambio f);
-// What is left of a request in doubt in upload, and its originals in the terminal folder.
-void RetirarDudosa(Turno& t, const FichaIntercambio& f);
+// What is left in upload of a hand-off cut short, and its originals in the terminal folder, once.
+void RetirarDudosa(Turno& t, FichaIntercambio& f);
 // Whatever of a request is still in upload.
 void QuitarSubida(Turno& t);
 

@@ -64,12 +64,13 @@ void DecirRetencion(Turno& t) {
 }
 
 // The answer the folder held may have been this request's: it waits in doubt for one more.
-// `tomada`: the client surely has this request and its answer may still come, however late.
-void DudarDeRespuesta(Turno& t, FichaIntercambio& e, bool tomada) {
+// `tomada`: the client surely has this request and its answer may still come, however late;
+// `incierta`: ... unless the answer kept was its own after all.
+void DudarDeRespuesta(Turno& t, FichaIntercambio& e, bool tomada, bool incierta = false) {
     if (tomada)
-        transicion::DudarTomada(e, t.cx.esperador.AhoraMs());
+        transicion::DudarTomada(e, t.cx.esperador.AhoraMs(), incierta);
     else
-        transicion::Dudar(e, t.cx.esperador.AhoraMs());
+        transicion::Dudar(e, t.cx.esperador.AhoraMs(), false);
     t.Grabar(e);
     t.Anotar("no se sabe si la respuesta guardada aparte era la de esta solicitud: se espera otra " +
              std::to_string(kEsperaDudaMs / 1000) + " s");
@@ -248,12 +249,13 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // An earlier request was let go unanswered, and this one has left upload: the client may have
         // answered that one just before it took this one, and this one just after, into the same
         // names. Whose answer this is nobody can tell: it is kept aside, and this request is in doubt.
-        // No answer after it, and the kept one was most likely its own: no later answer is awaited
-        // once it is let go, else each next request would be held the same way in turn.
+        // Its own answer may still come, however late; or the one kept was its own. So it is
+        // awaited after this request is let go, once: a doubt that comes of that wait awaits none.
+        const bool cierta = !e.anteriorIncierta;
         co_await t.Esperar(4000, "aparte");
         co_await GuardarAparte(t, mensajes::kTextoMotivoIncierta, false);
         transicion::AnteriorRespondida(e);
-        DudarDeRespuesta(t, e, false);
+        DudarDeRespuesta(t, e, cierta, true);
         co_return false;
     } else {
         t.punto = "17";
@@ -416,11 +418,11 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
         // taken the next one, however long we waited. (One that may never have reached it is not
         // waited for so.)
         if (e.etapa == E::Entregada || e.tomadaPorCliente)
-            transicion::SoltarSinRespuesta(e);
+            transicion::SoltarSinRespuesta(e, e.etapa != E::Entregada && e.tomadaIncierta);
         else
             transicion::Soltar(e);
     } else if (antesOtra && (e.etapa == E::Entregada || e.tomadaPorCliente)) {
-        transicion::SoltarSinRespuesta(e);
+        transicion::SoltarSinRespuesta(e, e.etapa != E::Entregada && e.tomadaIncierta);
     } else {
         transicion::Soltar(e, anterior);
         transicion::AnteriorRespondida(e);

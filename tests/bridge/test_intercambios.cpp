@@ -335,31 +335,60 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EXPECT_FALSE(fs::exists(b.Term(1, "upload/PRAXIS.ZLN")));
     EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
+    // B, which the client took, is answered late after all, and the client takes D at once and
+    // answers it into the same names: nobody can tell whose answer the folder holds.
+    EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS B");
+    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA D");
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    const std::map<std::string, std::string> mezclaBD{{"SERESP.ZLN", "APROBADA D"},
+                                                      {"PRAXIS.ZLN", "PRAXIS B"},
+                                                      {"estado.rsp", "0"}};
+    EXPECT_EQ(std::ranges::count_if(Apartadas(b), [&](const auto& a) { return a.second == mezclaBD; }), 1);
+    // D's doubt came of that wait: once it is over, no answer is awaited after it.
+    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) sinCliente();
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+    EXPECT_FALSE(FichasIntercambio(b.CarpetaEstado())
+                     .De(archivos::Unir(b.configuracion.DirectorioKorvane, "TER01"), archivos::kEsperar)
+                     .tomadaPorCliente);
 
     // A request in doubt that the till leaves by writing its next one files first, "C" a few seconds
-    // later: those files are the next request's, and reach the client whole.
-    Banco c;
-    c.Comportamiento("* sin-respuesta");
-    const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
-    c.Terminal(1).EnviarSolicitud({"DUDOSA", 336, "ACA", true});
-    for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"})
-        fs::copy_file(c.Ter(1, f), c.Ter(1, std::string(f).insert(6, "Anterior")));
-    FichaIntercambio e;
-    transicion::Dudar(e, 0);
-    e.conClicab = e.conPraxis = true;
-    e.proveedor = "V9013101";
-    FichasIntercambio(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
-    for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"}) fs::remove(c.Ter(1, f));
-    EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
-    c.Reiniciar();
-    c.Terminal(1).EscribirArchivos({"SIGUIENTE", 336, "ACA", true});
-    c.Tick();
-    c.Tick();
-    c.Terminal(1).MarcarPedido();
-    c.Correr(62000);
-    ASSERT_EQ(c.simulador.Pedidos().size(), 1u);
-    EXPECT_EQ(sim::PrimeraLinea(c.simulador.Pedidos()[0].clicab), "SIGUIENTE");
-    EXPECT_EQ(c.simulador.Pedidos()[0].praxis, "PRAXIS SIGUIENTE\r\n");
+    // later: those files are the next request's, and reach the client whole. The same request written
+    // again is the same sale: it never reaches the client, and gets the doubt's answer.
+    for (const char* siguiente : {"SIGUIENTE", "DUDOSA"}) {
+        SCOPED_TRACE(siguiente);
+        Banco c;
+        c.Comportamiento("* sin-respuesta");
+        const std::string ter = archivos::Unir(c.configuracion.DirectorioKorvane, "TER01");
+        c.Terminal(1).EnviarSolicitud({"DUDOSA", 336, "ACA", true});
+        for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"})
+            fs::copy_file(c.Ter(1, f), c.Ter(1, std::string(f).insert(6, "Anterior")));
+        FichaIntercambio e;
+        transicion::Dudar(e, 0, false);
+        e.conClicab = e.conPraxis = true;
+        e.proveedor = "V9013101";
+        FichasIntercambio(c.CarpetaEstado()).Grabar(ter, e, archivos::kEsperar);
+        for (const char* f : {"CLICAB.ZLN", "PRAXIS.ZLN"}) fs::remove(c.Ter(1, f));
+        EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
+        c.Reiniciar();
+        c.Terminal(1).EscribirArchivos({siguiente, 336, "ACA", true});
+        c.Tick();
+        c.Tick();
+        c.Terminal(1).MarcarPedido();
+        c.Correr(62000);
+        if (std::string_view(siguiente) == "DUDOSA") {
+            EXPECT_TRUE(c.simulador.Pedidos().empty());
+            EXPECT_EQ(LeerArchivo(c.Ter(1, "STATUS.ZLN")), "S");
+            EXPECT_EQ(LeerArchivo(c.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+            continue;
+        }
+        ASSERT_EQ(c.simulador.Pedidos().size(), 1u);
+        EXPECT_EQ(sim::PrimeraLinea(c.simulador.Pedidos()[0].clicab), "SIGUIENTE");
+        EXPECT_EQ(c.simulador.Pedidos()[0].praxis, "PRAXIS SIGUIENTE\r\n");
+    }
 
     // E is taken while an earlier answer is being kept aside, and gets our error record after its
     // minute. Its own answer comes after all, once the till's next request F is out of upload, and
@@ -718,12 +747,20 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         {"Entregar", transicion::Entregar, con(E::Entregando, nada)},
         {"Entregada", transicion::Entregada, con(E::Entregada, nada)},
         {"Retroceder", [](auto& f) { transicion::Retroceder(f, E::Decidida); }, con(E::Decidida, nada)},
-        {"Dudar", [](auto& f) { transicion::Dudar(f, 7000); }, con(E::EnDuda, [](auto& f) { f.esperaDesde = 7000; })},
+        {"Dudar, a hand-off cut short", [](auto& f) { transicion::Dudar(f, 7000, true); },
+         con(E::EnDuda, [](auto& f) { f.esperaDesde = 7000; })},
+        {"Dudar, nothing to withdraw", [](auto& f) { transicion::Dudar(f, 7000, false); },
+         con(E::EnDuda,
+             [](auto& f) {
+                 f.esperaDesde = 7000;
+                 f.retirada = true;
+             })},
+        {"Retirada", transicion::Retirada, con(E::Entregada, [](auto& f) { f.retirada = true; })},
         {"DudarTomada", [](auto& f) { transicion::DudarTomada(f, 7000); },
          con(E::EnDuda,
              [](auto& f) {
                  f.esperaDesde = 7000;
-                 f.tomadaPorCliente = true;
+                 f.tomadaPorCliente = f.retirada = true;
              })},
         {"EmpezarEspera", [](auto& f) { transicion::EmpezarEspera(f, 7000); },
          con(E::Entregada, [](auto& f) { f.esperaDesde = 7000; })},
@@ -747,18 +784,32 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         {"Soltar, the left request's answer kept",
          [](auto& f) { f.respuestaGuardada = false, transicion::Soltar(f, true); },
          con(E::Ninguna, [](auto& f) { f.esperaDesde.reset(); })},
-        {"SoltarSinRespuesta", transicion::SoltarSinRespuesta,
+        {"SoltarSinRespuesta", [](auto& f) { transicion::SoltarSinRespuesta(f); },
          con(E::Ninguna,
              [](auto& f) {
                  f.respuestaGuardada = false;
                  f.esperaDesde.reset();
                  f.anteriorPendiente = true;
              })},
-        {"AnteriorRespondida", [](auto& f) { f.anteriorPendiente = true, transicion::AnteriorRespondida(f); },
+        {"SoltarSinRespuesta, perhaps", [](auto& f) { transicion::SoltarSinRespuesta(f, true); },
+         con(E::Ninguna,
+             [](auto& f) {
+                 f.respuestaGuardada = false;
+                 f.esperaDesde.reset();
+                 f.anteriorPendiente = f.anteriorIncierta = true;
+             })},
+        {"DudarTomada, perhaps", [](auto& f) { transicion::DudarTomada(f, 7000, true); },
+         con(E::EnDuda,
+             [](auto& f) {
+                 f.esperaDesde = 7000;
+                 f.tomadaPorCliente = f.tomadaIncierta = f.retirada = true;
+             })},
+        {"AnteriorRespondida",
+         [](auto& f) { f.anteriorPendiente = f.anteriorIncierta = true, transicion::AnteriorRespondida(f); },
          con(E::Entregada, nada)},
         {"Decidir keeps what the client may still answer, not what it took",
          [](auto& f) {
-             f.anteriorPendiente = f.tomadaPorCliente = true;
+             f.anteriorPendiente = f.tomadaPorCliente = f.tomadaIncierta = f.retirada = true;
              transicion::Decidir(f, false, true, false, "V1");
          },
          con(E::Decidida,
@@ -777,6 +828,15 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
         EXPECT_EQ(TextoFicha(f), TextoFicha(fila.esperada)) << fila.que;
         EXPECT_EQ(FichaDeTexto(TextoFicha(f)), f) << fila.que;  // every field survives the record file
     }
+    // Every field at its longest fits a slot; the build before wrote the pending answer so.
+    FichaIntercambio larga = base;
+    transicion::Leida(larga, E::Respondiendo);
+    larga.proveedor = "V9013101";
+    larga.esperaDesde = INT64_MIN;
+    larga.anteriorPendiente = larga.anteriorIncierta = larga.tomadaPorCliente = larga.tomadaIncierta = true;
+    larga.retirada = true;
+    EXPECT_NO_THROW(RanuraFicha(std::uint64_t{1} << 62, larga));
+    EXPECT_TRUE(FichaDeTexto("etapa=ninguna\nanteriorPendiente=1\n").anteriorPendiente);
     for (const E etapa : {E::Ninguna, E::Decidida, E::Subiendo, E::Entregando, E::Entregada, E::EnDuda, E::Vencida,
                           E::Respondiendo, E::Respondida})
         EXPECT_EQ(EtapaDeNombre(NombreEtapa(etapa)), etapa) << NombreEtapa(etapa);
@@ -861,7 +921,7 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     // the minute begins again, never ends at once.
     Banco d;
     d.Comportamiento("* sin-respuesta");
-    transicion::Dudar(e, d.esperador.ahora + 3600000);
+    transicion::Dudar(e, d.esperador.ahora + 3600000, true);
     FichasIntercambio(d.CarpetaEstado())
         .Grabar(archivos::Unir(d.configuracion.DirectorioKorvane, "TER01"), e, archivos::kEsperar);
     d.Reiniciar();
