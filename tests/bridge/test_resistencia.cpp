@@ -268,7 +268,7 @@ void Aguante(int kSolicitudes, bool conFallas) {
     }
     // Every behaviour was exercised.
     for (const char* c : {"normal", "falla", "sin-seresp", "seresp-vacio", "seresp-tarde"})
-        EXPECT_GT(porComportamiento[c], 100) << c;
+        EXPECT_GT(porComportamiento[c], kSolicitudes / 50) << c;
 
     // Nothing is left that should have been removed: the client took every upload, the cycle took
     // every answer file; only the kept copies and an empty answer the client left stay.
@@ -288,9 +288,18 @@ void Aguante(int kSolicitudes, bool conFallas) {
 
 }  // namespace
 
-TEST(Resistencia, FiftyTerminalsFiveThousandRequests) { Aguante(5000, false); }
+// Five thousand requests, and ten thousand with faults, natively and on 32-bit Windows. The 64-bit
+// Windows build runs the same exchange beside the 32-bit one in every full test run: a fifth of each
+// shows that build, and keeps the run short.
+#ifdef _WIN64
+constexpr int kPorcion = 1;
+#else
+constexpr int kPorcion = 1;
+#endif
 
-TEST(Resistencia, FiftyTerminalsTenThousandRequestsWithFaultsAndStops) { Aguante(10000, true); }
+TEST(Resistencia, FiftyTerminalsThousandsOfRequests) { Aguante(5000 / kPorcion, false); }
+
+TEST(Resistencia, FiftyTerminalsThousandsOfRequestsWithFaultsAndStops) { Aguante(10000 / kPorcion, true); }
 
 // --- Peers that behave like real ones --------------------------------------------------------------
 //
@@ -538,7 +547,13 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
                 if (!suyo || r.terminal != "term" + std::string(n < 10 ? "0" : "") + std::to_string(n) ||
                     r.tomadoMs < e.desdeMs || entregados.count(i) || r.estadoMs < 0)
                     continue;
-                for (const Recibida& esperada : DelCliente(r))
+                std::vector<Recibida> esperadas = DelCliente(r);
+                // The same sale sent again after the first's answer was kept to serve repeats: that
+                // answer without its ticket.
+                const std::string& c = r.comportamiento;
+                if (e.desdeMs < e.enviadaMs && r.estado.starts_with("0") && c != "sin-seresp" && c != "seresp-vacio")
+                    esperadas.push_back({sim::RespuestaSeresp(r), esperadas.front().praxis, std::nullopt});
+                for (const Recibida& esperada : esperadas)
                     if (got == esperada) deCliente = i;
             }
             std::string como;
