@@ -89,10 +89,10 @@ fi
 
 # --- The long ones, the three builds side by side: each Windows build's soak beside its GUI tests,
 # which mostly wait for windows, the win64 build's in a Wine prefix and on a display of its own
-# (the GUI tests of one prefix must run one at a time); the native soak, which needs a minute or two
-# of the processor (at a lower priority it waited behind Wine's for ten), then the optimised build,
+# (the GUI tests of one prefix must run one at a time); the native soak, the optimised build and
 # the fuzz targets' build and the threaded run under ThreadSanitizer at a lower priority in the time
-# left over. Each one's output follows once all have ended. ---
+# left over, so that the GUI tests' timings are not starved. Each one's output follows once all have
+# ended. ---
 largo_win64() {
   export WINEPREFIX=$HOME/.wine-tramiza-64
   unset DISPLAY
@@ -103,7 +103,6 @@ largo_win64() {
 }
 largo_nativo() {
   ctest --preset linux -j "$jobs" -L soak
-  renice -n 10 "$BASHPID" >/dev/null
   { cmake --preset linux-release >/dev/null && cmake --build --preset linux-release -j "$jobs" >/dev/null; } ||
     echo "FAILED: build linux-release"
   { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" >/dev/null; } ||
@@ -118,7 +117,7 @@ if quiere largos; then
   declare -A trabajos=()
   for preset in "${built[@]}"; do
     case $preset in
-      linux) (largo_nativo) >"$largos/linux" 2>&1 & ;;
+      linux) (renice -n 10 "$BASHPID" >/dev/null; largo_nativo) >"$largos/linux" 2>&1 & ;;
       win32) ctest --preset win32 -j "$jobs" -L 'soak|gui|instalador' >"$largos/win32" 2>&1 & ;;
       win64) (largo_win64) >"$largos/win64" 2>&1 & ;;
     esac
