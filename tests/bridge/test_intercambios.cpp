@@ -195,6 +195,15 @@ std::map<std::string, std::map<std::string, std::string>> Apartadas(const Banco&
     return apartadas;
 }
 
+// One tick of the window, its turns run to their end, with no client at work: the test moves the
+// client's files itself.
+void TicSinCliente(Banco& b) {
+    b.esperador.ahora += 1000;
+    b.planificador->Terminales = b.lista;
+    b.planificador->Tic();
+    b.TerminarTurnos();
+}
+
 // What an earlier exchange left in the client's folder (an estado.rsp, a SERESP.ZLN the client filled
 // after its format-error answer) never becomes the next request's answer: it is kept aside, and said.
 TEST(Intercambio, LeftoversOfAnEarlierExchangeAreKeptAsideBeforeTheHandOff) {
@@ -255,16 +264,11 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
     ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
     b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", true});
     // The client is busy with A: it takes nothing more.
-    const auto sinCliente = [&] {
-        b.esperador.ahora += 1000;
-        b.planificador->Tic();
-        b.TerminarTurnos();
-    };
-    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) sinCliente();
+    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) TicSinCliente(b);
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
     EscribirArchivo(b.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) sinCliente();
+    for (int i = 0; i < 8; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
     EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
@@ -290,24 +294,19 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
 TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
-    const auto sinCliente = [&] {
-        b.esperador.ahora += 1000;
-        b.planificador->Tic();
-        b.TerminarTurnos();
-    };
     b.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
     b.Tick();
     b.Tick();
     ASSERT_EQ(b.simulador.Pedidos().size(), 1u);
     b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", false});
-    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) sinCliente();
+    for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) TicSinCliente(b);
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
     EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS A");
     for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA B");
     EscribirArchivo(b.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) sinCliente();
+    for (int i = 0; i < 8; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
     const auto apartadas = Apartadas(b);
@@ -319,7 +318,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EXPECT_EQ(b.ui.mensajes[0].texto.find("no se sabe si es de la solicitud en curso o de una anterior") !=
                   std::string::npos,
               true);
-    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) sinCliente();
+    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "S");
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(fs::exists(b.Ter(1, "PRAXIS.ZLN")));
@@ -327,10 +326,10 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     // C goes to a client that takes nothing; the till leaves it for D, which has no PRAXIS.ZLN.
     for (const char* f : {"SERESP.ZLN", "PRAXIS.ZLN", "TIQUET.PRN"}) fs::remove(b.Ter(1, f));
     b.Terminal(1).EnviarSolicitud({"C", 336, "ACA", true});
-    sinCliente();
+    TicSinCliente(b);
     ASSERT_EQ(LeerArchivo(b.Term(1, "upload/PRAXIS.ZLN")), "PRAXIS C\r\n");
     b.Terminal(1).EnviarSolicitud({"D", 336, "ACA", false});
-    sinCliente();
+    TicSinCliente(b);
     EXPECT_EQ(sim::PrimeraLinea(LeerArchivo(b.Term(1, "upload/CLICAB.ZLN"))), "D");
     EXPECT_FALSE(fs::exists(b.Term(1, "upload/PRAXIS.ZLN")));
     EXPECT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
@@ -341,7 +340,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
     EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA D");
     EscribirArchivo(b.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) sinCliente();
+    for (int i = 0; i < 8; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
     const std::map<std::string, std::string> mezclaBD{{"SERESP.ZLN", "APROBADA D"},
@@ -349,7 +348,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
                                                       {"estado.rsp", "0"}};
     EXPECT_EQ(std::ranges::count_if(Apartadas(b), [&](const auto& a) { return a.second == mezclaBD; }), 1);
     // D's doubt came of that wait: once it is over, no answer is awaited after it.
-    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) sinCliente();
+    for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     EXPECT_FALSE(FichasIntercambio(b.CarpetaEstado())
                      .De(archivos::Unir(b.configuracion.DirectorioKorvane, "TER01"), archivos::kEsperar)
@@ -395,33 +394,27 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     // the client answers F into the same names at once: nobody can tell whose answer that is.
     Banco d;
     d.Comportamiento("* sin-respuesta");
-    const auto tic = [&] {
-        d.esperador.ahora += 1000;
-        d.planificador->Terminales = d.lista;
-        d.planificador->Tic();
-        d.TerminarTurnos();
-    };
     d.Terminal(1).EnviarSolicitud({"E", 336, "ACA", true});
-    for (int i = 0; i < 10 && !fs::exists(d.Term(1, "upload/_svl.0")); ++i) tic();
+    for (int i = 0; i < 10 && !fs::exists(d.Term(1, "upload/_svl.0")); ++i) TicSinCliente(d);
     ASSERT_TRUE(fs::exists(d.Term(1, "upload/_svl.0")));
     EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA ANTERIOR");
     EscribirArchivo(d.Term(1, "estado.rsp"), "0");
     d.esperador.alEsperar = [&](std::int64_t) {
         for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(d.Term(1, f));
     };
-    tic();
+    TicSinCliente(d);
     d.esperador.alEsperar = nullptr;
-    for (int i = 0; i < 64 && LeerArchivo(d.Ter(1, "STATUS.ZLN")) != "S"; ++i) tic();
+    for (int i = 0; i < 64 && LeerArchivo(d.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(d);
     ASSERT_EQ(LeerArchivo(d.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
     fs::remove(d.Ter(1, "SERESP.ZLN"));
     d.Terminal(1).EnviarSolicitud({"F", 336, "ACA", false});
-    tic();
+    TicSinCliente(d);
     ASSERT_EQ(sim::PrimeraLinea(LeerArchivo(d.Term(1, "upload/CLICAB.ZLN"))), "F");
     EscribirArchivo(d.Term(1, "download/PRAXIS.ZLN"), "PRAXIS E");
     for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(d.Term(1, f));
     EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA F");
     EscribirArchivo(d.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) tic();
+    for (int i = 0; i < 8; ++i) TicSinCliente(d);
     EXPECT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_FALSE(fs::exists(d.Ter(1, "SERESP.ZLN")));
     const std::map<std::string, std::string> mezcla{{"SERESP.ZLN", "APROBADA F"},
@@ -434,18 +427,12 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     // upload, with I's answer into the same names at once: nobody's.
     Banco g;
     g.Comportamiento("* sin-respuesta");
-    const auto ticG = [&] {
-        g.esperador.ahora += 1000;
-        g.planificador->Terminales = g.lista;
-        g.planificador->Tic();
-        g.TerminarTurnos();
-    };
     const auto enSubida = [&] {
         const std::string clicab = g.Term(1, "upload/CLICAB.ZLN");
         return fs::exists(clicab) ? sim::PrimeraLinea(LeerArchivo(clicab)) : std::string();
     };
     const auto hastaSubida = [&](const char* id) {
-        for (int i = 0; i < 80 && enSubida() != id; ++i) ticG();
+        for (int i = 0; i < 80 && enSubida() != id; ++i) TicSinCliente(g);
         ASSERT_EQ(enSubida(), id);
         for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(g.Term(1, f));
     };
@@ -457,13 +444,13 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EscribirArchivo(g.Term(1, "download/SERESP.ZLN"), "APROBADA G");
     EscribirArchivo(g.Term(1, "download/PRAXIS.ZLN"), "PRAXIS G");
     EscribirArchivo(g.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 80 && enSubida().empty(); ++i) ticG();
+    for (int i = 0; i < 80 && enSubida().empty(); ++i) TicSinCliente(g);
     ASSERT_EQ(enSubida(), "I");
     EscribirArchivo(g.Term(1, "download/PRAXIS.ZLN"), "PRAXIS H");
     for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(g.Term(1, f));
     EscribirArchivo(g.Term(1, "download/SERESP.ZLN"), "APROBADA I");
     EscribirArchivo(g.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) ticG();
+    for (int i = 0; i < 8; ++i) TicSinCliente(g);
     EXPECT_EQ(LeerArchivo(g.Ter(1, "STATUS.ZLN")), "P");
     EXPECT_FALSE(fs::exists(g.Ter(1, "SERESP.ZLN")));
     const std::map<std::string, std::string> deDos{{"SERESP.ZLN", "APROBADA I"},
