@@ -164,6 +164,23 @@ void Subir(Turno& t, const FichaIntercambio& f, const char* nombre, Etapa atras,
     }
 }
 
+// The request files in the terminal folder are still the request's own, as copied when it was
+// decided. After its "P", a till that leaves it may be writing its next request there, files first
+// and "C" a moment later: those are never uploaded nor removed as this one's.
+bool OriginalesSuyos(Turno& t, const FichaIntercambio& f) {
+    for (const auto& [nombre, copia, suyo] :
+         {std::tuple(kClicab, kClicabAnterior, f.conClicab), std::tuple(kPraxis, kPraxisAnterior, f.conPraxis)}) {
+        const std::string original = En(t.rutaKorvane, nombre);
+        t.punto = "3";
+        if (!suyo || !archivos::Existe(original)) continue;
+        t.punto = "5";
+        if (archivos::Existe(En(t.rutaKorvane, copia)) &&
+            !CompararArchivos(original, En(t.rutaKorvane, copia), kAvisar))
+            return false;
+    }
+    return true;
+}
+
 // Each request file that is still in the terminal folder reaches upload (`copiar`), on the disk,
 // before it leaves the terminal folder; an answer of an earlier exchange goes too.
 void QuitarOriginales(Turno& t, const FichaIntercambio& f, bool copiar) {
@@ -348,6 +365,8 @@ void CompletarEntrega(Turno& t, FichaIntercambio f) {
         ResponderDuplicado(t, f);
         return;
     }
+    // Nothing goes while the till writes its next request: its "C" decides that one afresh.
+    if (!OriginalesSuyos(t, f)) return;
     transicion::Subir(f);
     t.Grabar(f);
     t.m.subida = MemoriaTurno::Subida{};
@@ -378,11 +397,12 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
         const bool copiadoAlguno = (f.conClicab && hecho.clicab) || (f.conPraxis && hecho.praxis);
         const bool copiadoTodo = (!f.conClicab || hecho.clicab) && (!f.conPraxis || hecho.praxis);
         if (!conArchivos || clicabEnSubida || praxisEnSubida || (mia && !copiadoAlguno)) {
+            if (!OriginalesSuyos(t, f)) return;
             QuitarOriginales(t, f, true);
             EntregarAlCliente(t, f);
         } else if (mia && copiadoTodo) {
             // It has the request. A _svl.0 written now could be taken for a request of its own.
-            QuitarOriginales(t, f, false);
+            if (OriginalesSuyos(t, f)) QuitarOriginales(t, f, false);
             MarcarEntregada(t, f, "tomada por el cliente antes de _svl.0");
         } else {
             CaerEnDuda(t, f);
@@ -427,20 +447,7 @@ bool AdoptarRepeticion(Turno& t, const FichaIntercambio& f) {
 void RetirarDudosa(Turno& t, FichaIntercambio& f) {
     if (f.retirada) return;
     QuitarSubida(t);
-    // Not once they differ from the request's own (as copied at its hand-off): a till that has left
-    // the request may be writing its next one, files first, "C" a moment later.
-    bool suyos = true;
-    for (const auto& [nombre, copia, suyo] :
-         {std::tuple(kClicab, kClicabAnterior, f.conClicab), std::tuple(kPraxis, kPraxisAnterior, f.conPraxis)}) {
-        const std::string original = En(t.rutaKorvane, nombre);
-        t.punto = "3";
-        if (!suyo || !archivos::Existe(original)) continue;
-        t.punto = "5";
-        if (archivos::Existe(En(t.rutaKorvane, copia)) &&
-            !CompararArchivos(original, En(t.rutaKorvane, copia), kAvisar))
-            suyos = false;
-    }
-    if (suyos) QuitarOriginales(t, f, false);
+    if (OriginalesSuyos(t, f)) QuitarOriginales(t, f, false);
     // Once: whatever the till writes from now on is its next request, the same one again included.
     transicion::Retirada(f);
     t.Grabar(f);

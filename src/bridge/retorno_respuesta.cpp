@@ -140,6 +140,11 @@ Entrega EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, con
         if (puesto) t.entregados.append(" ").append(nombre);
         return puesto;
     };
+    // A ticket beside an answer that has none is an earlier answer's that the till never took away
+    // (it left that request as the answer came): it would be printed with this one. Only we write it.
+    t.punto = "26";
+    if (!r.tiquet && archivos::Existe(En(t.rutaKorvane, kTiquet)))
+        archivos::Borrar(En(t.rutaKorvane, kTiquet), kAvisar);
     using Clase = ClaseRespuesta;
     if (r.clase == Clase::ErrorComunicacion || r.clase == Clase::SinRespuesta) {
         t.punto = "28";

@@ -555,6 +555,52 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     for (const auto& m : b.ui.mensajes) titulos.push_back(m.titulo);
     EXPECT_EQ(titulos, (std::vector<std::string>{"Transacción punto control: 29", "Respuesta no entregada"}));
 
+    // A till that leaves a request as its answer comes: its next one, without files, is marked "C"
+    // just after our "S", with that answer's files still in its folder. The next answer, our error
+    // record here, goes alone: no ticket of the earlier one beside it.
+    Banco d;
+    d.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+    ASSERT_TRUE(d.TickHastaRespuesta(1));
+    ASSERT_TRUE(d.Terminal(1).LeerRespuesta().hayTiquet);
+    d.Comportamiento("* falla E12\n");
+    sim::Solicitud sinArchivos{"B", 336, "ACA", true};
+    sinArchivos.sinArchivos = true;
+    d.Terminal(1).EnviarSolicitud(sinArchivos);
+    ASSERT_TRUE(d.TickHastaRespuesta(1));
+    const sim::Respuesta sola = d.Terminal(1).LeerRespuesta();
+    EXPECT_EQ(sola.seresp, RespuestaErrorComunicacion("E12"));
+    EXPECT_FALSE(sola.hayPraxis);
+    EXPECT_FALSE(sola.hayTiquet);
+
+    // The hand-off fails after "P", before anything reached upload, and the till leaves the request:
+    // it writes its next one, files first, "C" a moment later. Meanwhile none of those files goes to
+    // the client as the old request's, nor is removed; after "C" the new request goes once, whole.
+    Banco e;
+    bool fallar = true;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (fallar && std::string_view(operacion) == "Colocar" && ruta.ends_with("upload\\CLICAB.ZLN")) {
+            fallar = false;
+            throw plataforma::ErrorSistema(29, "fallo de prueba");
+        }
+    });
+    e.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
+    e.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_FALSE(fallar);
+    ASSERT_EQ(LeerArchivo(e.Ter(1, "STATUS.ZLN")), "P");
+    e.Terminal(1).EscribirArchivos({"NUEVA", 336, "KOS", true});
+    e.Tick();
+    EXPECT_EQ(sim::PrimeraLinea(LeerArchivo(e.Ter(1, "CLICAB.ZLN"))), "NUEVA");
+    EXPECT_EQ(LeerArchivo(e.Ter(1, "PRAXIS.ZLN")), "PRAXIS NUEVA\r\n");
+    EXPECT_FALSE(fs::exists(e.Term(1, "upload/CLICAB.ZLN")));
+    e.Terminal(1).MarcarPedido();
+    ASSERT_TRUE(e.TickHastaRespuesta(1));
+    ASSERT_EQ(e.simulador.Pedidos().size(), 1u);
+    const sim::PedidoTomado& unaVez = e.simulador.Pedidos()[0];
+    EXPECT_EQ(sim::PrimeraLinea(unaVez.clicab), "NUEVA");
+    EXPECT_EQ(unaVez.praxis, "PRAXIS NUEVA\r\n");
+    EXPECT_EQ(LeerArchivo(e.Ter(1, "SERESP.ZLN")), sim::RespuestaSeresp(unaVez));
+
     // A till seen idle at "S" leaves its request in the client's hands by writing "S" again: the
     // looks must see a request left, not the idle till they saw before it. Its answer is awaited for
     // a minute, then the record is done with.

@@ -513,6 +513,20 @@ void AguanteDescortes(int kSolicitudes, const Pares& pares = {}) {
             if (t.actual->marcaMs >= 0) {
                 // Its files are written, its "C" is not: whatever the folder says is not its answer.
                 if (b.esperador.ahora >= t.actual->marcaMs) {
+                    // The answer to the request it left may have come in its gap: put at its till with
+                    // "S", which the "C" now goes over unread.
+                    if (k.RespuestaLista() && fs::exists(b.Ter(n, "SERESP.ZLN"))) {
+                        const Recibida puesta{prueba::LeerArchivo(b.Ter(n, "SERESP.ZLN")), std::nullopt,
+                                              Opcional(b.Ter(n, "TIQUET.PRN"))};
+                        const std::string terminal = "term" + std::string(n < 10 ? "0" : "") + std::to_string(n);
+                        bool suya = false;
+                        for (std::size_t i = registros.size(); i-- > 0 && !suya;)
+                            for (const Recibida& esperada : DelCliente(registros[i]))
+                                suya = suya || (registros[i].terminal == terminal && !entregados.count(i) &&
+                                                puesta == Recibida{esperada.seresp, std::nullopt, esperada.tiquet} &&
+                                                entregados.insert(i).second);
+                        if (suya) ++resultados["respuesta puesta mientras la terminal escribía otra"];
+                    }
                     k.MarcarPedido();
                     t.actual->marcaMs = -1;
                 }
