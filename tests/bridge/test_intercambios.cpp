@@ -291,6 +291,24 @@ TEST(Intercambio, ALateAnswerToALeftRequestNeverReachesTheNextOne) {
 // kept aside as found, and B, in doubt, gets our communication-error answer after its minute.
 // And a left request the client never began on is withdrawn at once: nothing of it travels with
 // the next, and the next does not wait a minute for its answer.
+// The client answers the request `tarde` late, into PRAXIS.ZLN, takes `siguiente` (out of upload)
+// and answers it into the same names at once: the till stays "P", and that mixture is kept aside
+// once, as nobody's.
+void MezclaDeDosApartada(Banco& b, const std::string& tarde, const std::string& siguiente) {
+    SCOPED_TRACE(tarde + " y " + siguiente);
+    EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS " + tarde);
+    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
+    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA " + siguiente);
+    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
+    for (int i = 0; i < 8; ++i) TicSinCliente(b);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
+    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
+    const std::map<std::string, std::string> mezcla{{"SERESP.ZLN", "APROBADA " + siguiente},
+                                                    {"PRAXIS.ZLN", "PRAXIS " + tarde},
+                                                    {"estado.rsp", "0"}};
+    EXPECT_EQ(std::ranges::count_if(Apartadas(b), [&](const auto& a) { return a.second == mezcla; }), 1);
+}
+
 TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
@@ -301,19 +319,8 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     b.Terminal(1).EnviarSolicitud({"B", 336, "ACA", false});
     for (int i = 0; i < 120 && !fs::exists(b.Term(1, "upload/_svl.0")); ++i) TicSinCliente(b);
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/_svl.0")));
-    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA A");
-    EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS A");
-    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
-    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA B");
-    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) TicSinCliente(b);
-    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
-    const auto apartadas = Apartadas(b);
-    ASSERT_EQ(apartadas.size(), 1u);
-    EXPECT_EQ(apartadas.begin()->second, (std::map<std::string, std::string>{{"SERESP.ZLN", "APROBADA B"},
-                                                                             {"PRAXIS.ZLN", "PRAXIS A"},
-                                                                             {"estado.rsp", "0"}}));
+    MezclaDeDosApartada(b, "A", "B");
+    EXPECT_EQ(Apartadas(b).size(), 1u);
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(b.ui.mensajes[0].texto.find("no se sabe si es de la solicitud en curso o de una anterior") !=
                   std::string::npos,
@@ -336,17 +343,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EXPECT_EQ(b.ui.mensajes.size(), 1u);
     // B, which the client took, is answered late after all, and the client takes D at once and
     // answers it into the same names: nobody can tell whose answer the folder holds.
-    EscribirArchivo(b.Term(1, "download/PRAXIS.ZLN"), "PRAXIS B");
-    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(b.Term(1, f));
-    EscribirArchivo(b.Term(1, "download/SERESP.ZLN"), "APROBADA D");
-    EscribirArchivo(b.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) TicSinCliente(b);
-    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_FALSE(fs::exists(b.Ter(1, "SERESP.ZLN")));
-    const std::map<std::string, std::string> mezclaBD{{"SERESP.ZLN", "APROBADA D"},
-                                                      {"PRAXIS.ZLN", "PRAXIS B"},
-                                                      {"estado.rsp", "0"}};
-    EXPECT_EQ(std::ranges::count_if(Apartadas(b), [&](const auto& a) { return a.second == mezclaBD; }), 1);
+    MezclaDeDosApartada(b, "B", "D");
     // D's doubt came of that wait: once it is over, no answer is awaited after it.
     for (int i = 0; i < 62 && LeerArchivo(b.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(b);
     EXPECT_EQ(LeerArchivo(b.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
@@ -410,17 +407,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     d.Terminal(1).EnviarSolicitud({"F", 336, "ACA", false});
     TicSinCliente(d);
     ASSERT_EQ(sim::PrimeraLinea(LeerArchivo(d.Term(1, "upload/CLICAB.ZLN"))), "F");
-    EscribirArchivo(d.Term(1, "download/PRAXIS.ZLN"), "PRAXIS E");
-    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(d.Term(1, f));
-    EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA F");
-    EscribirArchivo(d.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) TicSinCliente(d);
-    EXPECT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_FALSE(fs::exists(d.Ter(1, "SERESP.ZLN")));
-    const std::map<std::string, std::string> mezcla{{"SERESP.ZLN", "APROBADA F"},
-                                                    {"PRAXIS.ZLN", "PRAXIS E"},
-                                                    {"estado.rsp", "0"}};
-    EXPECT_EQ(std::ranges::count_if(Apartadas(d), [&](const auto& a) { return a.second == mezcla; }), 1);
+    MezclaDeDosApartada(d, "E", "F");
 
     // G was let go unanswered; H, taken, is left too, and then G's answer comes: it is G's (the client
     // answers in the order it took), so H's is still due. It comes once the next request I is out of
@@ -446,17 +433,7 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
     EscribirArchivo(g.Term(1, "estado.rsp"), "0");
     for (int i = 0; i < 80 && enSubida().empty(); ++i) TicSinCliente(g);
     ASSERT_EQ(enSubida(), "I");
-    EscribirArchivo(g.Term(1, "download/PRAXIS.ZLN"), "PRAXIS H");
-    for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN"}) fs::remove(g.Term(1, f));
-    EscribirArchivo(g.Term(1, "download/SERESP.ZLN"), "APROBADA I");
-    EscribirArchivo(g.Term(1, "estado.rsp"), "0");
-    for (int i = 0; i < 8; ++i) TicSinCliente(g);
-    EXPECT_EQ(LeerArchivo(g.Ter(1, "STATUS.ZLN")), "P");
-    EXPECT_FALSE(fs::exists(g.Ter(1, "SERESP.ZLN")));
-    const std::map<std::string, std::string> deDos{{"SERESP.ZLN", "APROBADA I"},
-                                                   {"PRAXIS.ZLN", "PRAXIS H"},
-                                                   {"estado.rsp", "0"}};
-    EXPECT_EQ(std::ranges::count_if(Apartadas(g), [&](const auto& a) { return a.second == deDos; }), 1);
+    MezclaDeDosApartada(g, "H", "I");
 }
 
 // The Korvane root retyped in other letter case while a terminal's return waits: the same folder, so
