@@ -383,12 +383,9 @@ void CompletarEntrega(Turno& t, FichaIntercambio f) {
 // request file missing from upload may have been taken by a client that does not wait for _svl.0,
 // and a missing _svl.0 may have been taken: then nobody can tell, and the request is not sent again.
 void ReanudarEntrega(Turno& t, FichaIntercambio f) {
-    const std::string subida = En(t.rutaZelno, kSubida);
     const bool mia = t.m.subida.has_value();
     const MemoriaTurno::Subida hecho = t.m.subida.value_or(MemoriaTurno::Subida{});
-    t.punto = "13";
-    const bool clicabEnSubida = f.conClicab && archivos::Existe(En(subida, kClicab));
-    const bool praxisEnSubida = f.conPraxis && archivos::Existe(En(subida, kPraxis));
+    const QuedaEnSubida queda = LeerSubida(t, f, "13");
     if (f.etapa == Etapa::Subiendo) {
         // A client that does not wait for _svl.0 takes every request file it finds, at once: while
         // one is still in upload, nothing was taken. With none left, this process knows which it
@@ -396,7 +393,7 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
         const bool conArchivos = f.conClicab || f.conPraxis;
         const bool copiadoAlguno = (f.conClicab && hecho.clicab) || (f.conPraxis && hecho.praxis);
         const bool copiadoTodo = (!f.conClicab || hecho.clicab) && (!f.conPraxis || hecho.praxis);
-        if (!conArchivos || clicabEnSubida || praxisEnSubida || (mia && !copiadoAlguno)) {
+        if (!conArchivos || queda.clicab || queda.praxis || (mia && !copiadoAlguno)) {
             if (!OriginalesSuyos(t, f)) return;
             QuitarOriginales(t, f, true);
             EntregarAlCliente(t, f);
@@ -412,11 +409,9 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
     // Entregando: _svl.0 still there was not taken. Gone, it was taken when this process wrote it;
     // request files gone too were taken, with it or before it; a _svl.0 that this process knows it
     // did not write is written, while the files wait in upload.
-    const bool svl = archivos::Existe(En(subida, kSvl));
-    const bool archivosFuera = (f.conClicab || f.conPraxis) && !clicabEnSubida && !praxisEnSubida;
-    if (svl) {
+    if (queda.svl) {
         EntregarAlCliente(t, f);
-    } else if (archivosFuera || hecho.svl) {
+    } else if (queda.ArchivosFuera(f) || hecho.svl) {
         MarcarEntregada(t, f, "tomada por el cliente durante la entrega");
     } else if (mia) {
         EntregarAlCliente(t, f);
@@ -451,6 +446,16 @@ void RetirarDudosa(Turno& t, FichaIntercambio& f) {
     // Once: whatever the till writes from now on is its next request, the same one again included.
     transicion::Retirada(f);
     t.Grabar(f);
+}
+
+QuedaEnSubida LeerSubida(Turno& t, const FichaIntercambio& f, PuntoControl punto) {
+    const std::string subida = En(t.rutaZelno, kSubida);
+    t.punto = punto;
+    QuedaEnSubida q;
+    q.clicab = f.conClicab && archivos::Existe(En(subida, kClicab));
+    q.praxis = f.conPraxis && archivos::Existe(En(subida, kPraxis));
+    q.svl = archivos::Existe(En(subida, kSvl));
+    return q;
 }
 
 void QuitarSubida(Turno& t) {

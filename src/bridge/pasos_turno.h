@@ -25,6 +25,16 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f);
 void RetirarDudosa(Turno& t, FichaIntercambio& f);
 // Whatever of a request is still in upload.
 void QuitarSubida(Turno& t);
+// What of the request `f` is in upload now: its own files (read at checkpoint `punto`), and _svl.0.
+struct QuedaEnSubida {
+    bool clicab = false, praxis = false, svl = false;
+    bool Algo() const { return clicab || praxis || svl; }
+    // Every file of it and _svl.0: nobody has taken any of it.
+    bool Entera(const FichaIntercambio& f) const { return svl && clicab == f.conClicab && praxis == f.conPraxis; }
+    // It had files and none is left: taken by the client, with _svl.0 or before it.
+    bool ArchivosFuera(const FichaIntercambio& f) const { return (f.conClicab || f.conPraxis) && !clicab && !praxis; }
+};
+QuedaEnSubida LeerSubida(Turno& t, const FichaIntercambio& f, PuntoControl punto);
 
 // The return. True when the answer was kept aside instead and the letter must decide again.
 Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio f);

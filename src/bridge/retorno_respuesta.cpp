@@ -35,22 +35,6 @@ struct Respuesta {
     bool praxis = false, tiquet = false;
 };
 
-// Any of the request's files, or its _svl.0, still in upload.
-bool EnSubida(Turno& t, const FichaIntercambio& f) {
-    const std::string subida = En(t.rutaZelno, kSubida);
-    t.punto = "16";
-    return (f.conClicab && archivos::Existe(En(subida, kClicab))) ||
-           (f.conPraxis && archivos::Existe(En(subida, kPraxis))) || archivos::Existe(En(subida, kSvl));
-}
-
-// _svl.0 and every file of the request still in upload: nobody has taken any of it.
-bool SinTomar(Turno& t, const FichaIntercambio& f) {
-    const std::string subida = En(t.rutaZelno, kSubida);
-    t.punto = "16";
-    return archivos::Existe(En(subida, kSvl)) && (!f.conClicab || archivos::Existe(En(subida, kClicab))) &&
-           (!f.conPraxis || archivos::Existe(En(subida, kPraxis)));
-}
-
 // The client has held the request for kRetencionLargaMs: said once, and the request still awaited.
 void DecirRetencion(Turno& t) {
     if (!t.m.entrega || t.m.retenidaDicha) return;
@@ -231,7 +215,7 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
             co_return false;
         }
         r.clase = ClaseRespuesta::SinRespuesta;
-    } else if (e.etapa == Etapa::Entregada && EnSubida(t, e)) {
+    } else if (e.etapa == Etapa::Entregada && LeerSubida(t, e, "16").Algo()) {
         // The client takes a request from upload before it answers it, and answers the requests it
         // took in order: while this one is still there, the answer is an earlier request's (one the
         // till left, say). It is kept aside, and this request waits for its own.
@@ -240,7 +224,7 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // then nobody can tell whose answer the folder holds. It is kept aside all the same, and
         // this request is in doubt: an answer coming later is its own; none, and it gets ours.
         co_await t.Esperar(4000, "aparte");
-        const bool tomadaEntretanto = !EnSubida(t, e);
+        const bool tomadaEntretanto = !LeerSubida(t, e, "16").Algo();
         co_await GuardarAparte(t, tomadaEntretanto ? mensajes::kTextoMotivoIncierta : mensajes::kTextoMotivoAnterior,
                                false);
         transicion::AnteriorRespondida(e);
@@ -364,14 +348,10 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     // could not be written, say) whose files have left upload since: the client may have taken them.
     bool puedeTenerla = e.etapa == E::Entregada || e.etapa == E::EnDuda;
     if (letra == 'C' && (e.etapa == E::Subiendo || e.etapa == E::Entregando)) {
-        const std::string subida = En(t.rutaZelno, kSubida);
-        t.punto = "16";
-        const bool archivosFuera = (e.conClicab || e.conPraxis) &&
-                                   !(e.conClicab && archivos::Existe(En(subida, kClicab))) &&
-                                   !(e.conPraxis && archivos::Existe(En(subida, kPraxis)));
+        const QuedaEnSubida queda = LeerSubida(t, e, "16");
         puedeTenerla = e.etapa == E::Entregando
-                           ? !archivos::Existe(En(subida, kSvl))
-                           : archivosFuera && (!t.m.subida || t.m.subida->clicab || t.m.subida->praxis);
+                           ? !queda.svl
+                           : queda.ArchivosFuera(e) && (!t.m.subida || t.m.subida->clicab || t.m.subida->praxis);
     }
     if (letra == 'C' && puedeTenerla && AdoptarRepeticion(t, e)) co_return true;
     // What is left in upload belongs to the request the till left (and must not look taken later).
@@ -383,7 +363,7 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
     // Handed over and still wholly in upload: the client has not begun on it (busy with an earlier
     // request, say). It is withdrawn, _svl.0 first, and the till's next request goes at once. Left
     // there, the next hand-off would mix its files with what remains of this one.
-    if (e.etapa == E::Entregada && SinTomar(t, e) && !archivos::Existe(En(t.rutaZelno, kEstadoRsp))) {
+    if (e.etapa == E::Entregada && LeerSubida(t, e, "16").Entera(e) && !archivos::Existe(En(t.rutaZelno, kEstadoRsp))) {
         QuitarSubida(t);
         t.Anotar("la solicitud que la terminal dejó no la había tomado el cliente: se retira de upload");
         transicion::Soltar(e, false);
@@ -410,7 +390,7 @@ Tarea<bool> DespedirRespuesta(Turno& t, FichaIntercambio e, char letra) {
             t.Anotar("la solicitud que la terminal dejó no tuvo respuesta del cliente en " +
                      std::to_string(kEsperaDudaMs / 1000) + " s");
             // What is left of it in upload was never taken: it must not travel with the next request.
-            if (e.etapa == E::Entregada && EnSubida(t, e)) {
+            if (e.etapa == E::Entregada && LeerSubida(t, e, "16").Algo()) {
                 QuitarSubida(t);
                 transicion::Soltar(e);
                 t.Grabar(e);
