@@ -35,6 +35,8 @@ constexpr int kMargenSuperior = 100;
 constexpr UINT kMensajePasos = WM_APP + 1;
 // Posted by the pool's clock when a tick needs the window (see TicDelReloj).
 constexpr UINT kMensajeTic = WM_APP + 2;
+// Posted to itself by an end asked for by another program (see PedidoTerminar).
+constexpr UINT kMensajeFinPedido = WM_APP + 3;
 
 // Clears the busy flag however the handler ends.
 class Ocupado {
@@ -200,6 +202,12 @@ LRESULT frmPuleo::Procesar(UINT mensaje, WPARAM wParam, LPARAM lParam) {
             return 0;
         case kMensajeTic: TmrBuscando_Timer(); return 0;
         case kMensajePasos: planificador_.PasosAvisados(); return 0;
+        case kMensajeFinPedido:
+            if (finPedido_) {
+                finPedido_ = false;
+                planificador_.Terminar();
+            }
+            return 0;
         case WM_MOUSEMOVE: Notificacion(lParam); return 0;
         case WM_SYSCOMMAND:
             // The title bar's close button, the system menu's Close and Alt+F4 all come this way;
@@ -454,16 +462,20 @@ void frmPuleo::Form_Unload() {
 // the turns in progress.
 LRESULT frmPuleo::PedidoTerminar(WPARAM que) {
     if (que == ids::kTerminarRetirar) {
+        finPedido_ = false;
         planificador_.RetirarTerminar();
         return 1;
     }
     if (InSendMessage()) ReplyMessage(1);  // the sender is let go before the process ends
-    // A withdrawal already queued behind this request (the sender gave up while this program could
-    // not answer) cancels it: the last of the queued requests decides.
-    bool terminar = true;
-    MSG m;
-    while (PeekMessageA(&m, hwnd_, msgTerminar_, msgTerminar_, PM_REMOVE)) terminar = m.wParam != ids::kTerminarRetirar;
-    if (terminar) planificador_.Terminar();
+    // Decided behind whatever has already come: a withdrawal sent or posted before the decision (the
+    // sender gave up while this program could not answer) cancels it; one after it withdraws the end
+    // that waits for the turns in progress. (Looking for it here would dispatch a withdrawal sent
+    // meanwhile before this request took effect, and lose it.)
+    finPedido_ = true;
+    if (!PostMessageA(hwnd_, kMensajeFinPedido, 0, 0)) {
+        finPedido_ = false;
+        planificador_.Terminar();
+    }
     return 1;
 }
 

@@ -120,6 +120,7 @@ private:
     std::int16_t IndiceIcono = 0;
     std::int16_t ocupado_ = 0;       // the notification handler's busy flag
     bool cargado_ = false;           // the load step has placed the tray icon
+    bool finPedido_ = false;         // another program's end request waits for its decision
     bool tmrHabilitado_ = false;     // the toggle is on
     std::int32_t tmrIntervalo_ = 0;  // the polling interval, ms
     UINT msgTaskbarCreated_ = 0;
