@@ -155,6 +155,13 @@ Entrega EntregarRespuesta(Turno& t, const Respuesta& r, FichaIntercambio& e, con
     // past that, the box, and the answer goes to its till all the same, with nothing kept.
     e.respuestaGuardada = e.resultado == ClaseRespuesta::Cliente &&
                           GuardarRespuestasAnteriores(t.rutaZelno, r.praxis, t.avisos, archivos::kEsperar);
+    // The PRAXIS.ZLN of a format-error answer is kept as well, though not to serve a repeat: a till
+    // that leaves the request as it comes writes its next one around it, and the next hand-off must
+    // know it for ours, never for that request's.
+    if (r.clase == Clase::ErrorFormato && r.praxis) {
+        t.punto = "23";
+        archivos::CopiarYSincronizar(En(descarga, kPraxis), En(descarga, kPraxisAnterior), kAvisar);
+    }
     return Entrega::Hecha;
 }
 

@@ -532,22 +532,33 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     for (const auto& m : b.ui.mensajes) titulos.push_back(m.titulo);
     EXPECT_EQ(titulos, (std::vector<std::string>{"Transacción punto control: 29", "Respuesta no entregada"}));
 
-    // A till that leaves a request as its answer comes: its next one, without files, is marked "C"
-    // just after our "S", with that answer's files still in its folder. The next answer, our error
-    // record here, goes alone: no ticket of the earlier one beside it.
-    Banco d;
-    d.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
-    ASSERT_TRUE(d.TickHastaRespuesta(1));
-    ASSERT_TRUE(d.Terminal(1).LeerRespuesta().hayTiquet);
-    d.Comportamiento("* falla E12\n");
-    sim::Solicitud sinArchivos{"B", 336, "ACA", true};
-    sinArchivos.sinArchivos = true;
-    d.Terminal(1).EnviarSolicitud(sinArchivos);
-    ASSERT_TRUE(d.TickHastaRespuesta(1));
-    const sim::Respuesta sola = d.Terminal(1).LeerRespuesta();
-    EXPECT_EQ(sola.seresp, RespuestaErrorComunicacion("E12"));
-    EXPECT_FALSE(sola.hayPraxis);
-    EXPECT_FALSE(sola.hayTiquet);
+    // A till that leaves a request as its answer comes (the client's, or our format-error record with
+    // the client's PRAXIS.ZLN): its next one, without files, is marked "C" just after our "S", with
+    // that answer's files still in its folder. None of them is the next request's, and the next
+    // answer, our error record here, goes alone: no ticket of the earlier one beside it.
+    for (const char* primera : {"* normal\n", "* sin-seresp\n"}) {
+        SCOPED_TRACE(primera);
+        Banco d;
+        d.Comportamiento(primera);
+        d.Terminal(1).EnviarSolicitud({"A", 336, "ACA", true});
+        d.Tick();
+        ASSERT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "P");
+        sim::Solicitud sinArchivos{"B", 336, "ACA", true};
+        sinArchivos.sinArchivos = true;
+        d.Terminal(1).EscribirArchivos(sinArchivos);
+        ASSERT_TRUE(d.TickHastaRespuesta(1));
+        ASSERT_TRUE(d.Terminal(1).LeerRespuesta().hayPraxis);
+        ASSERT_TRUE(d.Terminal(1).LeerRespuesta().hayTiquet);
+        d.Comportamiento("* falla E12\n");
+        d.Terminal(1).MarcarPedido();
+        ASSERT_TRUE(d.TickHastaRespuesta(1));
+        ASSERT_EQ(d.simulador.Pedidos().size(), 2u);
+        EXPECT_FALSE(d.simulador.Pedidos()[1].conPraxis);
+        const sim::Respuesta sola = d.Terminal(1).LeerRespuesta();
+        EXPECT_EQ(sola.seresp, RespuestaErrorComunicacion("E12"));
+        EXPECT_FALSE(sola.hayPraxis);
+        EXPECT_FALSE(sola.hayTiquet);
+    }
 
     // The hand-off fails after "P", before anything reached upload, and the till leaves the request:
     // it writes its next one, files first, "C" a moment later. Meanwhile none of those files goes to
