@@ -247,11 +247,15 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // names. Whose answer this is nobody can tell: it is kept aside, and this request is in doubt.
         // Its own answer may still come, however late; or the one kept was its own. So it is
         // awaited after this request is let go, once: a doubt that comes of that wait awaits none.
+        // The doubt is recorded before the answer goes aside, the earlier one still due: a failure or
+        // a stop in between finds this request in doubt (its answer kept aside once more, or ours after
+        // the doubt's wait), never waiting for good for an answer that has gone aside.
         const bool cierta = !e.anteriorIncierta;
         co_await t.Esperar(4000, "aparte");
+        DudarDeRespuesta(t, e, cierta, true);
         co_await GuardarAparte(t, mensajes::kTextoMotivoIncierta, false);
         transicion::AnteriorRespondida(e);
-        DudarDeRespuesta(t, e, cierta, true);
+        t.Grabar(e);
         co_return false;
     } else {
         t.punto = "17";
