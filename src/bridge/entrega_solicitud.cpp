@@ -166,13 +166,19 @@ void Subir(Turno& t, const FichaIntercambio& f, const char* nombre, Etapa atras,
 
 // The request files in the terminal folder are still the request's own, as copied when it was
 // decided. After its "P", a till that leaves it may be writing its next request there, files first
-// and "C" a moment later: those are never uploaded nor removed as this one's.
-bool OriginalesSuyos(Turno& t, const FichaIntercambio& f) {
-    for (const auto& [nombre, copia, suyo] :
-         {std::tuple(kClicab, kClicabAnterior, f.conClicab), std::tuple(kPraxis, kPraxisAnterior, f.conPraxis)}) {
+// and "C" a moment later: those are never uploaded nor removed as this one's. `clicabFuera` and
+// `praxisFuera` say that the file may well be gone (it is in upload, say); one that is not there
+// otherwise the till has taken away, leaving the request.
+bool OriginalesSuyos(Turno& t, const FichaIntercambio& f, bool clicabFuera = true, bool praxisFuera = true) {
+    for (const auto& [nombre, copia, suyo, fuera] : {std::tuple(kClicab, kClicabAnterior, f.conClicab, clicabFuera),
+                                                     std::tuple(kPraxis, kPraxisAnterior, f.conPraxis, praxisFuera)}) {
         const std::string original = En(t.rutaKorvane, nombre);
         t.punto = "3";
-        if (!suyo || !archivos::Existe(original)) continue;
+        if (!suyo) continue;
+        if (!archivos::Existe(original)) {
+            if (fuera) continue;
+            return false;
+        }
         t.punto = "5";
         if (archivos::Existe(En(t.rutaKorvane, copia)) &&
             !CompararArchivos(original, En(t.rutaKorvane, copia), kAvisar))
@@ -366,7 +372,7 @@ void CompletarEntrega(Turno& t, FichaIntercambio f) {
         return;
     }
     // Nothing goes while the till writes its next request: its "C" decides that one afresh.
-    if (!OriginalesSuyos(t, f)) return;
+    if (!OriginalesSuyos(t, f, false, false)) return;
     transicion::Subir(f);
     t.Grabar(f);
     t.m.subida = MemoriaTurno::Subida{};
@@ -394,7 +400,7 @@ void ReanudarEntrega(Turno& t, FichaIntercambio f) {
         const bool copiadoAlguno = (f.conClicab && hecho.clicab) || (f.conPraxis && hecho.praxis);
         const bool copiadoTodo = (!f.conClicab || hecho.clicab) && (!f.conPraxis || hecho.praxis);
         if (!conArchivos || queda.clicab || queda.praxis || (mia && !copiadoAlguno)) {
-            if (!OriginalesSuyos(t, f)) return;
+            if (!OriginalesSuyos(t, f, queda.clicab || hecho.clicab, queda.praxis || hecho.praxis)) return;
             QuitarOriginales(t, f, true);
             EntregarAlCliente(t, f);
         } else if (mia && copiadoTodo) {

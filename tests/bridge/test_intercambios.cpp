@@ -589,6 +589,33 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     EXPECT_EQ(unaVez.praxis, "PRAXIS NUEVA\r\n");
     EXPECT_EQ(LeerArchivo(e.Ter(1, "SERESP.ZLN")), sim::RespuestaSeresp(unaVez));
 
+    // The same, with the request's CLICAB.ZLN in upload when its PRAXIS.ZLN fails to follow, and a
+    // next request without files, which takes the old PRAXIS.ZLN away: the old request never reaches
+    // the client without it.
+    Banco h;
+    fallar = true;
+    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
+        if (fallar && std::string_view(operacion) == "Colocar" && ruta.ends_with("upload\\PRAXIS.ZLN")) {
+            fallar = false;
+            throw plataforma::ErrorSistema(29, "fallo de prueba");
+        }
+    });
+    h.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
+    h.Tick();
+    archivos::InstalarInterceptor({});
+    ASSERT_FALSE(fallar);
+    ASSERT_TRUE(fs::exists(h.Term(1, "upload/CLICAB.ZLN")));
+    sim::Solicitud vacia{"VACIA", 336, "ACA", true};
+    vacia.sinArchivos = true;
+    h.Terminal(1).EscribirArchivos(vacia);
+    h.Tick();
+    EXPECT_FALSE(fs::exists(h.Term(1, "upload/_svl.0")));
+    h.Terminal(1).MarcarPedido();
+    h.Correr(62000);
+    ASSERT_TRUE(h.TickHastaRespuesta(1));
+    ASSERT_EQ(h.simulador.Pedidos().size(), 1u);
+    EXPECT_TRUE(h.simulador.Pedidos()[0].id.starts_with("#"));
+
     // A till seen idle at "S" leaves its request in the client's hands by writing "S" again: the
     // looks must see a request left, not the idle till they saw before it. Its answer is awaited for
     // a minute, then the record is done with.
