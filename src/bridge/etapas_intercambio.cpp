@@ -84,6 +84,11 @@ void SoltarSinRespuesta(FichaIntercambio& f, bool incierta) {
     f.anteriorIncierta = incierta;
 }
 
+void AnteriorPorApartar(FichaIntercambio& f) {
+    if (!f.anteriorPendiente) f.anteriorIncierta = false;
+    f.anteriorPendiente = true;
+}
+
 void AnteriorRespondida(FichaIntercambio& f) { f.anteriorPendiente = f.anteriorIncierta = false; }
 
 void Olvidar(FichaIntercambio& f) {

@@ -113,6 +113,9 @@ void Soltar(FichaIntercambio& f, bool respuestaGuardada = false);
 // The till has moved on from a request the client has, or may have, taken and not answered: its
 // answer may still come (see anteriorPendiente).
 void SoltarSinRespuesta(FichaIntercambio& f, bool incierta = false);
+// An answer found while this request was still in upload is about to go aside: until it has, it
+// counts as an earlier request's answer still due (kept as sure or unsure as it was).
+void AnteriorPorApartar(FichaIntercambio& f);
 // The client has been seen to answer after the request let go without its answer.
 void AnteriorRespondida(FichaIntercambio& f);
 // Nothing is in progress any more; the kept answer stays what it was.

@@ -230,16 +230,19 @@ Tarea<bool> RetornarRespuesta(Turno& t, FichaIntercambio e) {
         // the earlier request, it may take this one meanwhile and answer it into the same names:
         // then nobody can tell whose answer the folder holds. It is kept aside all the same, and
         // this request is in doubt: an answer coming later is its own; none, and it gets ours.
+        // Taken meanwhile, the doubt is recorded before the answer goes aside, that answer still counted
+        // as due: a failure or a stop in between finds this request in doubt and the answer nobody's
+        // (the branch below keeps it aside), never waiting for good for an answer gone aside.
         co_await t.Esperar(4000, "aparte");
         const bool tomadaEntretanto = !LeerSubida(t, e, "16").Algo();
+        if (tomadaEntretanto) {
+            transicion::AnteriorPorApartar(e);
+            DudarDeRespuesta(t, e, true);
+        }
         co_await GuardarAparte(t, tomadaEntretanto ? mensajes::kTextoMotivoIncierta : mensajes::kTextoMotivoAnterior,
                                false);
         transicion::AnteriorRespondida(e);
-        if (tomadaEntretanto) {
-            DudarDeRespuesta(t, e, true);
-        } else {
-            t.Grabar(e);
-        }
+        t.Grabar(e);
         co_return false;
     } else if ((e.etapa == Etapa::Entregada || e.etapa == Etapa::EnDuda) && e.anteriorPendiente) {
         // An earlier request was let go unanswered, and this one has left upload: the client may have

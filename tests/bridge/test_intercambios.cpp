@@ -388,26 +388,41 @@ TEST(Intercambio, AnAnswerThatMayBeTheLeftRequestsIsNobodys) {
 
     // E is taken while an earlier answer is being kept aside, and gets our error record after its
     // minute. Its own answer comes after all, once the till's next request F is out of upload, and
-    // the client answers F into the same names at once: nobody can tell whose answer that is.
-    Banco d;
-    d.Comportamiento("* sin-respuesta");
-    d.Terminal(1).EnviarSolicitud({"E", 336, "ACA", true});
-    for (int i = 0; i < 10 && !fs::exists(d.Term(1, "upload/_svl.0")); ++i) TicSinCliente(d);
-    ASSERT_TRUE(fs::exists(d.Term(1, "upload/_svl.0")));
-    EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA ANTERIOR");
-    EscribirArchivo(d.Term(1, "estado.rsp"), "0");
-    d.esperador.alEsperar = [&](std::int64_t) {
-        for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(d.Term(1, f));
-    };
-    TicSinCliente(d);
-    d.esperador.alEsperar = nullptr;
-    for (int i = 0; i < 64 && LeerArchivo(d.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(d);
-    ASSERT_EQ(LeerArchivo(d.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
-    fs::remove(d.Ter(1, "SERESP.ZLN"));
-    d.Terminal(1).EnviarSolicitud({"F", 336, "ACA", false});
-    TicSinCliente(d);
-    ASSERT_EQ(sim::PrimeraLinea(LeerArchivo(d.Term(1, "upload/CLICAB.ZLN"))), "F");
-    MezclaDeDosApartada(d, "E", "F");
+    // the client answers F into the same names at once: nobody can tell whose answer that is. The
+    // same when E's record cannot be written once the answer has gone aside.
+    for (const bool fichaFalla : {false, true}) {
+        SCOPED_TRACE(fichaFalla ? "record fails after the keeping aside" : "no fault");
+        Banco d;
+        d.Comportamiento("* sin-respuesta");
+        d.Terminal(1).EnviarSolicitud({"E", 336, "ACA", true});
+        for (int i = 0; i < 10 && !fs::exists(d.Term(1, "upload/_svl.0")); ++i) TicSinCliente(d);
+        ASSERT_TRUE(fs::exists(d.Term(1, "upload/_svl.0")));
+        EscribirArchivo(d.Term(1, "download/SERESP.ZLN"), "APROBADA ANTERIOR");
+        EscribirArchivo(d.Term(1, "estado.rsp"), "0");
+        d.esperador.alEsperar = [&](std::int64_t) {
+            for (const char* f : {"upload/_svl.0", "upload/CLICAB.ZLN", "upload/PRAXIS.ZLN"}) fs::remove(d.Term(1, f));
+        };
+        bool fallada = !fichaFalla;
+        archivos::InstalarInterceptor([&](const char* op, const std::string& r) {
+            if (!fallada && std::string_view(op) == "EscribirEn" && r.ends_with(".txt") &&
+                !fs::exists(d.Term(1, "estado.rsp"))) {
+                fallada = true;
+                throw plataforma::ErrorSistema(29, "fallo");
+            }
+        });
+        TicSinCliente(d);
+        archivos::InstalarInterceptor({});
+        EXPECT_TRUE(fallada);
+        d.esperador.alEsperar = nullptr;
+        for (int i = 0; i < 64 && LeerArchivo(d.Ter(1, "STATUS.ZLN")) != "S"; ++i) TicSinCliente(d);
+        ASSERT_EQ(LeerArchivo(d.Ter(1, "STATUS.ZLN")), "S");
+        ASSERT_EQ(LeerArchivo(d.Ter(1, "SERESP.ZLN")), RespuestaErrorComunicacion(""));
+        fs::remove(d.Ter(1, "SERESP.ZLN"));
+        d.Terminal(1).EnviarSolicitud({"F", 336, "ACA", false});
+        TicSinCliente(d);
+        ASSERT_EQ(sim::PrimeraLinea(LeerArchivo(d.Term(1, "upload/CLICAB.ZLN"))), "F");
+        MezclaDeDosApartada(d, "E", "F");
+    }
 
     // G was let go unanswered; H, taken, is left too, and then G's answer comes: it is G's (the client
     // answers in the order it took), so H's is still due. It comes once the next request I is out of
@@ -852,6 +867,11 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
                  f.esperaDesde = 7000;
                  f.tomadaPorCliente = f.tomadaIncierta = f.retirada = true;
              })},
+        {"AnteriorPorApartar", transicion::AnteriorPorApartar,
+         con(E::Entregada, [](auto& f) { f.anteriorPendiente = true; })},
+        {"AnteriorPorApartar, an unsure one still due",
+         [](auto& f) { f.anteriorPendiente = f.anteriorIncierta = true, transicion::AnteriorPorApartar(f); },
+         con(E::Entregada, [](auto& f) { f.anteriorPendiente = f.anteriorIncierta = true; })},
         {"AnteriorRespondida",
          [](auto& f) { f.anteriorPendiente = f.anteriorIncierta = true, transicion::AnteriorRespondida(f); },
          con(E::Entregada, nada)},
