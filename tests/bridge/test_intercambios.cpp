@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <ostream>
 
 #include "banco_pruebas.h"
@@ -202,6 +203,25 @@ void TicSinCliente(Banco& b) {
     b.planificador->Terminales = b.lista;
     b.planificador->Tic();
     b.TerminarTurnos();
+}
+
+// The next file calls `operacion` on a path ending in `ruta`: the first fails; the count is of all.
+std::shared_ptr<int> FallarUnaVez(const std::string& operacion, const std::string& ruta) {
+    auto llamadas = std::make_shared<int>(0);
+    archivos::InstalarInterceptor([=](const char* op, const std::string& r) {
+        if (op == operacion && r.ends_with(ruta) && (*llamadas)++ == 0) throw plataforma::ErrorSistema(29, "fallo");
+    });
+    return llamadas;
+}
+
+// A request whose hand-off fails after "P", at the copy of `archivo` into upload.
+void EntregaCortadaEn(Banco& b, const std::string& archivo, const std::string& id = "VIEJA") {
+    const auto llamadas = FallarUnaVez("Colocar", "upload\\" + archivo);
+    b.Terminal(1).EnviarSolicitud({id, 336, "ACA", true});
+    b.Tick();
+    archivos::InstalarInterceptor({});
+    EXPECT_GE(*llamadas, 1);
+    EXPECT_EQ(LeerArchivo(b.Ter(1, "STATUS.ZLN")), "P");
 }
 
 // What an earlier exchange left in the client's folder (an estado.rsp, a SERESP.ZLN the client filled
@@ -579,18 +599,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     // it writes its next one, files first, "C" a moment later. Meanwhile none of those files goes to
     // the client as the old request's, nor is removed; after "C" the new request goes once, whole.
     Banco e;
-    bool fallar = true;
-    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
-        if (fallar && std::string_view(operacion) == "Colocar" && ruta.ends_with("upload\\CLICAB.ZLN")) {
-            fallar = false;
-            throw plataforma::ErrorSistema(29, "fallo de prueba");
-        }
-    });
-    e.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
-    e.Tick();
-    archivos::InstalarInterceptor({});
-    ASSERT_FALSE(fallar);
-    ASSERT_EQ(LeerArchivo(e.Ter(1, "STATUS.ZLN")), "P");
+    EntregaCortadaEn(e, "CLICAB.ZLN");
     e.Terminal(1).EscribirArchivos({"NUEVA", 336, "KOS", true});
     e.Tick();
     EXPECT_EQ(sim::PrimeraLinea(LeerArchivo(e.Ter(1, "CLICAB.ZLN"))), "NUEVA");
@@ -608,17 +617,7 @@ TEST(Intercambio, TillThatLeavesARequestKeepsItsNewOne) {
     // next request without files, which takes the old PRAXIS.ZLN away: the old request never reaches
     // the client without it.
     Banco h;
-    fallar = true;
-    archivos::InstalarInterceptor([&](const char* operacion, const std::string& ruta) {
-        if (fallar && std::string_view(operacion) == "Colocar" && ruta.ends_with("upload\\PRAXIS.ZLN")) {
-            fallar = false;
-            throw plataforma::ErrorSistema(29, "fallo de prueba");
-        }
-    });
-    h.Terminal(1).EnviarSolicitud({"VIEJA", 336, "ACA", true});
-    h.Tick();
-    archivos::InstalarInterceptor({});
-    ASSERT_FALSE(fallar);
+    EntregaCortadaEn(h, "PRAXIS.ZLN");
     ASSERT_TRUE(fs::exists(h.Term(1, "upload/CLICAB.ZLN")));
     sim::Solicitud vacia{"VACIA", 336, "ACA", true};
     vacia.sinArchivos = true;
@@ -918,22 +917,13 @@ TEST(Intercambio, EachTransitionChangesItsStageAndOnlyItsFields) {
 TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     Banco b;
     b.Comportamiento("* sin-respuesta");
-    b.Terminal(1).EnviarSolicitud({"R", 336, "ACA", true});
-    int fallados = 0;
-    const auto fallarUnaVez = [&fallados](std::string operacion, std::string ruta) {
-        fallados = 0;
-        archivos::InstalarInterceptor([=, &fallados](const char* op, const std::string& r) {
-            if (op == operacion && r.ends_with(ruta) && fallados++ == 0) throw plataforma::ErrorSistema(29, "fallo");
-        });
-    };
-    fallarUnaVez("Colocar", "upload\\PRAXIS.ZLN");
-    b.Tick();
+    EntregaCortadaEn(b, "PRAXIS.ZLN", "R");
     ASSERT_TRUE(fs::exists(b.Term(1, "upload/CLICAB.ZLN")));
     fs::remove(b.Term(1, "upload/CLICAB.ZLN"));  // taken by a client that does not wait for _svl.0
-    fallarUnaVez("EscribirEn", ".txt");
+    auto llamadas = FallarUnaVez("EscribirEn", ".txt");
     b.Tick();
     archivos::InstalarInterceptor({});
-    EXPECT_GE(fallados, 1);
+    EXPECT_GE(*llamadas, 1);
     EXPECT_TRUE(fs::is_empty(b.Term(1, "upload")));
     // Its "S" cannot be written the first time: it is written at the next tick all the same.
     bool fallado = false;
@@ -968,10 +958,10 @@ TEST(Intercambio, ADoubtThatCannotBeRecordedStaysADoubt) {
     EscribirArchivo(c.Term(1, "upload/CLICAB.ZLN"), "R\r\n");
     EscribirArchivo(c.Term(1, "upload/PRAXIS.ZLN"), "PRAXIS R\r\n");
     EscribirArchivo(c.Ter(1, "STATUS.ZLN"), "P");
-    fallarUnaVez("EscribirEn", ".txt");
+    llamadas = FallarUnaVez("EscribirEn", ".txt");
     c.Tick();
     archivos::InstalarInterceptor({});
-    EXPECT_GE(fallados, 1);
+    EXPECT_GE(*llamadas, 1);
     c.Tick();
     EXPECT_TRUE(fs::is_empty(c.Term(1, "upload")));
     EXPECT_STREQ(NombreEtapa(FichasIntercambio(c.CarpetaEstado()).De(ter, archivos::kEsperar).etapa), "enduda");
