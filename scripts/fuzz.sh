@@ -37,17 +37,15 @@ targets=(
 limite=()
 [ "$segundos" -gt 0 ] && limite=(-max_total_time="$segundos")
 
-status=0
-mkdir -p "$build/hallazgos" "$build/registros"
-for target in "${targets[@]}"; do
-  # A fresh scratch corpus from the seeds; the source tree is only read.
-  corpus="$build/corpus/$target"
+mkdir -p "$build/hallazgos" "$build/registros" "$build/lineas"
+# One target over a fresh scratch corpus from its seeds (the source tree is only read); its line goes
+# to lineas/TARGET, and the exit code says whether it held.
+correr() {  # TARGET
+  local target=$1 corpus="$build/corpus/$1" registro="$build/registros/$1.log" inicio=$SECONDS rc entradas
   rm -rf "$corpus" && mkdir -p "$corpus" && cp tests/fuzz/semillas/"$target"/* "$corpus"/
   rm -f "$build/hallazgos/$target-"*
-  registro="$build/registros/$target.log"
-  inicio=$SECONDS
   "$build/tests/fuzz/$target" "${limite[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$build/hallazgos/$target-" "$@" "$corpus" >"$registro" 2>&1
+      -artifact_prefix="$build/hallazgos/$target-" "${opciones[@]}" "$corpus" >"$registro" 2>&1
   rc=$?
   entradas=$(sed -n 's/^stat::number_of_executed_units: *//p' "$registro" | tail -1)
   if [ $rc -eq 0 ] && [ -n "$entradas" ]; then
@@ -55,7 +53,22 @@ for target in "${targets[@]}"; do
   else
     printf '%-34s FAILED  (exit %s) after %s inputs; log: %s\n' "$target" "$rc" "${entradas:-?}" "$registro"
     grep -E '^(==[0-9]+==ERROR|SUMMARY|artifact_prefix|Test unit written|.*no se cumple)' "$registro" | head -10 | sed 's/^/    /'
-    status=1
+    return 1
   fi
+}
+opciones=("$@")
+
+# As many targets at once as there are cores; the lines in the order of the list.
+status=0
+pendientes=()
+for target in "${targets[@]}"; do
+  if [ ${#pendientes[@]} -ge "$(nproc)" ]; then
+    wait "${pendientes[0]}" || status=1
+    pendientes=("${pendientes[@]:1}")
+  fi
+  correr "$target" >"$build/lineas/$target" &
+  pendientes+=($!)
 done
+for pid in "${pendientes[@]}"; do wait "$pid" || status=1; done
+for target in "${targets[@]}"; do cat "$build/lineas/$target"; done
 exit $status

@@ -89,10 +89,10 @@ fi
 
 # --- The long ones, the three builds side by side: each Windows build's soak beside its GUI tests,
 # which mostly wait for windows, the win64 build's in a Wine prefix and on a display of its own
-# (the GUI tests of one prefix must run one at a time); the native soak, the optimised build and
-# the fuzz targets' build and the threaded run under ThreadSanitizer at a lower priority in the time
-# left over, so that the GUI tests' timings are not starved. Each one's output follows once all have
-# ended. ---
+# (the GUI tests of one prefix must run one at a time); the native soak at a lower priority, so
+# that the GUI tests' timings are not starved, and beside it, at the lowest, the optimised build,
+# the fuzz targets' build and the ThreadSanitizer build, in the time the others leave over; then
+# the threaded run under ThreadSanitizer. Each one's output follows once all have ended. ---
 largo_win64() {
   export WINEPREFIX=$HOME/.wine-tramiza-64
   unset DISPLAY
@@ -101,15 +101,22 @@ largo_win64() {
   entorno_wine_preparar || { echo "setting up Wine for win64 failed"; return 1; }
   ctest --preset win64 -j "$jobs" -L 'soak|gui'
 }
-largo_nativo() {
-  ctest --preset linux -j "$jobs" -L soak
+compilaciones_nativas() {
+  renice -n 19 "$BASHPID" >/dev/null
   { cmake --preset linux-release >/dev/null && cmake --build --preset linux-release -j "$jobs" >/dev/null; } ||
     echo "FAILED: build linux-release"
   { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" >/dev/null; } ||
     echo "FAILED: build fuzz"
+  { cmake --preset tsan >/dev/null && cmake --build --preset tsan -j "$jobs" >/dev/null; } ||
+    echo "FAILED: build tsan"
+}
+largo_nativo() {
+  (compilaciones_nativas) &
+  local compilaciones=$!
+  ctest --preset linux -j "$jobs" -L soak
+  wait "$compilaciones"
   # The threaded run of the real pool and cycle under ThreadSanitizer: a build of its own, one label.
-  { cmake --preset tsan >/dev/null && cmake --build --preset tsan -j "$jobs" >/dev/null && ctest --preset tsan; } \
-    >"$largos/tsan" 2>&1
+  ctest --preset tsan >"$largos/tsan" 2>&1
 }
 if quiere largos; then
   etapa "long tests of ${built[*]} side by side"
