@@ -70,13 +70,15 @@ bool EsDuplicado(const std::string& rutaKorvane, const std::string& directorioKo
 bool GuardarRespuestasAnteriores(const std::string& rutaZelno, bool conPraxis, Avisos& ui, archivos::AnteBloqueo modo) {
     const std::string descarga = En(rutaZelno, kDescarga);
     try {
-        archivos::CopiarYSincronizar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
+        // PRAXIS.ZLN first: the next hand-off knows this answer's PRAXIS.ZLN by its copy, even when the
+        // copy of SERESP.ZLN then fails and nothing is kept for a repeat.
         const std::string praxisAnterior = En(descarga, kPraxisAnterior);
         if (conPraxis) {
             archivos::CopiarYSincronizar(En(descarga, kPraxis), praxisAnterior, modo);
         } else if (archivos::Existe(praxisAnterior)) {
             archivos::Borrar(praxisAnterior, modo);
         }
+        archivos::CopiarYSincronizar(En(descarga, kSeresp), En(descarga, kSerespAnterior), modo);
     } catch (const plataforma::BloqueoPasajero& b) {
         throw BloqueoConAviso(b, kTextoErrorCopia, kTituloError, Icono::Informacion);
     } catch (const std::exception&) {

@@ -207,14 +207,15 @@ TEST_F(DuplicadosTest, KeepingAndRestoringTheAnswerAsASet) {
 TEST_F(DuplicadosTest, KeepFailureShowsItsMessage) {
     prueba::EscribirArchivo(Descarga("SERESP.ZLN"), "R");
     prueba::EscribirArchivo(Descarga("PRAXIS.ZLN"), "P");
-    // A folder where the copy should go: the copy fails and the PRAXIS copy is not made.
+    // A folder where the copy should go: the copy fails, after PRAXIS.ZLN's (which the next hand-off
+    // needs to know this answer's PRAXIS.ZLN for ours).
     prueba::CrearCarpetas(Descarga("SERESPAnterior.ZLN"));
     EXPECT_FALSE(GuardarRespuestasAnteriores(rutaZelno, true, ui));
     ASSERT_EQ(ui.mensajes.size(), 1u);
     EXPECT_EQ(ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
     EXPECT_EQ(ui.mensajes[0].titulo, "Error");
     EXPECT_EQ(ui.mensajes[0].icono, Icono::Informacion);
-    EXPECT_FALSE(fs::exists(Descarga("PRAXISAnterior.ZLN")));
+    EXPECT_EQ(prueba::LeerArchivo(Descarga("PRAXISAnterior.ZLN")), "P");
 }
 
 TEST_F(DuplicadosTest, RestoreIntoAMissingFolderShowsItsMessage) {

@@ -1504,6 +1504,8 @@ TEST_F(Duplicados, TheSameSaleIsNeverChargedTwiceNorLeftWaiting) {
     archivos::InstalarInterceptor({});
     ASSERT_TRUE(respondida);
     EXPECT_EQ(b.Terminal(1).LeerRespuesta().seresp, sim::RespuestaSeresp(b.simulador.Pedidos().at(2)));
+    // Its PRAXIS.ZLN is known for ours at the next hand-off all the same.
+    EXPECT_EQ(LeerArchivo(b.Term(1, "download/PRAXISAnterior.ZLN")), b.Terminal(1).LeerRespuesta().praxis);
     ASSERT_EQ(b.ui.mensajes.size(), 1u);
     EXPECT_EQ(b.ui.mensajes[0].texto, "Se produjo un error al hacer copia de archivos Zelno");
     Enviar("OTRA", 1, 20);
