@@ -61,7 +61,7 @@ int Profundidad(const Vigilante::Estado& e, const std::string& carpeta) {
 }
 
 void Vigilar(Vigilante::Estado& e) {
-    alignas(inotify_event) char registros[16 * 1024];
+    alignas(inotify_event) char notificaciones[16 * 1024];
     for (;;) {
         pollfd esperados[2] = {{e.fd, POLLIN, 0}, {e.tubo[0], POLLIN, 0}};
         if (poll(esperados, 2, -1) < 0) {
@@ -70,7 +70,7 @@ void Vigilar(Vigilante::Estado& e) {
             break;
         }
         if (esperados[1].revents != 0) break;
-        const ssize_t n = read(e.fd, registros, sizeof registros);
+        const ssize_t n = read(e.fd, notificaciones, sizeof notificaciones);
         if (n <= 0) {
             if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             e.alPerder(Motivo(n < 0 ? errno : EIO));
@@ -78,7 +78,7 @@ void Vigilar(Vigilante::Estado& e) {
         }
         bool fin = false;
         for (ssize_t desde = 0; desde < n;) {
-            const auto* r = reinterpret_cast<const inotify_event*>(registros + desde);
+            const auto* r = reinterpret_cast<const inotify_event*>(notificaciones + desde);
             desde += static_cast<ssize_t>(sizeof(inotify_event) + r->len);
             if (r->mask & IN_Q_OVERFLOW) {
                 e.alPerder("desbordamiento");

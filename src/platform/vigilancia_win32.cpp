@@ -22,8 +22,8 @@ struct Carpeta {
     bool raiz = false;
     HANDLE h = INVALID_HANDLE_VALUE;
     OVERLAPPED ov{};
-    bool enCurso = false;  // a request is with the system, which may still write into `registros`
-    alignas(DWORD) char registros[16 * 1024];
+    bool enCurso = false;  // a request is with the system, which may still write into `notificaciones`
+    alignas(DWORD) char notificaciones[16 * 1024];
 };
 
 }  // namespace
@@ -76,8 +76,8 @@ std::string Unir(const std::string& carpeta, const std::string& nombre) {
 void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov);
 
 bool Pedir(Carpeta& c) {
-    c.enCurso =
-        ReadDirectoryChangesW(c.h, c.registros, sizeof c.registros, FALSE, kCambios, nullptr, &c.ov, Completado) != 0;
+    c.enCurso = ReadDirectoryChangesW(c.h, c.notificaciones, sizeof c.notificaciones, FALSE, kCambios, nullptr, &c.ov,
+                                      Completado) != 0;
     return c.enCurso;
 }
 
@@ -129,7 +129,7 @@ void CALLBACK Completado(DWORD error, DWORD leidos, LPOVERLAPPED ov) {
         e.alPerder("desbordamiento");
     } else {
         for (DWORD desde = 0;;) {
-            const auto* r = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(c.registros + desde);
+            const auto* r = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(c.notificaciones + desde);
             const std::string ruta =
                 Unir(c.ruta, Ansi(r->FileName, static_cast<int>(r->FileNameLength / sizeof(wchar_t))));
             // A folder made in the root (a new terminal's) is watched from now on.
