@@ -90,9 +90,9 @@ fi
 # --- The long ones, the three builds side by side: each Windows build's soak beside its GUI tests,
 # which mostly wait for windows, the win64 build's in a Wine prefix and on a display of its own
 # (the GUI tests of one prefix must run one at a time); the native soak at a lower priority, so
-# that the GUI tests' timings are not starved, and beside it, at the lowest, the optimised build,
-# the fuzz targets' build and the ThreadSanitizer build, in the time the others leave over; then
-# the threaded run under ThreadSanitizer. Each one's output follows once all have ended. ---
+# that the GUI tests' timings are not starved, and at the same priority the ThreadSanitizer build
+# and then its threaded run; the optimised build and the fuzz targets' build at the lowest, in the
+# time the others leave over. Each one's output follows once all have ended. ---
 largo_win64() {
   export WINEPREFIX=$HOME/.wine-tramiza-64
   unset DISPLAY
@@ -107,16 +107,19 @@ compilaciones_nativas() {
     echo "FAILED: build linux-release"
   { cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs" >/dev/null; } ||
     echo "FAILED: build fuzz"
-  { cmake --preset tsan >/dev/null && cmake --build --preset tsan -j "$jobs" >/dev/null; } ||
-    echo "FAILED: build tsan"
+}
+# The threaded run of the real pool and cycle under ThreadSanitizer: a build of its own, one label.
+hilos() {
+  { cmake --preset tsan >/dev/null && cmake --build --preset tsan -j "$jobs" >/dev/null && ctest --preset tsan; } \
+    >"$largos/tsan" 2>&1
 }
 largo_nativo() {
   (compilaciones_nativas) &
   local compilaciones=$!
+  hilos &
+  local tsan=$!
   ctest --preset linux -j "$jobs" -L soak
-  wait "$compilaciones"
-  # The threaded run of the real pool and cycle under ThreadSanitizer: a build of its own, one label.
-  ctest --preset tsan >"$largos/tsan" 2>&1
+  wait "$tsan" "$compilaciones"
 }
 if quiere largos; then
   etapa "long tests of ${built[*]} side by side"
